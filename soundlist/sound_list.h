@@ -1,0 +1,64 @@
+// The sound list model: the directory table shared by all rows, the block counters behind the
+// "Total Blocks" field, the selection operations and the row states used by the down-load.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/window_port.h"
+#include "soundlist/item_word.h"
+#include "soundlist/list_port.h"
+
+namespace brisca {
+
+struct RowRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Where the list sits in the main window (client coordinates below the menu bar).
+inline constexpr RowRect kListRect{10, 50, 337, 265};
+
+struct SoundListState {
+  std::vector<std::string> directories;  // each ends with the path separator, or is empty
+  std::int32_t selected_blocks = 0;      // selected rows not yet being sent
+  std::int32_t current_remaining = 0;    // blocks of the file being sent not yet sent
+  int animation_counter = 0;             // 0..3, frame of the row being sent
+};
+
+class SoundList {
+ public:
+  static constexpr int kMaxDirectories = 32;
+  static constexpr int kNoDirectory = -1;  // add_directory's answer when the table is full
+
+  SoundList(ListPort& rows, WindowPort* window) : rows_(rows), window_(window) {}
+
+  ListPort& rows() { return rows_; }
+  const ListPort& rows() const { return rows_; }
+  WindowPort* window() const { return window_; }
+  SoundListState& state() { return state_; }
+  const SoundListState& state() const { return state_; }
+
+  int add_directory(const std::string& path);
+  const std::string& directory(int index) const;
+  std::string full_path(int row) const;  // directory entry + row text
+
+  void toggle_select_current();
+  void select_all(bool on);
+  int find_first_item(std::uint32_t mask) const;
+  // how: 1 start (selected -> sending, animation 0), 0 done (sending -> sent), 2 animate.
+  // The row is repainted when visible; with 2 the animation counter then advances.
+  // The down-load's own flags are the sequencer's business.
+  void mark_item(int index, int how);
+  std::optional<RowRect> row_rect(int index) const;
+  // "Total Blocks" = "%4d" of selected_blocks + current_remaining.
+  void refresh_total();
+
+ private:
+  ListPort& rows_;
+  WindowPort* window_;
+  SoundListState state_;
+};
+
+}  // namespace brisca
