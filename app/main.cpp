@@ -4,7 +4,15 @@
 
 #include "app/cli/cli.h"
 
+#ifdef BRISCA_HAVE_GUI
+namespace brisca {
+int run_window(int argc, char** argv);
+}
+#endif
+
 int main(int argc, char** argv) {
-  if (brisca::cli::is_cli_invocation(argc, argv) || true)
-    return brisca::cli::run(argc, argv, {std::cout, std::cerr});
+#ifdef BRISCA_HAVE_GUI
+  if (!brisca::cli::is_cli_invocation(argc, argv)) return brisca::run_window(argc, argv);
+#endif
+  return brisca::cli::run(argc, argv, {std::cout, std::cerr});
 }
