@@ -29,7 +29,10 @@ class TrackReader {
   // Reads the next event into `event`; false when the track has ended (and the file is closed).
   // The event that uses up the rest of the track is still returned.
   bool next(MidiEvent& event);
-  void close() { stream_.close(); remaining_ = 0; }
+  void close() {
+    stream_.close();
+    remaining_ = 0;
+  }
 
  private:
   ByteStream stream_;

@@ -1,0 +1,173 @@
+#include "soundfile/midi_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "common/window_port.h"
+
+namespace brisca {
+namespace {
+
+// Bodies larger than this are skipped on the stream instead of being held in memory: no sound
+// file carries anything near it, and no declared length may make the reader allocate gigabytes.
+constexpr std::uint32_t kMaxBodyBytes = 16u << 20;
+
+std::uint32_t big_endian32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+         std::uint32_t{p[3]};
+}
+
+// Reads a variable-length quantity; false at the end of the stream.
+bool read_quantity(ByteStream& stream, std::uint32_t& value) {
+  value = 0;
+  int b = 0;
+  do {
+    b = stream.getc();
+    if (b == ByteStream::kEof) return false;
+    value = (value << 7) | static_cast<std::uint32_t>(b & 0x7F);
+  } while (b & 0x80);
+  return true;
+}
+
+// Allocates a body buffer, or nothing when it is too large or memory runs out.
+std::unique_ptr<std::uint8_t[]> allocate_body(std::uint64_t size) {
+  if (size > kMaxBodyBytes) return nullptr;
+  return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
+}
+
+bool read_channel_event(MidiEvent& event, ByteStream& stream, int s) {
+  if (s < 0x80) {
+    stream.ungetc(s);
+    s = running_status();
+  }
+  event.status = static_cast<std::uint8_t>(s);
+  running_status() = event.status;
+  int d1 = stream.getc();
+  if (d1 == ByteStream::kEof) return false;
+  event.inline_data[0] = static_cast<std::uint8_t>(d1);
+  int high = s & 0xF0;
+  if (high != 0xC0 && high != 0xD0) {
+    int d2 = stream.getc();
+    if (d2 == ByteStream::kEof) return false;
+    event.inline_data[1] = static_cast<std::uint8_t>(d2);
+  }
+  return true;
+}
+
+bool read_meta_event(MidiEvent& event, ByteStream& stream) {
+  int type = stream.getc();
+  if (type == ByteStream::kEof) return false;
+  event.meta_type = static_cast<std::uint8_t>(type);
+  if (!read_quantity(stream, event.length)) return false;
+  if (event.length > stream.remaining()) return false;
+  if (is_long_meta(event.meta_type)) {
+    event.data = allocate_body(event.length);
+    if (!event.data) return stream.skip(event.length);
+    return stream.read(event.data.get(), event.length) == event.length;
+  }
+  // A short meta body longer than the inline room keeps its first 64 bytes; the rest is skipped.
+  std::uint32_t kept = std::min<std::uint32_t>(event.length, event.inline_data.size());
+  if (stream.read(event.inline_data.data(), kept) != kept) return false;
+  return stream.skip(event.length - kept);
+}
+
+bool read_sysex_event(MidiEvent& event, ByteStream& stream) {
+  if (!read_quantity(stream, event.length)) return false;
+  if (event.length > stream.remaining()) return false;
+  event.data = allocate_body(std::uint64_t{event.length} + 1);
+  if (!event.data) return stream.skip(event.length);
+  std::uint8_t* body = event.data.get();
+  if (event.status == 0xF0) {
+    body[0] = 0xF0;
+    ++body;
+  }
+  if (stream.read(body, event.length) != event.length) return false;
+  if (event.status == 0xF0) ++event.length;
+  return true;
+}
+
+}  // namespace
+
+std::uint8_t& running_status() {
+  static std::uint8_t status = 0x80;
+  return status;
+}
+
+bool is_long_meta(std::uint8_t type) {
+  switch (type) {
+    case 0x00:
+    case 0x2F:
+    case 0x51:
+    case 0x54:
+    case 0x58:
+    case 0x59:
+      return false;
+    default:
+      return true;
+  }
+}
+
+std::int32_t open_track(ByteStream& stream) {
+  std::uint8_t head[22];
+  if (stream.read(head, sizeof head) < sizeof head) return BAD_MIDI_FILE;
+  if (std::memcmp(head, "MThd", 4) != 0) return BAD_MIDI_FILE;
+  if (big_endian32(head + 4) != 6) return BAD_MIDI_FILE;
+  if (head[8] != 0 || head[9] != 0) return NOT_FORMAT_0;
+  if (std::memcmp(head + 14, "MTrk", 4) != 0) return BAD_TRACK;
+  return static_cast<std::int32_t>(big_endian32(head + 18));
+}
+
+std::int32_t read_event(MidiEvent& event, ByteStream& stream) {
+  const std::uint64_t start = stream.tell();
+  event.delta = 0;
+  event.data.reset();
+  if (!read_quantity(stream, event.delta)) return TRUNCATED_EVENT;
+  int s = stream.getc();
+  if (s == ByteStream::kEof) return TRUNCATED_EVENT;
+  bool complete = true;
+  if (s < 0xF0) {
+    complete = read_channel_event(event, stream, s);
+  } else if (s == 0xFF) {
+    event.status = 0xFF;
+    complete = read_meta_event(event, stream);
+  } else if (s == 0xF0 || s == 0xF7) {
+    event.status = static_cast<std::uint8_t>(s);
+    complete = read_sysex_event(event, stream);
+  } else {
+    event.status = static_cast<std::uint8_t>(s);
+    return 0;
+  }
+  if (!complete) {
+    event.data.reset();
+    return TRUNCATED_EVENT;
+  }
+  std::uint64_t used = stream.tell() - start;
+  return used > 0x7FFFFFFFu ? TRUNCATED_EVENT : static_cast<std::int32_t>(used);
+}
+
+const char* file_error_text(std::int32_t code) {
+  switch (code) {
+    case BAD_MIDI_FILE:
+      return "Bad MIDI file!";
+    case NOT_FORMAT_0:
+      return "Not format 0!";
+    case BAD_TRACK:
+      return "Bad track!";
+    default:
+      return "???";
+  }
+}
+
+std::string_view file_name_of(std::string_view path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+void report_file_error(WindowPort& window, std::int32_t code, std::string_view file_name) {
+  window.message_box(file_error_text(code), file_name_of(file_name), BoxIcon::Warning,
+                     BoxButtons::Ok);
+}
+
+}  // namespace brisca
