@@ -36,7 +36,7 @@ int cmd_monitor(const Args& args, Streams io);
 struct Parsed {
   std::vector<std::string> positional;
   std::vector<std::pair<std::string, std::string>> options;  // name (without --), value
-  std::string error;                                           // non-empty on a usage error
+  std::string error;                                         // non-empty on a usage error
   bool has(const std::string& name) const;
   std::string value(const std::string& name, const std::string& fallback = {}) const;
 };

@@ -1,0 +1,119 @@
+// briscatool info [--json] PATH...: the block count of each sound file as the list shows it,
+// and the header's name and type.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include "app/cli/cli.h"
+#include "app/cli/json.h"
+#include "soundfile/block_count.h"
+
+namespace brisca::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileInfo {
+  std::string path, file;
+  BlockCount count;
+};
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+// The files of a folder (not its sub-folders), in the list's case-insensitive order.
+std::vector<std::string> folder_files(const std::string& folder, std::error_code& ec) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    std::error_code type_ec;
+    if (!entry.is_directory(type_ec)) names.push_back(entry.path().filename().string());
+  }
+  std::stable_sort(names.begin(), names.end(),
+                   [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  for (auto& n : names) n = prefix + n;
+  return names;
+}
+
+// Reads one file; prints its error and returns nothing when it cannot be read.
+std::optional<FileInfo> read_info(const std::string& path, std::ostream& err) {
+  std::string file(file_name_of(path));
+  auto track = TrackReader::open(path);
+  if (!track) {
+    std::error_code ec;
+    err << path << ": cannot be opened"
+        << (fs::exists(path, ec) ? " (not a readable file)" : " (no such file)") << '\n';
+    return std::nullopt;
+  }
+  if (!track->ok()) {
+    err << file << ": " << file_error_text(track->open_result()) << '\n';
+    return std::nullopt;
+  }
+  return FileInfo{path, file, count_blocks(*track)};
+}
+
+void print_line(std::ostream& out, const FileInfo& info) {
+  out << info.file << "   [" << info.count.blocks << "]";
+  if (info.count.has_header)
+    out << "   name \"" << info.count.name << "\", type \"" << info.count.type << "\"";
+  out << '\n';
+}
+
+void print_json(std::ostream& out, const std::vector<FileInfo>& infos) {
+  out << "[";
+  for (std::size_t i = 0; i < infos.size(); ++i) {
+    const FileInfo& f = infos[i];
+    out << (i ? ",\n " : "\n ") << "{\"path\": " << json_string(f.path)
+        << ", \"file\": " << json_string(f.file) << ", \"blocks\": " << f.count.blocks
+        << ", \"name\": " << (f.count.has_header ? json_string(f.count.name) : "null")
+        << ", \"type\": " << (f.count.has_header ? json_string(f.count.type) : "null") << "}";
+  }
+  out << (infos.empty() ? "]\n" : "\n]\n");
+}
+
+}  // namespace
+
+int cmd_info(const Args& args, Streams io) {
+  Parsed p = parse_args(args, {"json", "help"}, {});
+  if (p.has("help")) {
+    io.out << "Usage: briscatool info [--json] PATH...\n";
+    return kOk;
+  }
+  if (!p.error.empty() || p.positional.empty()) {
+    io.err << "briscatool info: " << (p.error.empty() ? "no PATH given" : p.error)
+           << "\nUsage: briscatool info [--json] PATH...\n";
+    return kUsage;
+  }
+  std::vector<FileInfo> infos;
+  bool failed = false;
+  for (const std::string& path : p.positional) {
+    std::error_code ec;
+    std::vector<std::string> files{path};
+    if (fs::is_directory(path, ec)) files = folder_files(path, ec);
+    if (ec) {
+      io.err << path << ": cannot be read (" << ec.message() << ")\n";
+      failed = true;
+      continue;
+    }
+    for (const std::string& file : files) {
+      auto info = read_info(file, io.err);
+      if (!info) {
+        failed = true;
+        continue;
+      }
+      if (!p.has("json")) print_line(io.out, *info);
+      infos.push_back(std::move(*info));
+    }
+  }
+  if (p.has("json")) print_json(io.out, infos);
+  return failed ? kFailed : kOk;
+}
+
+}  // namespace brisca::cli

@@ -1,0 +1,81 @@
+#include "app/cli/console_window.h"
+
+#include <iostream>
+#include <string>
+
+namespace brisca::cli {
+
+void ConsoleWindow::set_field_text(Field field, std::string_view text) {
+  if (field_handler_) field_handler_(field, text);
+}
+
+BoxAnswer ConsoleWindow::message_box(std::string_view text, std::string_view caption, BoxIcon icon,
+                                     BoxButtons buttons) {
+  if (box_handler_) return box_handler_(text, caption, icon, buttons);
+  std::cerr << caption << ": " << text << '\n';
+  return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
+}
+
+void ConsoleWindow::post_message(WindowMessage message, std::uintptr_t wparam,
+                                 std::uintptr_t lparam) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back({message, wparam, lparam});
+  }
+  wake_.notify_one();
+}
+
+void ConsoleWindow::start_timer(int id, int period_ms) {
+  auto period = std::chrono::milliseconds(period_ms);
+  timers_[id] = Timer{period, Clock::now() + period};
+}
+
+void ConsoleWindow::stop_timer(int id) {
+  timers_.erase(id);
+}
+
+bool ConsoleWindow::dispatch_one_message() {
+  Message m{};
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return false;
+    m = queue_.front();
+    queue_.pop_front();
+  }
+  if (message_handler_) message_handler_(m.message, m.wparam, m.lparam);
+  return true;
+}
+
+bool ConsoleWindow::fire_due_timer() {
+  const auto now = Clock::now();
+  for (auto& [id, timer] : timers_) {
+    if (timer.next > now) continue;
+    // Ticks keep to their schedule; after a long stall the schedule starts again from now
+    // instead of firing a burst of late ticks.
+    timer.next += timer.period;
+    if (timer.next <= now) timer.next = now + timer.period;
+    const int fired = id;
+    if (timer_handler_) timer_handler_(fired);  // may start or stop timers
+    return true;
+  }
+  return false;
+}
+
+ConsoleWindow::Clock::time_point ConsoleWindow::next_wake(Clock::time_point deadline) const {
+  auto wake = std::min(deadline, Clock::now() + std::chrono::milliseconds(20));
+  for (const auto& [id, timer] : timers_) wake = std::min(wake, timer.next);
+  return wake;
+}
+
+bool ConsoleWindow::run(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    if (dispatch_one_message() || fire_due_timer()) continue;
+    std::unique_lock lock(mutex_);
+    if (queue_.empty()) wake_.wait_until(lock, next_wake(deadline));
+  }
+  return true;
+}
+
+}  // namespace brisca::cli
