@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include "sound_bytes.h"
+#include "soundfile/midi_reader.h"
+#include "soundfile/track_reader.h"
+#include "tests/support/fake_window.h"
+
+namespace brisca {
+namespace {
+
+using test::smf_with_track;
+using test::stream_of;
+
+std::int32_t open_result(const Bytes& file) {
+  auto s = stream_of(file);
+  return open_track(s);
+}
+
+TEST(OpenTrack, HeaderChecksGiveTheirCodes) {
+  Bytes good = smf_with_track({0x00, 0xFF, 0x2F, 0x00});
+  EXPECT_EQ(open_result(good), 4);
+
+  EXPECT_EQ(open_result(Bytes(good.begin(), good.begin() + 21)), BAD_MIDI_FILE);
+  Bytes wrong_magic = good;
+  wrong_magic[0] = 'X';
+  EXPECT_EQ(open_result(wrong_magic), BAD_MIDI_FILE);
+  Bytes wrong_length = good;
+  wrong_length[7] = 7;
+  EXPECT_EQ(open_result(wrong_length), BAD_MIDI_FILE);
+  EXPECT_EQ(open_result(smf_with_track({}, -1, 1)), NOT_FORMAT_0);
+  Bytes wrong_track = good;
+  wrong_track[14] = 'X';
+  EXPECT_EQ(open_result(wrong_track), BAD_TRACK);
+
+  // Track count and division are not looked at.
+  Bytes odd = good;
+  odd[10] = 0x12;
+  odd[12] = 0xFF;
+  EXPECT_EQ(open_result(odd), 4);
+}
+
+TEST(OpenTrack, ErrorTextsAndRange) {
+  EXPECT_STREQ(file_error_text(BAD_MIDI_FILE), "Bad MIDI file!");
+  EXPECT_STREQ(file_error_text(NOT_FORMAT_0), "Not format 0!");
+  EXPECT_STREQ(file_error_text(BAD_TRACK), "Bad track!");
+  EXPECT_STREQ(file_error_text(-7), "???");
+  EXPECT_TRUE(is_reader_error(-256));
+  EXPECT_TRUE(is_reader_error(-1));
+  EXPECT_FALSE(is_reader_error(0));
+  EXPECT_FALSE(is_reader_error(0x7FFFFFFF));
+
+  test::FakeWindow window;
+  report_file_error(window, NOT_FORMAT_0, "/some/folder/kick.mid");
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text, "Not format 0!");
+  EXPECT_EQ(window.boxes[0].caption, "kick.mid");
+  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+}
+
+class ReadEvent : public ::testing::Test {
+ protected:
+  void SetUp() override { running_status() = 0x80; }
+  std::int32_t read(const Bytes& bytes) {
+    stream_bytes = bytes;
+    stream.emplace(stream_of(stream_bytes));
+    return read_event(event, *stream);
+  }
+  Bytes stream_bytes;
+  std::optional<ByteStream> stream;
+  MidiEvent event;
+};
+
+TEST_F(ReadEvent, SystemExclusiveBodies) {
+  EXPECT_EQ(read({0x00, 0xF0, 0x03, 0x01, 0x02, 0xF7}), 6);
+  EXPECT_EQ(event.status, 0xF0);
+  ASSERT_TRUE(event.has_data());
+  EXPECT_EQ(event.length, 4u);
+  EXPECT_EQ(event.data[0], 0xF0);
+  EXPECT_EQ(event.data[3], 0xF7);
+
+  EXPECT_EQ(read({0x81, 0x00, 0xF7, 0x02, 0x05, 0xF7}), 6);
+  EXPECT_EQ(event.delta, 128u);
+  EXPECT_EQ(event.status, 0xF7);
+  EXPECT_EQ(event.length, 2u);
+  EXPECT_EQ(event.data[0], 0x05);
+}
+
+TEST_F(ReadEvent, RunningStatusIsSharedAndOnlyChannelEventsSetIt) {
+  // A track that opens with a data byte uses the start-up status 0x80.
+  EXPECT_EQ(read({0x00, 0x3C, 0x40}), 3);
+  EXPECT_EQ(event.status, 0x80);
+  EXPECT_EQ(event.data1(), 0x3C);
+
+  EXPECT_EQ(read({0x00, 0x92, 0x3C, 0x40}), 4);
+  EXPECT_EQ(running_status(), 0x92);
+  // A meta and a SysEx event leave it alone; a new stream still uses it.
+  read({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
+  read({0x00, 0xF0, 0x01, 0xF7});
+  EXPECT_EQ(running_status(), 0x92);
+  EXPECT_EQ(read({0x05, 0x3E, 0x00}), 3);  // the data byte is counted once
+  EXPECT_EQ(event.status, 0x92);
+  EXPECT_EQ(event.data2(), 0x00);
+
+  // Program change and channel pressure have one data byte.
+  EXPECT_EQ(read({0x00, 0xC5, 0x07, 0x99}), 3);
+  EXPECT_EQ(read({0x00, 0xD0, 0x07}), 3);
+}
+
+TEST_F(ReadEvent, MetaEventsLongAndShort) {
+  EXPECT_EQ(read({0x00, 0xFF, 0x03, 0x04, 'K', 'i', 'c', 'k'}), 8);
+  EXPECT_EQ(event.meta_type, 0x03);
+  ASSERT_TRUE(event.has_data());
+  EXPECT_EQ(event.data[3], 'k');
+
+  EXPECT_EQ(read({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}), 7);
+  EXPECT_FALSE(event.has_data());
+  EXPECT_EQ(event.inline_data[2], 0x20);
+
+  // A short meta longer than the inline room keeps 64 bytes and skips the rest.
+  Bytes big{0x00, 0xFF, 0x58, 100};
+  for (int i = 0; i < 100; ++i) big.push_back(static_cast<std::uint8_t>(i));
+  big.push_back(0x77);
+  EXPECT_EQ(read(big), 104);
+  EXPECT_EQ(event.inline_data[63], 63);
+  EXPECT_EQ(stream->getc(), 0x77);
+
+  EXPECT_FALSE(is_long_meta(0x2F));
+  EXPECT_FALSE(is_long_meta(89));
+  EXPECT_TRUE(is_long_meta(0x7F));
+}
+
+TEST_F(ReadEvent, UnhandledStatusAndTruncation) {
+  EXPECT_EQ(read({0x00, 0xF2, 0x01, 0x02}), 0);
+  EXPECT_EQ(event.status, 0xF2);
+
+  // The end of the stream inside a delta time, a status, a body or a length.
+  EXPECT_EQ(read({0x81, 0x82}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x00}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x00, 0x90, 0x3C}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x00, 0xF0, 0x85}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x00, 0xF0, 0x05, 0x01}), TRUNCATED_EVENT);
+  EXPECT_FALSE(event.has_data());
+  // A declared length far beyond the data allocates nothing.
+  EXPECT_EQ(read({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x00, 0xFF, 0x03, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F}), TRUNCATED_EVENT);
+}
+
+TEST(TrackReader, CountsDownAndClosesAtTheEnd) {
+  running_status() = 0x80;
+  Bytes body{0x00, 0x90, 0x3C, 0x40, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00};
+  Bytes file = smf_with_track(body);
+  TrackReader track(stream_of(file));
+  ASSERT_TRUE(track.ok());
+  MidiEvent e;
+  ASSERT_TRUE(track.next(e));
+  EXPECT_EQ(track.remaining(), 8u);
+  ASSERT_TRUE(track.next(e));
+  EXPECT_TRUE(e.is_sysex_with_data());
+  ASSERT_TRUE(track.next(e));
+  EXPECT_EQ(track.remaining(), 0u);
+  EXPECT_FALSE(track.is_open());
+  EXPECT_FALSE(track.next(e));
+}
+
+TEST(TrackReader, EndsOnShortFilesLongLengthsAndUnhandledStatus) {
+  running_status() = 0x80;
+  MidiEvent e;
+  // Track length larger than the file: the end of the file ends the track.
+  Bytes file = smf_with_track({0x00, 0x90, 0x3C, 0x40}, 1000);
+  TrackReader longer(stream_of(file));
+  EXPECT_TRUE(longer.next(e));
+  EXPECT_FALSE(longer.next(e));
+
+  // An event that would take the count below zero ends the track but is still returned.
+  Bytes over = smf_with_track({0x00, 0xF0, 0x03, 0x01, 0x02, 0xF7}, 2);
+  TrackReader cut(stream_of(over));
+  EXPECT_TRUE(cut.next(e));
+  EXPECT_TRUE(e.is_sysex_with_data());
+  EXPECT_FALSE(cut.next(e));
+
+  // Unhandled status bytes count the bytes they took, so the track still ends.
+  Bytes junk;
+  for (int i = 0; i < 2000; ++i) junk.insert(junk.end(), {0x00, 0xF4});
+  TrackReader unhandled(stream_of(smf_with_track(junk)));
+  int events = 0;
+  while (unhandled.next(e)) ++events;
+  EXPECT_EQ(events, 2000);
+
+  Bytes bad = smf_with_track({}, -1, 1);
+  TrackReader not0(stream_of(bad));
+  EXPECT_EQ(not0.open_result(), NOT_FORMAT_0);
+  EXPECT_FALSE(not0.next(e));
+}
+
+TEST(TrackReader, OpensFilesAndRefusesFolders) {
+  EXPECT_FALSE(TrackReader::open("/nonexistent/file.mid").has_value());
+  EXPECT_FALSE(TrackReader::open("/tmp").has_value());
+}
+
+}  // namespace
+}  // namespace brisca
