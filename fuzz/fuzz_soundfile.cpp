@@ -1,0 +1,29 @@
+// Feeds arbitrary bytes to the MIDI file reader as a sound file: header check, event walk and
+// block counting must end, stay in bounds and never allocate beyond the input's size.
+#include <cstddef>
+#include <cstdint>
+
+#include "soundfile/block_count.h"
+#include "soundfile/sound_block.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace brisca;
+  std::span<const std::uint8_t> bytes(data, size);
+  {
+    TrackReader track(ByteStream::from_memory(bytes));
+    MidiEvent event;
+    std::size_t events = 0;
+    while (track.next(event)) {
+      if (++events > size) __builtin_trap();  // every event takes at least one byte
+      if (!event.is_sysex_with_data()) continue;
+      if (block_message_type(event.data.get(), event.length) == 0) {
+        UnpackedBlock u = unpack_block(event.data.get(), event.length);
+        (void)header_total_blocks(u);
+        (void)header_name(u);
+      }
+    }
+  }
+  TrackReader again(ByteStream::from_memory(bytes));
+  (void)count_blocks(again);
+  return 0;
+}
