@@ -15,6 +15,8 @@ inline constexpr int ITEM_BLOCKS_SHIFT = 12;
 inline std::int32_t item_blocks(std::uint32_t word) {
   return static_cast<std::int32_t>(word) >> ITEM_BLOCKS_SHIFT;
 }
-inline int item_dir(std::uint32_t word) { return static_cast<int>(word & ITEM_DIR_MASK); }
+inline int item_dir(std::uint32_t word) {
+  return static_cast<int>(word & ITEM_DIR_MASK);
+}
 
 }  // namespace brisca

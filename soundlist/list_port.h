@@ -18,7 +18,7 @@ class ListPort {
   virtual void set_item_word(int index, std::uint32_t word) = 0;
   virtual int caret() const = 0;  // the current row, -1 when none
   virtual int top_index() const = 0;
-  virtual int row_height() const = 0;     // 14
+  virtual int row_height() const = 0;      // 14
   virtual int visible_height() const = 0;  // height of the list's rectangle
   virtual void repaint_row(int index) = 0;
   virtual void repaint_all() = 0;

@@ -13,6 +13,9 @@
 
 namespace brisca {
 
+// What a row shows: its text, three blanks and the block count in square brackets.
+std::string row_label(const std::string& text, std::uint32_t word);
+
 struct RowRect {
   int left = 0, top = 0, right = 0, bottom = 0;
 };
@@ -56,6 +59,8 @@ class SoundList {
   void refresh_total();
 
  private:
+  void repaint_if_visible(int index);
+
   ListPort& rows_;
   WindowPort* window_;
   SoundListState state_;

@@ -1,0 +1,65 @@
+// Gathering sound files into the list: paths from the command line, files and folders dropped
+// on the window, and the files chosen in the Open dialog. Every route ends in scan_sound_file,
+// which counts a file's blocks and adds its row.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "soundlist/sound_list.h"
+
+namespace brisca {
+
+struct SplitPath {
+  std::string directory;  // up to and including the last '/', or empty
+  std::string name;       // the rest
+};
+SplitPath split_path(std::string_view path);
+
+// Files chosen together in one folder, in the order they were chosen.
+struct FileChoice {
+  std::string folder;
+  std::vector<std::string> names;
+};
+
+// Marks the multi-file form of a command-line text: "*" folder NUL name NUL ... name NUL NUL.
+inline constexpr char kMultiFileMark = '*';
+
+// One gathering operation. A folder refused because the directory table is full is reported
+// once per operation, however many of its files were asked for.
+class Gatherer {
+ public:
+  explicit Gatherer(SoundList& list) : list_(list) {}
+
+  // One command-line text in one of three forms: the multi-file form (first character "*"),
+  // one path in double quotes, or paths separated by spaces.
+  void add_file_list(std::string_view text);
+  // The Open dialog's answer: add_directory the folder once and scan each name in order.
+  void add_file_list(const FileChoice& choice);
+  // Each string is one path (program arguments, dropped files).
+  void add_paths(const std::vector<std::string>& paths);
+  // A folder adds its files; a file adds itself; a pattern that does not name an existing
+  // file adds its first match; a path that matches nothing is passed over silently.
+  void add_path(const std::string& path);
+  // Every file of a folder whatever its extension, not its sub-folders.
+  void add_folder(const std::string& folder);
+  // Opens directory entry + name, counts its blocks and adds its row; a bad header gets one
+  // warning box with the name as caption and no row. True when a row was added.
+  bool scan_sound_file(const std::string& name, int dir_index);
+
+ private:
+  void add_full_path(std::string_view path);
+  int directory_index(const std::string& directory);
+  bool refused_as_too_long(const std::string& path, const std::error_code& ec);
+
+  SoundList& list_;
+  std::set<std::string> refused_;
+};
+
+// Program arguments after the program name: each is one path.
+void add_arguments(SoundList& list, const std::vector<std::string>& args);
+
+}  // namespace brisca
