@@ -15,7 +15,7 @@ BlockCount count_blocks(TrackReader& track) {
       continue;
     }
     // Data blocks are passed over without unpacking: only the header's fields are read.
-    if (block_number(data) != 0) continue;
+    if (block_number(data, event.length) != 0) continue;
     UnpackedBlock header = unpack_block(data, event.length);
     result.blocks = header_total_blocks(header);
     result.has_header = true;

@@ -14,6 +14,12 @@ std::uint16_t block_number(const std::uint8_t* data) {
   return static_cast<std::uint16_t>((data[5] << 7) | data[6]);
 }
 
+std::uint16_t block_number(const std::uint8_t* data, std::uint32_t length) {
+  std::uint8_t high = length > 5 ? data[5] : 0;
+  std::uint8_t low = length > 6 ? data[6] : 0;
+  return static_cast<std::uint16_t>((high << 7) | low);
+}
+
 void unpack7to8(std::uint8_t* out, const std::uint8_t* in, std::size_t count) {
   std::size_t i = 0;
   int k = 1;

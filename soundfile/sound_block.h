@@ -17,8 +17,10 @@ using UnpackedBlock = std::array<std::uint8_t, kUnpackedBlockSize>;
 
 // Message type (byte 4) when length >= 5 and bytes 0, 1, 3 are F0 33 .. 05; otherwise -1.
 int block_message_type(const std::uint8_t* data, std::uint32_t length);
-// (byte 5 << 7) | byte 6; take it before unpacking.
+// (byte 5 << 7) | byte 6; take it before unpacking. Needs at least 7 bytes.
 std::uint16_t block_number(const std::uint8_t* data);
+// The same for a message of `length` bytes: a number byte the message does not have reads as 0.
+std::uint16_t block_number(const std::uint8_t* data, std::uint32_t length);
 // Writes `count` 8-bit bytes from the 7-bit bytes at `in` (may be in place: out <= in).
 void unpack7to8(std::uint8_t* out, const std::uint8_t* in, std::size_t count);
 // Unpacks the 1020 data bytes of a block of `length` bytes. A block shorter than a full one is

@@ -24,6 +24,19 @@ TEST(Block, RecognisesOnlySoundDumpHeads) {
   const std::uint8_t other_maker[] = {0xF0, 0x34, 0x00, 0x05, 0x00};
   EXPECT_EQ(block_message_type(other_maker, 5), -1);
   EXPECT_EQ(block_number(dump), 130);
+  // A head too short to carry its number reads the missing bytes as 0: a header block.
+  EXPECT_EQ(block_number(dump, 6), 128);
+  EXPECT_EQ(block_number(dump, 5), 0);
+}
+
+TEST(BlockCount, TruncatedHeadsStayInBounds) {
+  Bytes five{0xF0, 0x33, 0x00, 0x05, 0x00};
+  Bytes six{0xF0, 0x33, 0x00, 0x05, 0x00, 0x01};
+  Bytes file = make_smf0({six, five, data_block(1)});
+  TrackReader track(stream_of(file));
+  BlockCount c = count_blocks(track);
+  EXPECT_TRUE(c.has_header);  // the five-byte head is block 0 with an all-zero header
+  EXPECT_EQ(c.blocks, 0);
 }
 
 TEST(Block, UnpacksSevenBitGroups) {
