@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/cli/cli.h"
+#include "app/cli/json.h"
+#include "soundfile/sound_writer.h"
+
+namespace brisca::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result run_cli(std::vector<std::string> args) {
+  args.insert(args.begin(), "briscatool");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream out, err;
+  int status = run(static_cast<int>(argv.size()), argv.data(), {out, err});
+  return {status, out.str(), err.str()};
+}
+
+class InfoCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("brisca-info-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "sub");
+    UnpackedBlock data{};
+    write_file(dir / "Snare.mid",
+               make_smf0({make_header_block("Tight \"Snare\"", "DRUM", 300), make_block(1, data)}));
+    write_file(dir / "foreign.mid", make_smf0({{0xF0, 0x41, 0xF7}, {0xF0, 0x42, 0xF7}}));
+    write_file(dir / "sub" / "hidden.mid", make_smf0({}));
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
+TEST_F(InfoCommand, LinesForAFolderInListOrder) {
+  Result r = run_cli({"info", dir.string()});
+  EXPECT_EQ(r.status, kOk) << r.err;
+  EXPECT_EQ(r.out,
+            "foreign.mid   [2]\n"
+            "Snare.mid   [300]   name \"Tight \"Snare\"\", type \"DRUM\"\n");
+}
+
+TEST_F(InfoCommand, JsonHasExactlyTheFiveKeys) {
+  Result r =
+      run_cli({"info", "--json", (dir / "Snare.mid").string(), (dir / "foreign.mid").string()});
+  EXPECT_EQ(r.status, kOk);
+  std::string snare = (dir / "Snare.mid").string();
+  EXPECT_NE(r.out.find("{\"path\": \"" + snare +
+                       "\", \"file\": \"Snare.mid\", \"blocks\": 300, \"name\": \"Tight "
+                       "\\\"Snare\\\"\", \"type\": \"DRUM\"}"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("\"blocks\": 2, \"name\": null, \"type\": null"), std::string::npos);
+}
+
+TEST_F(InfoCommand, BadFilesFailWithTheReadersText) {
+  write_file(dir / "text.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
+  Bytes format1 = make_smf0({});
+  format1[9] = 1;
+  write_file(dir / "multi.mid", format1);
+  Result r = run_cli({"info", "--json", dir.string(), (dir / "missing.mid").string()});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_NE(r.err.find("text.txt: Bad MIDI file!\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("multi.mid: Not format 0!\n"), std::string::npos);
+  EXPECT_NE(r.err.find("missing.mid"), std::string::npos);
+  // The good files are still listed.
+  EXPECT_NE(r.out.find("Snare.mid"), std::string::npos);
+  EXPECT_EQ(r.out.find("text.txt"), std::string::npos);
+}
+
+TEST(Cli, UsageErrorsAndHelp) {
+  EXPECT_EQ(run_cli({"info"}).status, kUsage);
+  EXPECT_EQ(run_cli({"info", "--bogus", "x"}).status, kUsage);
+  EXPECT_EQ(run_cli({"frobnicate"}).status, kUsage);
+  Result help = run_cli({"--help"});
+  EXPECT_EQ(help.status, kOk);
+  EXPECT_NE(help.out.find("info [--json] PATH..."), std::string::npos);
+  EXPECT_EQ(run_cli({"--version"}).out, "briscatool 1.10\n");
+}
+
+TEST(Cli, ParsesOptionsAndPaths) {
+  Parsed p = parse_args({"-o", "out.wav", "a.mid", "--json", "--count=3", "--", "--odd"}, {"json"},
+                        {"o", "count"});
+  EXPECT_TRUE(p.error.empty());
+  EXPECT_EQ(p.value("o"), "out.wav");
+  EXPECT_EQ(p.value("count"), "3");
+  EXPECT_TRUE(p.has("json"));
+  EXPECT_EQ(p.positional, (std::vector<std::string>{"a.mid", "--odd"}));
+  EXPECT_FALSE(parse_args({"--count"}, {}, {"count"}).error.empty());
+}
+
+TEST(Json, EscapesAndKeepsOutputValid) {
+  EXPECT_EQ(json_string("a\"b\\c\n"), "\"a\\\"b\\\\c\\u000a\"");
+  EXPECT_EQ(json_string("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
+  EXPECT_EQ(json_string("bad\xFF"), "\"bad\xEF\xBF\xBD\"");
+}
+
+}  // namespace
+}  // namespace brisca::cli
