@@ -1,0 +1,56 @@
+// The down-load as the window (and the command line) drive it: the MIDI output port and the
+// sequencer, with the order of closing that keeps their shared buffers safe: the device is
+// always closed before the sequencer frees the message it was sending from.
+#pragma once
+
+#include "download/midi_out_port.h"
+#include "download/sequencer.h"
+
+namespace brisca {
+
+class Download {
+ public:
+  Download(MidiService& service, SoundList& list, WindowPort& window)
+      : port_(service), sequencer_(list, window, port_) {}
+  ~Download() { close(); }
+  Download(const Download&) = delete;
+  Download& operator=(const Download&) = delete;
+
+  // Opens the output (entry of the name table, 0 = none); an open output is closed first, which
+  // cuts a file being sent short. Returns the choice, or 0.
+  int open(int choice) {
+    close();
+    return port_.open(choice);
+  }
+  // A file being sent is cut short and selected again.
+  void close() {
+    port_.close();
+    sequencer_.abort(CutReason::PortClosed);
+  }
+  // Ends the down-load at once, keeping the output's choice for the next send.
+  void abort_now() {
+    port_.close_lost();
+    sequencer_.abort(CutReason::Aborted);
+  }
+
+  // After the device was lost, sending opens it again first.
+  void send_files() {
+    port_.reopen();
+    sequencer_.send_files();
+  }
+  void request_stop() { sequencer_.request_stop(); }
+  void on_timer(int id) {
+    if (id == kDownloadTimerId) sequencer_.on_tick();
+  }
+  void on_next_download() { sequencer_.on_next_download(); }
+  bool is_sending() const { return sequencer_.is_sending(); }
+
+  MidiOutPort& port() { return port_; }
+  DownloadSequencer& sequencer() { return sequencer_; }
+
+ private:
+  MidiOutPort port_;
+  DownloadSequencer sequencer_;
+};
+
+}  // namespace brisca

@@ -1,0 +1,99 @@
+#include "download/midi_out_port.h"
+
+namespace brisca {
+
+int MidiOutPort::open(int choice) {
+  close_device();
+  choice_ = 0;
+  lost_choice_ = 0;
+  if (choice <= 0) return 0;
+  count_.store(0, std::memory_order_relaxed);
+  write_ = 0;
+  read_ = 0;
+  rotation_ = 0;
+  dropped_.store(0, std::memory_order_relaxed);
+  device_ = service_.open_output(choice - 1, [this](std::uint32_t id, std::uintptr_t p1,
+                                                    std::uintptr_t p2) { report(id, p1, p2); });
+  if (!device_) return 0;
+  headers_.fill(MidiHeader{});
+  choice_ = choice;
+  return choice;
+}
+
+MidiHeader& MidiOutPort::next_header() {
+  MidiHeader& header = headers_[static_cast<std::size_t>(rotation_)];
+  rotation_ = (rotation_ + 1) % kHeaderCount;
+  return header;
+}
+
+int MidiOutPort::send_long(MidiHeader& header) {
+  if (!device_) return -1;
+  header.flags = 0;
+  device_->prepare_header(header);
+  return device_->long_msg(header);
+}
+
+void MidiOutPort::unprepare(MidiHeader& header) {
+  if (device_) device_->unprepare_header(header);
+}
+
+// Device thread. A full ring drops the report: a lost done report is then caught by the
+// sequencer's bounded wait instead of overwriting an entry the window has not read.
+void MidiOutPort::report(std::uint32_t id, std::uintptr_t param1, std::uintptr_t param2) {
+  if (count_.load(std::memory_order_acquire) >= kRingSize) {
+    dropped_.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  ring_[write_] = PortReport{id, param1, param2};
+  write_ = (write_ + 1) % kRingSize;
+  count_.fetch_add(1, std::memory_order_release);
+}
+
+std::optional<PortReport> MidiOutPort::take_report() {
+  if (count_.load(std::memory_order_acquire) == 0) return std::nullopt;
+  PortReport entry = ring_[read_];
+  read_ = (read_ + 1) % kRingSize;
+  count_.fetch_sub(1, std::memory_order_release);
+  return entry;
+}
+
+MidiHeader* MidiOutPort::take_done_header() {
+  auto entry = take_report();
+  if (!entry || entry->id != MOM_DONE) return nullptr;
+  return own_header(entry->param1);
+}
+
+MidiHeader* MidiOutPort::own_header(std::uintptr_t address) {
+  for (MidiHeader& header : headers_)
+    if (reinterpret_cast<std::uintptr_t>(&header) == address) return &header;
+  return nullptr;
+}
+
+void MidiOutPort::close_device() {
+  if (!device_) return;
+  device_->close();
+  device_.reset();
+}
+
+void MidiOutPort::close() {
+  close_device();
+  choice_ = 0;
+  lost_choice_ = 0;
+}
+
+void MidiOutPort::close_lost() {
+  if (!device_) return;
+  close_device();
+  lost_choice_ = choice_;
+  choice_ = 0;
+}
+
+int MidiOutPort::reopen() {
+  if (device_ || lost_choice_ == 0) return 0;
+  const int choice = lost_choice_;
+  const int result = open(choice);
+  if (result == 0) lost_choice_ = choice;
+  return result;
+}
+
+}  // namespace brisca

@@ -1,0 +1,89 @@
+// The MIDI output port: the one output device the user chose, four message headers used in
+// rotation, and the ring in which the device's reports wait for the window's thread.
+//
+// The device reports (port opened, long message done, port closed) from a thread of its own.
+// Its callback only appends the report to a 256-entry ring; the window's thread takes one
+// entry per tick of the down-load timer. The count of waiting entries is the one value both
+// threads change: the device's thread writes an entry completely and then raises the count
+// (release), the window's thread sees the count (acquire) before it reads the entry.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/api/devices.h"
+
+namespace brisca {
+
+struct PortReport {
+  std::uint32_t id = 0;  // MOM_OPEN, MOM_DONE or MOM_CLOSE
+  std::uintptr_t param1 = 0;
+  std::uintptr_t param2 = 0;
+};
+
+class MidiOutPort {
+ public:
+  static constexpr int kHeaderCount = 4;
+  static constexpr std::uint32_t kRingSize = 256;
+
+  explicit MidiOutPort(MidiService& service) : service_(service) {}
+  ~MidiOutPort() { close(); }
+  MidiOutPort(const MidiOutPort&) = delete;
+  MidiOutPort& operator=(const MidiOutPort&) = delete;
+
+  // `choice` is an entry of the output name table, 0 meaning none. Returns the choice, or 0
+  // for none and on failure. Resets the ring and the rotation; an open device is closed first.
+  int open(int choice);
+  bool is_open() const { return device_ != nullptr; }
+  int choice() const { return choice_; }
+  // The choice of a device that was lost (0 when none was): reopen() tries it again.
+  int lost_choice() const { return lost_choice_; }
+  // Opens the lost device again; a failed try keeps it lost. Returns the choice, or 0.
+  int reopen();
+
+  MidiHeader& next_header();
+  // Flags to 0, prepare, long message; the long message's result.
+  int send_long(MidiHeader& header);
+  void unprepare(MidiHeader& header);
+
+  // One entry per tick: the finished header of a MOM_DONE entry, or null for an empty ring and
+  // for any other report (which is consumed all the same).
+  MidiHeader* take_done_header();
+  // The same, keeping the entry's kind: nothing when the ring is empty.
+  std::optional<PortReport> take_report();
+  // The header a report names, when it is one of this port's four; null otherwise.
+  MidiHeader* own_header(std::uintptr_t address);
+
+  void close();
+  // Closes the device after it failed, remembering its choice for reopen().
+  void close_lost();
+
+  // The ring, for tests and diagnostics.
+  std::uint32_t waiting() const { return count_.load(std::memory_order_acquire); }
+  std::uint32_t write_index() const { return write_; }
+  std::uint32_t read_index() const { return read_; }
+  std::uint32_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
+  int rotation() const { return rotation_; }
+
+ private:
+  void report(std::uint32_t id, std::uintptr_t param1, std::uintptr_t param2);
+  void close_device();
+
+  MidiService& service_;
+  std::unique_ptr<MidiOutDevice> device_;
+  int choice_ = 0;
+  int lost_choice_ = 0;
+  std::array<MidiHeader, kHeaderCount> headers_{};
+  int rotation_ = 0;
+
+  std::array<PortReport, kRingSize> ring_{};
+  std::uint32_t write_ = 0;  // the device's thread only
+  std::uint32_t read_ = 0;   // the window's thread only
+  std::atomic<std::uint32_t> count_{0};
+  std::atomic<std::uint32_t> dropped_{0};
+};
+
+}  // namespace brisca

@@ -1,0 +1,182 @@
+#include "download/sequencer.h"
+
+#include <utility>
+
+#include "soundfile/midi_reader.h"
+
+namespace brisca {
+
+void DownloadSequencer::send_files() {
+  flags_.continue_flag = 1;
+  start_next_file();
+}
+
+void DownloadSequencer::start_next_file() {
+  if (!port_.is_open() || flags_.sending != 0) return;
+  const int row = list_.find_first_item(ITEM_SELECTED);
+  if (row < 0) return;
+  const std::string path = list_.full_path(row);
+  state_ = DownloadState{};  // closes a file still open
+
+  auto reader = TrackReader::open(path);
+  if (!reader) return;  // the row stays selected; the down-load stops here
+  if (!reader->ok()) {
+    report_file_error(window_, reader->open_result(), list_.rows().text(row));
+    return;
+  }
+  state_.file = std::move(reader);
+  window_.start_timer(kDownloadTimerId, kTickMs);
+
+  SoundListState& totals = list_.state();
+  totals.current_remaining = item_blocks(list_.rows().item_word(row));
+  totals.selected_blocks -= totals.current_remaining;
+  mark_row(row, kMarkSending);
+  step(nullptr);
+}
+
+void DownloadSequencer::step(MidiHeader* done) {
+  if (done != nullptr) {
+    port_.unprepare(*done);
+    if (state_.next_offset == 0 && state_.message) state_.message.reset();
+  }
+  if (state_.next_offset != 0) {
+    send_chunk(done);
+    return;
+  }
+  if (send_next_message(done)) return;
+  // The track is used up and nothing is outstanding: the file has been sent.
+  mark_row(list_.find_first_item(ITEM_SENDING), kMarkSent);
+  window_.stop_timer(kDownloadTimerId);
+}
+
+// The next 200 bytes of the current message, or what remains of it.
+void DownloadSequencer::send_chunk(MidiHeader* done) {
+  MidiHeader& header = done != nullptr ? *done : port_.next_header();
+  const std::uint32_t start = state_.next_offset;
+  header.data = state_.message.get() + start;
+  header.buffer_length = kChunkBytes;
+  state_.next_offset += kChunkBytes;
+  if (state_.next_offset >= state_.message_length) {
+    header.buffer_length = state_.message_length - start;
+    state_.next_offset = 0;
+  }
+  hand_over(header);
+}
+
+// Reads on to the next System Exclusive message and sends its first chunk; false when the
+// track ended first. Events of other kinds are passed over (their bodies freed with them).
+bool DownloadSequencer::send_next_message(MidiHeader* done) {
+  while (state_.file && state_.file->remaining() > 0) {
+    MidiEvent event;
+    if (!state_.file->next(event)) break;
+    if (!event.is_sysex_with_data()) continue;
+
+    MidiHeader& header = done != nullptr ? *done : port_.next_header();
+    state_.message_length = event.length;
+    state_.message = std::move(event.data);
+    header.data = state_.message.get();
+    header.buffer_length = state_.message_length;
+    state_.next_offset = 0;
+    if (state_.message_length > kChunkBytes) {
+      header.buffer_length = kChunkBytes;
+      state_.next_offset = kChunkBytes;
+    }
+    list_.state().current_remaining -= 1;
+    show_total();
+    mark_row(list_.find_first_item(ITEM_SENDING), kMarkStep);
+    hand_over(header);
+    return true;
+  }
+  return false;
+}
+
+// A failed long message will never be reported done: the down-load ends there instead of
+// waiting for it.
+void DownloadSequencer::hand_over(MidiHeader& header) {
+  outstanding_ = &header;
+  waited_ticks_ = 0;
+  if (port_.send_long(header) != 0) lose_device();
+}
+
+void DownloadSequencer::on_tick() {
+  auto report = port_.take_report();
+  if (report && report->id == MOM_DONE) {
+    MidiHeader* header = port_.own_header(report->param1);
+    // Only the chunk in flight moves the down-load on; a report for any other header is stale.
+    if (header != nullptr && header == outstanding_) {
+      outstanding_ = nullptr;
+      step(header);
+      return;
+    }
+  }
+  if (flags_.sending == 0 || outstanding_ == nullptr) return;
+  if (report && report->id == MOM_CLOSE) {
+    lose_device();
+  } else if (++waited_ticks_ > kDoneWaitTicks) {
+    lose_device();
+  }
+}
+
+void DownloadSequencer::on_next_download() {
+  if (!next_posted_) return;  // the down-load was cut short after this message was posted
+  next_posted_ = false;
+  start_next_file();
+}
+
+void DownloadSequencer::request_stop() {
+  if (flags_.sending == 0) return;
+  BoxAnswer answer = window_.message_box("Stop down-load at next sound?", "Stop", BoxIcon::Question,
+                                         BoxButtons::YesNo);
+  if (answer == BoxAnswer::Yes) flags_.continue_flag = 0;
+}
+
+void DownloadSequencer::lose_device() {
+  port_.close_lost();
+  abort(CutReason::DeviceLost);
+}
+
+void DownloadSequencer::abort(CutReason reason) {
+  next_posted_ = false;
+  flags_.continue_flag = 0;
+  outstanding_ = nullptr;
+  waited_ticks_ = 0;
+  const bool was_sending = flags_.sending != 0;
+  state_ = DownloadState{};
+  if (!was_sending) return;
+
+  window_.stop_timer(kDownloadTimerId);
+  flags_.sending = 0;
+  SoundListState& totals = list_.state();
+  CutShort cut{reason, list_.find_first_item(ITEM_SENDING), {}};
+  if (cut.row >= 0) {
+    ListPort& rows = list_.rows();
+    std::uint32_t word = (rows.item_word(cut.row) & ~ITEM_SENDING) | ITEM_SELECTED;
+    rows.set_item_word(cut.row, word);
+    totals.selected_blocks += item_blocks(word);
+    if (list_.row_rect(cut.row)) rows.repaint_row(cut.row);
+    cut.name = rows.text(cut.row);
+  }
+  totals.current_remaining = 0;
+  show_total();
+  if (cut_listener_) cut_listener_(cut);
+}
+
+void DownloadSequencer::mark_row(int index, int kind) {
+  list_.mark_item(index, kind);
+  if (kind == kMarkSending) {
+    flags_.sending = 1;
+  } else if (kind == kMarkSent) {
+    flags_.sending = 0;
+    if (flags_.continue_flag != 0) {
+      next_posted_ = true;
+      window_.post_message(WindowMessage::NextDownload, 0, 0);
+    }
+  }
+}
+
+void DownloadSequencer::show_total() {
+  const SoundListState& totals = list_.state();
+  set_text(&window_, Field::TotalBlocks, "%4d", totals.current_remaining + totals.selected_blocks);
+}
+
+}  // namespace brisca

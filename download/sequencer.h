@@ -1,0 +1,108 @@
+// The down-load sequencer: sends the selected rows' files to the module, top row first, one
+// System Exclusive chunk of at most 200 bytes at a time. A chunk goes to the port only when the
+// port has reported the previous one done; the window's 70 ms timer hands over at most one done
+// report per tick, which paces the down-load.
+//
+// Everything here runs on the window's thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/window_port.h"
+#include "download/midi_out_port.h"
+#include "soundfile/track_reader.h"
+#include "soundlist/sound_list.h"
+
+namespace brisca {
+
+// The file being sent. Zeroed as a whole when a file starts.
+struct DownloadState {
+  std::optional<TrackReader> file;  // open while track bytes remain; counts them down
+  std::uint32_t message_length = 0;
+  std::uint32_t next_offset = 0;            // 0: no further chunk of the current message is due
+  std::unique_ptr<std::uint8_t[]> message;  // the whole message, F0 first
+};
+
+struct DownloadFlags {
+  int sending = 0;        // a file has started and its end is not handled yet
+  int continue_flag = 0;  // go on with the next selected row when this file ends
+};
+
+// Why a file was cut short.
+enum class CutReason {
+  PortClosed,  // the output was closed (MIDI setup confirmed, window closed)
+  DeviceLost,  // the device failed a send, closed itself, or stopped reporting chunks done
+  Aborted,     // the caller asked to stop at once
+};
+
+struct CutShort {
+  CutReason reason;
+  int row;
+  std::string name;  // the row's text
+};
+
+// Row marks, as the sound list's mark_item takes them.
+inline constexpr int kMarkSent = 0;
+inline constexpr int kMarkSending = 1;
+inline constexpr int kMarkStep = 2;
+
+class DownloadSequencer {
+ public:
+  static constexpr std::uint32_t kChunkBytes = 200;
+  static constexpr int kTickMs = 70;
+  // Ticks a chunk may stay unreported before the device counts as lost (about 2 s); a working
+  // device reports a 200-byte chunk done within one or two ticks.
+  static constexpr int kDoneWaitTicks = 29;
+
+  DownloadSequencer(SoundList& list, WindowPort& window, MidiOutPort& port)
+      : list_(list), window_(window), port_(port) {}
+
+  // "Send File(s)" and Enter: continue, then start the next selected file.
+  void send_files();
+  void start_next_file();
+  void step(MidiHeader* done);
+  // Timer 1: takes one report from the port's ring.
+  void on_tick();
+  // Message 1044, posted when a file was sent and the down-load goes on.
+  void on_next_download();
+  // "Stop" and Escape: asks, while a file is being sent, whether to stop at the next sound.
+  void request_stop();
+  // Stops after the file being sent, without asking.
+  void stop_at_next_sound() { flags_.continue_flag = 0; }
+  // Ends the down-load now. The device must be closed already (its buffers are freed here).
+  // The row being sent is selected again: it was not sent completely.
+  void abort(CutReason reason);
+
+  bool is_sending() const { return flags_.sending != 0; }
+  const DownloadState& state() const { return state_; }
+  const DownloadFlags& flags() const { return flags_; }
+  const MidiHeader* outstanding() const { return outstanding_; }
+
+  void on_cut_short(std::function<void(const CutShort&)> listener) {
+    cut_listener_ = std::move(listener);
+  }
+
+ private:
+  void send_chunk(MidiHeader* done);
+  bool send_next_message(MidiHeader* done);
+  void hand_over(MidiHeader& header);
+  void lose_device();
+  void mark_row(int index, int kind);
+  void show_total();
+
+  SoundList& list_;
+  WindowPort& window_;
+  MidiOutPort& port_;
+  DownloadState state_;
+  DownloadFlags flags_;
+  MidiHeader* outstanding_ = nullptr;  // the chunk the port has not reported done yet
+  int waited_ticks_ = 0;
+  bool next_posted_ = false;  // a 1044 is on its way
+  std::function<void(const CutShort&)> cut_listener_;
+};
+
+}  // namespace brisca

@@ -1,0 +1,105 @@
+// A sound list over real files in a temporary folder, a recording window and a fake output,
+// with the down-load between them, driven tick by tick as the window drives it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "download/download.h"
+#include "soundfile/sound_writer.h"
+#include "tests/download/fake_midi_out.h"
+#include "tests/support/fake_list.h"
+#include "tests/support/fake_window.h"
+
+namespace brisca::test {
+
+// Remembers every item word stored, row by row.
+class LoggingList : public FakeList {
+ public:
+  void set_item_word(int i, std::uint32_t w) override {
+    FakeList::set_item_word(i, w);
+    words.emplace_back(i, w);
+  }
+  std::vector<std::pair<int, std::uint32_t>> words;
+};
+
+// F0, n - 2 data bytes, F7.
+inline Bytes sysex(std::size_t n, int seed = 0) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>((i * 7 + seed) & 0x7F);
+  b.front() = 0xF0;
+  b.back() = 0xF7;
+  return b;
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::temp_directory_path() /
+             ("brisca-download-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder);
+    dir_index = list.add_directory(folder.string() + "/");
+    ASSERT_EQ(download.open(1), 1);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  // Writes a sound file of these messages and adds its row with `blocks` in its item word.
+  void add_file(const std::string& name, const std::vector<Bytes>& messages, int blocks) {
+    ASSERT_TRUE(write_file((folder / name).string(), make_smf0(messages)));
+    add_row(name, blocks);
+  }
+  void add_row(const std::string& name, int blocks) {
+    int row = rows.add_row(name);
+    rows.set_item_word(row, static_cast<std::uint32_t>(dir_index) |
+                                (static_cast<std::uint32_t>(blocks) << ITEM_BLOCKS_SHIFT));
+  }
+  int row_of(const std::string& name) const {
+    for (int i = 0; i < rows.count(); ++i)
+      if (rows.text(i) == name) return i;
+    return -1;
+  }
+  void select(const std::string& name) {
+    rows.current = row_of(name);
+    list.toggle_select_current();
+  }
+  std::uint32_t word(const std::string& name) const { return rows.item_word(row_of(name)); }
+  bool timer_running() const { return window.timers.count(kDownloadTimerId) != 0; }
+
+  // Hands posted messages to the down-load as the window's queue would.
+  void handle_posted() {
+    Posted p{};
+    while (window.take_posted(p))
+      if (p.message == WindowMessage::NextDownload) download.on_next_download();
+  }
+  // One timer period: the device finishes the chunk in flight, then the tick takes one report.
+  void tick() {
+    service.complete();
+    if (timer_running()) download.on_timer(kDownloadTimerId);
+    handle_posted();
+  }
+  void run_to_idle() {
+    handle_posted();
+    for (int i = 0; i < 100000 && (timer_running() || !window.posted.empty()); ++i) tick();
+  }
+  // The bytes sent, joined chunk after chunk.
+  Bytes sent_bytes() const {
+    Bytes all;
+    for (const auto& c : service.log->chunks) all.insert(all.end(), c.begin(), c.end());
+    return all;
+  }
+
+  std::filesystem::path folder;
+  int dir_index = 0;
+  FakeWindow window;
+  LoggingList rows;
+  SoundList list{rows, &window};
+  FakeMidiService service;
+  Download download{service, list, window};
+};
+
+}  // namespace brisca::test

@@ -1,0 +1,126 @@
+// The down-load ends cleanly when its output goes away under it: no hang, the row being sent
+// selected again (never marked sent), and sending works again afterwards.
+#include <gtest/gtest.h>
+
+#include "tests/download/download_fixture.h"
+
+namespace brisca::test {
+namespace {
+
+class Faults : public DownloadTest {
+ protected:
+  // Starts a of three chunks, b after it, and stops after a's second chunk went out.
+  void start_mid_file() {
+    add_file("a.mid", {sysex(500)}, 3);
+    add_file("b.mid", {sysex(100)}, 2);
+    select("a.mid");
+    select("b.mid");
+    download.sequencer().on_cut_short([this](const CutShort& c) { cuts.push_back(c); });
+    download.send_files();
+    tick();
+    tick();
+    ASSERT_EQ(service.log->chunks.size(), 2u);
+  }
+  void expect_cut_short_and_selected(CutReason reason) {
+    EXPECT_FALSE(download.is_sending());
+    EXPECT_FALSE(timer_running());
+    EXPECT_EQ(word("a.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+    EXPECT_EQ(window.field(Field::TotalBlocks), "   5");
+    ASSERT_EQ(cuts.size(), 1u);
+    EXPECT_EQ(cuts[0].reason, reason);
+    EXPECT_EQ(cuts[0].name, "a.mid");
+    handle_posted();
+    EXPECT_FALSE(download.is_sending());
+  }
+  // Sending again sends both files whole.
+  void expect_sends_again() {
+    service.log->chunks.clear();
+    download.send_files();
+    run_to_idle();
+    EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+    EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+    Bytes expected = sysex(500);
+    Bytes b = sysex(100);
+    expected.insert(expected.end(), b.begin(), b.end());
+    EXPECT_EQ(sent_bytes(), expected);
+  }
+  std::vector<CutShort> cuts;
+};
+
+TEST_F(Faults, ReopeningTheOutputMidFileCutsItShort) {
+  start_mid_file();
+  EXPECT_EQ(download.open(2), 2);  // MIDI setup confirmed: close, then open
+  expect_cut_short_and_selected(CutReason::PortClosed);
+  expect_sends_again();
+}
+
+TEST_F(Faults, AFailedSendMeansTheDeviceIsLostAndTheNextSendReopensIt) {
+  start_mid_file();
+  service.log->long_result = 1;
+  tick();
+  EXPECT_FALSE(download.port().is_open());
+  expect_cut_short_and_selected(CutReason::DeviceLost);
+  service.log->long_result = 0;
+  expect_sends_again();
+  EXPECT_EQ(service.log->opened, (std::vector<int>{0, 0}));
+}
+
+TEST_F(Faults, ADeviceThatClosesItselfIsLost) {
+  start_mid_file();
+  service.log->in_flight.clear();
+  service.log->callback(MOM_CLOSE, 0, 0);
+  download.on_timer(kDownloadTimerId);
+  expect_cut_short_and_selected(CutReason::DeviceLost);
+}
+
+TEST_F(Faults, ADoneReportThatNeverComesEndsTheWaitAfterABoundedNumberOfTicks) {
+  start_mid_file();
+  service.log->in_flight.clear();  // the report is lost
+  for (int i = 0; i < DownloadSequencer::kDoneWaitTicks; ++i) download.on_timer(1);
+  EXPECT_TRUE(download.is_sending());
+  download.on_timer(1);
+  expect_cut_short_and_selected(CutReason::DeviceLost);
+}
+
+TEST_F(Faults, ALostDeviceThatStaysGoneKeepsBeingRetriedOnSend) {
+  start_mid_file();
+  service.log->long_result = 1;
+  tick();
+  service.fail_open = true;
+  download.send_files();
+  EXPECT_FALSE(download.is_sending());
+  service.fail_open = false;
+  service.log->long_result = 0;
+  expect_sends_again();
+}
+
+TEST_F(Faults, ClosingTheWindowMidFileClosesTheDeviceBeforeFreeingItsChunk) {
+  start_mid_file();
+  download.close();  // the fake device reads the chunk in flight as it closes
+  EXPECT_EQ(service.log->closes, 1);
+  expect_cut_short_and_selected(CutReason::PortClosed);
+  download.send_files();  // the output is closed: nothing happens
+  EXPECT_FALSE(download.is_sending());
+}
+
+TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
+  add_file("a.mid", {}, 0);
+  add_file("b.mid", {sysex(10)}, 1);
+  select("a.mid");
+  select("b.mid");
+  download.send_files();  // a is sent at once; 1044 is on its way
+  EXPECT_EQ(download.open(1), 1);
+  handle_posted();
+  EXPECT_FALSE(download.is_sending());
+  EXPECT_TRUE(word("b.mid") & ITEM_SELECTED);
+}
+
+TEST_F(Faults, AbortNowCutsTheFileShortAndKeepsTheOutputForTheNextSend) {
+  start_mid_file();
+  download.abort_now();
+  expect_cut_short_and_selected(CutReason::Aborted);
+  expect_sends_again();
+}
+
+}  // namespace
+}  // namespace brisca::test

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "tests/download/download_fixture.h"
+
+namespace brisca::test {
+namespace {
+
+using Sequencer = DownloadTest;
+
+TEST_F(Sequencer, SplitsMessagesIntoChunksOfAtMost200Bytes) {
+  const std::vector<std::size_t> lengths = {200, 201, 400, 5};
+  std::vector<Bytes> messages;
+  for (std::size_t i = 0; i < lengths.size(); ++i) messages.push_back(sysex(lengths[i], int(i)));
+  add_file("a.mid", messages, 4);
+  select("a.mid");
+  download.send_files();
+  run_to_idle();
+
+  const auto& chunks = service.log->chunks;
+  ASSERT_EQ(chunks.size(), 6u);
+  std::vector<std::size_t> sizes;
+  for (const auto& c : chunks) sizes.push_back(c.size());
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{200, 200, 1, 200, 200, 5}));
+  EXPECT_EQ(chunks[0], messages[0]);
+  EXPECT_EQ(chunks[2].front(), 0xF7);  // the 201st byte alone
+  EXPECT_EQ(chunks[3].front(), 0xF0);
+  EXPECT_EQ(chunks[4].back(), 0xF7);
+  Bytes expected;
+  for (const auto& m : messages) expected.insert(expected.end(), m.begin(), m.end());
+  EXPECT_EQ(sent_bytes(), expected);
+  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_FALSE(timer_running());
+}
+
+TEST_F(Sequencer, OneChunkPerTickOnceTheDeviceReportsItDone) {
+  add_file("a.mid", {sysex(600)}, 1);
+  select("a.mid");
+  download.send_files();
+  EXPECT_EQ(window.timers.at(kDownloadTimerId), 70);
+  EXPECT_EQ(service.log->chunks.size(), 1u);
+  download.on_timer(kDownloadTimerId);  // takes the open report
+  EXPECT_EQ(service.log->chunks.size(), 1u);
+  download.on_timer(kDownloadTimerId);  // nothing reported yet
+  EXPECT_EQ(service.log->chunks.size(), 1u);
+  service.complete();
+  service.log->callback(MOM_DONE, 0xBAD, 0);  // a report naming no header of the port
+  download.on_timer(kDownloadTimerId);
+  EXPECT_EQ(service.log->chunks.size(), 2u);
+  download.on_timer(kDownloadTimerId);
+  EXPECT_EQ(service.log->chunks.size(), 2u);
+}
+
+TEST_F(Sequencer, SendsSelectedRowsTopToBottomEachSendingThenSent) {
+  for (const char* name : {"a.mid", "b.mid", "c.mid"}) add_file(name, {sysex(300), sysex(50)}, 2);
+  add_file("d.mid", {sysex(10)}, 1);  // not selected
+  select("c.mid");
+  select("a.mid");
+  select("b.mid");
+  rows.words.clear();
+  download.send_files();
+  run_to_idle();
+
+  std::vector<int> started;
+  std::map<int, std::vector<std::uint32_t>> marks;
+  for (auto [row, w] : rows.words) {
+    marks[row].push_back(w & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT));
+    if (w & ITEM_SENDING) started.push_back(row);
+  }
+  EXPECT_EQ(started, (std::vector<int>{0, 1, 2}));
+  for (int row = 0; row < 3; ++row)
+    EXPECT_EQ(marks[row], (std::vector<std::uint32_t>{ITEM_SENDING, ITEM_SENT})) << row;
+  EXPECT_EQ(word("d.mid") & (ITEM_SENDING | ITEM_SENT), 0u);
+  EXPECT_EQ(service.log->chunks.size(), 9u);
+}
+
+TEST_F(Sequencer, AFileWithoutSystemExclusiveIsSentAtOnceAndTheNextFollows) {
+  add_file("a.mid", {}, 0);
+  add_file("b.mid", {sysex(20)}, 1);
+  select("a.mid");
+  select("b.mid");
+  download.send_files();
+  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(service.log->chunks.empty());
+  EXPECT_FALSE(download.is_sending());
+  ASSERT_EQ(window.posted.size(), 1u);  // 1044, handled after this step returned
+  handle_posted();
+  EXPECT_TRUE(word("b.mid") & ITEM_SENDING);
+  run_to_idle();
+  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+}
+
+TEST_F(Sequencer, StopAnsweredYesFinishesTheCurrentFileAndKeepsTheRestSelected) {
+  for (const char* name : {"a.mid", "b.mid", "c.mid"}) add_file(name, {sysex(450)}, 1);
+  for (const char* name : {"a.mid", "b.mid", "c.mid"}) select(name);
+  download.request_stop();
+  EXPECT_TRUE(window.boxes.empty());  // nothing is being sent: no question
+
+  download.send_files();
+  while (!(word("b.mid") & ITEM_SENDING)) tick();
+  tick();  // b's second chunk
+  window.answer = BoxAnswer::Yes;
+  download.request_stop();
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].caption, "Stop");
+  EXPECT_EQ(window.boxes[0].text, "Stop down-load at next sound?");
+  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Question);
+  EXPECT_EQ(window.boxes[0].buttons, BoxButtons::YesNo);
+  run_to_idle();
+  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+  EXPECT_EQ(word("c.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  EXPECT_EQ(service.log->chunks.size(), 6u);
+
+  download.send_files();
+  run_to_idle();
+  EXPECT_TRUE(word("c.mid") & ITEM_SENT);
+  EXPECT_EQ(service.log->chunks.size(), 9u);
+}
+
+TEST_F(Sequencer, StopAnsweredNoChangesNothing) {
+  add_file("a.mid", {sysex(300)}, 1);
+  add_file("b.mid", {sysex(300)}, 1);
+  select("a.mid");
+  select("b.mid");
+  download.send_files();
+  window.answer = BoxAnswer::No;
+  download.request_stop();
+  run_to_idle();
+  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+}
+
+TEST_F(Sequencer, TotalBlocksCountsDownByEachMessageStarted) {
+  add_file("a.mid", {sysex(10), sysex(10), sysex(10)}, 3);
+  add_file("b.mid", {sysex(10), sysex(10)}, 2);
+  add_file("c.mid", {sysex(10)}, 7);  // selected after the start
+  select("a.mid");
+  select("b.mid");
+  window.field_log.clear();
+  download.send_files();
+  tick();
+  select("c.mid");  // "   11" = 2 left in a + b's 2 + c's 7
+  run_to_idle();
+  std::vector<std::string> totals;
+  for (const auto& [field, text] : window.field_log)
+    if (field == Field::TotalBlocks) totals.push_back(text);
+  // c's row counts 7 blocks but holds one message: the figure follows the row's count.
+  EXPECT_EQ(totals,
+            (std::vector<std::string>{"   4", "  11", "  10", "   9", "   8", "   7", "   6"}));
+}
+
+TEST_F(Sequencer, FilesThatFailToOpenStopTheChainWithTheRowSelected) {
+  add_row("gone.mid", 3);  // no file behind the row
+  select("gone.mid");
+  download.send_files();
+  EXPECT_TRUE(window.boxes.empty());
+  EXPECT_FALSE(timer_running());
+  EXPECT_EQ(word("gone.mid") & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
+
+  select("gone.mid");
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(write_file((folder / "bad.mid").string(), Bytes{'n', 'o', 't', ' ', 'M', 'I', 'D'}));
+  add_row("bad.mid", 1);
+  select("bad.mid");
+  download.send_files();
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text, "Bad MIDI file!");
+  EXPECT_EQ(window.boxes[0].caption, "bad.mid");
+  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+  EXPECT_FALSE(timer_running());
+  EXPECT_FALSE(download.sequencer().state().file.has_value());
+  EXPECT_EQ(word("bad.mid") & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
+}
+
+TEST_F(Sequencer, SendWhileSendingOnlyTurnsContinueBackOn) {
+  add_file("a.mid", {sysex(300)}, 1);
+  add_file("b.mid", {sysex(300)}, 1);
+  select("a.mid");
+  select("b.mid");
+  download.send_files();
+  window.answer = BoxAnswer::Yes;
+  download.request_stop();
+  download.send_files();
+  EXPECT_EQ(service.log->chunks.size(), 1u);
+  run_to_idle();
+  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+}
+
+}  // namespace
+}  // namespace brisca::test
