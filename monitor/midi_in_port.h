@@ -1,0 +1,82 @@
+// The MIDI input port and the monitor behind it: the input device the user chose, eight
+// 16 384-byte buffers for System Exclusive data, and the handling of what arrives.
+//
+// The device calls back on a thread of its own; the callback only posts the event to the
+// window (message 1024), where it is formatted into the monitor fields. So that a flood of
+// short messages cannot bury the window under posted messages, at most kMaxPosted of them are
+// in flight at a time; beyond that the callback keeps only the newest message of each field
+// and posts one kMonitorFlush that shows them. Every short message carries a sequence number,
+// so a field never goes back to an older message than the one it shows.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/window_port.h"
+#include "platform/api/devices.h"
+
+namespace brisca {
+
+// Posted by the port itself (as the first parameter of message 1024): show the kept messages.
+inline constexpr std::uint32_t kMonitorFlush = 0x10000 | MIM_DATA;
+
+class MidiInPort {
+ public:
+  static constexpr int kBufferCount = 8;
+  static constexpr std::uint32_t kBufferBytes = 16384;
+  static constexpr int kMaxPosted = 256;
+
+  explicit MidiInPort(MidiService& service);
+  ~MidiInPort() { close(); }
+  MidiInPort(const MidiInPort&) = delete;
+  MidiInPort& operator=(const MidiInPort&) = delete;
+
+  // `choice` is an entry of the input name table, 0 meaning none. Returns the choice, or 0 for
+  // none and on failure (a device that opened but refused a buffer is closed again).
+  int open(WindowPort* window, int choice);
+  bool is_open() const { return device_ != nullptr; }
+  // Stop, reset (every buffer comes back empty), unprepare, close; each step only when the one
+  // before it succeeded.
+  void close();
+
+  // Message 1024 on the window's thread: MIM_DATA, MIM_LONGDATA or kMonitorFlush.
+  void handle_input_event(std::uintptr_t id, std::uintptr_t param);
+  // "Clear Data".
+  void clear_data();
+
+  const MidiHeader& header(int index) const { return headers_[static_cast<std::size_t>(index)]; }
+
+ private:
+  struct Slot {
+    std::atomic<std::uint64_t> value{0};  // sequence << 32 | packed message; 0 when empty
+  };
+
+  void callback(std::uint32_t id, std::uintptr_t param1);
+  void post_short(std::uint32_t packed);
+  void show_short(std::uint32_t packed, std::uint32_t sequence);
+  void flush();
+  void handle_long(std::uintptr_t param);
+  void requeue(std::uintptr_t param);
+  int header_index(std::uintptr_t address) const;
+  void shut_device();
+
+  MidiService& service_;
+  WindowPort* window_ = nullptr;
+  std::unique_ptr<MidiInDevice> device_;
+  std::vector<std::uint8_t> buffers_;
+  std::array<MidiHeader, kBufferCount> headers_{};
+  // Set by the device's thread when it hands a buffer back, cleared when the window takes it:
+  // a report of a buffer the port has since queued again (after a reopen) is passed over.
+  std::array<std::atomic<bool>, kBufferCount> returned_{};
+
+  std::atomic<std::uint32_t> sequence_{0};
+  std::atomic<int> posted_{0};
+  std::atomic<bool> flush_posted_{false};
+  std::array<Slot, kMonitorFieldCount> kept_{};
+  std::array<std::uint32_t, kMonitorFieldCount> shown_{};  // the window's thread only
+};
+
+}  // namespace brisca

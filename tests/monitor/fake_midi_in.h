@@ -1,0 +1,87 @@
+// A MIDI input service for tests: records the calls made on the device and lets the test play
+// the device's thread (short messages, filled buffers, the empty buffers of a reset).
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/api/devices.h"
+
+namespace brisca::test {
+
+struct InLog {
+  std::vector<std::string> calls;
+  std::map<std::string, int> fail_at;  // call name -> how many successes before it fails
+  std::deque<MidiHeader*> queued;
+  std::vector<int> opened;
+  DeviceCallback callback;
+
+  int result(const std::string& call) {
+    calls.push_back(call);
+    auto it = fail_at.find(call);
+    if (it == fail_at.end()) return 0;
+    return it->second-- <= 0 ? 1 : 0;
+  }
+};
+
+class FakeMidiIn : public MidiInDevice {
+ public:
+  explicit FakeMidiIn(std::shared_ptr<InLog> log) : log_(std::move(log)) {}
+  int prepare_header(MidiHeader&) override { return log_->result("prepare"); }
+  int add_buffer(MidiHeader& h) override {
+    int r = log_->result("add");
+    if (r == 0) log_->queued.push_back(&h);
+    return r;
+  }
+  int start() override { return log_->result("start"); }
+  int stop() override { return log_->result("stop"); }
+  int reset() override {
+    int r = log_->result("reset");
+    if (r != 0) return r;
+    while (!log_->queued.empty()) {
+      MidiHeader* h = log_->queued.front();
+      log_->queued.pop_front();
+      h->bytes_recorded = 0;
+      log_->callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
+    }
+    return 0;
+  }
+  int unprepare_header(MidiHeader&) override { return log_->result("unprepare"); }
+  int close() override { return log_->result("close"); }
+
+ private:
+  std::shared_ptr<InLog> log_;
+};
+
+class FakeInService : public MidiService {
+ public:
+  std::vector<std::string> input_names() override { return {"In A", "In B"}; }
+  std::vector<std::string> output_names() override { return {}; }
+  std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) override {
+    log->opened.push_back(device);
+    if (fail_open) return nullptr;
+    log->callback = std::move(callback);
+    return std::make_unique<FakeMidiIn>(log);
+  }
+  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+
+  void short_message(std::uint32_t packed) { log->callback(MIM_DATA, packed, 0); }
+  // Fills the oldest queued buffer with `bytes` and hands it back; false when none is queued.
+  bool long_message(const std::vector<std::uint8_t>& bytes) {
+    if (log->queued.empty()) return false;
+    MidiHeader* h = log->queued.front();
+    log->queued.pop_front();
+    std::copy(bytes.begin(), bytes.end(), h->data);
+    h->bytes_recorded = static_cast<std::uint32_t>(bytes.size());
+    log->callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
+    return true;
+  }
+
+  std::shared_ptr<InLog> log = std::make_shared<InLog>();
+  bool fail_open = false;
+};
+
+}  // namespace brisca::test
