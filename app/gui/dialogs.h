@@ -1,0 +1,22 @@
+// The About and Usage dialogs and the Open dialog for sound files.
+#pragma once
+
+#include <QByteArray>
+
+class QWidget;
+
+namespace brisca {
+
+class SoundList;
+
+inline constexpr int kUsageEditId = 1008;
+
+// Both modal, centred over the parent.
+void show_about_dialog(QWidget* parent);
+void show_usage_dialog(QWidget* parent, const QByteArray& usage_text);
+
+// Lets the user pick sound files (several at once) and gathers the chosen ones; a cancelled
+// dialog changes nothing.
+void open_files_dialog(QWidget* parent, SoundList& list);
+
+}  // namespace brisca

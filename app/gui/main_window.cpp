@@ -1,0 +1,221 @@
+#include "app/gui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QTimer>
+
+#include "app/gui/sound_list_widget.h"
+#include "soundlist/gather.h"
+
+namespace brisca {
+namespace {
+
+// One private message on its way to the window's thread.
+class MessageEvent : public QEvent {
+ public:
+  static QEvent::Type type() {
+    static const auto kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return kType;
+  }
+  MessageEvent(WindowMessage m, std::uintptr_t w, std::uintptr_t l)
+      : QEvent(type()), message(m), wparam(w), lparam(l) {}
+  WindowMessage message;
+  std::uintptr_t wparam, lparam;
+};
+
+PreviewHooks& no_preview() {
+  static PreviewHooks hooks;
+  return hooks;
+}
+DownloadHooks& no_download() {
+  static DownloadHooks hooks;
+  return hooks;
+}
+MonitorHooks& no_monitor() {
+  static MonitorHooks hooks;
+  return hooks;
+}
+SetupHooks& no_setup() {
+  static SetupHooks hooks;
+  return hooks;
+}
+
+QPalette grey_palette(QPalette palette) {
+  const QColor grey = QColor::fromRgb(kWindowGrey);
+  palette.setColor(QPalette::Window, grey);
+  palette.setColor(QPalette::Button, grey);
+  return palette;
+}
+
+QIcon program_icon() {
+  QIcon icon;
+  for (const char* name : {":/PELORIN_16", ":/PELORIN", ":/PELORIN_48"})
+    icon.addFile(QString::fromLatin1(name));
+  return icon;
+}
+
+QByteArray load_usage_text() {
+  QFile file(QStringLiteral(":/USAGE_TXT"));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::vector<std::string> local_paths(const QMimeData* mime) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  return paths;
+}
+
+}  // namespace
+
+MainWindow::MainWindow()
+    : usage_text_(load_usage_text()),
+      bitmaps_(RowBitmaps::load()),
+      client_(new QWidget(this)),
+      controls_(build_controls(client_, [this](int id) { command(id); })),
+      sound_list_(*controls_.list, this) {
+  set_hooks({});
+  setWindowTitle(QStringLiteral("BriscaTool"));
+  setWindowIcon(program_icon());
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  client_->setPalette(grey_palette(client_->palette()));
+  client_->setAutoFillBackground(true);
+  setCentralWidget(client_);
+  build_menu(menuBar(), [this](int id) { command(id); });
+  setAcceptDrops(true);
+
+  SoundListWidget* list = controls_.list;
+  list->setItemDelegate(new RowDelegate(bitmaps_, sound_list_.state(), list));
+  connect(list, &SoundListWidget::selection_changed_by_user, this,
+          [this] { on_list_notification(1); });
+  connect(list, &SoundListWidget::double_clicked, this, [this] { on_list_notification(2); });
+  connect(list, &SoundListWidget::key_command, this, [this](int code) { on_key(code); });
+
+  apply_height();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    move(area.x() + std::max(0, (area.width() - kOuterWidth) / 2), area.y());
+  }
+  sound_list_.refresh_total();
+}
+
+MainWindow::~MainWindow() {
+  tear_down();
+}
+
+void MainWindow::set_hooks(const WindowHooks& hooks) {
+  hooks_.preview = hooks.preview ? hooks.preview : &no_preview();
+  hooks_.download = hooks.download ? hooks.download : &no_download();
+  hooks_.monitor = hooks.monitor ? hooks.monitor : &no_monitor();
+  hooks_.setup = hooks.setup ? hooks.setup : &no_setup();
+}
+
+void MainWindow::set_field_text(Field field, std::string_view text) {
+  auto index = static_cast<std::size_t>(field);
+  if (index >= controls_.fields.size() || controls_.fields[index] == nullptr) return;
+  controls_.fields[index]->setText(
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+BoxAnswer MainWindow::message_box(std::string_view text, std::string_view caption, BoxIcon icon,
+                                  BoxButtons buttons) {
+  auto qtext = [](std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+  };
+  QMessageBox box(icon == BoxIcon::Warning ? QMessageBox::Warning : QMessageBox::Question,
+                  qtext(caption), qtext(text),
+                  buttons == BoxButtons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No,
+                  this);
+  int answer = box.exec();
+  if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+  return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
+}
+
+void MainWindow::post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
+  QCoreApplication::postEvent(this, new MessageEvent(message, wparam, lparam));
+}
+
+void MainWindow::start_timer(int id, int period_ms) {
+  QTimer*& timer = timers_[id];
+  if (timer == nullptr) {
+    timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, &QTimer::timeout, this, [this, id] { hooks_.download->on_timer(id); });
+  }
+  timer->start(period_ms);
+}
+
+void MainWindow::stop_timer(int id) {
+  auto it = timers_.find(id);
+  if (it != timers_.end()) it->second->stop();
+}
+
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == MessageEvent::type()) {
+    auto* m = static_cast<MessageEvent*>(event);
+    handle_message(m->message, m->wparam, m->lparam);
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
+                                std::uintptr_t lparam) {
+  switch (message) {
+    case WindowMessage::MidiInput:
+      hooks_.monitor->on_midi_input(wparam, lparam);
+      break;
+    case WindowMessage::WaveOut:
+      hooks_.preview->on_wave_message(wparam, lparam);
+      break;
+    case WindowMessage::CommandLine: {
+      std::vector<std::string> paths = std::move(command_line_);
+      command_line_.clear();
+      add_arguments(sound_list_, paths);
+      break;
+    }
+    case WindowMessage::NextDownload:
+      hooks_.download->on_next_download();
+      break;
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  tear_down();
+  event->accept();
+}
+
+// The bitmaps go with the window; open devices are closed in the order MIDI in, MIDI out,
+// audio out.
+void MainWindow::tear_down() {
+  if (torn_down_) return;
+  torn_down_ = true;
+  for (auto& [id, timer] : timers_) timer->stop();
+  if (devices_.midi_in > 0) hooks_.monitor->close();
+  if (devices_.midi_out > 0) hooks_.download->close();
+  if (devices_.audio_out > 0) hooks_.preview->close();
+  devices_ = {};
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!local_paths(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths = local_paths(event->mimeData());
+  if (paths.empty()) return;
+  event->acceptProposedAction();
+  // Gathered once the drop is over: the warning boxes must not hold up the drag source.
+  QMetaObject::invokeMethod(
+      this, [this, paths] { Gatherer(sound_list_).add_paths(paths); }, Qt::QueuedConnection);
+}
+
+}  // namespace brisca

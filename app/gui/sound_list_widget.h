@@ -1,0 +1,55 @@
+// The sound list control: a QListWidget kept sorted by row text, with the item word of each row
+// as item data. It reports the user's actions the way the window's commands expect them: a
+// selection change by mouse or keyboard, a double-click, and the five keys the window handles
+// itself; all other keys keep their list meaning.
+#pragma once
+
+#include <QListWidget>
+
+#include "soundlist/list_port.h"
+
+namespace brisca {
+
+inline constexpr int kRowHeight = 14;
+
+class SoundListWidget : public QListWidget, public ListPort {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWordRole = Qt::UserRole;      // the item word
+  static constexpr int kNameRole = Qt::UserRole + 1;  // the row text as bytes
+
+  explicit SoundListWidget(QWidget* parent);
+
+  int count() const override { return QListWidget::count(); }
+  int add_row(const std::string& text) override;
+  std::string text(int index) const override;
+  std::uint32_t item_word(int index) const override;
+  void set_item_word(int index, std::uint32_t word) override;
+  int caret() const override { return currentRow(); }
+  int top_index() const override;
+  int row_height() const override { return kRowHeight; }
+  int visible_height() const override;
+  void repaint_row(int index) override;
+  void repaint_all() override;
+
+  // The row with the list's own highlight, -1 when none.
+  int selected_row() const;
+
+ signals:
+  void selection_changed_by_user();
+  void double_clicked();
+  void key_command(int key_code);  // 13, 27, 32, 45 or 46
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  bool pressed_on_row_ = false;
+  bool in_double_click_ = false;
+};
+
+}  // namespace brisca

@@ -1,0 +1,35 @@
+// The subsystems the main window calls into. Each pointer may be replaced once the subsystem
+// exists; until then the window uses implementations that do nothing.
+#pragma once
+
+#include "app/hooks.h"
+
+class QWidget;
+
+namespace brisca {
+
+// The two device dialogs of the Setup menu.
+class SetupHooks {
+ public:
+  virtual ~SetupHooks() = default;
+  virtual void midi_setup(QWidget* /*parent*/) {}
+  virtual void audio_setup(QWidget* /*parent*/) {}
+};
+
+struct WindowHooks {
+  PreviewHooks* preview = nullptr;
+  DownloadHooks* download = nullptr;
+  MonitorHooks* monitor = nullptr;
+  SetupHooks* setup = nullptr;
+};
+
+// The device indices in use (0 = none). Devices above 0 are closed when the window goes away:
+// MIDI in, then MIDI out, then the audio output.
+struct CurrentDevices {
+  int midi_in = 0;
+  int midi_out = 0;
+  int audio_in = 0;
+  int audio_out = 0;
+};
+
+}  // namespace brisca

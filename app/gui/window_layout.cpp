@@ -1,0 +1,149 @@
+#include "app/gui/window_layout.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "app/gui/sound_list_widget.h"
+
+namespace brisca {
+namespace {
+
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 20;
+constexpr int kLabelHeight = 14;
+constexpr int kFieldHeight = 18;
+
+struct ButtonSpec {
+  int x, y, id;
+  const char* text;
+};
+
+struct FieldSpec {
+  int x, y, width;
+  Field field;
+  const char* caption;
+};
+
+// Captions wider than their label are drawn narrower rather than cut off, as the layout was
+// made for a narrower face than most systems have.
+void fit_caption(QLabel* label) {
+  QFont font = label->font();
+  for (int stretch = 100; stretch >= 70; stretch -= 6) {
+    font.setStretch(stretch);
+    if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width()) break;
+  }
+  if (font.stretch() != 100) label->setFont(font);
+}
+
+void set_id(QWidget* widget, int id) {
+  widget->setProperty("controlId", id);
+}
+
+QPushButton* make_button(QWidget* client, const ButtonSpec& spec,
+                         const std::function<void(int)>& on_command) {
+  auto* button = new QPushButton(QString::fromLatin1(spec.text), client);
+  button->setGeometry(spec.x, spec.y, kButtonWidth, kButtonHeight);
+  button->setFocusPolicy(Qt::StrongFocus);
+  button->setAutoDefault(false);
+  set_id(button, spec.id);
+  QObject::connect(button, &QPushButton::clicked, client,
+                   [on_command, id = spec.id] { on_command(id); });
+  return button;
+}
+
+QLineEdit* make_labelled_field(QWidget* client, const FieldSpec& spec) {
+  auto* label = new QLabel(QString::fromLatin1(spec.caption), client);
+  label->setGeometry(spec.x, spec.y, spec.width, kLabelHeight);
+  label->setAutoFillBackground(true);  // grey behind the caption, like the window
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  fit_caption(label);
+  set_id(label, kLabelId);
+  auto* field = new QLineEdit(client);
+  field->setGeometry(spec.x, spec.y + kLabelHeight, spec.width, kFieldHeight);
+  field->setTextMargins(0, 0, 0, 0);
+  field->setAcceptDrops(false);  // dropped files go to the window
+  field->setProperty("caption", label->text());
+  set_id(field, kFieldId);
+  return field;
+}
+
+constexpr ButtonSpec kButtons[] = {
+    {350, 50, kListenId, "Listen"},         {350, 80, kSelectOneId, "Select One"},
+    {350, 110, kSelectAllId, "Select All"}, {350, 140, kClearAllId, "Clear All"},
+    {350, 170, kSendId, "Send File(s)"},    {350, 200, kStopId, "Stop"},
+    {350, 242, kMidiMonId, "MIDI Mon"},
+};
+
+constexpr FieldSpec kMonitorFields[] = {
+    {10, 280, 55, Field::NoteOff, "Note Off"},
+    {70, 280, 55, Field::NoteOn, "Note On"},
+    {130, 280, 55, Field::PolyPress, "Poly Press"},
+    {190, 280, 55, Field::CtrlChg, "Ctrl Chg"},
+    {250, 280, 55, Field::ProgChg, "Prog Chg"},
+    {310, 280, 55, Field::ChanPress, "Chan Press"},
+    {370, 280, 55, Field::PitchBend, "Pitch Bend"},
+    {10, 315, 175, Field::SystemExclusive, "System Exclusive"},
+    {190, 315, 55, Field::Common, "Common"},
+    {250, 315, 55, Field::RealTime, "Real Time"},
+};
+
+}  // namespace
+
+QFont ui_font() {
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
+                    QStringLiteral("Liberation Sans")});
+  font.setStyleHint(QFont::SansSerif);
+  // The light weight asked for is drawn in the regular cut by the bitmap face the layout was
+  // made with; a scalable face here would have a true ExtraLight cut, so regular keeps the look.
+  font.setWeight(QFont::Normal);
+  for (int pixels = 13; pixels > 8; --pixels) {
+    font.setPixelSize(pixels);
+    if (QFontMetrics(font).height() <= 13) break;
+  }
+  return font;
+}
+
+Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
+  client->setFont(ui_font());
+  Controls c;
+  for (const ButtonSpec& spec : kButtons)
+    c.buttons[spec.id] = make_button(client, spec, on_command);
+  auto field_at = [&c](Field f) -> QLineEdit*& { return c.fields[static_cast<std::size_t>(f)]; };
+  field_at(Field::TotalBlocks) =
+      make_labelled_field(client, {350, 10, 80, Field::TotalBlocks, "Total Blocks"});
+  field_at(Field::PathAndFiles) =
+      make_labelled_field(client, {10, 10, 327, Field::PathAndFiles, "Path and Files"});
+  c.list = new SoundListWidget(client);
+  c.list->setGeometry(10, 50, 327, 215);
+  c.list->setObjectName(QStringLiteral("List"));
+  set_id(c.list, kListId);
+  for (const FieldSpec& spec : kMonitorFields)
+    field_at(spec.field) = make_labelled_field(client, spec);
+  c.buttons[kClearDataId] = make_button(client, {350, 327, kClearDataId, "Clear Data"}, on_command);
+  return c;
+}
+
+void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command) {
+  struct Item {
+    const char* text;
+    int id;
+  };
+  auto add_menu = [&](const char* title, std::initializer_list<Item> items) {
+    QMenu* menu = bar->addMenu(QString::fromLatin1(title));
+    for (const Item& item : items) {
+      QAction* action = menu->addAction(QString::fromLatin1(item.text));
+      action->setData(item.id);
+      QObject::connect(action, &QAction::triggered, bar,
+                       [on_command, id = item.id] { on_command(id); });
+    }
+  };
+  add_menu("&File", {{"&Open...", kOpenId}, {"E&xit", kExitId}});
+  add_menu("&Setup", {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}});
+  add_menu("&Help", {{"&Usage...", kUsageId}, {"&About...", kAboutId}});
+}
+
+}  // namespace brisca

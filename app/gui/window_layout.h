@@ -1,0 +1,80 @@
+// The controls of the main window at their pixel positions (client coordinates below the menu
+// bar), the menu, the colours and the font.
+#pragma once
+
+#include <QFont>
+#include <array>
+#include <functional>
+#include <map>
+
+#include "common/window_port.h"
+
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QWidget;
+
+namespace brisca {
+
+class SoundListWidget;
+
+// The window is laid out for an outer size of 447 x 317 (monitor hidden) or 447 x 400 (shown)
+// with a 3-pixel fixed frame, a 19-pixel caption and a 19-pixel menu bar. The client area
+// below the menu bar is therefore 441 x 273 or 441 x 356: everything down to the list's bottom
+// edge (y 265) shows at the short height, and the monitor row (y 280 to 347) only at the tall
+// one.
+inline constexpr int kOuterWidth = 447;
+inline constexpr int kOuterHeight = 317;
+inline constexpr int kOuterHeightWithMonitor = 400;
+inline constexpr int kFrameWidth = 3;
+inline constexpr int kCaptionHeight = 19;
+inline constexpr int kMenuBarHeight = 19;
+inline constexpr int client_height_for(int outer_height) {
+  return outer_height - kCaptionHeight - kMenuBarHeight - 2 * kFrameWidth;
+}
+inline constexpr int kClientWidth = kOuterWidth - 2 * kFrameWidth;
+inline constexpr int kClientHeight = client_height_for(kOuterHeight);
+inline constexpr int kClientHeightWithMonitor = client_height_for(kOuterHeightWithMonitor);
+
+inline constexpr unsigned kWindowGrey = 0xC0C0C0;
+
+// Control ids, kept on each control as the "controlId" property.
+enum ControlId : int {
+  kLabelId = 101,
+  kFieldId = 102,
+  kClearDataId = 103,
+  kListId = 104,
+  kListenId = 105,
+  kSelectOneId = 106,
+  kSelectAllId = 107,
+  kClearAllId = 108,
+  kSendId = 109,
+  kStopId = 110,
+  kMidiMonId = 111,
+};
+
+enum MenuId : int {
+  kExitId = 40001,
+  kMidiSetupId = 40002,
+  kAboutId = 40003,
+  kAudioSetupId = 40004,
+  kUsageId = 40007,
+  kOpenId = 40008,
+};
+
+inline constexpr int kFieldCount = kMonitorFieldCount + 2;
+
+struct Controls {
+  SoundListWidget* list = nullptr;
+  std::array<QLineEdit*, kFieldCount> fields{};  // indexed by Field
+  std::map<int, QPushButton*> buttons;           // by control id
+};
+
+// A sans-serif whose line height is 13 pixels ("MS Sans Serif" where it is installed).
+QFont ui_font();
+
+// Creates the controls on `client` in the order of the layout; each button reports its id.
+Controls build_controls(QWidget* client, const std::function<void(int)>& on_command);
+void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command);
+
+}  // namespace brisca
