@@ -7,6 +7,7 @@
 // non-zero for failure, as the multimedia calls they stand for.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,6 +34,16 @@ inline constexpr std::uint32_t MOM_DONE = 969;
 inline constexpr std::uint32_t HDR_DONE = 0x01;
 inline constexpr std::uint32_t HDR_PREPARED = 0x02;
 inline constexpr std::uint32_t HDR_INQUEUE = 0x10;
+
+// A header's flags change on the service's thread while the caller's thread reads them (the done
+// flag above all): both sides go through these.
+inline std::uint32_t load_flags(const std::uint32_t& flags) {
+  return std::atomic_ref<std::uint32_t>(const_cast<std::uint32_t&>(flags))
+      .load(std::memory_order_acquire);
+}
+inline void store_flags(std::uint32_t& flags, std::uint32_t value) {
+  std::atomic_ref<std::uint32_t>(flags).store(value, std::memory_order_release);
+}
 
 // Called from a service thread: (report id, first parameter, second parameter). For done
 // reports the first parameter is the address of the header.

@@ -1,0 +1,103 @@
+#include "platform/rtaudio/rtaudio_service.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/rtaudio/device_names.h"
+#include "platform/rtaudio/rtaudio_wave_out.h"
+
+namespace brisca::rtaudio {
+namespace {
+
+struct Probed {
+  unsigned id;
+  RtAudio::DeviceInfo info;
+};
+
+// A machine without sound cards makes ALSA print its configuration errors on every probe.
+void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
+
+std::vector<Probed> probe(RtAudio::Api api) {
+  std::vector<Probed> found;
+  try {
+    RtAudio audio(api);
+    audio.showWarnings(false);
+    const unsigned count = audio.getDeviceCount();
+    for (unsigned id = 0; id < count; ++id) {
+      RtAudio::DeviceInfo info = audio.getDeviceInfo(id);
+      if (info.probed) found.push_back({id, std::move(info)});
+    }
+  } catch (const RtAudioError&) {
+    // This API is absent or broken here; the others still count.
+  }
+  return found;
+}
+
+bool has_direction(const RtAudio::DeviceInfo& info, bool output) {
+  return output ? info.outputChannels > 0 : info.inputChannels > 0;
+}
+
+}  // namespace
+
+std::vector<RtAudio::Api> listed_apis() {
+  std::vector<RtAudio::Api> compiled;
+  RtAudio::getCompiledApi(compiled);
+  std::vector<RtAudio::Api> order;
+  for (RtAudio::Api api : {RtAudio::LINUX_PULSE, RtAudio::UNIX_JACK, RtAudio::LINUX_ALSA})
+    if (std::find(compiled.begin(), compiled.end(), api) != compiled.end()) order.push_back(api);
+  return order;
+}
+
+RtAudioService::RtAudioService() {
+  snd_lib_error_set_handler(&quiet_alsa);
+  // A PulseAudio stream opened without buffer sizes buffers up to two seconds: a stopped preview
+  // would go on sounding that long. A tenth of a second plays without gaps; a value the user set
+  // is kept.
+  setenv("PULSE_LATENCY_MSEC", "100", 0);
+}
+
+std::vector<RtAudioService::Listed> RtAudioService::list(bool output) {
+  std::vector<Listed> listed;
+  for (RtAudio::Api api : listed_apis()) {
+    for (Probed& p : probe(api)) {
+      if (!has_direction(p.info, output)) continue;
+      Listed entry{api, p.info.name, 0, {entry_name(api, p.info.name), false}};
+      entry.info.supports_44k_mono16 = output && plays_44k_mono16(p.info);
+      entry.earlier_namesakes =
+          static_cast<int>(std::count_if(listed.begin(), listed.end(), [&](const Listed& l) {
+            return l.api == api && l.raw_name == entry.raw_name;
+          }));
+      listed.push_back(std::move(entry));
+    }
+  }
+  return listed;
+}
+
+std::vector<AudioDeviceInfo> RtAudioService::input_devices() {
+  std::vector<AudioDeviceInfo> out;
+  for (Listed& l : list(false)) out.push_back(std::move(l.info));
+  return out;
+}
+
+std::vector<AudioDeviceInfo> RtAudioService::output_devices() {
+  outputs_ = list(true);
+  std::vector<AudioDeviceInfo> out;
+  for (const Listed& l : outputs_) out.push_back(l.info);
+  return out;
+}
+
+std::unique_ptr<WaveOutDevice> RtAudioService::open_output(int device, DeviceCallback callback) {
+  if (device < 0 || static_cast<std::size_t>(device) >= outputs_.size()) return nullptr;
+  const Listed& wanted = outputs_[static_cast<std::size_t>(device)];
+  int namesakes = 0;
+  for (const Probed& p : probe(wanted.api)) {
+    if (!has_direction(p.info, true) || p.info.name != wanted.raw_name) continue;
+    if (namesakes++ == wanted.earlier_namesakes)
+      return RtWaveOut::open(wanted.api, p.id, std::move(callback));
+  }
+  return nullptr;  // gone since it was listed
+}
+
+}  // namespace brisca::rtaudio

@@ -1,0 +1,40 @@
+// The audio devices of every RtAudio API present (PulseAudio or PipeWire's PulseAudio server,
+// JACK, ALSA), each API asked on its own so that one that is missing or fails leaves the others
+// listed. Nothing here starts a sound server.
+#pragma once
+
+#include <RtAudio.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/api/devices.h"
+
+namespace brisca::rtaudio {
+
+class RtAudioService : public AudioService {
+ public:
+  RtAudioService();
+
+  std::vector<AudioDeviceInfo> input_devices() override;
+  std::vector<AudioDeviceInfo> output_devices() override;
+  // Finds the listed device again by API and name (servers renumber their devices as clients
+  // come and go) and opens it.
+  std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) override;
+
+  struct Listed {
+    RtAudio::Api api;
+    std::string raw_name;
+    int earlier_namesakes = 0;  // devices of the same API and name listed before this one
+    AudioDeviceInfo info;
+  };
+
+ private:
+  std::vector<Listed> list(bool output);
+  std::vector<Listed> outputs_;
+};
+
+// The APIs asked, in the order their devices are listed.
+std::vector<RtAudio::Api> listed_apis();
+
+}  // namespace brisca::rtaudio
