@@ -1,0 +1,134 @@
+#include "preview/preview_player.h"
+
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "soundfile/midi_reader.h"
+#include "soundfile/track_reader.h"
+
+namespace brisca {
+namespace {
+
+std::string join_path(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '/') return directory + name;
+  return directory + '/' + name;
+}
+
+bool is_done(const WaveHeader& header) {
+  return (load_flags(header.flags) & HDR_DONE) != 0;
+}
+
+}  // namespace
+
+PreviewPlayer::PreviewPlayer(AudioService& service, WindowPort& window)
+    : service_(service), window_(window) {}
+
+PreviewPlayer::~PreviewPlayer() {
+  close();
+}
+
+int PreviewPlayer::open(int choice) {
+  if (device_) close();
+  if (choice <= 0) return 0;
+  for (Buffer& b : buffers_) {
+    b.samples = std::make_unique<std::int16_t[]>(kPreviewBufferBytes / 2);
+    b.header = WaveHeader{reinterpret_cast<std::uint8_t*>(b.samples.get()), 0, HDR_DONE};
+  }
+  device_ = service_.open_output(
+      choice - 1, [this](std::uint32_t message, std::uintptr_t first, std::uintptr_t) {
+        unhandled_reports_.fetch_add(1, std::memory_order_relaxed);
+        window_.post_message(WindowMessage::WaveOut, message, first);
+      });
+  if (!device_) {
+    for (Buffer& b : buffers_) b = Buffer{};
+    return 0;
+  }
+  choice_ = choice;
+  return choice;
+}
+
+int PreviewPlayer::stop() {
+  if (!device_) return 0;
+  const int reset_result = device_->reset();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopLimitMs);
+  while (!(is_done(buffers_[0].header) && is_done(buffers_[1].header))) {
+    if (std::chrono::steady_clock::now() >= deadline) return reset_result != 0 ? reset_result : -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return reset_result;
+}
+
+void PreviewPlayer::close() {
+  if (!device_) return;
+  stop();
+  device_->close();
+  device_.reset();
+  for (Buffer& b : buffers_) b = Buffer{};
+  source_.reset();
+  choice_ = 0;
+}
+
+void PreviewPlayer::start_preview(const std::string& directory, const std::string& name) {
+  if (!device_) return;
+  stop();  // a time-out is not acted upon: the new file is opened anyway
+  source_.reset();
+  write_failed_ = false;
+  const std::string path = join_path(directory, name);
+  std::optional<TrackReader> track = TrackReader::open(path);
+  if (!track) return;
+  if (!track->ok()) {
+    report_file_error(window_, track->open_result(), file_name_of(path));
+    return;
+  }
+  source_.emplace(std::move(*track));
+  refill();
+  refill();
+}
+
+PreviewPlayer::Buffer* PreviewPlayer::free_buffer() {
+  for (Buffer& b : buffers_) {
+    const std::uint32_t flags = load_flags(b.header.flags);
+    if ((flags & HDR_PREPARED) != 0 && (flags & HDR_DONE) != 0) device_->unprepare_header(b.header);
+    if ((load_flags(b.header.flags) & HDR_PREPARED) == 0) return &b;
+  }
+  return nullptr;
+}
+
+void PreviewPlayer::refill() {
+  if (!device_) return;
+  Buffer* buffer = free_buffer();
+  if (buffer == nullptr || !source_) return;
+  const int fill = source_->fill(buffer->samples.get(), kPreviewBufferBytes);
+  if (fill > 0) submit(*buffer, fill);
+}
+
+void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
+  WaveHeader& header = buffer.header;
+  header.buffer_length = static_cast<std::uint32_t>(fill_bytes);
+  store_flags(header.flags, 0);
+  int result = device_->prepare_header(header);
+  if (result == 0) result = device_->write(header);
+  if (result == 0) return;
+  // The device refused the buffer (it is gone): leave the buffer free and done, so that the next
+  // Stop does not wait for it, and end this preview.
+  device_->unprepare_header(header);
+  store_flags(header.flags, HDR_DONE);
+  source_.reset();
+  write_failed_ = true;
+}
+
+void PreviewPlayer::on_wave_message(std::uintptr_t wparam, std::uintptr_t /*lparam*/) {
+  unhandled_reports_.fetch_sub(1, std::memory_order_relaxed);
+  if (wparam == WOM_DONE) refill();
+}
+
+bool PreviewPlayer::busy() const {
+  if (unhandled_reports_.load(std::memory_order_relaxed) > 0) return true;
+  if (!device_) return false;
+  for (const Buffer& b : buffers_)
+    if ((load_flags(b.header.flags) & HDR_PREPARED) != 0 && !is_done(b.header)) return true;
+  return false;
+}
+
+}  // namespace brisca

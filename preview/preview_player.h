@@ -1,0 +1,74 @@
+// Preview playback: plays one sound file through the chosen wave output with two alternating
+// buffers. Start preview stops what plays, opens the file and fills both buffers; each
+// buffer-done report (message 1027, handled on the window's thread) refills the finished buffer
+// until the track runs out. The device's callback only posts the report; all reading, decoding
+// and submitting happens on the window's thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/window_port.h"
+#include "platform/api/devices.h"
+#include "preview/block_source.h"
+
+namespace brisca {
+
+inline constexpr int kStopLimitMs = 1000;  // Stop waits this long for both buffers to be done
+
+class PreviewPlayer {
+ public:
+  PreviewPlayer(AudioService& service, WindowPort& window);
+  ~PreviewPlayer();
+  PreviewPlayer(const PreviewPlayer&) = delete;
+  PreviewPlayer& operator=(const PreviewPlayer&) = delete;
+
+  // Opens entry `choice` of the audio-out table (system device choice - 1) with both buffers
+  // marked done. Returns `choice`, or 0 for choice 0 and on failure.
+  int open(int choice);
+  // Stop, then close the device and free the buffers (and the sound file, if one is open).
+  void close();
+  // Resets the device and waits until both buffers are done, at most kStopLimitMs. Returns the
+  // reset's error, 0 when both are done, -1 on time-out.
+  int stop();
+
+  // Plays directory + name from its start. Ignored while no device is open; a file that cannot
+  // be opened plays nothing; a file whose header is bad raises the sound-file warning box.
+  void start_preview(const std::string& directory, const std::string& name);
+  // Fills the first free buffer from the track and submits it (nothing when the track is out).
+  void refill();
+  // Message 1027: a buffer-done report refills.
+  void on_wave_message(std::uintptr_t wparam, std::uintptr_t lparam);
+  // Forgets the sound file (closing it) without touching the device.
+  void clear_state() { source_.reset(); }
+
+  int device_choice() const { return choice_; }
+  // True while a buffer is queued or a report of the device has not been handled yet: playback
+  // may still go on.
+  bool busy() const;
+  // A write the device refused ended the last preview (the device is gone).
+  bool device_failed() const { return write_failed_; }
+
+ private:
+  struct Buffer {
+    std::unique_ptr<std::int16_t[]> samples;
+    WaveHeader header;
+  };
+  Buffer* free_buffer();
+  void submit(Buffer& buffer, int fill_bytes);
+
+  AudioService& service_;
+  WindowPort& window_;
+  std::unique_ptr<WaveOutDevice> device_;
+  int choice_ = 0;
+  std::array<Buffer, 2> buffers_;
+  std::optional<BlockSource> source_;
+  bool write_failed_ = false;
+  std::atomic<int> unhandled_reports_{0};
+};
+
+}  // namespace brisca
