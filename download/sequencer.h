@@ -78,6 +78,8 @@ class DownloadSequencer {
   void abort(CutReason reason);
 
   bool is_sending() const { return flags_.sending != 0; }
+  // Sending, or about to start the next file (message 1044 on its way).
+  bool is_busy() const { return flags_.sending != 0 || next_posted_; }
   const DownloadState& state() const { return state_; }
   const DownloadFlags& flags() const { return flags_; }
   const MidiHeader* outstanding() const { return outstanding_; }
