@@ -23,8 +23,9 @@ std::uint16_t block_number(const std::uint8_t* data);
 std::uint16_t block_number(const std::uint8_t* data, std::uint32_t length);
 // Writes `count` 8-bit bytes from the 7-bit bytes at `in` (may be in place: out <= in).
 void unpack7to8(std::uint8_t* out, const std::uint8_t* in, std::size_t count);
-// Unpacks the 1020 data bytes of a block of `length` bytes. A block shorter than a full one is
-// unpacked only from the packed bytes it has (its closing F7 excluded); the rest is zero.
+// Unpacks the 1020 data bytes of a block of `length` bytes from bytes 7 to 1172. A block shorter
+// than a full one is unpacked only from the bytes it has; the packed bytes it lacks read as zero.
+// (The last unpacked byte takes bits from the closing F7; nothing reads that byte.)
 UnpackedBlock unpack_block(const std::uint8_t* data, std::uint32_t length);
 
 int header_total_blocks(const UnpackedBlock& unpacked);
