@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/rtaudio/device_names.h"
+#include "platform/rtaudio/pulse_probe.h"
 #include "platform/rtaudio/rtaudio_wave_out.h"
 
 namespace brisca::rtaudio {
@@ -21,6 +22,7 @@ void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
 
 std::vector<Probed> probe(RtAudio::Api api) {
   std::vector<Probed> found;
+  if (api == RtAudio::LINUX_PULSE && !pulse_server_running()) return found;
   try {
     RtAudio audio(api);
     audio.showWarnings(false);
