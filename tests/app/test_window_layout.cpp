@@ -1,0 +1,175 @@
+// The main window's controls, menu, size, colours and font, and the monitor row.
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <cstring>
+
+#include "app/gui/sound_list_widget.h"
+#include "soundlist/gather.h"
+#include "tests/app/window_test_support.h"
+#include "tests/support/sound_files.h"
+
+namespace brisca {
+
+using test::find_control;
+
+class WindowLayoutTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void buttons_have_their_texts_ids_and_places();
+  void labelled_fields_and_list_are_in_place();
+  void menu_has_its_items_and_ids();
+  void window_is_fixed_grey_and_uses_the_ui_font();
+  void midi_mon_shows_the_monitor_row_and_returns();
+};
+
+void WindowLayoutTest::buttons_have_their_texts_ids_and_places() {
+  MainWindow window;
+  struct Expect {
+    int id, x, y;
+    const char* text;
+  };
+  const Expect expected[] = {{105, 350, 50, "Listen"},        {106, 350, 80, "Select One"},
+                             {107, 350, 110, "Select All"},   {108, 350, 140, "Clear All"},
+                             {109, 350, 170, "Send File(s)"}, {110, 350, 200, "Stop"},
+                             {111, 350, 242, "MIDI Mon"},     {103, 350, 327, "Clear Data"}};
+  QCOMPARE(window.centralWidget()->findChildren<QPushButton*>().size(), 8);
+  for (const Expect& e : expected) {
+    auto* button = find_control<QPushButton>(window.centralWidget(), e.id);
+    QVERIFY2(button, e.text);
+    QCOMPARE(button->text(), QString::fromLatin1(e.text));
+    QCOMPARE(button->geometry(), QRect(e.x, e.y, 80, 20));
+    QCOMPARE(button->font(), window.centralWidget()->font());
+    QVERIFY(button->focusPolicy() & Qt::TabFocus);
+  }
+}
+
+void WindowLayoutTest::labelled_fields_and_list_are_in_place() {
+  MainWindow window;
+  struct Expect {
+    const char* caption;
+    int x, y, width;
+  };
+  const Expect expected[] = {{"Total Blocks", 350, 10, 80}, {"Path and Files", 10, 10, 327},
+                             {"Note Off", 10, 280, 55},     {"Note On", 70, 280, 55},
+                             {"Poly Press", 130, 280, 55},  {"Ctrl Chg", 190, 280, 55},
+                             {"Prog Chg", 250, 280, 55},    {"Chan Press", 310, 280, 55},
+                             {"Pitch Bend", 370, 280, 55},  {"System Exclusive", 10, 315, 175},
+                             {"Common", 190, 315, 55},      {"Real Time", 250, 315, 55}};
+  QWidget* client = window.centralWidget();
+  QList<QLabel*> labels = client->findChildren<QLabel*>();
+  QList<QLineEdit*> fields = client->findChildren<QLineEdit*>();
+  QCOMPARE(labels.size(), 12);
+  QCOMPARE(fields.size(), 12);
+  for (const Expect& e : expected) {
+    QLabel* label = nullptr;
+    for (QLabel* l : labels)
+      if (l->text() == QLatin1String(e.caption)) label = l;
+    QVERIFY2(label, e.caption);
+    QCOMPARE(test::control_id(label), 101);
+    QCOMPARE(label->geometry(), QRect(e.x, e.y, e.width, 14));
+    QLineEdit* field = nullptr;
+    for (QLineEdit* f : fields)
+      if (f->property("caption").toString() == QLatin1String(e.caption)) field = f;
+    QVERIFY2(field, e.caption);
+    QCOMPARE(test::control_id(field), 102);
+    QCOMPARE(field->geometry(), QRect(e.x, e.y + 14, e.width, 18));
+    if (QLatin1String(e.caption) == QLatin1String("Total Blocks"))
+      QCOMPARE(field->text(), QStringLiteral("   0"));
+    else
+      QCOMPARE(field->text(), QString());
+  }
+  auto* list = find_control<SoundListWidget>(client, 104);
+  QVERIFY(list);
+  QCOMPARE(list->geometry(), QRect(10, 50, 327, 215));
+  QCOMPARE(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+void WindowLayoutTest::menu_has_its_items_and_ids() {
+  MainWindow window;
+  QList<QAction*> menus = window.menuBar()->actions();
+  QStringList titles;
+  for (QAction* m : menus) titles << m->text();
+  QCOMPARE(titles, (QStringList{"&File", "&Setup", "&Help"}));
+  auto items = [](QAction* m) {
+    QStringList out;
+    for (QAction* a : m->menu()->actions()) out << a->text() + "=" + a->data().toString();
+    return out;
+  };
+  QCOMPARE(items(menus[0]), (QStringList{"&Open...=40008", "E&xit=40001"}));
+  QCOMPARE(items(menus[1]), (QStringList{"&MIDI...=40002", "&Audio...=40004"}));
+  QCOMPARE(items(menus[2]), (QStringList{"&Usage...=40007", "&About...=40003"}));
+}
+
+void WindowLayoutTest::window_is_fixed_grey_and_uses_the_ui_font() {
+  MainWindow window;
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QCOMPARE(window.windowTitle(), QStringLiteral("BriscaTool"));
+  QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
+  QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  QCOMPARE(window.minimumSize(), window.maximumSize());
+  QCOMPARE(window.centralWidget()->size(), QSize(441, 273));
+  QCOMPARE(window.centralWidget()->y(), window.menuBar()->height());
+  QVERIFY(!window.windowIcon().isNull());
+
+  QWidget* client = window.centralWidget();
+  QCOMPARE(client->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+  for (QLabel* label : client->findChildren<QLabel*>()) {
+    QVERIFY(label->autoFillBackground());
+    QCOMPARE(label->palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+  }
+  QFont font = client->font();
+  QCOMPARE(QFontMetrics(font).height() <= 13, true);
+  QVERIFY(QFontMetrics(font).height() >= 11);
+  QImage image = window.grab().toImage();
+  QCOMPARE(image.pixelColor(client->mapTo(&window, QPoint(5, 5))), QColor(0xC0, 0xC0, 0xC0));
+
+  // The rows go in sorted, and the grab shows how the window looks with some of them.
+  test::TempDir tmp;
+  for (const char* name : {"Snare 2.mid", "kick.mid", "HiHat.mid", "crash.mid"})
+    test::write_sound(tmp / name, 60 + static_cast<int>(std::strlen(name)));
+  add_arguments(window.sound_list(), {tmp.path()});
+  QCOMPARE(window.list_widget().text(0), std::string("crash.mid"));
+  QCOMPARE(window.list_widget().text(3), std::string("Snare 2.mid"));
+  test::save_grab(&window, "main_window");
+}
+
+void WindowLayoutTest::midi_mon_shows_the_monitor_row_and_returns() {
+  MainWindow window;
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const QRect before = window.geometry();
+  QWidget* client = window.centralWidget();
+  auto* clear_data = find_control<QPushButton>(client, 103);
+  QVERIFY(!client->rect().intersects(clear_data->geometry()));
+  auto* listen = find_control<QPushButton>(client, 105);
+  QVERIFY(client->rect().contains(listen->geometry()));
+  QVERIFY(client->rect().contains(window.list_widget().geometry()));
+
+  QTest::mouseClick(find_control<QPushButton>(client, 111), Qt::LeftButton);
+  QVERIFY(window.monitor_shown());
+  QCOMPARE(client->size(), QSize(441, 356));
+  QCOMPARE(window.geometry().topLeft(), before.topLeft());
+  QCOMPARE(window.width(), before.width());
+  QCOMPARE(window.height(), before.height() + 83);
+  for (QWidget* w : client->findChildren<QWidget*>())
+    if (w->parentWidget() == client)
+      QVERIFY2(client->rect().contains(w->geometry()), qPrintable(w->objectName()));
+  window.set_field_text(Field::SystemExclusive, "F0 33 00 05 00 00 01");
+  window.set_field_text(Field::NoteOn, "90 3C 7F");
+  test::save_grab(&window, "monitor_shown");
+
+  QTest::mouseClick(find_control<QPushButton>(client, 111), Qt::LeftButton);
+  QVERIFY(!window.monitor_shown());
+  QCOMPARE(window.geometry(), before);
+  QCOMPARE(client->size(), QSize(441, 273));
+}
+
+}  // namespace brisca
+
+BRISCA_QTEST_MAIN(brisca::WindowLayoutTest)
+#include "test_window_layout.moc"

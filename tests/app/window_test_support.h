@@ -1,0 +1,119 @@
+// Helpers for the window tests: recording hooks, finding controls, answering modal windows and
+// saving grabs.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/gui/main_window.h"
+
+namespace brisca::test {
+
+struct RecordingPreview : PreviewHooks {
+  std::vector<std::pair<std::string, std::string>> previews;
+  std::vector<std::uintptr_t> wave_messages;
+  int closes = 0;
+  void start_preview(const std::string& dir, const std::string& name) override {
+    previews.emplace_back(dir, name);
+  }
+  void on_wave_message(std::uintptr_t wparam, std::uintptr_t) override {
+    wave_messages.push_back(wparam);
+  }
+  void close() override { ++closes; }
+};
+
+struct RecordingDownload : DownloadHooks {
+  int sends = 0, stops = 0, next = 0, closes = 0;
+  std::vector<int> ticks;
+  void send_files() override { ++sends; }
+  void request_stop() override { ++stops; }
+  void on_timer(int id) override { ticks.push_back(id); }
+  void on_next_download() override { ++next; }
+  void close() override { ++closes; }
+};
+
+struct RecordingMonitor : MonitorHooks {
+  std::vector<std::pair<std::uintptr_t, std::uintptr_t>> inputs;
+  int closes = 0;
+  void on_midi_input(std::uintptr_t w, std::uintptr_t l) override { inputs.emplace_back(w, l); }
+  void close() override { ++closes; }
+};
+
+inline int control_id(const QWidget* w) {
+  return w->property("controlId").toInt();
+}
+
+template <class T>
+T* find_control(const QWidget* root, int id) {
+  for (T* child : root->findChildren<T*>())
+    if (control_id(child) == id) return child;
+  return nullptr;
+}
+
+inline QString screenshot_path(const char* name) {
+  QDir().mkpath(QStringLiteral(BRISCA_SCREENSHOT_DIR));
+  return QStringLiteral(BRISCA_SCREENSHOT_DIR "/%1.png").arg(QLatin1String(name));
+}
+
+inline void save_grab(QWidget* widget, const char* name) {
+  QVERIFY(widget->grab().save(screenshot_path(name)));
+}
+
+// What a modal window showed.
+struct SeenModal {
+  QString class_name, title, text;
+};
+
+// Runs `open`, which is expected to show modal windows one after another. Each one is handed to
+// `handle` (which may press its buttons); whatever is still open afterwards is closed, so a failed
+// check inside `handle` cannot leave the test waiting for ever.
+inline std::vector<SeenModal> answer_modals(const std::function<void()>& open,
+                                            const std::function<void(QWidget*)>& handle = {}) {
+  std::vector<SeenModal> seen;
+  QPointer<QWidget> last;
+  QTimer timer;
+  timer.setInterval(20);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == last) return;
+    last = modal;
+    auto close_it = qScopeGuard([modal = QPointer<QWidget>(modal)] {
+      if (modal == nullptr || !modal->isVisible()) return;
+      if (auto* dialog = qobject_cast<QDialog*>(modal.data()))
+        dialog->reject();
+      else
+        modal->close();
+    });
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    seen.push_back({QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(),
+                    box ? box->text() : QString()});
+    if (handle) handle(modal);
+  });
+  timer.start();
+  open();
+  timer.stop();
+  return seen;
+}
+
+}  // namespace brisca::test
+
+// A test main that asks for Qt's own dialogs, so that tests can reach into them.
+#define BRISCA_QTEST_MAIN(TestClass)                         \
+  int main(int argc, char** argv) {                          \
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); \
+    QApplication app(argc, argv);                            \
+    Q_INIT_RESOURCE(briscatool);                             \
+    TestClass test;                                          \
+    return QTest::qExec(&test, argc, argv);                  \
+  }
