@@ -30,6 +30,15 @@ inline constexpr std::uint32_t MOM_OPEN = 967;
 inline constexpr std::uint32_t MOM_CLOSE = 968;
 inline constexpr std::uint32_t MOM_DONE = 969;
 
+// Results other than 0 (the numbers of the multimedia calls the interfaces stand for).
+inline constexpr int MMSYSERR_ERROR = 1;         // unspecified failure
+inline constexpr int MMSYSERR_INVALHANDLE = 5;   // the device is already closed
+inline constexpr int MMSYSERR_INVALPARAM = 11;   // bad header, message or length
+inline constexpr int MIDIERR_UNPREPARED = 64;    // header not prepared
+inline constexpr int MIDIERR_STILLPLAYING = 65;  // header still queued
+inline constexpr int MIDIERR_NOTREADY = 67;      // no room now; nothing was queued
+inline constexpr int MIDIERR_NODEVICE = 68;      // the device or its server is gone
+
 // Header flags.
 inline constexpr std::uint32_t HDR_DONE = 0x01;
 inline constexpr std::uint32_t HDR_PREPARED = 0x02;
@@ -65,27 +74,49 @@ struct WaveHeader {
   std::uint32_t flags = 0;
 };
 
+// A MIDI output. MOM_OPEN is reported once, soon after opening. Each long message reaches the
+// device as one write of exactly its bytes, whatever they are (a SysEx may go in pieces: the
+// first beginning with 0xF0, the middle ones bare data bytes, the last ending with 0xF7).
+//
+// Loss of the device or of its server: MOM_CLOSE is reported once, messages that had not gone
+// out get no MOM_DONE (their headers leave the queue), and long_msg / short_msg return
+// MIDIERR_NODEVICE from then on. close() also reports MOM_CLOSE unless the loss already did;
+// no report follows the return of close().
 class MidiOutDevice {
  public:
   virtual ~MidiOutDevice() = default;
   virtual int prepare_header(MidiHeader& header) = 0;
   // Queues a long message; MOM_DONE with &header is reported once all its bytes have gone.
+  // The bytes are copied: the caller may reuse the buffer after the call.
   virtual int long_msg(MidiHeader& header) = 0;
   virtual int short_msg(std::uint32_t packed) = 0;
   virtual int unprepare_header(MidiHeader& header) = 0;
   virtual int close() = 0;
 };
 
+// A MIDI input. Between start() and stop() each short message is reported as MIM_DATA with the
+// packed message (status in the low byte, then the data bytes) and milliseconds since start();
+// a message always begins with a status byte (stray data bytes are dropped). Real-time bytes
+// are reported where they arrive, also inside a SysEx, which they do not end. A SysEx fills
+// the buffers given with add_buffer in order, each reported as MIM_LONGDATA(&header) with
+// bytes_recorded when full or at the SysEx's end (0xF7 included). A SysEx cut short by another
+// status byte ends where it was cut. With no buffer queued a SysEx waits for one up to a
+// second, then the rest of it is dropped; until a buffer comes, later SysEx are dropped at
+// once. Short messages are never held back by a missing buffer beyond that second. Loss of the
+// device or its server just ends input; close() works as usual.
 class MidiInDevice {
  public:
   virtual ~MidiInDevice() = default;
   virtual int prepare_header(MidiHeader& header) = 0;
   virtual int add_buffer(MidiHeader& header) = 0;
   virtual int start() = 0;
+  // Stops reporting; a SysEx in progress is discarded (its buffer stays queued, empty).
   virtual int stop() = 0;
-  // Returns every queued buffer, each reported with MIM_LONGDATA and bytes_recorded 0.
+  // Stops, and returns every queued buffer, each reported with MIM_LONGDATA and
+  // bytes_recorded 0.
   virtual int reset() = 0;
   virtual int unprepare_header(MidiHeader& header) = 0;
+  // Returns any buffer still queued as reset() does; no report follows the return.
   virtual int close() = 0;
 };
 

@@ -1,0 +1,96 @@
+// The device-independent half of a MIDI input: takes the raw bytes a library delivers (from its
+// own thread, without ever blocking it), splits them into messages on a worker thread, fills
+// the caller's buffers with SysEx, and reports MIM_OPEN, MIM_DATA, MIM_LONGDATA and MIM_CLOSE.
+//
+// Bytes go from the library's thread to the worker through a lock-free ring; when it is full,
+// or input is stopped, the piece that does not fit is dropped whole and counted. The caller's
+// buffers are shared between the caller and the worker under a mutex the library never takes.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/api/devices.h"
+#include "platform/core/midi_stream.h"
+#include "platform/core/record_ring.h"
+#include "platform/core/wakeup.h"
+
+namespace brisca {
+
+class MidiInCore : private MidiStreamParser::Sink {
+ public:
+  // How long a SysEx with no buffer to fill waits for one before the rest of it is dropped.
+  static constexpr std::chrono::milliseconds kBufferWait{1000};
+  static constexpr std::size_t kRingBytes = 256 * 1024;
+
+  explicit MidiInCore(DeviceCallback callback, std::size_t ring_bytes = kRingBytes,
+                      std::chrono::milliseconds buffer_wait = kBufferWait);
+  ~MidiInCore() override;
+  MidiInCore(const MidiInCore&) = delete;
+  MidiInCore& operator=(const MidiInCore&) = delete;
+
+  // Starts the worker, which reports MIM_OPEN first.
+  void begin();
+  // The library's thread: never blocks or allocates. False when the piece was dropped.
+  bool push(const std::uint8_t* data, std::size_t n);
+
+  int prepare(MidiHeader& header);
+  int add_buffer(MidiHeader& header);
+  int start();
+  int stop();
+  int reset();
+  int unprepare(MidiHeader& header);
+  // Call once the library has stopped delivering: returns the queued buffers as reset() does,
+  // reports MIM_CLOSE and stops the worker. No report follows.
+  void finish();
+  bool finished() const { return finished_; }
+
+  std::uint64_t dropped_pieces() const { return dropped_pieces_.load(); }
+  std::uint64_t dropped_sysex() const { return dropped_sysex_.load(); }
+  std::uint64_t dropped_bytes() const { return parser_.dropped_bytes(); }
+
+ private:
+  void run();
+  void take_pieces();
+  void short_message(std::uint32_t packed) override;
+  void sysex_bytes(const std::uint8_t* data, std::size_t n) override;
+  void sysex_end(bool terminated) override;
+  MidiHeader* buffer_for_sysex(std::unique_lock<std::mutex>& lock);
+  void deliver_front(std::unique_lock<std::mutex>& lock);
+  void return_all_buffers();
+  bool current_epoch() const { return epoch_.load(std::memory_order_acquire) == feed_epoch_; }
+  std::uintptr_t timestamp() const;
+
+  DeviceCallback callback_;
+  std::chrono::milliseconds buffer_wait_;
+  RecordRing ring_;
+  Wakeup wake_;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> quit_{false};
+  std::atomic<std::uint32_t> epoch_{0};  // raised by stop() and reset(): drop what is in hand
+  std::atomic<std::int64_t> start_ns_{0};
+  std::atomic<std::uint64_t> dropped_pieces_{0};
+  std::atomic<std::uint64_t> dropped_sysex_{0};
+
+  std::mutex mutex_;  // guards the queue and starved_
+  std::condition_variable buffer_added_;
+  std::deque<MidiHeader*> queue_;
+  bool starved_ = false;  // a SysEx found no buffer in time; later ones do not wait
+
+  // Worker only.
+  MidiStreamParser parser_;
+  std::vector<std::uint8_t> scratch_;
+  std::uint32_t feed_epoch_ = 0;
+  bool dropping_sysex_ = false;
+
+  bool finished_ = false;
+  std::thread worker_;
+};
+
+}  // namespace brisca

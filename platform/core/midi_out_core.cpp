@@ -1,0 +1,172 @@
+#include "platform/core/midi_out_core.h"
+
+#include <algorithm>
+
+#include "platform/core/header_flags.h"
+#include "platform/core/midi_bytes.h"
+
+namespace brisca {
+
+namespace {
+constexpr std::uint8_t kWentOut = 1;
+constexpr std::uint8_t kAbandoned = 0;
+constexpr std::chrono::milliseconds kReporterTick{50};
+
+std::size_t pending_capacity(std::size_t max_message) {
+  return std::max<std::size_t>(64 * 1024, 4 * (max_message + 64));
+}
+}  // namespace
+
+MidiOutCore::MidiOutCore(DeviceCallback callback, std::size_t max_message)
+    : callback_(std::move(callback)),
+      max_message_(max_message),
+      pending_(pending_capacity(max_message)),
+      done_(pending_capacity(max_message)),
+      scratch_(max_message) {}
+
+MidiOutCore::~MidiOutCore() {
+  if (!finished_) finish();
+}
+
+void MidiOutCore::start() {
+  reporter_ = std::thread([this] { run(); });
+}
+
+int MidiOutCore::prepare(MidiHeader& header) {
+  if (header.data == nullptr) return MMSYSERR_INVALPARAM;
+  set_flags(header, HDR_PREPARED);
+  return 0;
+}
+
+int MidiOutCore::unprepare(MidiHeader& header) {
+  if (load_flags(header) & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
+  clear_flags(header, HDR_PREPARED);
+  return 0;
+}
+
+int MidiOutCore::submit(MidiHeader& header) {
+  if (finished_) return MMSYSERR_INVALHANDLE;
+  const std::uint32_t flags = load_flags(header);
+  if (!(flags & HDR_PREPARED)) return MIDIERR_UNPREPARED;
+  if (flags & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
+  if (header.data == nullptr || header.buffer_length == 0 || header.buffer_length > max_message_)
+    return MMSYSERR_INVALPARAM;
+  if (lost()) return MIDIERR_NODEVICE;
+  clear_flags(header, HDR_DONE);
+  set_flags(header, HDR_INQUEUE);
+  const auto tag = reinterpret_cast<std::uintptr_t>(&header);
+  if (!pending_.push(tag, header.data, header.buffer_length)) {
+    clear_flags(header, HDR_INQUEUE);
+    return MIDIERR_NOTREADY;
+  }
+  wake_.post();
+  return 0;
+}
+
+int MidiOutCore::submit_short(std::uint32_t packed) {
+  if (finished_) return MMSYSERR_INVALHANDLE;
+  const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(packed),
+                                 static_cast<std::uint8_t>(packed >> 8),
+                                 static_cast<std::uint8_t>(packed >> 16)};
+  const std::size_t length = midi::short_length(bytes[0]);
+  if (length == 0 || length > max_message_) return MMSYSERR_INVALPARAM;
+  if (lost()) return MIDIERR_NODEVICE;
+  if (!pending_.push(0, bytes, length)) return MIDIERR_NOTREADY;
+  wake_.post();
+  return 0;
+}
+
+void MidiOutCore::mark_lost() {
+  lost_.store(true, std::memory_order_release);
+  wake_.post();
+}
+
+bool MidiOutCore::wait_idle(std::chrono::milliseconds limit) const {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!idle() && !lost() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return idle();
+}
+
+void MidiOutCore::on_written(std::uintptr_t tag) {
+  written_.fetch_add(1, std::memory_order_release);
+  if (tag == 0) return;
+  done_.push(tag, &kWentOut, 1);
+  wake_.post();
+}
+
+void MidiOutCore::on_abandoned(std::uintptr_t tag) {
+  if (tag == 0) return;
+  done_.push(tag, &kAbandoned, 1);
+  wake_.post();
+}
+
+// Reporting thread: hands each finished header to the caller.
+void MidiOutCore::report_done() {
+  RecordRing::Record record;
+  std::uint8_t went_out = 0;
+  while (done_.peek(record, &went_out)) {
+    done_.pop();
+    auto* header = reinterpret_cast<MidiHeader*>(record.tag);
+    if (went_out) {
+      set_flags(*header, HDR_DONE);
+      clear_flags(*header, HDR_INQUEUE);
+      callback_(MOM_DONE, record.tag, 0);
+    } else {
+      clear_flags(*header, HDR_INQUEUE);
+    }
+  }
+}
+
+// A message that stays first in the queue with no write at all for kStallLimit means the
+// consumer has stopped (a server that died without telling) or the device refuses for good.
+void MidiOutCore::check_stall() {
+  static_assert(kStallLimit > kReporterTick);
+  const std::uint64_t written = written_.load(std::memory_order_acquire);
+  const auto now = std::chrono::steady_clock::now();
+  if (idle() || written != stall_written_) {
+    stall_written_ = written;
+    stall_since_ = now;
+    return;
+  }
+  if (now - stall_since_ >= kStallLimit) mark_lost();
+}
+
+void MidiOutCore::run() {
+  callback_(MOM_OPEN, 0, 0);
+  while (!stopping_.load(std::memory_order_acquire)) {
+    wake_.wait_for(kReporterTick);
+    if (pump_) pump_();
+    report_done();
+    if (lost() && !close_reported_) {
+      close_reported_ = true;
+      callback_(MOM_CLOSE, 0, 0);
+    }
+    if (!lost()) check_stall();
+  }
+  report_done();
+  if (!close_reported_) callback_(MOM_CLOSE, 0, 0);
+}
+
+void MidiOutCore::abandon_pending() {
+  RecordRing::Record record;
+  while (pending_.peek_header(record)) {
+    pending_.pop();
+    if (record.tag != 0) clear_flags(*reinterpret_cast<MidiHeader*>(record.tag), HDR_INQUEUE);
+  }
+}
+
+void MidiOutCore::finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (reporter_.joinable()) {
+    stopping_.store(true, std::memory_order_release);
+    wake_.post();
+    reporter_.join();
+  } else {
+    report_done();
+  }
+  abandon_pending();
+}
+
+}  // namespace brisca

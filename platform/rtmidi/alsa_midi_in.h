@@ -1,0 +1,38 @@
+// MIDI in from an ALSA sequencer port through RtMidi, with SysEx, timing and active-sensing
+// messages let through. The library's input thread hands each message's bytes to the input core
+// and goes on at once.
+#pragma once
+
+#include <memory>
+
+#include "platform/api/devices.h"
+#include "platform/core/midi_in_core.h"
+
+class RtMidiIn;
+
+namespace brisca {
+
+class AlsaMidiIn final : public MidiInDevice {
+ public:
+  // `index`: the port's index in RtMidi's ALSA input listing, looked up just before. Null on
+  // failure.
+  static std::unique_ptr<MidiInDevice> open(unsigned index, DeviceCallback callback);
+  ~AlsaMidiIn() override;
+
+  int prepare_header(MidiHeader& header) override { return core_.prepare(header); }
+  int add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
+  int start() override { return core_.start(); }
+  int stop() override { return core_.stop(); }
+  int reset() override { return core_.reset(); }
+  int unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
+  int close() override;
+
+ private:
+  explicit AlsaMidiIn(DeviceCallback callback);
+  static void on_message(double, std::vector<unsigned char>* message, void* self);
+
+  MidiInCore core_;
+  std::unique_ptr<RtMidiIn> input_;
+};
+
+}  // namespace brisca

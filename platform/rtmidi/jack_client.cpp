@@ -1,0 +1,86 @@
+#include "platform/rtmidi/jack_client.h"
+
+#include <jack/midiport.h>
+
+#include <cerrno>
+#include <mutex>
+
+namespace brisca {
+
+namespace {
+void ignore_message(const char*) {}
+}  // namespace
+
+void quiet_jack_messages() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    jack_set_error_function(ignore_message);
+    jack_set_info_function(ignore_message);
+  });
+}
+
+JackMidiClient::JackMidiClient(jack_client_t* client, Direction direction, JackHandler& handler)
+    : client_(client), direction_(direction), handler_(handler) {}
+
+std::unique_ptr<JackMidiClient> JackMidiClient::open(const std::string& client_name,
+                                                     Direction direction, JackHandler& handler) {
+  quiet_jack_messages();
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
+  if (client == nullptr) return nullptr;
+  std::unique_ptr<JackMidiClient> self(new JackMidiClient(client, direction, handler));
+  const unsigned long flags = direction == Direction::Out ? JackPortIsOutput : JackPortIsInput;
+  self->port_ = jack_port_register(client, direction == Direction::Out ? "out" : "in",
+                                   JACK_DEFAULT_MIDI_TYPE, flags, 0);
+  if (self->port_ == nullptr) return nullptr;
+  if (jack_set_process_callback(client, on_process, self.get()) != 0) return nullptr;
+  jack_on_info_shutdown(client, on_shutdown, self.get());
+  return self;
+}
+
+JackMidiClient::~JackMidiClient() {
+  close();
+}
+
+bool JackMidiClient::activate_and_connect(const std::string& peer) {
+  if (jack_activate(client_) != 0) return false;
+  const char* ours = jack_port_name(port_);
+  const int result = direction_ == Direction::Out ? jack_connect(client_, ours, peer.c_str())
+                                                  : jack_connect(client_, peer.c_str(), ours);
+  return result == 0 || result == EEXIST;
+}
+
+void JackMidiClient::close() {
+  if (client_ == nullptr) return;
+  jack_deactivate(client_);
+  jack_client_close(client_);  // fails, harmlessly, once the server is gone
+  client_ = nullptr;
+  port_ = nullptr;
+}
+
+int JackMidiClient::on_process(jack_nframes_t frames, void* self) {
+  static_cast<JackMidiClient*>(self)->handler_.process(frames);
+  return 0;
+}
+
+void JackMidiClient::on_shutdown(jack_status_t, const char*, void* self) {
+  static_cast<JackMidiClient*>(self)->handler_.server_lost();
+}
+
+std::vector<std::string> jack_midi_ports(bool for_output) {
+  quiet_jack_messages();
+  std::vector<std::string> names;
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("BriscaTool list", JackNoStartServer, &status);
+  if (client == nullptr) return names;
+  // We send into the other clients' inputs and receive from their outputs.
+  const unsigned long flags = for_output ? JackPortIsInput : JackPortIsOutput;
+  if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
+    for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
+    jack_free(ports);
+  }
+  jack_client_close(client);
+  return names;
+}
+
+}  // namespace brisca

@@ -1,0 +1,38 @@
+#include "platform/rtmidi/jack_midi_in.h"
+
+#include <jack/midiport.h>
+
+namespace brisca {
+
+std::unique_ptr<MidiInDevice> JackMidiIn::open(const std::string& peer, DeviceCallback callback) {
+  std::unique_ptr<JackMidiIn> self(new JackMidiIn(std::move(callback)));
+  self->client_ = JackMidiClient::open("BriscaTool in", JackMidiClient::Direction::In, *self);
+  if (!self->client_ || !self->client_->activate_and_connect(peer)) {
+    self->client_.reset();
+    return nullptr;
+  }
+  self->core_.begin();
+  return self;
+}
+
+JackMidiIn::~JackMidiIn() {
+  if (client_ && !core_.finished()) close();
+}
+
+void JackMidiIn::process(jack_nframes_t frames) {
+  void* buffer = jack_port_get_buffer(client_->port(), frames);
+  const jack_nframes_t count = jack_midi_get_event_count(buffer);
+  for (jack_nframes_t i = 0; i < count; ++i) {
+    jack_midi_event_t event;
+    if (jack_midi_event_get(&event, buffer, i) == 0) core_.push(event.buffer, event.size);
+  }
+}
+
+int JackMidiIn::close() {
+  if (core_.finished()) return MMSYSERR_INVALHANDLE;
+  client_->close();
+  core_.finish();
+  return 0;
+}
+
+}  // namespace brisca

@@ -1,0 +1,38 @@
+// MIDI in through a JACK client of our own: the bytes of every event that arrives at our port go
+// to the input core as they are, so a SysEx sent in pieces is put together again there. When the
+// server goes, input simply stops; close() works as always.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/api/devices.h"
+#include "platform/core/midi_in_core.h"
+#include "platform/rtmidi/jack_client.h"
+
+namespace brisca {
+
+class JackMidiIn final : public MidiInDevice, private JackHandler {
+ public:
+  // `peer`: the full name of the JACK port to receive from. Null on failure.
+  static std::unique_ptr<MidiInDevice> open(const std::string& peer, DeviceCallback callback);
+  ~JackMidiIn() override;
+
+  int prepare_header(MidiHeader& header) override { return core_.prepare(header); }
+  int add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
+  int start() override { return core_.start(); }
+  int stop() override { return core_.stop(); }
+  int reset() override { return core_.reset(); }
+  int unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
+  int close() override;
+
+ private:
+  explicit JackMidiIn(DeviceCallback callback) : core_(std::move(callback)) {}
+  void process(jack_nframes_t frames) override;
+  void server_lost() override {}
+
+  MidiInCore core_;
+  std::unique_ptr<JackMidiClient> client_;
+};
+
+}  // namespace brisca

@@ -1,0 +1,55 @@
+#include "platform/rtmidi/jack_midi_out.h"
+
+#include <jack/midiport.h>
+
+namespace brisca {
+
+namespace {
+// What an event may take of the port's buffer, leaving room for the buffer's own bookkeeping.
+constexpr std::size_t kBufferSlack = 64;
+// How long close() lets a message already handed over reach the server.
+constexpr std::chrono::milliseconds kCloseDrain{250};
+}  // namespace
+
+std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer, DeviceCallback callback) {
+  std::unique_ptr<JackMidiOut> self(new JackMidiOut());
+  self->client_ = JackMidiClient::open("BriscaTool out", JackMidiClient::Direction::Out, *self);
+  if (!self->client_) return nullptr;
+  const std::size_t buffer =
+      jack_port_type_get_buffer_size(self->client_->client(), JACK_DEFAULT_MIDI_TYPE);
+  if (buffer <= kBufferSlack) return nullptr;
+  self->core_ = std::make_unique<MidiOutCore>(std::move(callback), buffer - kBufferSlack);
+  if (!self->client_->activate_and_connect(peer)) {
+    self->client_->close();
+    self->core_.reset();
+    return nullptr;
+  }
+  self->core_->start();
+  return self;
+}
+
+JackMidiOut::~JackMidiOut() {
+  if (core_ && !core_->finished()) close();
+}
+
+void JackMidiOut::process(jack_nframes_t frames) {
+  void* buffer = jack_port_get_buffer(client_->port(), frames);
+  jack_midi_clear_buffer(buffer);
+  if (!core_ || core_->idle()) return;
+  if (jack_port_connected(client_->port()) == 0) core_->mark_lost();
+  core_->drain([buffer](bool, const std::uint8_t* data, std::size_t size) {
+    if (jack_midi_max_event_size(buffer) < size) return WriteResult::NoRoom;
+    if (jack_midi_event_write(buffer, 0, data, size) != 0) return WriteResult::NoRoom;
+    return WriteResult::Written;
+  });
+}
+
+int JackMidiOut::close() {
+  if (core_->finished()) return MMSYSERR_INVALHANDLE;
+  core_->wait_idle(kCloseDrain);
+  client_->close();
+  core_->finish();
+  return 0;
+}
+
+}  // namespace brisca

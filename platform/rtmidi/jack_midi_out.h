@@ -1,0 +1,37 @@
+// MIDI out through a JACK client of our own: each message becomes one JACK MIDI event holding
+// exactly its bytes, written in the server's process cycle. MOM_DONE follows once the event is
+// in the port's buffer for that cycle. The server's shutdown notice, our port losing its
+// connection (the receiving client has gone) or a cycle that stops coming all count as loss.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/api/devices.h"
+#include "platform/core/midi_out_core.h"
+#include "platform/rtmidi/jack_client.h"
+
+namespace brisca {
+
+class JackMidiOut final : public MidiOutDevice, private JackHandler {
+ public:
+  // `peer`: the full name of the JACK port to send to. Null on failure.
+  static std::unique_ptr<MidiOutDevice> open(const std::string& peer, DeviceCallback callback);
+  ~JackMidiOut() override;
+
+  int prepare_header(MidiHeader& header) override { return core_->prepare(header); }
+  int long_msg(MidiHeader& header) override { return core_->submit(header); }
+  int short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
+  int unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
+  int close() override;
+
+ private:
+  JackMidiOut() = default;
+  void process(jack_nframes_t frames) override;
+  void server_lost() override { core_->mark_lost(); }
+
+  std::unique_ptr<JackMidiClient> client_;
+  std::unique_ptr<MidiOutCore> core_;
+};
+
+}  // namespace brisca

@@ -1,0 +1,180 @@
+// The output core with a fake writer in place of a library: what each write receives, which
+// reports come, and what loss of the device does.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <numeric>
+
+#include "platform/core/header_flags.h"
+#include "platform/core/midi_out_core.h"
+#include "tests/platform/report_log.h"
+
+namespace brisca {
+namespace {
+
+using test::ReportLog;
+using Bytes = std::vector<std::uint8_t>;
+
+// A 1173-byte SysEx as the down-load sends it: 200-byte chunks, the last one shorter.
+std::vector<Bytes> sysex_chunks() {
+  Bytes message(1173);
+  std::iota(message.begin(), message.end(), 0);
+  for (auto& b : message) b &= 0x7F;
+  message.front() = 0xF0;
+  message.back() = 0xF7;
+  std::vector<Bytes> chunks;
+  for (std::size_t at = 0; at < message.size(); at += 200)
+    chunks.emplace_back(message.begin() + at, message.begin() + std::min(at + 200, message.size()));
+  return chunks;
+}
+
+struct FakeWriter {
+  std::vector<std::pair<bool, Bytes>> writes;
+  std::vector<WriteResult> script;  // results to give, in order; Written once used up
+  WriteResult operator()(bool is_long, const std::uint8_t* data, std::size_t size) {
+    WriteResult result = WriteResult::Written;
+    if (!script.empty()) {
+      result = script.front();
+      script.erase(script.begin());
+    }
+    if (result == WriteResult::Written) writes.emplace_back(is_long, Bytes(data, data + size));
+    return result;
+  }
+};
+
+class MidiOutCoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    core = std::make_unique<MidiOutCore>(log.callback(), 1024);
+    core->start();
+    ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  }
+  int send(int i, const Bytes& bytes) {
+    storage[i] = bytes;
+    headers[i] = MidiHeader{storage[i].data(), static_cast<std::uint32_t>(bytes.size()), 0, 0};
+    core->prepare(headers[i]);
+    return core->submit(headers[i]);
+  }
+  std::vector<std::uintptr_t> done() {
+    std::vector<std::uintptr_t> out;
+    for (const auto& r : log.reports())
+      if (r.id == MOM_DONE) out.push_back(r.param1);
+    return out;
+  }
+  std::uintptr_t address(int i) { return reinterpret_cast<std::uintptr_t>(&headers[i]); }
+
+  ReportLog log;
+  std::unique_ptr<MidiOutCore> core;
+  std::array<Bytes, 8> storage;
+  std::array<MidiHeader, 8> headers{};
+  FakeWriter writer;
+};
+
+TEST_F(MidiOutCoreTest, EveryChunkIsOneWriteOfExactlyItsBytesAndIsReportedDone) {
+  const auto chunks = sysex_chunks();
+  ASSERT_EQ(chunks.size(), 6u);
+  for (int i = 0; i < 6; ++i) ASSERT_EQ(send(i, chunks[i]), 0);
+  core->drain(std::ref(writer));
+  ASSERT_EQ(writer.writes.size(), 6u);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(writer.writes[i].first);
+    EXPECT_EQ(writer.writes[i].second, chunks[i]) << "chunk " << i;
+  }
+  EXPECT_EQ(writer.writes.front().second.front(), 0xF0);
+  EXPECT_EQ(writer.writes.back().second.size(), 173u);
+  EXPECT_EQ(writer.writes.back().second.back(), 0xF7);
+  ASSERT_TRUE(log.wait_count(MOM_DONE, 6));
+  EXPECT_EQ(done(), (std::vector<std::uintptr_t>{address(0), address(1), address(2), address(3),
+                                                 address(4), address(5)}));
+  EXPECT_EQ(log.reports().front().id, MOM_OPEN);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(load_flags(headers[i]) & HDR_DONE);
+    EXPECT_FALSE(load_flags(headers[i]) & HDR_INQUEUE);
+    EXPECT_EQ(core->unprepare(headers[i]), 0);
+  }
+}
+
+TEST_F(MidiOutCoreTest, AMessageThatFindsNoRoomWaitsWholeForTheNextCycle) {
+  ASSERT_EQ(send(0, {0x10, 0x11, 0x12}), 0);
+  storage[0][0] = 0x55;  // the caller reuses its buffer: what was queued is unchanged
+  writer.script = {WriteResult::NoRoom};
+  core->drain(std::ref(writer));
+  EXPECT_TRUE(writer.writes.empty());
+  EXPECT_EQ(core->unprepare(headers[0]), MIDIERR_STILLPLAYING);
+  EXPECT_EQ(core->submit(headers[0]), MIDIERR_STILLPLAYING);
+  core->drain(std::ref(writer));
+  ASSERT_EQ(writer.writes.size(), 1u);
+  EXPECT_EQ(writer.writes[0].second, (Bytes{0x10, 0x11, 0x12}));
+  ASSERT_TRUE(log.wait_count(MOM_DONE, 1));
+}
+
+TEST_F(MidiOutCoreTest, LossReportsCloseOnceAndNoDoneForWhatDidNotGoOut) {
+  ASSERT_EQ(send(0, {0xF0, 0x01}), 0);
+  ASSERT_EQ(send(1, {0x02, 0x03}), 0);
+  ASSERT_EQ(send(2, {0x04, 0xF7}), 0);
+  writer.script = {WriteResult::Written, WriteResult::Lost};
+  core->drain(std::ref(writer));
+  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  EXPECT_EQ(writer.writes.size(), 1u);
+  EXPECT_EQ(send(3, {0x05}), MIDIERR_NODEVICE);
+  EXPECT_EQ(core->submit_short(0x403C90), MIDIERR_NODEVICE);
+  core->finish();
+  EXPECT_EQ(done(), std::vector<std::uintptr_t>{address(0)});
+  EXPECT_EQ(log.count(MOM_CLOSE), 1u);
+  for (int i = 1; i < 3; ++i) {
+    EXPECT_FALSE(load_flags(headers[i]) & (HDR_INQUEUE | HDR_DONE)) << i;
+    EXPECT_EQ(core->unprepare(headers[i]), 0);
+  }
+}
+
+TEST_F(MidiOutCoreTest, ServerLossWithTheConsumerGoneLeavesNothingQueued) {
+  ASSERT_EQ(send(0, {0xF0, 0x01}), 0);
+  core->mark_lost();  // as the server's shutdown notice does; no drain ever runs again
+  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  EXPECT_EQ(send(1, {0x02}), MIDIERR_NODEVICE);
+  core->finish();
+  EXPECT_TRUE(done().empty());
+  EXPECT_EQ(core->unprepare(headers[0]), 0);
+  EXPECT_EQ(core->submit(headers[0]), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(log.reports().back().id, MOM_CLOSE);
+}
+
+TEST_F(MidiOutCoreTest, AConsumerThatStopsWithoutNoticeCountsAsLoss) {
+  ASSERT_EQ(send(0, {0xF0, 0x01}), 0);  // nobody drains: a server that hangs or died silently
+  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  EXPECT_TRUE(core->lost());
+  EXPECT_TRUE(done().empty());
+}
+
+TEST_F(MidiOutCoreTest, ShortMessagesGoWithTheirLengthAndNoReport) {
+  EXPECT_EQ(core->submit_short(0x403C90), 0);
+  EXPECT_EQ(core->submit_short(0x05C0), 0);
+  EXPECT_EQ(core->submit_short(0xF8), 0);
+  EXPECT_EQ(core->submit_short(0x3C), MMSYSERR_INVALPARAM);  // no status byte
+  EXPECT_EQ(core->submit_short(0xF0), MMSYSERR_INVALPARAM);
+  core->drain(std::ref(writer));
+  ASSERT_EQ(writer.writes.size(), 3u);
+  EXPECT_EQ(writer.writes[0], (std::pair<bool, Bytes>{false, {0x90, 0x3C, 0x40}}));
+  EXPECT_EQ(writer.writes[1], (std::pair<bool, Bytes>{false, {0xC0, 0x05}}));
+  EXPECT_EQ(writer.writes[2], (std::pair<bool, Bytes>{false, {0xF8}}));
+  core->finish();
+  EXPECT_TRUE(done().empty());
+}
+
+TEST_F(MidiOutCoreTest, BadHeadersAreRefusedAndNothingIsQueued) {
+  MidiHeader unprepared{storage[0].data(), 1, 0, 0};
+  storage[0] = {0xF0};
+  unprepared.data = storage[0].data();
+  EXPECT_EQ(core->submit(unprepared), MIDIERR_UNPREPARED);
+  EXPECT_EQ(send(1, Bytes(1025, 0x01)), MMSYSERR_INVALPARAM);  // longer than the device takes
+  storage[2] = {0xF0};
+  headers[2] = MidiHeader{storage[2].data(), 0, 0, 0};
+  core->prepare(headers[2]);
+  EXPECT_EQ(core->submit(headers[2]), MMSYSERR_INVALPARAM);
+  EXPECT_TRUE(core->idle());
+  core->finish();
+  EXPECT_EQ(send(3, {0xF0, 0xF7}), MMSYSERR_INVALHANDLE);
+}
+
+}  // namespace
+}  // namespace brisca
