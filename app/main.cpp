@@ -6,13 +6,13 @@
 
 #ifdef BRISCA_HAVE_GUI
 namespace brisca {
-int run_window(int argc, char** argv);
+int run_program_window(int argc, char** argv);
 }
 #endif
 
 int main(int argc, char** argv) {
 #ifdef BRISCA_HAVE_GUI
-  if (!brisca::cli::is_cli_invocation(argc, argv)) return brisca::run_window(argc, argv);
+  if (!brisca::cli::is_cli_invocation(argc, argv)) return brisca::run_program_window(argc, argv);
 #endif
   return brisca::cli::run(argc, argv, {std::cout, std::cerr});
 }

@@ -1,12 +1,110 @@
+// briscatool play SOUND [--audio-out ENTRY]: plays a sound through the preview engine on an
+// audio output (ENTRY: an entry text of the audio-out table or its index; by default the
+// remembered audio-out choice) and returns once its last buffer is done.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <ostream>
 
 #include "app/cli/cli.h"
+#include "app/cli/console_window.h"
+#include "app/devices/qt_settings_store.h"
+#include "app/devices/services.h"
+#include "app/devices/settings.h"
+#include "preview/preview_player.h"
+#include "soundfile/track_reader.h"
 
 namespace brisca::cli {
+namespace {
 
-int cmd_play(const Args&, Streams io) {
-  io.err << "briscatool play: not available in this build\n";
-  return kFailed;
+constexpr const char* kUsageText = "usage: briscatool play SOUND [--audio-out ENTRY]\n";
+
+bool all_digits(const std::string& s) {
+  return !s.empty() &&
+         std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+// The entry index ENTRY names in the audio-out table, or -1.
+int entry_index(const NameTable& audio, const std::string& entry) {
+  if (all_digits(entry)) {
+    if (entry.size() > 3) return -1;
+    const int index = std::stoi(entry);
+    return index < audio.out_count() ? index : -1;
+  }
+  const int found = find_entry(audio.out, entry);
+  return found > 0 || entry == audio.out[0] ? found : -1;
+}
+
+// The chosen output: --audio-out, or the remembered choice. -1 after printing why not.
+int chosen_output(const Parsed& parsed, const NameTable& audio, std::ostream& err) {
+  if (!parsed.has("audio-out")) {
+    QtSettingsStore store;
+    return settings_operation(kReadAudioOut, 0, &store, NameTable{}, audio);
+  }
+  const std::string entry = parsed.value("audio-out");
+  const int index = entry_index(audio, entry);
+  if (index < 0)
+    err << "briscatool play: no audio output \"" << entry << "\" (briscatool devices lists them)\n";
+  return index;
+}
+
+std::pair<std::string, std::string> split_path(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return {"", path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+}  // namespace
+
+int cmd_play(const Args& args, Streams io) {
+  const Parsed parsed = parse_args(args, {}, {"audio-out"});
+  if (!parsed.error.empty() || parsed.positional.size() != 1) {
+    io.err << "briscatool play: " << (parsed.error.empty() ? "name one sound file" : parsed.error)
+           << '\n'
+           << kUsageText;
+    return kUsage;
+  }
+  const std::string& path = parsed.positional[0];
+  if (!TrackReader::open(path)) {
+    std::error_code ec;
+    io.err << path << ": cannot be opened"
+           << (std::filesystem::exists(path, ec) ? " (not a readable file)" : " (no such file)")
+           << '\n';
+    return kFailed;
+  }
+  auto service = make_audio_service();
+  const NameTable audio = fill_audio_table(*service);
+  const int choice = chosen_output(parsed, audio, io.err);
+  if (choice < 0) return kUsage;
+  if (choice == 0) {
+    io.err << "briscatool play: no audio output chosen; name one with --audio-out "
+              "(briscatool devices lists them)\n";
+    return kFailed;
+  }
+
+  ConsoleWindow window;
+  bool bad_file = false;
+  window.on_box([&](std::string_view text, std::string_view caption, BoxIcon, BoxButtons) {
+    io.err << caption << ": " << text << '\n';
+    bad_file = true;
+    return BoxAnswer::Ok;
+  });
+  PreviewPlayer player(*service, window);
+  window.on_message([&](WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
+    if (message == WindowMessage::WaveOut) player.on_wave_message(wparam, lparam);
+  });
+  if (player.open(choice) == 0) {
+    io.err << "briscatool play: cannot open \"" << audio.out[static_cast<std::size_t>(choice)]
+           << "\"\n";
+    return kFailed;
+  }
+  const auto [directory, name] = split_path(path);
+  player.start_preview(directory, name);
+  window.run([&] { return !player.busy(); });
+  const bool lost = player.device_failed();
+  player.close();
+  if (lost) io.err << "briscatool play: the audio output went away during playback\n";
+  return bad_file || lost ? kFailed : kOk;
 }
 
 }  // namespace brisca::cli

@@ -1,0 +1,54 @@
+#include "app/devices/device_choices.h"
+
+namespace brisca {
+
+DeviceChoices::DeviceChoices(MidiService& midi, AudioService& audio, SettingsStore* store)
+    : midi_(midi), audio_(audio), store_(store) {}
+
+void DeviceChoices::set_hooks(DeviceHooks* midi_in, DeviceHooks* midi_out, DeviceHooks* audio_out) {
+  midi_in_ = midi_in ? midi_in : &none_;
+  midi_out_ = midi_out ? midi_out : &none_;
+  audio_out_ = audio_out ? audio_out : &none_;
+}
+
+int DeviceChoices::settings(int operation, int index) {
+  return settings_operation(operation, index, store_, midi_table_, audio_table_);
+}
+
+void DeviceChoices::start_midi() {
+  midi_table_ = fill_midi_table(midi_);
+  current_.midi_in = midi_in_->open(settings(kReadMidiIn, 0));
+  current_.midi_out = midi_out_->open(settings(kReadMidiOut, 0));
+}
+
+void DeviceChoices::start_audio() {
+  audio_table_ = fill_audio_table(audio_);
+  current_.audio_in = settings(kReadAudioIn, 0);
+  current_.audio_out = audio_out_->open(settings(kReadAudioOut, 0));
+}
+
+void DeviceChoices::reopen(DeviceHooks& hooks, int& current, int pending, int write_operation) {
+  if (current > 0) hooks.close();
+  if (current != pending) settings(write_operation, pending);
+  current = hooks.open(pending);
+}
+
+void DeviceChoices::apply_midi_setup(int pending_in, int pending_out) {
+  reopen(*midi_in_, current_.midi_in, pending_in, kWriteMidiIn);
+  reopen(*midi_out_, current_.midi_out, pending_out, kWriteMidiOut);
+}
+
+void DeviceChoices::apply_audio_setup(int pending_in, int pending_out) {
+  if (current_.audio_in != pending_in) settings(kWriteAudioIn, pending_in);
+  current_.audio_in = pending_in;
+  reopen(*audio_out_, current_.audio_out, pending_out, kWriteAudioOut);
+}
+
+void DeviceChoices::close_devices() {
+  if (current_.midi_in > 0) midi_in_->close();
+  if (current_.midi_out > 0) midi_out_->close();
+  if (current_.audio_out > 0) audio_out_->close();
+  current_ = {};
+}
+
+}  // namespace brisca

@@ -1,0 +1,25 @@
+// The window's preview hooks on the preview player.
+#pragma once
+
+#include "app/hooks.h"
+#include "preview/preview_player.h"
+
+namespace brisca {
+
+class PlayerPreviewHooks : public PreviewHooks {
+ public:
+  explicit PlayerPreviewHooks(PreviewPlayer& player) : player_(player) {}
+  int open(int choice) override { return player_.open(choice); }
+  void close() override { player_.close(); }
+  void start_preview(const std::string& directory, const std::string& name) override {
+    player_.start_preview(directory, name);
+  }
+  void on_wave_message(std::uintptr_t wparam, std::uintptr_t lparam) override {
+    player_.on_wave_message(wparam, lparam);
+  }
+
+ private:
+  PreviewPlayer& player_;
+};
+
+}  // namespace brisca

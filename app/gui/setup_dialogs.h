@@ -1,0 +1,59 @@
+// The MIDI Setup and Audio Setup dialogs: two drop-down lists of a name table each, OK and
+// Cancel. OK hands the chosen entries to the device choices (which close, remember and reopen
+// the devices); Cancel changes nothing.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "app/devices/device_choices.h"
+#include "app/gui/window_hooks.h"
+
+class QComboBox;
+
+namespace brisca {
+
+inline constexpr int kMidiInListId = 1000;
+inline constexpr int kMidiOutListId = 1002;
+inline constexpr int kAudioInListId = 1004;
+inline constexpr int kAudioOutListId = 1005;
+
+class SetupDialog : public QDialog {
+ public:
+  enum class Kind { Midi, Audio };
+  SetupDialog(Kind kind, DeviceChoices& choices, QWidget* parent = nullptr);
+
+  QComboBox* in_list() const { return in_list_; }
+  QComboBox* out_list() const { return out_list_; }
+  int pending_in() const { return pending_in_; }
+  int pending_out() const { return pending_out_; }
+
+ private:
+  QComboBox* add_list(int id, const std::vector<std::string>& entries, int current, int y,
+                      int width, int& pending);
+  void apply();
+
+  Kind kind_;
+  DeviceChoices& choices_;
+  QComboBox* in_list_ = nullptr;
+  QComboBox* out_list_ = nullptr;
+  int pending_in_ = 0;
+  int pending_out_ = 0;
+};
+
+// The Setup menu's hooks: each runs its dialog modally; `changed` runs after an OK, so the
+// window can take the new current devices.
+class DialogSetupHooks : public SetupHooks {
+ public:
+  DialogSetupHooks(DeviceChoices& choices, std::function<void()> changed)
+      : choices_(choices), changed_(std::move(changed)) {}
+  void midi_setup(QWidget* parent) override { run(SetupDialog::Kind::Midi, parent); }
+  void audio_setup(QWidget* parent) override { run(SetupDialog::Kind::Audio, parent); }
+
+ private:
+  void run(SetupDialog::Kind kind, QWidget* parent);
+  DeviceChoices& choices_;
+  std::function<void()> changed_;
+};
+
+}  // namespace brisca

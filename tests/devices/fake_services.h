@@ -1,0 +1,70 @@
+// Services with chosen device names, and device hooks that log what is opened and closed.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/devices/settings.h"
+#include "app/hooks.h"
+#include "platform/api/devices.h"
+
+namespace brisca::test {
+
+class NamedMidiService : public MidiService {
+ public:
+  std::vector<std::string> inputs, outputs;
+  std::vector<std::string> input_names() override { return inputs; }
+  std::vector<std::string> output_names() override { return outputs; }
+  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+};
+
+class NamedAudioService : public AudioService {
+ public:
+  std::vector<AudioDeviceInfo> inputs, outputs;
+  std::vector<AudioDeviceInfo> input_devices() override { return inputs; }
+  std::vector<AudioDeviceInfo> output_devices() override { return outputs; }
+  std::unique_ptr<WaveOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+};
+
+class MemoryStore : public SettingsStore {
+ public:
+  std::map<std::string, std::string> values;
+  bool readable = true, writable = true;
+  int writes = 0;
+  std::optional<std::string> read(const std::string& name) override {
+    auto it = values.find(name);
+    if (!readable || it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  bool write(const std::string& name, const std::string& text) override {
+    if (!writable) return false;
+    ++writes;
+    values[name] = text;
+    return true;
+  }
+};
+
+// Logs "open NAME k" and "close NAME" into a shared list; fails to open the choices in `fails`.
+class LoggingHooks : public DeviceHooks {
+ public:
+  LoggingHooks(std::string name, std::vector<std::string>& log)
+      : name_(std::move(name)), log_(log) {}
+  std::vector<int> fails;
+  int open(int choice) override {
+    log_.push_back("open " + name_ + " " + std::to_string(choice));
+    if (choice == 0) return 0;
+    for (int f : fails)
+      if (f == choice) return 0;
+    return choice;
+  }
+  void close() override { log_.push_back("close " + name_); }
+
+ private:
+  std::string name_;
+  std::vector<std::string>& log_;
+};
+
+}  // namespace brisca::test

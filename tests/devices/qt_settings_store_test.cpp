@@ -1,0 +1,55 @@
+// The QSettings store: values survive a new store object; a store that cannot be used reads as
+// nothing and refuses writes.
+#include "app/devices/qt_settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <filesystem>
+#include <fstream>
+
+namespace brisca {
+namespace {
+
+namespace fs = std::filesystem;
+
+class QtSettingsStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("qt_settings_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  QString path(const std::string& name) const {
+    return QString::fromStdString((dir_ / name).string());
+  }
+  fs::path dir_;
+};
+
+TEST_F(QtSettingsStoreTest, TextsComeBackByteForByte) {
+  const std::string text = "PulseAudio: Lautsprecher \xC3\xBC=;,\"# (44.1 kHz, 16 bits, mono)";
+  ASSERT_TRUE(QtSettingsStore(path("a.conf")).write("AudioOut", text));
+  EXPECT_EQ(QtSettingsStore(path("a.conf")).read("AudioOut"), text);
+  EXPECT_EQ(QtSettingsStore(path("a.conf")).read("MIDIin"), std::nullopt);
+}
+
+TEST_F(QtSettingsStoreTest, AStoreThatCannotBeWrittenRefusesAndReadsNothing) {
+  std::ofstream(dir_ / "file") << "x";
+  QtSettingsStore store(path("file/inside.conf"));  // its folder is a file
+  EXPECT_FALSE(store.write("MIDIin", "Keys"));
+  EXPECT_EQ(store.read("MIDIin"), std::nullopt);
+}
+
+TEST_F(QtSettingsStoreTest, AValueThatIsNoTextReadsAsNothing) {
+  {
+    QSettings raw(path("b.conf"), QSettings::IniFormat);
+    raw.setValue("MIDIout", QStringList{"a", "b"});
+  }
+  EXPECT_EQ(QtSettingsStore(path("b.conf")).read("MIDIout"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace brisca

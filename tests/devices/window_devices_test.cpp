@@ -1,0 +1,115 @@
+// The window with the preview player and the setup dialogs behind its hooks: a click plays the
+// row on the wave device and buffer-done reports refill it through the window's messages; the
+// Audio menu's dialog reopens the device; closing the window closes it.
+#include <QComboBox>
+#include <QPushButton>
+#include <random>
+#include <thread>
+
+#include "app/devices/device_choices.h"
+#include "app/devices/preview_hooks.h"
+#include "app/gui/setup_dialogs.h"
+#include "app/gui/sound_list_widget.h"
+#include "soundlist/gather.h"
+#include "tests/app/window_test_support.h"
+#include "tests/devices/fake_services.h"
+#include "tests/preview/block_maker.h"
+#include "tests/preview/fake_wave_out.h"
+#include "tests/support/sound_files.h"
+
+namespace brisca {
+
+class WindowDevicesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    log = {};
+    store = {};
+    store.values["AudioOut"] = "Out (44.1 kHz, 16 bits, mono)";
+    tmp = std::make_unique<test::TempDir>();
+    std::mt19937 rng(1);
+    for (const char* name : {"a.mid", "b.mid"}) {
+      std::vector<Bytes> blocks;
+      for (int i = 1; i <= 60; ++i)
+        blocks.push_back(make_block(static_cast<std::uint16_t>(i), test::random_block(rng, 0)));
+      write_file(*tmp / name, test::sound_file(blocks, 60));
+    }
+    window = std::make_unique<MainWindow>();
+    player = std::make_unique<PreviewPlayer>(audio, *window);
+    preview = std::make_unique<PlayerPreviewHooks>(*player);
+    choices = std::make_unique<DeviceChoices>(midi, audio_names, &store);
+    choices->set_hooks(nullptr, nullptr, preview.get());
+    choices->start_midi();
+    choices->start_audio();
+    window->set_current_devices({0, 0, 0, choices->current().audio_out});
+    setup = std::make_unique<DialogSetupHooks>(*choices, [this] {
+      window->set_current_devices({0, 0, 0, choices->current().audio_out});
+    });
+    window->set_hooks({preview.get(), nullptr, nullptr, setup.get()});
+    add_arguments(window->sound_list(), {tmp->path()});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  void cleanup() {
+    window.reset();
+    setup.reset();
+    preview.reset();
+    player.reset();
+  }
+
+  void click_plays_the_row_and_reports_refill_on_the_window_thread() {
+    QCOMPARE(log.opened_device, 0);  // the remembered "Out" is entry 1
+    SoundListWidget& list = window->list_widget();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(1)).center());
+    QCOMPARE(log.written.size(), std::size_t{2});
+    // The device finishes a buffer on a thread of its own; the report comes back as message
+    // 1027 and the window's thread refills.
+    std::thread([this] { log.finish_one(); }).join();
+    QTRY_COMPARE(log.written.size(), std::size_t{3});
+    // "Listen" plays the current row again from its start.
+    const auto first = log.written[0];
+    QTest::mouseClick(test::find_control<QPushButton>(window->centralWidget(), 105),
+                      Qt::LeftButton);
+    QCOMPARE(log.written.size(), std::size_t{5});
+    QCOMPARE(log.written[3], first);
+  }
+
+  void audio_menu_reopens_the_chosen_device_and_closing_the_window_closes_it() {
+    test::answer_modals([this] { window->command(40004); },
+                        [](QWidget* modal) {
+                          auto* out = test::find_control<QComboBox>(modal, kAudioOutListId);
+                          QVERIFY(out);
+                          out->setCurrentIndex(2);
+                          test::find_control<QPushButton>(modal, 1)->click();
+                        });
+    QCOMPARE(log.closes, 1);  // the first device
+    QCOMPARE(log.opened_device, 1);
+    QCOMPARE(store.values["AudioOut"], std::string("Other (44.1 kHz, 16 bits, mono)"));
+    window->close();
+    QCOMPARE(log.closes, 2);
+  }
+
+ private:
+  test::WaveLog log;
+  test::FakeAudioService audio{log};
+  // The names the tables show: the fake service's two devices.
+  struct Names : test::NamedAudioService {
+    Names() { outputs = {{"Out", true}, {"Other", true}}; }
+  } audio_names;
+  test::NamedMidiService midi;
+  test::MemoryStore store;
+  std::unique_ptr<test::TempDir> tmp;
+  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<PreviewPlayer> player;
+  std::unique_ptr<PlayerPreviewHooks> preview;
+  std::unique_ptr<DeviceChoices> choices;
+  std::unique_ptr<DialogSetupHooks> setup;
+};
+
+}  // namespace brisca
+
+BRISCA_QTEST_MAIN(brisca::WindowDevicesTest)
+#include "window_devices_test.moc"
