@@ -1,12 +1,182 @@
-#include <ostream>
+// briscatool send [--midi-out ENTRY] PATH...: gathers the PATHs as the window does, selects
+// every row and down-loads them in list order through the output port and the sequencer.
+// Ctrl-C stops after the file being sent; a second Ctrl-C stops at once.
+#include <unistd.h>
 
-#include "app/cli/cli.h"
+#include <iostream>
+#include <optional>
+
+#include "app/cli/console_list.h"
+#include "app/cli/console_window.h"
+#include "app/cli/midi_commands.h"
+#include "app/cli/send_progress.h"
+#include "app/devices/name_tables.h"
+#include "app/devices/qt_settings_store.h"
+#include "app/devices/services.h"
+#include "download/download.h"
+#include "soundlist/gather.h"
 
 namespace brisca::cli {
+namespace {
 
-int cmd_send(const Args&, Streams io) {
-  io.err << "briscatool send: not available in this build\n";
-  return kFailed;
+constexpr const char* kUsageText = "usage: briscatool send [--midi-out ENTRY] PATH...\n";
+
+bool is_terminal(std::ostream& err) {
+  return &err == &std::cerr && ::isatty(STDERR_FILENO);
+}
+
+class SendSession {
+ public:
+  SendSession(MidiService& service, SettingsStore* store, Streams io,
+              const InterruptCount& interrupts)
+      : service_(service),
+        store_(store),
+        io_(io),
+        interrupts_(interrupts),
+        progress_(io.err, is_terminal(io.err)),
+        download_(service, list_, window_) {}
+
+  int run(const Parsed& parsed) {
+    const NameTable table = fill_midi_table(service_);
+    const int remembered = settings_operation(kReadMidiOut, 0, store_, table, NameTable{});
+    const int choice =
+        resolve_entry(table.out, parsed.value("midi-out"), remembered, "midi-out", io_.err);
+    if (choice == 0) return kFailed;
+    const std::string& entry = table.out[static_cast<std::size_t>(choice)];
+    wire();
+    gather(parsed.positional);
+    if (rows_.count() == 0) {
+      io_.err << "briscatool send: no sound file to send\n";
+      return kFailed;
+    }
+    if (download_.open(choice) == 0) {
+      io_.err << "briscatool send: the MIDI output \"" << entry << "\" cannot be opened\n";
+      return kFailed;
+    }
+    list_.select_all(true);
+    progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry);
+    progress_.begin(list_.state().selected_blocks);
+    download_.send_files();
+    window_.run([this] { return check_interrupts() || !download_.sequencer().is_busy(); });
+    download_.close();
+    return finish();
+  }
+
+ private:
+  void wire() {
+    window_.on_box(
+        [this](std::string_view text, std::string_view caption, BoxIcon, BoxButtons buttons) {
+          progress_.note(std::string(caption) + ": " + std::string(text));
+          ++boxes_;
+          return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::No;
+        });
+    window_.on_message([this](WindowMessage m, std::uintptr_t, std::uintptr_t) {
+      if (m == WindowMessage::NextDownload) download_.on_next_download();
+    });
+    window_.on_timer([this](int id) { download_.on_timer(id); });
+    window_.on_field([this](Field field, std::string_view text) {
+      if (field == Field::TotalBlocks && download_.is_sending()) progress_.update(current(), text);
+    });
+    rows_.on_word([this](int row, std::uint32_t before, std::uint32_t after) {
+      if ((before & ITEM_SENDING) && (after & ITEM_SENT))
+        progress_.note(rows_.text(row) + ": sent");
+    });
+    download_.sequencer().on_cut_short([this](const CutShort& cut) { cut_ = cut; });
+  }
+
+  // Each PATH must add at least one row; a file refused with a warning counts as not sent.
+  void gather(const std::vector<std::string>& paths) {
+    Gatherer gatherer(list_);
+    for (const std::string& path : paths) {
+      const int before = rows_.count();
+      gatherer.add_path(path);
+      if (rows_.count() == before) {
+        progress_.note(path + ": no sound file added");
+        ++refused_;
+      }
+    }
+    refused_ += boxes_;
+  }
+
+  std::string current() const {
+    const int row = list_.find_first_item(ITEM_SENDING);
+    return row < 0 ? std::string() : rows_.text(row);
+  }
+
+  // True when the loop is to end now.
+  bool check_interrupts() {
+    const int presses = interrupts_ ? interrupts_() : 0;
+    if (presses >= 1 && !stopping_) {
+      stopping_ = true;
+      download_.sequencer().stop_at_next_sound();
+      progress_.note("Stopping after " + current() + " (Ctrl-C again to stop at once)");
+    }
+    if (presses >= 2 && !aborted_) {
+      aborted_ = true;
+      download_.abort_now();
+    }
+    return aborted_;
+  }
+
+  int finish() {
+    if (cut_) {
+      const char* why = cut_->reason == CutReason::DeviceLost ? "the MIDI output stopped responding"
+                        : cut_->reason == CutReason::Aborted  ? "stopped at once"
+                                                              : "the MIDI output was closed";
+      progress_.note(cut_->name + ": cut short, not sent completely (" + why + ")");
+    }
+    int sent = 0;
+    bool first_unsent = true;
+    for (int row = 0; row < rows_.count(); ++row) {
+      const std::uint32_t word = rows_.item_word(row);
+      if ((word & ITEM_SENT) && !(word & ITEM_SELECTED)) {
+        ++sent;
+      } else if (first_unsent && !stopping_ && !cut_) {
+        progress_.note(rows_.text(row) + ": could not be opened; the down-load stopped there");
+        first_unsent = false;
+      }
+    }
+    progress_.note("Sent " + std::to_string(sent) + " of " + std::to_string(rows_.count()) +
+                   (rows_.count() == 1 ? " file" : " files"));
+    progress_.end();
+    return sent == rows_.count() && refused_ == 0 ? kOk : kFailed;
+  }
+
+  MidiService& service_;
+  SettingsStore* store_;
+  Streams io_;
+  InterruptCount interrupts_;
+  SendProgress progress_;
+  ConsoleWindow window_;
+  ConsoleList rows_;
+  SoundList list_{rows_, &window_};
+  Download download_;
+  std::optional<CutShort> cut_;
+  int boxes_ = 0;
+  int refused_ = 0;
+  bool stopping_ = false;
+  bool aborted_ = false;
+};
+
+}  // namespace
+
+int run_send(MidiService& service, SettingsStore* store, const Args& args, Streams io,
+             const InterruptCount& interrupts) {
+  Parsed parsed = parse_args(args, {}, {"midi-out"});
+  if (!parsed.error.empty() || parsed.positional.empty()) {
+    if (!parsed.error.empty()) io.err << "briscatool send: " << parsed.error << '\n';
+    io.err << kUsageText;
+    return kUsage;
+  }
+  SendSession session(service, store, io, interrupts);
+  return session.run(parsed);
+}
+
+int cmd_send(const Args& args, Streams io) {
+  auto service = make_midi_service();
+  QtSettingsStore store;
+  InterruptGuard guard;
+  return run_send(*service, &store, args, io, &InterruptGuard::count);
 }
 
 }  // namespace brisca::cli

@@ -16,7 +16,8 @@ struct OutLog {
   std::deque<MidiHeader*> in_flight;
   std::vector<int> opened;  // device numbers
   int closes = 0;
-  int long_result = 0;  // what long_msg answers
+  int long_result = 0;         // what long_msg answers
+  bool auto_complete = false;  // report each message done as soon as it is queued
   DeviceCallback callback;
   bool open = false;
 };
@@ -30,6 +31,10 @@ class FakeMidiOut : public MidiOutDevice {
   }
   int long_msg(MidiHeader& h) override {
     log_->chunks.emplace_back(h.data, h.data + h.buffer_length);
+    if (log_->auto_complete && log_->long_result == 0) {
+      log_->callback(MOM_DONE, reinterpret_cast<std::uintptr_t>(&h), 0);
+      return 0;
+    }
     log_->in_flight.push_back(&h);
     return log_->long_result;
   }

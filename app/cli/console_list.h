@@ -1,0 +1,59 @@
+// The sound list's rows for the command line: a sorted list like the window's, which tells an
+// observer whenever a row's item word changes.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "soundlist/list_port.h"
+
+namespace brisca::cli {
+
+class ConsoleList final : public ListPort {
+ public:
+  using WordObserver = std::function<void(int row, std::uint32_t before, std::uint32_t after)>;
+  void on_word(WordObserver observer) { observer_ = std::move(observer); }
+
+  int count() const override { return static_cast<int>(rows_.size()); }
+  // Case-insensitive order; a name equal to others goes after them.
+  int add_row(const std::string& text) override {
+    auto after = [](const std::string& t, const Row& r) { return lower(t) < lower(r.text); };
+    auto it = std::upper_bound(rows_.begin(), rows_.end(), text, after);
+    it = rows_.insert(it, Row{text, 0});
+    return static_cast<int>(it - rows_.begin());
+  }
+  std::string text(int i) const override { return rows_.at(index(i)).text; }
+  std::uint32_t item_word(int i) const override { return rows_.at(index(i)).word; }
+  void set_item_word(int i, std::uint32_t word) override {
+    std::uint32_t before = rows_.at(index(i)).word;
+    rows_.at(index(i)).word = word;
+    if (observer_) observer_(i, before, word);
+  }
+  int caret() const override { return -1; }
+  int top_index() const override { return 0; }
+  int row_height() const override { return 14; }
+  int visible_height() const override { return 0; }  // nothing to repaint
+  void repaint_row(int) override {}
+  void repaint_all() override {}
+
+ private:
+  struct Row {
+    std::string text;
+    std::uint32_t word = 0;
+  };
+  static std::size_t index(int i) { return static_cast<std::size_t>(i); }
+  static std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+  }
+
+  std::vector<Row> rows_;
+  WordObserver observer_;
+};
+
+}  // namespace brisca::cli

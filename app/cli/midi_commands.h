@@ -1,0 +1,43 @@
+// `briscatool send` and `briscatool monitor`: the down-load and the MIDI monitor run from a
+// terminal, over the same ports and sequencer as the window.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli.h"
+#include "app/devices/settings.h"
+#include "platform/api/devices.h"
+
+namespace brisca::cli {
+
+// How often Ctrl-C was pressed since the command began.
+using InterruptCount = std::function<int()>;
+
+// `store` holds the remembered choices (null: none remembered).
+int run_send(MidiService& service, SettingsStore* store, const Args& args, Streams io,
+             const InterruptCount& interrupts);
+int run_monitor(MidiService& service, SettingsStore* store, const Args& args, Streams io,
+                const InterruptCount& interrupts);
+
+// The entry of a name table side ("none" at 0) that `wanted` names: its number as `briscatool
+// devices` lists it, its exact text, or the one entry containing it, case-insensitively. With
+// `wanted` empty: `remembered` when above 0, else the first device. 0 when there is none; the
+// reason then goes to `err`, with the entries there are.
+int resolve_entry(const std::vector<std::string>& entries, const std::string& wanted,
+                  int remembered, const std::string& option, std::ostream& err);
+
+// Counts SIGINT while alive; the previous handling comes back afterwards. A third Ctrl-C ends
+// the program the ordinary way.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+  static int count();
+};
+
+}  // namespace brisca::cli

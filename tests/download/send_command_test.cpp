@@ -1,0 +1,117 @@
+// `briscatool send` over a fake output that reports each chunk done at once: the timer still
+// paces it, so each test takes a few ticks of 70 ms.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/cli/midi_commands.h"
+#include "app/cli/send_progress.h"
+#include "soundfile/sound_writer.h"
+#include "tests/download/download_fixture.h"
+#include "tests/download/fake_midi_out.h"
+
+namespace brisca::test {
+namespace {
+
+class SendCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::filesystem::temp_directory_path() /
+             ("brisca-send-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder);
+    service.log->auto_complete = true;
+    write("b.mid", {sysex(250, 1)});
+    write("a.mid", {sysex(120, 2), sysex(30, 3)});
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+  void write(const std::string& name, const std::vector<Bytes>& messages) {
+    ASSERT_TRUE(write_file((folder / name).string(), make_smf0(messages)));
+  }
+  int send(cli::Args args, cli::InterruptCount interrupts = {}) {
+    return cli::run_send(service, nullptr, args, {out, err}, interrupts);
+  }
+  Bytes sent() const {
+    Bytes all;
+    for (const auto& c : service.log->chunks) all.insert(all.end(), c.begin(), c.end());
+    return all;
+  }
+
+  std::filesystem::path folder;
+  FakeMidiService service;
+  std::ostringstream out, err;
+};
+
+TEST_F(SendCommand, SendsEveryFileInListOrderAndSaysSo) {
+  EXPECT_EQ(send({"--midi-out", "Out B", folder.string()}), cli::kOk);
+  EXPECT_EQ(service.log->opened, std::vector<int>{1});
+  Bytes expected = sysex(120, 2);
+  for (const Bytes& b : {sysex(30, 3), sysex(250, 1)})
+    expected.insert(expected.end(), b.begin(), b.end());
+  EXPECT_EQ(sent(), expected);
+  const std::string text = err.str();
+  EXPECT_NE(text.find("a.mid  Total Blocks"), std::string::npos) << text;
+  EXPECT_LT(text.find("a.mid: sent"), text.find("b.mid: sent"));
+  EXPECT_NE(text.find("Sent 2 of 2 files"), std::string::npos);
+}
+
+TEST_F(SendCommand, AnUnknownEntryListsThePorts) {
+  EXPECT_EQ(send({"--midi-out", "Out C", folder.string()}), cli::kFailed);
+  EXPECT_NE(err.str().find("  1  Out A\n  2  Out B\n"), std::string::npos) << err.str();
+  EXPECT_TRUE(service.log->opened.empty());
+  EXPECT_EQ(send({"--midi-out", "Out", folder.string()}), cli::kFailed);  // two match
+  EXPECT_EQ(send({folder.string()}), cli::kOk);                           // the first port
+}
+
+TEST_F(SendCommand, APathWithNoSoundFileFails) {
+  write("broken.mid", {});
+  std::filesystem::resize_file(folder / "broken.mid", 3);
+  EXPECT_EQ(send({folder.string(), (folder / "missing.mid").string()}), cli::kFailed);
+  EXPECT_NE(err.str().find("missing.mid: no sound file added"), std::string::npos);
+  EXPECT_NE(err.str().find("Bad MIDI file!"), std::string::npos);
+  EXPECT_NE(err.str().find("Sent 2 of 2 files"), std::string::npos);
+}
+
+TEST_F(SendCommand, CtrlCOnceStopsAfterTheFileBeingSent) {
+  auto presses = [this] { return service.log->chunks.empty() ? 0 : 1; };
+  EXPECT_EQ(send({folder.string()}, presses), cli::kFailed);
+  EXPECT_EQ(sent().size(), 150u);  // a.mid only
+  EXPECT_NE(err.str().find("Stopping after a.mid"), std::string::npos);
+  EXPECT_NE(err.str().find("Sent 1 of 2 files"), std::string::npos);
+}
+
+TEST_F(SendCommand, CtrlCTwiceStopsAtOnceAndNamesTheFileCutShort) {
+  auto presses = [this] { return service.log->chunks.empty() ? 0 : 2; };
+  EXPECT_EQ(send({folder.string()}, presses), cli::kFailed);
+  EXPECT_NE(err.str().find("a.mid: cut short, not sent completely"), std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("Sent 0 of 2 files"), std::string::npos);
+}
+
+TEST_F(SendCommand, AnOutputThatFailsEndsTheSendWithTheFileNotSent) {
+  service.log->long_result = 1;
+  EXPECT_EQ(send({folder.string()}), cli::kFailed);
+  EXPECT_NE(err.str().find("a.mid: cut short, not sent completely (the MIDI output stopped"),
+            std::string::npos)
+      << err.str();
+}
+
+}  // namespace
+}  // namespace brisca::test
+
+namespace brisca::test {
+namespace {
+
+TEST(SendProgressLine, ShareAndTimeLeftCountFinishedMessagesOnly) {
+  EXPECT_EQ(cli::SendProgress::line("a.mid", 26, 27, 0.0),
+            "a.mid  Total Blocks   26    0%  --:-- left");
+  EXPECT_EQ(cli::SendProgress::line("a.mid", 13, 27, 5.6),
+            "a.mid  Total Blocks   13   48%  0:06 left");
+  EXPECT_EQ(cli::SendProgress::line("a.mid", 0, 300, 125.0),
+            "a.mid  Total Blocks    0   99%  0:00 left");
+}
+
+}  // namespace
+}  // namespace brisca::test
