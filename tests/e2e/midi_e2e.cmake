@@ -1,0 +1,18 @@
+# The end-to-end runs of `briscatool send` and `briscatool monitor` against JACK (included from
+# tests/download so that they sit with the unit tests of the same commands).
+pkg_check_modules(E2E_JACK IMPORTED_TARGET jack)
+if(NOT BRISCA_E2E OR NOT E2E_JACK_FOUND OR NOT TARGET brisca_platform_rtmidi)
+  return()
+endif()
+add_executable(jack_midi_tool ${CMAKE_CURRENT_LIST_DIR}/jack_midi_tool.cpp)
+set_target_properties(jack_midi_tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/e2e)
+target_link_libraries(jack_midi_tool PRIVATE brisca_soundfile PkgConfig::E2E_JACK brisca_options)
+foreach(scenario send monitor server-loss)
+  add_test(NAME e2e_midi_${scenario}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/midi_e2e.sh ${scenario} ${PROJECT_BINARY_DIR}
+      ${PROJECT_SOURCE_DIR})
+  set_tests_properties(e2e_midi_${scenario} PROPERTIES RESOURCE_LOCK jack_server TIMEOUT 120)
+  if(NOT scenario STREQUAL "server-loss")
+    set_tests_properties(e2e_midi_${scenario} PROPERTIES FIXTURES_REQUIRED jack_server)
+  endif()
+endforeach()

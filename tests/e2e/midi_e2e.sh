@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# End-to-end runs of `briscatool send` and `briscatool monitor` against a JACK server, with
+# jack_midi_tool at the far end.
+#
+#   midi_e2e.sh send BUILD SOURCE          files down-loaded byte for byte, chunk by chunk
+#   midi_e2e.sh server-loss BUILD SOURCE   a server killed mid-file ends the send promptly
+#   midi_e2e.sh monitor BUILD SOURCE       messages sent in appear as monitor lines
+#
+# send and monitor use the server of the jack_server test fixture; server-loss starts one of
+# its own, as it kills it.
+set -euo pipefail
+scenario=$1
+build=$(cd "$2" && pwd)
+source_dir=$(cd "$3" && pwd)
+tool=$build/tests/e2e/jack_midi_tool
+briscatool=$build/app/briscatool
+work=$build/e2e-midi/$scenario
+rm -rf "$work" && mkdir -p "$work"
+export JACK_NO_START_SERVER=1
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+use_server_env() {
+  set -a
+  # shellcheck disable=SC1090
+  . "$1"
+  set +a
+}
+
+wait_for_port() {
+  for _ in $(seq 200); do
+    jack_lsp 2>/dev/null | grep -qx "$1" && return 0
+    sleep 0.05
+  done
+  echo "port $1 never appeared" >&2
+  return 1
+}
+
+now_ms() { date +%s%3N; }
+
+# Sends FILES to a receiving port and checks what arrived; prints the pace.
+send_and_check() {
+  "$tool" receive e2e-recv "$work/record.txt" &
+  local receiver=$!
+  pids+=("$receiver")
+  wait_for_port e2e-recv:in
+  local start end status=0
+  start=$(now_ms)
+  "$briscatool" send --midi-out "e2e-recv:in" "$@" 2>"$work/send.err" || status=$?
+  end=$(now_ms)
+  sleep 0.2
+  kill -TERM "$receiver"
+  wait "$receiver"
+  cat "$work/send.err"
+  [ "$status" -eq 0 ] || { echo "briscatool send exited $status" >&2; return 1; }
+  "$tool" check "$work/record.txt" 44100 "$@" | tee "$work/check.txt"
+  local chunks
+  chunks=$(wc -l <"$work/record.txt")
+  awk -v ms=$((end - start)) -v n="$chunks" 'BEGIN {
+    printf "pace: %d chunks in %.3f s, (chunks + 1) x 70 ms = %.3f s, ratio %.4f\n",
+      n, ms / 1000, (n + 1) * 0.07, ms / 1000 / ((n + 1) * 0.07) }'
+}
+
+case $scenario in
+  send)
+    use_server_env "$build/servers/jack.env"
+    "$tool" make-sysex "$work/odd.mid" 200 201 400 5 1173
+    send_and_check "$source_dir/examples/hat.mid" "$work/odd.mid"
+    ;;
+
+  server-loss)
+    bash "$source_dir/scripts/jack-server" start "$work/server" >/dev/null
+    use_server_env "$work/server/jack.env"
+    "$tool" receive e2e-recv "$work/record.txt" &
+    pids+=($!)
+    wait_for_port e2e-recv:in
+    "$briscatool" send --midi-out "e2e-recv:in" "$source_dir/examples/kick.mid" \
+      2>"$work/send.err" &
+    sender=$!
+    sleep 1.5
+    kill -KILL "$(cat "$work/server/jack.pid")"
+    killed=$(now_ms)
+    status=0
+    for _ in $(seq 100); do
+      kill -0 "$sender" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$sender" 2>/dev/null; then
+      echo "briscatool send still runs 10 s after the server was killed" >&2
+      kill -KILL "$sender"
+      exit 1
+    fi
+    wait "$sender" || status=$?
+    echo "briscatool send ended $(($(now_ms) - killed)) ms after the server was killed" \
+      "(checked every 100 ms), exit $status"
+    bash "$source_dir/scripts/jack-server" stop "$work/server" >/dev/null
+    cat "$work/send.err"
+    [ "$status" -ne 0 ] || { echo "a send cut short exited 0" >&2; exit 1; }
+    grep -q "kick.mid: cut short, not sent completely" "$work/send.err"
+    ! grep -q "kick.mid: sent" "$work/send.err"
+    ;;
+
+  monitor)
+    use_server_env "$build/servers/jack.env"
+    "$tool" send e2e-src "90 3c 00" "c5 07" "f0 01 02 03 04 05 06 07 08 f7" "fe" "e3 00 40" &
+    sender=$!
+    pids+=("$sender")
+    wait_for_port e2e-src:out
+    "$briscatool" monitor --midi-in "e2e-src:out" --count 5 --seconds 20 >"$work/monitor.out"
+    wait "$sender"
+    cat "$work/monitor.out"
+    diff - "$work/monitor.out" <<'LINES'
+Note Off: 90 3c 00 
+Prog Chg: c5 07 
+System Exclusive: f0 01 02 03 04 05 06 ... f7   [10]
+Real Time: fe 
+Pitch Bend: e3 00 40 
+LINES
+    ;;
+
+  *)
+    echo "unknown scenario $scenario" >&2
+    exit 2
+    ;;
+esac
