@@ -46,12 +46,12 @@ int MidiOutCore::unprepare(MidiHeader& header) {
 
 int MidiOutCore::submit(MidiHeader& header) {
   if (finished_) return MMSYSERR_INVALHANDLE;
+  if (lost()) return MIDIERR_NODEVICE;
   const std::uint32_t flags = load_flags(header);
   if (!(flags & HDR_PREPARED)) return MIDIERR_UNPREPARED;
   if (flags & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
   if (header.data == nullptr || header.buffer_length == 0 || header.buffer_length > max_message_)
     return MMSYSERR_INVALPARAM;
-  if (lost()) return MIDIERR_NODEVICE;
   clear_flags(header, HDR_DONE);
   set_flags(header, HDR_INQUEUE);
   const auto tag = reinterpret_cast<std::uintptr_t>(&header);
@@ -79,6 +79,11 @@ int MidiOutCore::submit_short(std::uint32_t packed) {
 void MidiOutCore::mark_lost() {
   lost_.store(true, std::memory_order_release);
   wake_.post();
+}
+
+void MidiOutCore::consumer_gone() {
+  consumer_gone_.store(true, std::memory_order_release);
+  mark_lost();
 }
 
 bool MidiOutCore::wait_idle(std::chrono::milliseconds limit) const {
@@ -137,6 +142,8 @@ void MidiOutCore::run() {
   while (!stopping_.load(std::memory_order_acquire)) {
     wake_.wait_for(kReporterTick);
     if (pump_) pump_();
+    if (consumer_gone_.load(std::memory_order_acquire))
+      drain([](bool, const std::uint8_t*, std::size_t) { return WriteResult::Lost; });
     report_done();
     if (lost() && !close_reported_) {
       close_reported_ = true;

@@ -50,6 +50,9 @@ class MidiOutCore {
   int submit_short(std::uint32_t packed);
 
   void mark_lost();
+  // Loss where the consumer is known to have stopped for good (the server's shutdown notice):
+  // the reporting thread then takes its place and lets the unsent messages' headers go.
+  void consumer_gone();
   bool lost() const { return lost_.load(std::memory_order_acquire); }
   // True when nothing waits to be written.
   bool idle() const { return pending_.empty(); }
@@ -83,6 +86,7 @@ class MidiOutCore {
   std::vector<std::uint8_t> scratch_;  // consumer's copy of the message being written
   Wakeup wake_;
   std::atomic<bool> lost_{false};
+  std::atomic<bool> consumer_gone_{false};
   std::atomic<bool> stopping_{false};
   std::atomic<std::uint64_t> written_{0};
   bool close_reported_ = false;  // reporting thread only, as are the two below

@@ -28,7 +28,8 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
  private:
   JackMidiOut() = default;
   void process(jack_nframes_t frames) override;
-  void server_lost() override { core_->mark_lost(); }
+  // libjack calls this from the client's own thread, which runs no process cycle after it.
+  void server_lost() override { core_->consumer_gone(); }
 
   std::unique_ptr<JackMidiClient> client_;
   std::unique_ptr<MidiOutCore> core_;

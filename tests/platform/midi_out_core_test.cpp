@@ -4,6 +4,7 @@
 
 #include <array>
 #include <numeric>
+#include <thread>
 
 #include "platform/core/header_flags.h"
 #include "platform/core/midi_out_core.h"
@@ -129,12 +130,15 @@ TEST_F(MidiOutCoreTest, LossReportsCloseOnceAndNoDoneForWhatDidNotGoOut) {
 
 TEST_F(MidiOutCoreTest, ServerLossWithTheConsumerGoneLeavesNothingQueued) {
   ASSERT_EQ(send(0, {0xF0, 0x01}), 0);
-  core->mark_lost();  // as the server's shutdown notice does; no drain ever runs again
+  core->consumer_gone();  // as the server's shutdown notice does; no drain ever runs again
   ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  EXPECT_EQ(core->submit(headers[0]), MIDIERR_NODEVICE);
   EXPECT_EQ(send(1, {0x02}), MIDIERR_NODEVICE);
+  for (int i = 0; i < 1000 && (load_flags(headers[0]) & HDR_INQUEUE); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(core->unprepare(headers[0]), 0);  // left the queue before close
   core->finish();
   EXPECT_TRUE(done().empty());
-  EXPECT_EQ(core->unprepare(headers[0]), 0);
   EXPECT_EQ(core->submit(headers[0]), MMSYSERR_INVALHANDLE);
   EXPECT_EQ(log.reports().back().id, MOM_CLOSE);
 }

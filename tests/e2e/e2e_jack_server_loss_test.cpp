@@ -1,0 +1,98 @@
+// A JACK server that dies in the middle of a down-load: the output must say so (MOM_CLOSE, then
+// MIDIERR_NODEVICE), report no chunk done that did not go out, use no CPU afterwards, and close
+// at once. Each case starts a private server, as it kills it.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+#include "platform/rtmidi/rtmidi_service.h"
+#include "tests/e2e/jack_peer.h"
+#include "tests/e2e/jack_server.h"
+#include "tests/platform/report_log.h"
+
+namespace brisca {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Bytes;
+using test::JackPeer;
+using test::ReportLog;
+using Clock = std::chrono::steady_clock;
+
+double cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class JackServerLossTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(JackServerLossTest, TheOutputFailsSafeAndClosesAtOnce) {
+  const int signal = GetParam();
+  test::PrivateJackServer server(test::env_or("BRISCA_BUILD_DIR", ".") + "/e2e-platform/loss-" +
+                                 std::to_string(signal));
+  ASSERT_TRUE(server.started());
+  JackPeer sink("brisca-e2e-sink", JackPeer::Role::Receive);
+  ASSERT_TRUE(sink.ok());
+  RtMidiService service;
+  const auto names = service.output_names();
+  const auto it = std::find(names.begin(), names.end(), "JACK: " + sink.port_name());
+  ASSERT_NE(it, names.end());
+  ReportLog log;
+  auto out = service.open_output(static_cast<int>(it - names.begin()), log.callback());
+  ASSERT_NE(out, nullptr);
+
+  // Chunks back to back, each after the last one's MOM_DONE; the server dies after ten.
+  Bytes chunk(200, 0x11);
+  MidiHeader header{chunk.data(), 200, 0, 0};
+  std::size_t accepted = 0;
+  int refused = 0;
+  for (int i = 0; i < 1000 && refused == 0; ++i) {
+    if (i == 10) {
+      ASSERT_TRUE(server.kill_with(signal));
+    }
+    out->prepare_header(header);
+    refused = out->long_msg(header);
+    if (refused != 0) break;
+    ++accepted;
+    while (log.count(MOM_DONE) < accepted && log.count(MOM_CLOSE) == 0)
+      log.wait_count(MOM_DONE, accepted, 10ms);
+    if (log.count(MOM_CLOSE) > 0) break;
+  }
+  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  EXPECT_EQ(out->long_msg(header), MIDIERR_NODEVICE);
+  EXPECT_EQ(out->short_msg(0xFE), MIDIERR_NODEVICE);
+  const std::size_t done = log.count(MOM_DONE);
+  EXPECT_LE(done, accepted);
+  EXPECT_GE(done, 10u);
+
+  // Nothing spins: over a second the whole process uses a small part of a core.
+  const double cpu_before = cpu_seconds();
+  const auto quiet_start = Clock::now();
+  std::this_thread::sleep_for(1s);
+  const double cpu = cpu_seconds() - cpu_before;
+  const double wall = std::chrono::duration<double>(Clock::now() - quiet_start).count();
+  EXPECT_LT(cpu / wall, 0.25) << "a thread keeps running after the server died";
+
+  const auto close_start = Clock::now();
+  EXPECT_EQ(out->close(), 0);
+  const double close_ms =
+      std::chrono::duration<double, std::milli>(Clock::now() - close_start).count();
+  EXPECT_EQ(log.count(MOM_CLOSE), 1u);
+  EXPECT_EQ(log.count(MOM_DONE), done);
+  EXPECT_EQ(out->unprepare_header(header), 0);  // the chunk that did not go out left the queue
+  std::printf(
+      "[figures] server killed (signal %d): %zu chunks done, CPU afterwards %.2f%% of one "
+      "core, close() took %.1f ms\n",
+      signal, done, 100.0 * cpu / wall, close_ms);
+  sink.close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, JackServerLossTest, ::testing::Values(SIGKILL, SIGTERM));
+
+}  // namespace
+}  // namespace brisca
