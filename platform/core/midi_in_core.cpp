@@ -153,6 +153,7 @@ void MidiInCore::take_pieces() {
     if (!started_.load(std::memory_order_acquire)) continue;
     parser_.feed(scratch_.data(), record.size, *this);
     parser_.end_piece();
+    dropped_bytes_.store(parser_.dropped_bytes(), std::memory_order_relaxed);
   }
 }
 

@@ -53,7 +53,7 @@ class MidiInCore : private MidiStreamParser::Sink {
 
   std::uint64_t dropped_pieces() const { return dropped_pieces_.load(); }
   std::uint64_t dropped_sysex() const { return dropped_sysex_.load(); }
-  std::uint64_t dropped_bytes() const { return parser_.dropped_bytes(); }
+  std::uint64_t dropped_bytes() const { return dropped_bytes_.load(); }
 
  private:
   void run();
@@ -77,6 +77,7 @@ class MidiInCore : private MidiStreamParser::Sink {
   std::atomic<std::int64_t> start_ns_{0};
   std::atomic<std::uint64_t> dropped_pieces_{0};
   std::atomic<std::uint64_t> dropped_sysex_{0};
+  std::atomic<std::uint64_t> dropped_bytes_{0};  // the parser's count, published by the worker
 
   std::mutex mutex_;  // guards the queue and starved_
   std::condition_variable buffer_added_;

@@ -153,6 +153,25 @@ TEST_F(JackMidiTest, ARememberedEntryOpensItsPortAfterOthersArrive) {
   EXPECT_EQ(out->close(), MMSYSERR_INVALHANDLE);
 }
 
+TEST_F(JackMidiTest, AReceiverThatLeavesCountsAsALostDevice) {
+  auto sink = std::make_unique<JackPeer>("brisca-e2e-sink", JackPeer::Role::Receive);
+  ASSERT_TRUE(sink->ok());
+  auto out = open_output_to(*sink);
+  ASSERT_NE(out, nullptr);
+  Bytes chunk(200, 0x22);
+  MidiHeader header{chunk.data(), 200, 0, 0};
+  ASSERT_EQ(out->prepare_header(header), 0);
+  ASSERT_EQ(out->long_msg(header), 0);
+  ASSERT_TRUE(log.wait_count(MOM_DONE, 1));
+  sink.reset();  // the device is unplugged; the server stays
+  ASSERT_EQ(out->long_msg(header), 0);
+  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  EXPECT_EQ(log.count(MOM_DONE), 1u);  // the chunk nobody received is not reported done
+  EXPECT_EQ(out->long_msg(header), MIDIERR_NODEVICE);
+  EXPECT_EQ(out->close(), 0);
+  EXPECT_EQ(out->unprepare_header(header), 0);
+}
+
 TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   JackPeer source("brisca-e2e-source", JackPeer::Role::Send);
   ASSERT_TRUE(source.ok());
