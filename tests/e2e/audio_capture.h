@@ -1,0 +1,119 @@
+// The far end of an audio test: a JACK client of the test's own with one audio input port that
+// records what arrives, and a PulseAudio monitor recording made with parec. Both give 16-bit
+// samples, so they compare with what the program rendered.
+#pragma once
+
+#include <jack/jack.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace brisca::test {
+
+class JackCapture {
+ public:
+  explicit JackCapture(const std::string& name, double seconds = 60.0)
+      : buffer_(static_cast<std::size_t>(seconds * 44100)) {
+    client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+    if (client_ == nullptr) return;
+    port_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client_, on_process, this);
+    if (port_ == nullptr || jack_activate(client_) != 0) close();
+  }
+  ~JackCapture() { close(); }
+  JackCapture(const JackCapture&) = delete;
+  JackCapture& operator=(const JackCapture&) = delete;
+
+  bool ok() const { return client_ != nullptr; }
+  std::size_t frames() const { return count_.load(std::memory_order_acquire); }
+  // What arrived so far, as 16-bit samples (RtAudio scales 16-bit samples by 1/32768).
+  std::vector<std::int16_t> samples() const {
+    std::vector<std::int16_t> out(frames());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const long s = std::lround(buffer_[i] * 32768.0f);
+      out[i] = static_cast<std::int16_t>(std::clamp(s, -32768L, 32767L));
+    }
+    return out;
+  }
+  void close() {
+    if (client_ == nullptr) return;
+    jack_deactivate(client_);
+    jack_client_close(client_);
+    client_ = nullptr;
+  }
+
+ private:
+  static int on_process(jack_nframes_t frames, void* self) {
+    auto* c = static_cast<JackCapture*>(self);
+    const auto* in = static_cast<const float*>(jack_port_get_buffer(c->port_, frames));
+    std::size_t at = c->count_.load(std::memory_order_relaxed);
+    const std::size_t n = std::min<std::size_t>(frames, c->buffer_.size() - at);
+    std::copy(in, in + n, c->buffer_.begin() + static_cast<std::ptrdiff_t>(at));
+    c->count_.store(at + n, std::memory_order_release);
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* port_ = nullptr;
+  std::vector<float> buffer_;
+  std::atomic<std::size_t> count_{0};
+};
+
+// Records the monitor of the test server's null sink into a raw file while alive.
+class PulseCapture {
+ public:
+  explicit PulseCapture(std::string file) : file_(std::move(file)) {
+    std::vector<std::string> args{
+        "parec",        "-d",           "vsink.monitor", "--format=s16le",
+        "--rate=44100", "--channels=1", "--raw",         "--latency-msec=20",
+        file_};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawnp(&pid_, "parec", nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  }
+  ~PulseCapture() { stop(); }
+  bool ok() const { return pid_ > 0; }
+  // Waits until the server lists the recording stream (parec connects in well under a second).
+  bool wait_recording() const {
+    for (int i = 0; i < 100; ++i) {
+      if (std::system("pactl list short source-outputs 2>/dev/null | grep -q .") == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  std::vector<std::int16_t> stop() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGINT);
+      int status = 0;
+      waitpid(pid_, &status, 0);
+      pid_ = -1;
+    }
+    std::ifstream in(file_, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+      samples[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i]) |
+                                             (static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8));
+    return samples;
+  }
+
+ private:
+  std::string file_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace brisca::test

@@ -1,0 +1,120 @@
+// Preview playback through RtAudio on a real PulseAudio server (a null sink), recorded from the
+// sink's monitor: the samples equal what `briscatool render` makes of the sound; a server that
+// dies mid-play ends the preview without a hang or a spin (RtAudio's stream thread would call
+// back in a tight loop), and the device works again once the server is back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "app/cli/console_window.h"
+#include "app/devices/device_choices.h"
+#include "app/devices/preview_hooks.h"
+#include "platform/dummy/dummy_services.h"
+#include "platform/rtaudio/rtaudio_service.h"
+#include "preview/preview_player.h"
+#include "tests/e2e/audio_capture.h"
+#include "tests/e2e/audio_e2e.h"
+
+namespace brisca {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kSinkEntry = "PulseAudio: VirtualSink (44.1 kHz, 16 bits, mono)";
+
+class PulseAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::build_dir() + "/e2e-audio/" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::create_directories(dir_);
+  }
+  std::string dir_;
+};
+
+TEST_F(PulseAudioTest, PlayedSamplesEqualTheRenderedOnes) {
+  ASSERT_TRUE(test::use_env_file(test::build_dir() + "/servers/pulse.env"));
+  const std::string sound = test::write_test_sound(dir_ + "/noise.mid", 120, 41);
+  const auto rendered = test::render(sound, dir_ + "/noise.wav");
+  ASSERT_GT(rendered.size(), 44100u);
+  test::PulseCapture capture(dir_ + "/recorded.raw");
+  ASSERT_TRUE(capture.ok());
+  ASSERT_TRUE(capture.wait_recording());
+  const std::string command = test::quoted(test::briscatool()) + " play " + test::quoted(sound) +
+                              " --audio-out " + test::quoted(kSinkEntry);
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::this_thread::sleep_for(300ms);  // the recorder's own latency
+  const auto recorded = capture.stop();
+  const std::size_t at = test::find_sound(recorded, rendered);
+  ASSERT_NE(at, test::kNotFound);
+  EXPECT_TRUE(test::silent_outside(recorded, at, rendered.size()));
+}
+
+// A private server for each signal, as the test kills it.
+class PulseServerLossTest : public PulseAudioTest, public ::testing::WithParamInterface<int> {
+ protected:
+  bool server(const char* action) {
+    const std::string command = "bash " +
+                                test::quoted(test::source_dir() + "/scripts/pulse-server") + " " +
+                                action + " " + test::quoted(server_dir());
+    return std::system(command.c_str()) == 0;
+  }
+  std::string server_dir() const { return dir_ + "/server-" + std::to_string(GetParam()); }
+  bool kill_server(int signal) {
+    std::ifstream file(server_dir() + "/pulse/server.pid");
+    pid_t pid = 0;
+    file >> pid;
+    return pid > 0 && ::kill(pid, signal) == 0;
+  }
+  void TearDown() override { server("stop"); }
+};
+
+TEST_P(PulseServerLossTest, ThePreviewEndsAndTheDeviceWorksAgainOnceTheServerIsBack) {
+  ASSERT_TRUE(server("start"));
+  ASSERT_TRUE(test::use_env_file(server_dir() + "/pulse.env"));
+  test::write_test_sound(dir_ + "/long.mid", 300, 51);
+  test::write_test_sound(dir_ + "/short.mid", 20, 52);
+
+  rtaudio::RtAudioService service;
+  DummyMidiService midi;
+  DeviceChoices choices(midi, service, nullptr);
+  cli::ConsoleWindow window;
+  PreviewPlayer player(service, window);
+  PlayerPreviewHooks hooks(player);
+  window.on_message([&](WindowMessage m, std::uintptr_t w, std::uintptr_t l) {
+    if (m == WindowMessage::WaveOut) player.on_wave_message(w, l);
+  });
+  choices.set_hooks(nullptr, nullptr, &hooks);
+  choices.start_audio();
+  const int choice = find_entry(choices.audio_table().out, kSinkEntry);
+  ASSERT_GT(choice, 0);
+  choices.apply_audio_setup(0, choice);
+  ASSERT_EQ(choices.current().audio_out, choice);
+
+  player.start_preview(dir_ + "/", "long.mid");
+  window.run([] { return false; }, 300ms);
+  ASSERT_TRUE(player.busy());
+  ASSERT_TRUE(kill_server(GetParam()));
+  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 15s));
+  EXPECT_TRUE(player.device_failed());
+  const double cpu_before = test::cpu_seconds();
+  window.run([] { return false; }, 1000ms);
+  EXPECT_LT(test::cpu_seconds() - cpu_before, 0.3);
+  player.start_preview(dir_ + "/", "short.mid");
+  EXPECT_FALSE(player.busy());
+
+  ASSERT_TRUE(server("start"));
+  choices.apply_audio_setup(0, choice);
+  ASSERT_EQ(choices.current().audio_out, choice);
+  player.start_preview(dir_ + "/", "short.mid");
+  EXPECT_TRUE(player.busy());
+  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
+  EXPECT_FALSE(player.device_failed());
+  choices.close_devices();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PulseServerLossTest, ::testing::Values(SIGKILL, SIGTERM));
+
+}  // namespace
+}  // namespace brisca
