@@ -1,0 +1,66 @@
+// briscatool devices and play on a machine whose sound servers cannot be reached: the tables
+// hold only "none", and play says why it cannot play instead of waiting.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "app/cli/cli.h"
+#include "tests/support/sound_files.h"
+
+namespace brisca::cli {
+namespace {
+
+class NoServersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("JACK_DEFAULT_SERVER", "brisca-no-such-server", 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    setenv("PULSE_SERVER", ("unix:" + tmp_ / "no-socket").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", tmp_.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", tmp_.path().c_str(), 1);  // nothing remembered
+  }
+  int run(const Args& args, int (*command)(const Args&, Streams)) {
+    out_.str("");
+    err_.str("");
+    return command(args, {out_, err_});
+  }
+  test::TempDir tmp_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(NoServersTest, DevicesListsTheFourTablesWithNoneFirst) {
+  ASSERT_EQ(run({}, cmd_devices), kOk);
+  const std::string text = out_.str();
+  for (const char* line :
+       {"MIDI In Devices\n  0  <no in device>\n", "MIDI Out Devices\n  0  <no out device>\n",
+        "Audio In Devices\n  0  <no in device>\n", "Audio Out Devices\n  0  <no out device>\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  ASSERT_EQ(run({"--json"}, cmd_devices), kOk);
+  const std::string json = out_.str();
+  EXPECT_EQ(json.front(), '{');
+  for (const char* key :
+       {"\"midi_in\": [\"<no in device>\"", "\"midi_out\": [\"<no out device>\"",
+        "\"audio_in\": [\"<no in device>\"", "\"audio_out\": [\"<no out device>\""})
+    EXPECT_NE(json.find(key), std::string::npos) << key;
+  EXPECT_EQ(run({"extra"}, cmd_devices), kUsage);
+}
+
+TEST_F(NoServersTest, PlaySaysWhyItCannotPlay) {
+  EXPECT_EQ(run({}, cmd_play), kUsage);
+  EXPECT_EQ(run({"a.mid", "b.mid"}, cmd_play), kUsage);
+  EXPECT_EQ(run({tmp_ / "missing.mid"}, cmd_play), kFailed);
+  EXPECT_NE(err_.str().find("(no such file)"), std::string::npos);
+
+  const std::string sound = test::write_sound(tmp_ / "a.mid", 2);
+  EXPECT_EQ(run({sound}, cmd_play), kFailed);  // nothing remembered, nothing named
+  EXPECT_NE(err_.str().find("no audio output chosen"), std::string::npos) << err_.str();
+  EXPECT_EQ(run({sound, "--audio-out", "3"}, cmd_play), kUsage);
+  EXPECT_NE(err_.str().find("no audio output \"3\""), std::string::npos) << err_.str();
+  EXPECT_EQ(run({sound, "--audio-out", "PulseAudio: Nothing"}, cmd_play), kUsage);
+  EXPECT_EQ(run({sound, "--audio-out=0"}, cmd_play), kFailed);  // "none" plays nothing
+}
+
+}  // namespace
+}  // namespace brisca::cli
