@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace brisca {
 
@@ -19,6 +20,8 @@ class ByteStream {
   static std::optional<ByteStream> open_file(const std::string& path);
   // A stream over memory the caller keeps alive.
   static ByteStream from_memory(std::span<const std::uint8_t> bytes);
+  // A temporary buffer would be gone before the stream is read.
+  static ByteStream from_memory(std::vector<std::uint8_t>&& bytes) = delete;
 
   ByteStream(ByteStream&& other) noexcept;
   ByteStream& operator=(ByteStream&& other) noexcept;

@@ -101,7 +101,7 @@ Bytes make_smf0(const std::vector<Bytes>& sysex_messages, std::uint16_t division
 bool write_file(const std::string& path, const Bytes& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
 

@@ -181,7 +181,8 @@ TEST(TrackReader, EndsOnShortFilesLongLengthsAndUnhandledStatus) {
   // Unhandled status bytes count the bytes they took, so the track still ends.
   Bytes junk;
   for (int i = 0; i < 2000; ++i) junk.insert(junk.end(), {0x00, 0xF4});
-  TrackReader unhandled(stream_of(smf_with_track(junk)));
+  Bytes junk_file = smf_with_track(junk);
+  TrackReader unhandled(stream_of(junk_file));
   int events = 0;
   while (unhandled.next(e)) ++events;
   EXPECT_EQ(events, 2000);
