@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/rtaudio/bounded.h"
 #include "platform/rtaudio/device_names.h"
 #include "platform/rtaudio/pulse_probe.h"
 #include "platform/rtaudio/rtaudio_wave_out.h"
@@ -17,12 +18,15 @@ struct Probed {
   RtAudio::DeviceInfo info;
 };
 
+// Listing or opening gives up after this long (a JACK server that is shutting down can keep a
+// client waiting); the API then counts as absent, the device as failing to open.
+constexpr std::chrono::milliseconds kCallLimit{3000};
+
 // A machine without sound cards makes ALSA print its configuration errors on every probe.
 void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
 
-std::vector<Probed> probe(RtAudio::Api api) {
+std::vector<Probed> probe_now(RtAudio::Api api) {
   std::vector<Probed> found;
-  if (api == RtAudio::LINUX_PULSE && !pulse_server_running()) return found;
   try {
     RtAudio audio(api);
     audio.showWarnings(false);
@@ -35,6 +39,11 @@ std::vector<Probed> probe(RtAudio::Api api) {
     // This API is absent or broken here; the others still count.
   }
   return found;
+}
+
+std::vector<Probed> probe(RtAudio::Api api) {
+  if (api == RtAudio::LINUX_PULSE && !pulse_server_running()) return {};
+  return run_bounded([api] { return probe_now(api); }, kCallLimit).value_or(std::vector<Probed>{});
 }
 
 bool has_direction(const RtAudio::DeviceInfo& info, bool output) {
@@ -92,14 +101,22 @@ std::vector<AudioDeviceInfo> RtAudioService::output_devices() {
 
 std::unique_ptr<WaveOutDevice> RtAudioService::open_output(int device, DeviceCallback callback) {
   if (device < 0 || static_cast<std::size_t>(device) >= outputs_.size()) return nullptr;
-  const Listed& wanted = outputs_[static_cast<std::size_t>(device)];
-  int namesakes = 0;
-  for (const Probed& p : probe(wanted.api)) {
-    if (!has_direction(p.info, true) || p.info.name != wanted.raw_name) continue;
-    if (namesakes++ == wanted.earlier_namesakes)
-      return RtWaveOut::open(wanted.api, p.id, std::move(callback));
-  }
-  return nullptr;  // gone since it was listed
+  Listed wanted = outputs_[static_cast<std::size_t>(device)];
+  if (wanted.api == RtAudio::LINUX_PULSE && !pulse_server_running()) return nullptr;
+  auto open = [wanted = std::move(wanted), callback = std::move(callback)]() mutable {
+    std::unique_ptr<WaveOutDevice> opened;
+    int namesakes = 0;
+    for (const Probed& p : probe_now(wanted.api)) {
+      if (!has_direction(p.info, true) || p.info.name != wanted.raw_name) continue;
+      if (namesakes++ == wanted.earlier_namesakes) {
+        opened = RtWaveOut::open(wanted.api, p.id, std::move(callback));
+        break;
+      }
+    }
+    return opened;  // null when it is gone since it was listed
+  };
+  auto opened = run_bounded(std::move(open), kCallLimit);
+  return opened ? std::move(*opened) : nullptr;
 }
 
 }  // namespace brisca::rtaudio
