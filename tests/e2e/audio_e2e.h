@@ -2,6 +2,7 @@
 // them, finding a rendered sound in a recording, servers' environment files, CPU time.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/resource.h>
 
@@ -24,6 +25,18 @@ inline std::string source_dir() {
   const char* dir = std::getenv("BRISCA_SOURCE_DIR");
   return dir != nullptr ? dir : ".";
 }
+// A folder of the running test's own: suite and test name, as tests of different programs run
+// at the same time.
+inline std::string test_dir() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  const std::string dir = build_dir() + "/e2e-audio/" + name;
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 inline std::string briscatool() {
   return build_dir() + "/app/briscatool";
 }

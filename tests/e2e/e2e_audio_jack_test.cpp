@@ -35,8 +35,7 @@ int entry_of(const NameTable& table, const std::string& device) {
 class JackAudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::build_dir() + "/e2e-audio/" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = test::test_dir();
     std::filesystem::create_directories(dir_);
   }
   std::string dir_;

@@ -26,8 +26,7 @@ constexpr const char* kSinkEntry = "PulseAudio: VirtualSink (44.1 kHz, 16 bits, 
 class PulseAudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = test::build_dir() + "/e2e-audio/" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = test::test_dir();
     std::filesystem::create_directories(dir_);
   }
   std::string dir_;
