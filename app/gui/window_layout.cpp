@@ -42,27 +42,27 @@ void set_id(QWidget* widget, int id) {
   widget->setProperty("controlId", id);
 }
 
-QPushButton* make_button(QWidget* client, const ButtonSpec& spec,
+QPushButton* make_button(QWidget* client, const ButtonSpec& desc,
                          const std::function<void(int)>& on_command) {
-  auto* button = new QPushButton(QString::fromLatin1(spec.text), client);
-  button->setGeometry(spec.x, spec.y, kButtonWidth, kButtonHeight);
+  auto* button = new QPushButton(QString::fromLatin1(desc.text), client);
+  button->setGeometry(desc.x, desc.y, kButtonWidth, kButtonHeight);
   button->setFocusPolicy(Qt::StrongFocus);
   button->setAutoDefault(false);
-  set_id(button, spec.id);
+  set_id(button, desc.id);
   QObject::connect(button, &QPushButton::clicked, client,
-                   [on_command, id = spec.id] { on_command(id); });
+                   [on_command, id = desc.id] { on_command(id); });
   return button;
 }
 
-QLineEdit* make_labelled_field(QWidget* client, const FieldSpec& spec) {
-  auto* label = new QLabel(QString::fromLatin1(spec.caption), client);
-  label->setGeometry(spec.x, spec.y, spec.width, kLabelHeight);
+QLineEdit* make_labelled_field(QWidget* client, const FieldSpec& desc) {
+  auto* label = new QLabel(QString::fromLatin1(desc.caption), client);
+  label->setGeometry(desc.x, desc.y, desc.width, kLabelHeight);
   label->setAutoFillBackground(true);  // grey behind the caption, like the window
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   fit_caption(label);
   set_id(label, kLabelId);
   auto* field = new QLineEdit(client);
-  field->setGeometry(spec.x, spec.y + kLabelHeight, spec.width, kFieldHeight);
+  field->setGeometry(desc.x, desc.y + kLabelHeight, desc.width, kFieldHeight);
   field->setTextMargins(0, 0, 0, 0);
   field->setAcceptDrops(false);  // dropped files go to the window
   field->setProperty("caption", label->text());
@@ -110,8 +110,8 @@ QFont ui_font() {
 Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
   client->setFont(ui_font());
   Controls c;
-  for (const ButtonSpec& spec : kButtons)
-    c.buttons[spec.id] = make_button(client, spec, on_command);
+  for (const ButtonSpec& desc : kButtons)
+    c.buttons[desc.id] = make_button(client, desc, on_command);
   auto field_at = [&c](Field f) -> QLineEdit*& { return c.fields[static_cast<std::size_t>(f)]; };
   field_at(Field::TotalBlocks) =
       make_labelled_field(client, {350, 10, 80, Field::TotalBlocks, "Total Blocks"});
@@ -121,8 +121,8 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   c.list->setGeometry(10, 50, 327, 215);
   c.list->setObjectName(QStringLiteral("List"));
   set_id(c.list, kListId);
-  for (const FieldSpec& spec : kMonitorFields)
-    field_at(spec.field) = make_labelled_field(client, spec);
+  for (const FieldSpec& desc : kMonitorFields)
+    field_at(desc.field) = make_labelled_field(client, desc);
   c.buttons[kClearDataId] = make_button(client, {350, 327, kClearDataId, "Clear Data"}, on_command);
   return c;
 }

@@ -17,30 +17,30 @@ struct BlockSpec {
   std::vector<std::int8_t> samples;  // up to 880; the rest is 0
 };
 
-inline UnpackedBlock make_data_block(const BlockSpec& spec) {
+inline UnpackedBlock make_data_block(const BlockSpec& desc) {
   UnpackedBlock b{};
-  for (std::size_t j = 0; j < spec.samples.size() && j < kSamplesPerBlock; ++j)
-    b[kSampleOffset + j] = static_cast<std::uint8_t>(spec.samples[j]);
+  for (std::size_t j = 0; j < desc.samples.size() && j < kSamplesPerBlock; ++j)
+    b[kSampleOffset + j] = static_cast<std::uint8_t>(desc.samples[j]);
   for (std::size_t k = 0; k < 6; ++k) {
-    b[kStartValuesOffset + 2 * k] = static_cast<std::uint8_t>((spec.start[k] >> 8) & 0xFF);
-    b[kStartValuesOffset + 2 * k + 1] = static_cast<std::uint8_t>(spec.start[k] & 0xFF);
+    b[kStartValuesOffset + 2 * k] = static_cast<std::uint8_t>((desc.start[k] >> 8) & 0xFF);
+    b[kStartValuesOffset + 2 * k + 1] = static_cast<std::uint8_t>(desc.start[k] & 0xFF);
   }
-  b[kPitchOffset] = static_cast<std::uint8_t>(spec.pitch);
-  b[kLevelOffset] = static_cast<std::uint8_t>(spec.level);
-  b[kFeedbackOffset] = static_cast<std::uint8_t>(spec.feedback);
+  b[kPitchOffset] = static_cast<std::uint8_t>(desc.pitch);
+  b[kLevelOffset] = static_cast<std::uint8_t>(desc.level);
+  b[kFeedbackOffset] = static_cast<std::uint8_t>(desc.feedback);
   return b;
 }
 
 inline UnpackedBlock random_block(std::mt19937& rng, int pitch) {
-  BlockSpec spec;
-  spec.pitch = pitch;
-  spec.level = std::uniform_int_distribution<int>(-12, 40)(rng);
-  spec.feedback = std::uniform_int_distribution<int>(-128, 127)(rng);
+  BlockSpec desc;
+  desc.pitch = pitch;
+  desc.level = std::uniform_int_distribution<int>(-12, 40)(rng);
+  desc.feedback = std::uniform_int_distribution<int>(-128, 127)(rng);
   std::uniform_int_distribution<int> word(-32768, 32767), byte(-128, 127);
-  for (auto& s : spec.start) s = static_cast<std::int16_t>(word(rng));
-  spec.samples.resize(kSamplesPerBlock);
-  for (auto& s : spec.samples) s = static_cast<std::int8_t>(byte(rng));
-  return make_data_block(spec);
+  for (auto& s : desc.start) s = static_cast<std::int16_t>(word(rng));
+  desc.samples.resize(kSamplesPerBlock);
+  for (auto& s : desc.samples) s = static_cast<std::int8_t>(byte(rng));
+  return make_data_block(desc);
 }
 
 // Decodes with a room that is never the limit.

@@ -16,10 +16,10 @@ using test::sound_file;
 const Bytes kForeign{0xF0, 0x41, 0x10, 0x42, 0xF7};
 
 UnpackedBlock pitch_block(int pitch, std::int8_t fill_byte = 10) {
-  BlockSpec spec;
-  spec.pitch = pitch;
-  spec.samples.assign(880, fill_byte);
-  return make_data_block(spec);
+  BlockSpec desc;
+  desc.pitch = pitch;
+  desc.samples.assign(880, fill_byte);
+  return make_data_block(desc);
 }
 
 std::vector<Bytes> data_blocks(int count, int pitch = 0) {

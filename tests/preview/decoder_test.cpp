@@ -81,25 +81,25 @@ TEST(Decoder, OutputCountFollowsThePitchByte) {
 TEST(Decoder, PitchZeroPlaysWindowValueTwo) {
   // No feedback and gain 1: the filter holds byte x 256, and output n is w x (history value n + 2),
   // that is the start values 2..5 and then the samples, four places behind.
-  BlockSpec spec;
-  spec.start = {-1000, -2000, 3000, -4000, 5000, 32767};
-  for (int j = 0; j < 880; ++j) spec.samples.push_back(static_cast<std::int8_t>(j * 37));
+  BlockSpec desc;
+  desc.start = {-1000, -2000, 3000, -4000, 5000, 32767};
+  for (int j = 0; j < 880; ++j) desc.samples.push_back(static_cast<std::int8_t>(j * 37));
   double carry = 0.0;
-  const auto out = decode_all(make_data_block(spec), carry);
+  const auto out = decode_all(make_data_block(desc), carry);
   ASSERT_EQ(out.size(), 880u);
-  for (int n = 0; n < 4; ++n) EXPECT_EQ(out[n], trunc_clip(kW * spec.start[2 + n]));
+  for (int n = 0; n < 4; ++n) EXPECT_EQ(out[n], trunc_clip(kW * desc.start[2 + n]));
   for (std::size_t n = 4; n < 880; ++n)
-    EXPECT_EQ(out[n], trunc_clip(kW * spec.samples[n - 4] * 256));
+    EXPECT_EQ(out[n], trunc_clip(kW * desc.samples[n - 4] * 256));
   EXPECT_EQ(carry, 0.0);
 }
 
 TEST(Decoder, LevelByteSetsTheGainAndOutputIsClipped) {
   auto level_output = [](int level, std::int8_t byte) {
-    BlockSpec spec;
-    spec.level = level;
-    spec.samples.assign(880, byte);
+    BlockSpec desc;
+    desc.level = level;
+    desc.samples.assign(880, byte);
     double carry = 0.0;
-    return decode_all(make_data_block(spec), carry)[10];
+    return decode_all(make_data_block(desc), carry)[10];
   };
   EXPECT_EQ(level_output(0, 100), trunc_clip(kW * 25600));
   EXPECT_EQ(level_output(20, 100), trunc_clip(kW * 25600 * 0.1));
@@ -115,12 +115,12 @@ TEST(Decoder, LevelByteSetsTheGainAndOutputIsClipped) {
 TEST(Decoder, FeedbackByteSetsTheRecursion) {
   // One impulse: the filter then holds 25600 x coef^n.
   auto impulse_response = [](int feedback) {
-    BlockSpec spec;
-    spec.feedback = feedback;
-    spec.samples.assign(880, 0);
-    spec.samples[0] = 100;
+    BlockSpec desc;
+    desc.feedback = feedback;
+    desc.samples.assign(880, 0);
+    desc.samples[0] = 100;
     double carry = 0.0;
-    return decode_all(make_data_block(spec), carry);
+    return decode_all(make_data_block(desc), carry);
   };
   const auto none = impulse_response(0);
   EXPECT_EQ(none[4], trunc_clip(kW * 25600));
