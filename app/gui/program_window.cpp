@@ -1,16 +1,8 @@
 #include "app/gui/program_window.h"
 
-#include <memory>
-
-#include "app/devices/device_choices.h"
-#include "app/devices/preview_hooks.h"
-#include "app/devices/qt_settings_store.h"
 #include "app/devices/services.h"
-#include "app/download_hooks.h"
 #include "app/gui/main_window.h"
 #include "app/gui/run_window.h"
-#include "app/gui/setup_dialogs.h"
-#include "app/monitor_hooks.h"
 
 namespace brisca {
 namespace {
@@ -19,37 +11,27 @@ CurrentDevices window_devices(const DeviceIndices& d) {
   return CurrentDevices{d.midi_in, d.midi_out, d.audio_in, d.audio_out};
 }
 
-// Everything behind the hooks; it outlives the window, whose tear-down closes the devices.
-struct Program {
-  std::unique_ptr<MidiService> midi = make_midi_service();
-  std::unique_ptr<AudioService> audio = make_audio_service();
-  QtSettingsStore store;
-  std::unique_ptr<MonitorWindowHooks> monitor;
-  std::unique_ptr<DownloadWindowHooks> download;
-  std::unique_ptr<PreviewPlayer> player;
-  std::unique_ptr<PlayerPreviewHooks> preview;
-  std::unique_ptr<DeviceChoices> choices;
-  std::unique_ptr<DialogSetupHooks> setup;
-
-  WindowHooks attach(MainWindow& window) {
-    monitor = std::make_unique<MonitorWindowHooks>(*midi, window);
-    download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
-    player = std::make_unique<PreviewPlayer>(*audio, window);
-    preview = std::make_unique<PlayerPreviewHooks>(*player);
-    choices = std::make_unique<DeviceChoices>(*midi, *audio, &store);
-    choices->set_hooks(monitor.get(), download.get(), preview.get());
-    choices->start_midi();  // a new down-load sequencer starts with its state clear
-    choices->start_audio();
-    player->clear_state();
-    window.set_current_devices(window_devices(choices->current()));
-    setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
-      window.set_current_devices(window_devices(choices->current()));
-    });
-    return WindowHooks{preview.get(), download.get(), monitor.get(), setup.get()};
-  }
-};
-
 }  // namespace
+
+Program::Program() : midi(make_midi_service()), audio(make_audio_service()) {}
+Program::~Program() = default;
+
+WindowHooks Program::attach(MainWindow& window) {
+  monitor = std::make_unique<MonitorWindowHooks>(*midi, window);
+  download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
+  player = std::make_unique<PreviewPlayer>(*audio, window);
+  preview = std::make_unique<PlayerPreviewHooks>(*player);
+  choices = std::make_unique<DeviceChoices>(*midi, *audio, &store);
+  choices->set_hooks(monitor.get(), download.get(), preview.get());
+  choices->start_midi();  // a new down-load sequencer starts with its state clear
+  choices->start_audio();
+  player->clear_state();
+  window.set_current_devices(window_devices(choices->current()));
+  setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
+    window.set_current_devices(window_devices(choices->current()));
+  });
+  return WindowHooks{preview.get(), download.get(), monitor.get(), setup.get()};
+}
 
 int run_program_window(int argc, char** argv) {
   Program program;

@@ -1,0 +1,218 @@
+// The window program's MIDI paths against a real JACK server: the window built as the program
+// builds it, with the real MIDI service and the remembered device choices, talking to a JACK
+// client of the test's own that receives what the down-load sends and sends what the monitor
+// shows.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <memory>
+
+#include "app/gui/main_window.h"
+#include "app/gui/program_window.h"
+#include "app/gui/sound_list_widget.h"
+#include "tests/app/window_test_support.h"
+#include "tests/e2e/jack_peer.h"
+#include "tests/e2e/jack_server.h"
+#include "tests/support/sound_files.h"
+
+namespace brisca {
+
+using test::find_control;
+using test::JackPeer;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+const char* const kSink = "brisca-e2e-window-sink";
+const char* const kSource = "brisca-e2e-window-source";
+const char* const kOtherSource = "brisca-e2e-window-source2";
+
+std::string entry_of(const char* client, const char* port) {
+  return std::string("JACK: ") + client + ":" + port;
+}
+
+// The three System Exclusive messages of a small sound file: its header block and two blocks.
+std::vector<Bytes> sound_messages(const std::string& name, std::uint8_t seed) {
+  UnpackedBlock data{};
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + seed);
+  return {make_header_block(name, "KICK", 3), make_block(1, data), make_block(2, data)};
+}
+
+// Each message cut into chunks of 200 bytes, as the down-load hands them to the port.
+void append_chunks(std::vector<Bytes>& chunks, const std::vector<Bytes>& messages) {
+  for (const Bytes& message : messages)
+    for (std::size_t at = 0; at < message.size(); at += 200)
+      chunks.emplace_back(message.begin() + at,
+                          message.begin() + std::min<std::size_t>(at + 200, message.size()));
+}
+
+}  // namespace
+
+class WindowMidiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void cleanupTestCase();
+  void send_files_delivers_every_chunk_to_the_chosen_output();
+  void monitor_fields_show_what_comes_in();
+  void midi_setup_ok_reopens_the_chosen_input();
+
+ private:
+  SoundListWidget& list() const { return window->list_widget(); }
+  QString field(const char* caption) const {
+    for (QLineEdit* e : window->centralWidget()->findChildren<QLineEdit*>())
+      if (e->property("caption").toString() == QLatin1String(caption)) return e->text();
+    return QStringLiteral("<none>");
+  }
+  void click_button(int id) {
+    QTest::mouseClick(find_control<QPushButton>(window->centralWidget(), id), Qt::LeftButton);
+  }
+  bool all_rows_sent() const {
+    for (int row = 0; row < list().count(); ++row)
+      if ((list().item_word(row) & (ITEM_SENT | ITEM_SENDING)) != ITEM_SENT) return false;
+    return list().count() > 0;
+  }
+  // Opens MIDI Setup from the menu, picks `in_entry` as MIDI in and presses OK.
+  void midi_setup_with_input(const std::string& in_entry);
+
+  test::TempDir config, sounds;
+  std::vector<Bytes> expected_chunks;
+  std::unique_ptr<JackPeer> sink, source, other_source;
+  std::unique_ptr<Program> program;
+  std::unique_ptr<MainWindow> window;
+};
+
+// The peers exist before the window, so the MIDI tables list them; the remembered choices name
+// them, so the window opens them at start-up as the program does.
+void WindowMidiTest::initTestCase() {
+  QVERIFY(!config.path().empty() && !sounds.path().empty());
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);  // the choices of this test only
+  QVERIFY(test::use_jack_server(test::fixture_server_dir()));
+  sink = std::make_unique<JackPeer>(kSink, JackPeer::Role::Receive);
+  source = std::make_unique<JackPeer>(kSource, JackPeer::Role::Send);
+  other_source = std::make_unique<JackPeer>(kOtherSource, JackPeer::Role::Send);
+  QVERIFY(sink->ok() && source->ok() && other_source->ok());
+
+  QtSettingsStore store;
+  QVERIFY(store.write(kMidiInValue, entry_of(kSource, "out")));
+  QVERIFY(store.write(kMidiOutValue, entry_of(kSink, "in")));
+
+  const auto a = sound_messages("SOUND A", 0);
+  const auto b = sound_messages("SOUND B", 3);
+  QVERIFY(write_file(sounds / "a.mid", make_smf0(a)));
+  QVERIFY(write_file(sounds / "b.mid", make_smf0(b)));
+  append_chunks(expected_chunks, a);  // rows are sent top row first
+  append_chunks(expected_chunks, b);
+
+  // The composition of run_window() over the program's own Program.
+  program = std::make_unique<Program>();
+  window = std::make_unique<MainWindow>();
+  window->set_hooks(program->attach(*window));
+  window->set_command_line({sounds.path()});
+  window->show();
+  window->post_message(WindowMessage::CommandLine, 0, 0);
+  QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+  QTRY_COMPARE_WITH_TIMEOUT(list().count(), 2, kWaitMs);
+  QVERIFY(program->choices->current().midi_in > 0);
+  QVERIFY(program->choices->current().midi_out > 0);
+}
+
+void WindowMidiTest::cleanupTestCase() {
+  window.reset();  // its tear-down closes the devices through the program's hooks
+  program.reset();
+  sink.reset();
+  source.reset();
+  other_source.reset();
+}
+
+void WindowMidiTest::send_files_delivers_every_chunk_to_the_chosen_output() {
+  click_button(kSelectAllId);
+  QVERIFY((list().item_word(0) & ITEM_SELECTED) && (list().item_word(1) & ITEM_SELECTED));
+  const auto boxes = test::answer_modals([&] {
+    click_button(kSendId);
+    QTRY_VERIFY_WITH_TIMEOUT(all_rows_sent(), 30000);
+  });
+  QVERIFY(boxes.empty());
+  QVERIFY(sink->wait_events(expected_chunks.size(), std::chrono::seconds(5)));
+  const std::vector<Bytes> received = sink->events();
+  QCOMPARE(received.size(), expected_chunks.size());
+  for (std::size_t i = 0; i < received.size(); ++i) {
+    QVERIFY2(received[i] == expected_chunks[i], qPrintable(QStringLiteral("chunk %1").arg(i)));
+    QVERIFY(received[i].size() <= 200);
+  }
+  QCOMPARE(int{received.front().front()}, 0xF0);
+  QCOMPARE(int{received.back().back()}, 0xF7);
+  QVERIFY(!program->download->is_sending());
+}
+
+void WindowMidiTest::monitor_fields_show_what_comes_in() {
+  const Bytes sysex{0xF0, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0xF7};
+  source->send({{0x90, 0x3C, 0x40}});
+  source->send({{0xC5, 0x07}});
+  source->send({sysex});
+  QVERIFY(source->wait_sent());
+  QTRY_COMPARE_WITH_TIMEOUT(field("Note On"), QStringLiteral("90 3c 40 "), kWaitMs);
+  QTRY_COMPARE_WITH_TIMEOUT(field("Prog Chg"), QStringLiteral("c5 07 "), kWaitMs);
+  QTRY_COMPARE_WITH_TIMEOUT(field("System Exclusive"),
+                            QStringLiteral("f0 01 02 03 04 05 06 ... f7   [9]"), kWaitMs);
+  QCOMPARE(field("Note Off"), QString());
+
+  click_button(kMidiMonId);
+  QVERIFY(window->monitor_shown());
+  QTRY_VERIFY(find_control<QPushButton>(window->centralWidget(), kClearDataId)->isVisible());
+  QCoreApplication::processEvents();
+  test::save_grab(window.get(), "monitor_filled");
+}
+
+void WindowMidiTest::midi_setup_with_input(const std::string& in_entry) {
+  QAction* setup = nullptr;
+  for (QAction* action : window->menuBar()->findChildren<QAction*>())
+    if (action->data().toInt() == kMidiSetupId) setup = action;
+  QVERIFY(setup != nullptr);
+  bool pressed = false;
+  const auto seen = test::answer_modals([&] { setup->trigger(); },
+                                        [&](QWidget* dialog) {
+                                          auto* in = find_control<QComboBox>(dialog, kMidiInListId);
+                                          auto* ok = find_control<QPushButton>(dialog, 1);
+                                          if (in == nullptr || ok == nullptr) return;
+                                          const int index =
+                                              in->findText(QString::fromStdString(in_entry));
+                                          if (index < 0) return;
+                                          in->setCurrentIndex(index);
+                                          ok->click();
+                                          pressed = true;
+                                        });
+  QCOMPARE(seen.size(), 1u);
+  QVERIFY(pressed);
+}
+
+void WindowMidiTest::midi_setup_ok_reopens_the_chosen_input() {
+  // OK on the same input closes it and opens it again; it still receives.
+  const int before = program->choices->current().midi_in;
+  midi_setup_with_input(entry_of(kSource, "out"));
+  QCOMPARE(program->choices->current().midi_in, before);
+  source->send({{0xC5, 0x03}});
+  QVERIFY(source->wait_sent());
+  QTRY_COMPARE_WITH_TIMEOUT(field("Prog Chg"), QStringLiteral("c5 03 "), kWaitMs);
+
+  // Another input: the new one is opened and remembered, the old one no longer reaches the
+  // window (its Note Off goes out a cycle before the new input's message, so it would show).
+  midi_setup_with_input(entry_of(kOtherSource, "out"));
+  QVERIFY(program->choices->current().midi_in != before);
+  QVERIFY(program->choices->current().midi_in > 0);
+  QVERIFY(QtSettingsStore().read(kMidiInValue) == entry_of(kOtherSource, "out"));
+  source->send({{0x80, 0x3D, 0x00}});
+  QVERIFY(source->wait_sent());
+  other_source->send({{0xC5, 0x02}});
+  QVERIFY(other_source->wait_sent());
+  QTRY_COMPARE_WITH_TIMEOUT(field("Prog Chg"), QStringLiteral("c5 02 "), kWaitMs);
+  QCOMPARE(field("Note Off"), QString());
+  QVERIFY(program->choices->current().midi_out > 0);  // the output was reopened as well
+}
+
+}  // namespace brisca
+
+BRISCA_QTEST_MAIN(brisca::WindowMidiTest)
+#include "e2e_window_midi_test.moc"
