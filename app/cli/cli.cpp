@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <ostream>
 #include <string_view>
 
@@ -66,59 +67,55 @@ int run(int argc, char** argv, Streams io) {
   return command->run(args, io);
 }
 
-bool Parsed::has(const std::string& name) const {
-  return std::any_of(options.begin(), options.end(),
-                     [&](const auto& o) { return o.first == name; });
-}
+namespace {
 
-std::string Parsed::value(const std::string& name, const std::string& fallback) const {
-  for (auto it = options.rbegin(); it != options.rend(); ++it)
-    if (it->first == name) return it->second;
-  return fallback;
-}
-
-Parsed parse_args(const Args& args, const std::vector<std::string>& flags,
-                  const std::vector<std::string>& valued) {
-  Parsed p;
-  auto contains = [](const std::vector<std::string>& v, const std::string& s) {
-    return std::find(v.begin(), v.end(), s) != v.end();
-  };
-  bool options_done = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (options_done || a.size() < 2 || a[0] != '-') {
-      p.positional.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      options_done = true;
-      continue;
-    }
-    std::string name = a.substr(a[1] == '-' ? 2 : 1);
-    std::string value;
-    bool inline_value = false;
-    if (auto eq = name.find('='); eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-      inline_value = true;
-    }
-    if (contains(flags, name) && !inline_value) {
-      p.options.emplace_back(name, "");
-    } else if (contains(valued, name)) {
-      if (!inline_value) {
-        if (i + 1 >= args.size()) {
-          p.error = "option --" + name + " needs a value";
-          return p;
-        }
-        value = args[++i];
-      }
-      p.options.emplace_back(name, value);
-    } else {
-      p.error = "unknown option " + a;
-      return p;
-    }
+// The usage line and option list of --help, with the program's name in front of the
+// subcommand's ("briscatool send" rather than "send").
+class CommandFormatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    return CLI::Formatter::make_usage(app, "briscatool " + name);
   }
-  return p;
+};
+
+}  // namespace
+
+std::unique_ptr<CLI::App> make_command(std::string_view name, std::string_view description) {
+  auto app = std::make_unique<CLI::App>(std::string(description), std::string(name));
+  app->formatter(std::make_shared<CommandFormatter>());
+  app->get_formatter()->column_width(28);
+  return app;
+}
+
+CLI::Validator positive(const std::string& what, bool whole) {
+  return CLI::Validator(
+      [what, whole](std::string& text) -> std::string {
+        double value = 0;
+        const char* end = text.data() + text.size();
+        auto [stop, ec] = std::from_chars(text.data(), end, value);
+        const bool is_whole = text.find_first_not_of("0123456789") == std::string::npos;
+        if (ec != std::errc() || stop != end || !(value > 0) || value > 1e9 || (whole && !is_whole))
+          return "needs a positive " + std::string(whole ? "whole number" : "number") + " of " +
+                 what + ", not \"" + text + "\"";
+        return {};
+      },
+      whole ? "N>0" : "S>0");
+}
+
+int parse_command(CLI::App& app, const Args& args, Streams io) {
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    io.out << app.help();
+    return kOk;
+  } catch (const CLI::ParseError& e) {
+    io.err << "briscatool " << app.get_name() << ": " << e.what() << '\n'
+           << CommandFormatter{}.make_usage(&app, app.get_name()) << "Run \"briscatool "
+           << app.get_name() << " --help\" for every option.\n";
+    return kUsage;
+  }
+  return -1;
 }
 
 }  // namespace brisca::cli

@@ -2,8 +2,11 @@
 // and monitor from a terminal or a script.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <iosfwd>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brisca::cli {
@@ -32,16 +35,16 @@ int cmd_play(const Args& args, Streams io);
 int cmd_send(const Args& args, Streams io);
 int cmd_monitor(const Args& args, Streams io);
 
-// Splits options from paths: "--name value", "--name=value", flags; "--" ends the options.
-struct Parsed {
-  std::vector<std::string> positional;
-  std::vector<std::pair<std::string, std::string>> options;  // name (without --), value
-  std::string error;                                         // non-empty on a usage error
-  bool has(const std::string& name) const;
-  std::string value(const std::string& name, const std::string& fallback = {}) const;
-};
-// `flags` take no value; `valued` take one; anything else starting with "-" is an error.
-Parsed parse_args(const Args& args, const std::vector<std::string>& flags,
-                  const std::vector<std::string>& valued);
+// A subcommand's parser in the form every subcommand shares: "Usage: briscatool NAME ..." and
+// its options for --help (printed to standard output, status 0), and for a usage error one line
+// "briscatool NAME: what is wrong" followed by the usage line on standard error (status 2).
+std::unique_ptr<CLI::App> make_command(std::string_view name, std::string_view description);
+
+// A check for an option that takes a positive number (whole when `whole`).
+CLI::Validator positive(const std::string& what, bool whole);
+
+// Parses the arguments after the subcommand word into the options bound on `app`. Returns -1
+// when the command is to go on, otherwise the status to exit with (help shown, usage error).
+int parse_command(CLI::App& app, const Args& args, Streams io);
 
 }  // namespace brisca::cli

@@ -39,19 +39,18 @@ void print_json(const std::vector<Table>& tables, std::ostream& out) {
 }  // namespace
 
 int cmd_devices(const Args& args, Streams io) {
-  const Parsed parsed = parse_args(args, {"json"}, {});
-  if (!parsed.error.empty() || !parsed.positional.empty()) {
-    io.err << "briscatool devices: " << (parsed.error.empty() ? "takes no paths" : parsed.error)
-           << "\nusage: briscatool devices [--json]\n";
-    return kUsage;
-  }
+  bool json = false;
+  auto app = make_command(
+      "devices", "Lists the MIDI and audio devices as the setup dialogs list them, entry 0 first.");
+  app->add_flag("--json", json, "print a JSON object of the four tables");
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   const NameTable midi = fill_midi_table(*make_midi_service());
   const NameTable audio = fill_audio_table(*make_audio_service());
   const std::vector<Table> tables{{"midi_in", "MIDI In Devices", &midi.in},
                                   {"midi_out", "MIDI Out Devices", &midi.out},
                                   {"audio_in", "Audio In Devices", &audio.in},
                                   {"audio_out", "Audio Out Devices", &audio.out}};
-  if (parsed.has("json"))
+  if (json)
     print_json(tables, io.out);
   else
     print_text(tables, io.out);

@@ -81,19 +81,19 @@ void print_json(std::ostream& out, const std::vector<FileInfo>& infos) {
 }  // namespace
 
 int cmd_info(const Args& args, Streams io) {
-  Parsed p = parse_args(args, {"json", "help"}, {});
-  if (p.has("help")) {
-    io.out << "Usage: briscatool info [--json] PATH...\n";
-    return kOk;
-  }
-  if (!p.error.empty() || p.positional.empty()) {
-    io.err << "briscatool info: " << (p.error.empty() ? "no PATH given" : p.error)
-           << "\nUsage: briscatool info [--json] PATH...\n";
-    return kUsage;
-  }
+  bool json = false;
+  std::vector<std::string> paths;
+  auto app = make_command("info",
+                          "Prints each sound file's block count, as the list shows it, "
+                          "and its header's name and type.");
+  app->add_flag("--json", json, "print a JSON array, one object per file");
+  app->add_option("PATH", paths, "a sound file or a folder (its files, not sub-folders)")
+      ->required()
+      ->type_name("");
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   std::vector<FileInfo> infos;
   bool failed = false;
-  for (const std::string& path : p.positional) {
+  for (const std::string& path : paths) {
     std::error_code ec;
     std::vector<std::string> files{path};
     if (fs::is_directory(path, ec)) files = folder_files(path, ec);
@@ -108,11 +108,11 @@ int cmd_info(const Args& args, Streams io) {
         failed = true;
         continue;
       }
-      if (!p.has("json")) print_line(io.out, *info);
+      if (!json) print_line(io.out, *info);
       infos.push_back(std::move(*info));
     }
   }
-  if (p.has("json")) print_json(io.out, infos);
+  if (json) print_json(io.out, infos);
   return failed ? kFailed : kOk;
 }
 

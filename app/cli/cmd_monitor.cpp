@@ -1,6 +1,5 @@
 // briscatool monitor [--midi-in ENTRY] [--seconds S] [--count N]: opens the MIDI input and
 // prints each monitor field update as "Label: text", the text exactly as the field shows it.
-#include <charconv>
 #include <chrono>
 #include <iostream>
 
@@ -15,54 +14,48 @@
 namespace brisca::cli {
 namespace {
 
-constexpr const char* kUsageText =
-    "usage: briscatool monitor [--midi-in ENTRY] [--seconds S] [--count N]\n";
-
 struct Limits {
-  std::chrono::milliseconds time = std::chrono::hours(24 * 365);
-  long count = 0;  // 0: no limit
+  double seconds = 0;  // 0: no limit
+  long count = 0;      // 0: no limit
+  std::chrono::milliseconds time() const {
+    if (seconds <= 0) return std::chrono::hours(24 * 365);
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+  }
 };
 
-// False, with the reason in `error`, for a value that is not a positive number.
-bool read_limits(const Parsed& parsed, Limits& limits, std::string& error) {
-  if (parsed.has("seconds")) {
-    const std::string text = parsed.value("seconds");
-    double seconds = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (ec != std::errc() || end != text.data() + text.size() || !(seconds > 0) || seconds > 1e7) {
-      error = "--seconds needs a positive number of seconds, not \"" + text + "\"";
-      return false;
-    }
-    limits.time = std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
-  }
-  if (parsed.has("count")) {
-    const std::string text = parsed.value("count");
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), limits.count);
-    if (ec != std::errc() || end != text.data() + text.size() || limits.count <= 0) {
-      error = "--count needs a positive whole number, not \"" + text + "\"";
-      return false;
-    }
-  }
-  return true;
+struct MonitorOptions {
+  std::string midi_in;
+  Limits limits;
+};
+
+std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
+  auto app = make_command(
+      "monitor", "Opens the MIDI input and prints each monitor field update as \"Label: text\".");
+  app->add_option("--midi-in", options.midi_in,
+                  "the input's number or name as `briscatool devices` lists it (default: the "
+                  "remembered choice, else the first)")
+      ->type_name("ENTRY");
+  app->add_option("--seconds", options.limits.seconds, "stop after S seconds")
+      ->type_name("S")
+      ->check(positive("seconds", false));
+  app->add_option("--count", options.limits.count, "stop after N field updates")
+      ->type_name("N")
+      ->check(positive("field updates", true));
+  app->footer(
+      "Ctrl-C stops. Exit status: 0 when stopped, 1 when the input fails, 2 for a usage error.");
+  return app;
 }
 
 }  // namespace
 
 int run_monitor(MidiService& service, SettingsStore* store, const Args& args, Streams io,
                 const InterruptCount& interrupts) {
-  Parsed parsed = parse_args(args, {}, {"midi-in", "seconds", "count"});
-  Limits limits;
-  std::string error = parsed.error;
-  if (error.empty() && !parsed.positional.empty()) error = "unexpected " + parsed.positional[0];
-  if (error.empty()) read_limits(parsed, limits, error);
-  if (!error.empty()) {
-    io.err << "briscatool monitor: " << error << '\n' << kUsageText;
-    return kUsage;
-  }
+  MonitorOptions options;
+  auto app = monitor_command(options);
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   const NameTable table = fill_midi_table(service);
   const int remembered = settings_operation(kReadMidiIn, 0, store, table, NameTable{});
-  const int choice =
-      resolve_entry(table.in, parsed.value("midi-in"), remembered, "midi-in", io.err);
+  const int choice = resolve_entry(table.in, options.midi_in, remembered, "midi-in", io.err);
   if (choice == 0) return kFailed;
   const std::string& entry = table.in[static_cast<std::size_t>(choice)];
 
@@ -75,7 +68,7 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
   window.on_field([&](Field field, std::string_view text) {
     const int index = static_cast<int>(field);
     if (index < 0 || index >= kMonitorFieldCount) return;
-    if (limits.count > 0 && printed >= limits.count) return;
+    if (options.limits.count > 0 && printed >= options.limits.count) return;
     io.out << monitor_field_label(index) << ": " << text << '\n' << std::flush;
     ++printed;
   });
@@ -86,14 +79,18 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
   io.err << "Listening on " << entry << " (Ctrl-C to stop)\n" << std::flush;
   window.run(
       [&] {
-        return (interrupts && interrupts() > 0) || (limits.count > 0 && printed >= limits.count);
+        return (interrupts && interrupts() > 0) ||
+               (options.limits.count > 0 && printed >= options.limits.count);
       },
-      limits.time);
+      options.limits.time());
   port.close();
   return kOk;
 }
 
 int cmd_monitor(const Args& args, Streams io) {
+  MonitorOptions options;
+  auto app = monitor_command(options);
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   auto service = make_midi_service();
   QtSettingsStore store;
   InterruptGuard guard;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 #include "app/cli/cli.h"
@@ -16,8 +17,6 @@
 
 namespace brisca::cli {
 namespace {
-
-constexpr const char* kUsageText = "usage: briscatool play SOUND [--audio-out ENTRY]\n";
 
 bool all_digits(const std::string& s) {
   return !s.empty() &&
@@ -36,12 +35,13 @@ int entry_index(const NameTable& audio, const std::string& entry) {
 }
 
 // The chosen output: --audio-out, or the remembered choice. -1 after printing why not.
-int chosen_output(const Parsed& parsed, const NameTable& audio, std::ostream& err) {
-  if (!parsed.has("audio-out")) {
+int chosen_output(const std::optional<std::string>& wanted, const NameTable& audio,
+                  std::ostream& err) {
+  if (!wanted) {
     QtSettingsStore store;
     return settings_operation(kReadAudioOut, 0, &store, NameTable{}, audio);
   }
-  const std::string entry = parsed.value("audio-out");
+  const std::string& entry = *wanted;
   const int index = entry_index(audio, entry);
   if (index < 0)
     err << "briscatool play: no audio output \"" << entry << "\" (briscatool devices lists them)\n";
@@ -57,14 +57,15 @@ std::pair<std::string, std::string> split_path(const std::string& path) {
 }  // namespace
 
 int cmd_play(const Args& args, Streams io) {
-  const Parsed parsed = parse_args(args, {}, {"audio-out"});
-  if (!parsed.error.empty() || parsed.positional.size() != 1) {
-    io.err << "briscatool play: " << (parsed.error.empty() ? "name one sound file" : parsed.error)
-           << '\n'
-           << kUsageText;
-    return kUsage;
-  }
-  const std::string& path = parsed.positional[0];
+  std::string path;
+  std::optional<std::string> audio_out;
+  auto app = make_command("play", "Plays a sound file on an audio output, as preview does.");
+  app->add_option("SOUND", path, "the sound file")->required()->type_name("");
+  app->add_option("--audio-out", audio_out,
+                  "the output's number or name as `briscatool devices` lists it (default: the "
+                  "remembered choice)")
+      ->type_name("ENTRY");
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   if (!TrackReader::open(path)) {
     std::error_code ec;
     io.err << path << ": cannot be opened"
@@ -74,7 +75,7 @@ int cmd_play(const Args& args, Streams io) {
   }
   auto service = make_audio_service();
   const NameTable audio = fill_audio_table(*service);
-  const int choice = chosen_output(parsed, audio, io.err);
+  const int choice = chosen_output(audio_out, audio, io.err);
   if (choice < 0) return kUsage;
   if (choice == 0) {
     io.err << "briscatool play: no audio output chosen; name one with --audio-out "

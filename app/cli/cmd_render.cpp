@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUsageText = "Usage: briscatool render SOUND -o OUT.wav\n";
-
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code ec;
   return fs::equivalent(a, b, ec) && !ec;
@@ -36,21 +34,16 @@ std::string duration_line(const std::string& out_path, std::size_t samples) {
 }  // namespace
 
 int cmd_render(const Args& args, Streams io) {
-  Parsed p = parse_args(args, {"help"}, {"o", "output"});
-  if (p.has("help")) {
-    io.out << kUsageText;
-    return kOk;
-  }
-  const std::string out_path = p.value("o", p.value("output"));
-  std::string problem = p.error;
-  if (problem.empty() && p.positional.size() != 1)
-    problem = p.positional.empty() ? "no SOUND given" : "give one SOUND";
-  if (problem.empty() && out_path.empty()) problem = "no output file given (-o OUT.wav)";
-  if (!problem.empty()) {
-    io.err << "briscatool render: " << problem << '\n' << kUsageText;
-    return kUsage;
-  }
-  const std::string& sound = p.positional.front();
+  std::string sound, out_path;
+  auto app =
+      make_command("render",
+                   "Writes every sample that preview plays of a sound file as a 44 100 Hz 16-bit "
+                   "mono WAV file.");
+  app->add_option("SOUND", sound, "the sound file")->required()->type_name("");
+  app->add_option("-o,--output", out_path, "the WAV file to write")
+      ->required()
+      ->type_name("OUT.wav");
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
 
   auto track = TrackReader::open(sound);
   if (!track) {

@@ -19,8 +19,6 @@
 namespace brisca::cli {
 namespace {
 
-constexpr const char* kUsageText = "usage: briscatool send [--midi-out ENTRY] PATH...\n";
-
 bool is_terminal(std::ostream& err) {
   return &err == &std::cerr && ::isatty(STDERR_FILENO);
 }
@@ -36,15 +34,14 @@ class SendSession {
         progress_(io.err, is_terminal(io.err)),
         download_(service, list_, window_) {}
 
-  int run(const Parsed& parsed) {
+  int run(const std::string& midi_out, const std::vector<std::string>& paths) {
     const NameTable table = fill_midi_table(service_);
     const int remembered = settings_operation(kReadMidiOut, 0, store_, table, NameTable{});
-    const int choice =
-        resolve_entry(table.out, parsed.value("midi-out"), remembered, "midi-out", io_.err);
+    const int choice = resolve_entry(table.out, midi_out, remembered, "midi-out", io_.err);
     if (choice == 0) return kFailed;
     const std::string& entry = table.out[static_cast<std::size_t>(choice)];
     wire();
-    gather(parsed.positional);
+    gather(paths);
     if (rows_.count() == 0) {
       io_.err << "briscatool send: no sound file to send\n";
       return kFailed;
@@ -158,21 +155,42 @@ class SendSession {
   bool aborted_ = false;
 };
 
+struct SendOptions {
+  std::string midi_out;
+  std::vector<std::string> paths;
+};
+
+std::unique_ptr<CLI::App> send_command(SendOptions& options) {
+  auto app = make_command(
+      "send", "Down-loads sound files to the module: every file of the PATHs, in list order.");
+  app->add_option("--midi-out", options.midi_out,
+                  "the output's number or name as `briscatool devices` lists it (default: the "
+                  "remembered choice, else the first)")
+      ->type_name("ENTRY");
+  app->add_option("PATH", options.paths, "a sound file or a folder (its files, not sub-folders)")
+      ->required()
+      ->type_name("");
+  app->footer(
+      "Ctrl-C stops after the sound being sent; a second Ctrl-C stops at once.\n"
+      "Exit status: 0 when every file was sent whole, 1 otherwise, 2 for a usage error.");
+  return app;
+}
+
 }  // namespace
 
 int run_send(MidiService& service, SettingsStore* store, const Args& args, Streams io,
              const InterruptCount& interrupts) {
-  Parsed parsed = parse_args(args, {}, {"midi-out"});
-  if (!parsed.error.empty() || parsed.positional.empty()) {
-    if (!parsed.error.empty()) io.err << "briscatool send: " << parsed.error << '\n';
-    io.err << kUsageText;
-    return kUsage;
-  }
+  SendOptions options;
+  auto app = send_command(options);
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   SendSession session(service, store, io, interrupts);
-  return session.run(parsed);
+  return session.run(options.midi_out, options.paths);
 }
 
 int cmd_send(const Args& args, Streams io) {
+  SendOptions options;
+  auto app = send_command(options);
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   auto service = make_midi_service();
   QtSettingsStore store;
   InterruptGuard guard;

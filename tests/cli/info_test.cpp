@@ -87,15 +87,19 @@ TEST(Cli, UsageErrorsAndHelp) {
   EXPECT_EQ(run_cli({"--version"}).out, "briscatool 1.10\n");
 }
 
-TEST(Cli, ParsesOptionsAndPaths) {
-  Parsed p = parse_args({"-o", "out.wav", "a.mid", "--json", "--count=3", "--", "--odd"}, {"json"},
-                        {"o", "count"});
-  EXPECT_TRUE(p.error.empty());
-  EXPECT_EQ(p.value("o"), "out.wav");
-  EXPECT_EQ(p.value("count"), "3");
-  EXPECT_TRUE(p.has("json"));
-  EXPECT_EQ(p.positional, (std::vector<std::string>{"a.mid", "--odd"}));
-  EXPECT_FALSE(parse_args({"--count"}, {}, {"count"}).error.empty());
+// Every subcommand answers --help on standard output and reports a usage error in one form:
+// "briscatool NAME: what" and its usage line on standard error, status 2.
+TEST(Cli, EverySubcommandSharesTheHelpAndErrorForm) {
+  for (const std::string name : {"info", "render", "devices", "play", "send", "monitor"}) {
+    SCOPED_TRACE(name);
+    const Result help = run_cli({name, "--help"});
+    EXPECT_EQ(help.status, kOk);
+    EXPECT_NE(help.out.find("Usage: briscatool " + name), std::string::npos) << help.out;
+    const Result bad = run_cli({name, "--no-such-option"});
+    EXPECT_EQ(bad.status, kUsage);
+    EXPECT_EQ(bad.err.rfind("briscatool " + name + ": ", 0), 0u) << bad.err;
+    EXPECT_NE(bad.err.find("Usage: briscatool " + name), std::string::npos) << bad.err;
+  }
 }
 
 TEST(Json, EscapesAndKeepsOutputValid) {

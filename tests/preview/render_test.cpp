@@ -158,7 +158,7 @@ TEST_F(Render, ReportsBadFilesAndUsage) {
            {"render", at("a.mid"), "-o"}}) {
     const Result r = run_cli(args);
     EXPECT_EQ(r.status, cli::kUsage) << args.size();
-    EXPECT_NE(r.err.find("Usage: briscatool render SOUND -o OUT.wav"), std::string::npos);
+    EXPECT_NE(r.err.find("Usage: briscatool render"), std::string::npos);
   }
 
   const std::string kick = examples_dir() + "/kick.mid";
