@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 namespace brisca::cli {
@@ -16,13 +17,12 @@ struct Command {
 };
 
 constexpr std::array<Command, 6> kCommands{{
-    {"info", cmd_info, "info [--json] PATH...          block counts and header names"},
-    {"render", cmd_render, "render SOUND -o OUT.wav        write what preview plays as WAV"},
-    {"devices", cmd_devices, "devices [--json]               list MIDI and audio devices"},
-    {"play", cmd_play, "play SOUND [--audio-out ENTRY] play a sound on an audio output"},
-    {"send", cmd_send, "send [--midi-out ENTRY] PATH... down-load sounds to the module"},
-    {"monitor", cmd_monitor,
-     "monitor [--midi-in ENTRY] [--seconds S] [--count N]  show incoming MIDI"},
+    {"info", cmd_info, "block counts, header names and types of sound files"},
+    {"render", cmd_render, "write what preview plays of a sound as a WAV file"},
+    {"devices", cmd_devices, "list the MIDI and audio devices"},
+    {"play", cmd_play, "play a sound on an audio output"},
+    {"send", cmd_send, "down-load sounds to the module"},
+    {"monitor", cmd_monitor, "show the MIDI that arrives, as the monitor fields do"},
 }};
 
 const Command* find_command(std::string_view word) {
@@ -32,11 +32,17 @@ const Command* find_command(std::string_view word) {
 }
 
 void print_help(std::ostream& out) {
-  out << "Usage: briscatool [PATH...]          open the window with these sound files\n"
-         "       briscatool COMMAND [ARGS...]\n\nCommands:\n";
-  for (const Command& c : kCommands) out << "  " << c.synopsis << '\n';
-  out << "\nA PATH is a sound file or a folder (its files, not sub-folders).\n"
-         "To open a file named like a command in the window, write it as ./NAME.\n";
+  out << "Usage: briscatool [PATH...]\n"
+         "   or: briscatool COMMAND [OPTIONS] [ARGS...]\n\n"
+         "Without a COMMAND, opens the window with the sound files named; a PATH is a sound file\n"
+         "or a folder (its files, not sub-folders). To open a file named like a command in the\n"
+         "window, write it as ./NAME.\n\nCommands:\n";
+  for (const Command& c : kCommands) {
+    std::string name(c.name);
+    name.resize(std::max<std::size_t>(name.size() + 2, 10), ' ');
+    out << "  " << name << c.synopsis << '\n';
+  }
+  out << "\nRun \"briscatool COMMAND --help\" for a command's options and exit statuses.\n";
 }
 
 }  // namespace
