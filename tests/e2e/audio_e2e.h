@@ -39,6 +39,13 @@ inline std::string test_dir() {
   return dir;
 }
 
+// A test with its folder in `dir_`.
+class FolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = test_dir(); }
+  std::string dir_;
+};
+
 inline std::string briscatool() {
   return build_dir() + "/app/briscatool";
 }

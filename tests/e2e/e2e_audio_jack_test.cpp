@@ -30,14 +30,7 @@ int entry_of(const NameTable& table, const std::string& device) {
   return 0;
 }
 
-class JackAudioTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = test::test_dir();
-    std::filesystem::create_directories(dir_);
-  }
-  std::string dir_;
-};
+using JackAudioTest = test::FolderTest;
 
 // A stereo output gets the sound on both sides, to its last sample before `play` returns.
 TEST_F(JackAudioTest, PlayedSamplesEqualTheRenderedOnesOnBothSidesOfAStereoOutput) {

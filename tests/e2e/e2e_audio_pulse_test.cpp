@@ -19,14 +19,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kSinkEntry = "PulseAudio: VirtualSink (44.1 kHz, 16 bits, mono)";
 
-class PulseAudioTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = test::test_dir();
-    std::filesystem::create_directories(dir_);
-  }
-  std::string dir_;
-};
+using PulseAudioTest = test::FolderTest;
 
 TEST_F(PulseAudioTest, PlayedSamplesEqualTheRenderedOnes) {
   ASSERT_TRUE(test::use_env_file(test::build_dir() + "/servers/pulse.env"));
