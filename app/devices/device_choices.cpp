@@ -1,6 +1,28 @@
 #include "app/devices/device_choices.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace brisca {
+namespace {
+
+// Where entry `index` of `before` stands in `now`: at the entry of the same text (the same one of
+// several namesakes as before, or the last of them when fewer are left); 0 when it is gone.
+int follow_entry(const std::vector<std::string>& before, const std::vector<std::string>& now,
+                 int index) {
+  if (index <= 0 || static_cast<std::size_t>(index) >= before.size()) return 0;
+  const std::string& text = before[static_cast<std::size_t>(index)];
+  auto rank = std::count(before.begin() + 1, before.begin() + index, text);
+  int found = 0;
+  for (std::size_t i = 1; i < now.size(); ++i) {
+    if (now[i] != text) continue;
+    found = static_cast<int>(i);
+    if (rank-- == 0) break;
+  }
+  return found;
+}
+
+}  // namespace
 
 DeviceChoices::DeviceChoices(MidiService& midi, AudioService& audio, SettingsStore* store)
     : midi_(midi), audio_(audio), store_(store) {}
@@ -42,6 +64,29 @@ void DeviceChoices::apply_audio_setup(int pending_in, int pending_out) {
   if (current_.audio_in != pending_in) settings(kWriteAudioIn, pending_in);
   current_.audio_in = pending_in;
   reopen(*audio_out_, current_.audio_out, pending_out, kWriteAudioOut);
+}
+
+bool DeviceChoices::follow(DeviceHooks& hooks, int& current, const std::vector<std::string>& before,
+                           const std::vector<std::string>& now) {
+  const int moved = follow_entry(before, now, current);
+  if (moved == current) return false;
+  if (moved == 0) hooks.close();
+  current = moved;
+  return true;
+}
+
+bool DeviceChoices::relist_midi() {
+  const NameTable before = std::exchange(midi_table_, fill_midi_table(midi_));
+  const bool in = follow(*midi_in_, current_.midi_in, before.in, midi_table_.in);
+  const bool out = follow(*midi_out_, current_.midi_out, before.out, midi_table_.out);
+  return in || out;
+}
+
+bool DeviceChoices::relist_audio() {
+  const NameTable before = std::exchange(audio_table_, fill_audio_table(audio_));
+  const bool in = follow(none_, current_.audio_in, before.in, audio_table_.in);
+  const bool out = follow(*audio_out_, current_.audio_out, before.out, audio_table_.out);
+  return in || out;
 }
 
 void DeviceChoices::close_devices() {

@@ -1,5 +1,6 @@
 // The four device choices of the program: the name tables, the remembered choices, and opening
-// and closing the chosen devices at start-up, after the setup dialogs and at the end. Opening
+// and closing the chosen devices at start-up, after the setup dialogs and at the end. The tables
+// are filled at start-up and again as each setup dialog opens. Opening
 // goes through the hooks of the parts that own each device (MIDI in: the monitor, MIDI out: the
 // down-load, audio out: the preview); audio in is only a remembered choice.
 #pragma once
@@ -38,6 +39,13 @@ class DeviceChoices {
   // The same for audio, except that audio in is never opened or closed.
   void apply_audio_setup(int pending_in, int pending_out);
 
+  // Each setup dialog opens on the devices present now (a server or an interface may have come
+  // or gone since start-up): list that kind again. A current choice follows its entry to its new
+  // place; one whose entry is gone becomes none, and its device, gone with it, is closed. True
+  // when a current choice changed.
+  bool relist_midi();
+  bool relist_audio();
+
   // MIDI in, MIDI out, then audio out, each if it is open.
   void close_devices();
 
@@ -50,6 +58,8 @@ class DeviceChoices {
 
  private:
   void reopen(DeviceHooks& hooks, int& current, int pending, int write_operation);
+  static bool follow(DeviceHooks& hooks, int& current, const std::vector<std::string>& before,
+                     const std::vector<std::string>& now);
 
   MidiService& midi_;
   AudioService& audio_;

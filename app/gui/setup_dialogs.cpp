@@ -107,8 +107,11 @@ void SetupDialog::apply() {
 }
 
 void DialogSetupHooks::run(SetupDialog::Kind kind, QWidget* parent) {
+  const bool moved =
+      kind == SetupDialog::Kind::Midi ? choices_.relist_midi() : choices_.relist_audio();
   SetupDialog dialog(kind, choices_, parent);
-  if (dialog.exec() == QDialog::Accepted && changed_) changed_();
+  const bool accepted = dialog.exec() == QDialog::Accepted;
+  if ((accepted || moved) && changed_) changed_();
 }
 
 }  // namespace brisca

@@ -41,8 +41,9 @@ class SetupDialog : public QDialog {
   int pending_out_ = 0;
 };
 
-// The Setup menu's hooks: each runs its dialog modally; `changed` runs after an OK, so the
-// window can take the new current devices.
+// The Setup menu's hooks: each lists that kind of device again and runs its dialog modally;
+// `changed` runs after an OK, or when the listing moved a current choice, so the window can take
+// the new current devices.
 class DialogSetupHooks : public SetupHooks {
  public:
   DialogSetupHooks(DeviceChoices& choices, std::function<void()> changed)

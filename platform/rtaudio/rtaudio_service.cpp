@@ -7,6 +7,7 @@
 
 #include "platform/rtaudio/bounded.h"
 #include "platform/rtaudio/device_names.h"
+#include "platform/rtaudio/jack_wave_out.h"
 #include "platform/rtaudio/pulse_probe.h"
 #include "platform/rtaudio/rtaudio_wave_out.h"
 
@@ -105,6 +106,11 @@ std::unique_ptr<WaveOutDevice> RtAudioService::open_output(int device, DeviceCal
   if (wanted.api == RtAudio::LINUX_PULSE && !pulse_server_running()) return nullptr;
   auto open = [wanted = std::move(wanted), callback = std::move(callback)]() mutable {
     std::unique_ptr<WaveOutDevice> opened;
+    // A JACK device is a client of the server; we play into it through a client of our own.
+    if (wanted.api == RtAudio::UNIX_JACK) {
+      opened = JackWaveOut::open(wanted.raw_name, std::move(callback));
+      return opened;
+    }
     int namesakes = 0;
     for (const Probed& p : probe_now(wanted.api)) {
       if (!has_direction(p.info, true) || p.info.name != wanted.raw_name) continue;

@@ -19,7 +19,7 @@ class RtAudioService : public AudioService {
   std::vector<AudioDeviceInfo> input_devices() override;
   std::vector<AudioDeviceInfo> output_devices() override;
   // Finds the listed device again by API and name (servers renumber their devices as clients
-  // come and go) and opens it.
+  // come and go) and opens it; a JACK device is played into by a JACK client of our own.
   std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) override;
 
   struct Listed {

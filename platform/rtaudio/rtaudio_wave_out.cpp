@@ -1,15 +1,16 @@
 #include "platform/rtaudio/rtaudio_wave_out.h"
 
 #include <functional>
-#include <future>
+#include <thread>
 #include <utility>
+
+#include "platform/rtaudio/bounded.h"
 
 namespace brisca::rtaudio {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr unsigned kPeriodFrames = 512;  // ~11.6 ms; JACK uses its own period instead
-constexpr std::chrono::milliseconds kWatchPeriod{100};
+constexpr unsigned kPeriodFrames = 512;  // ~11.6 ms
 
 // RtAudio's error callback carries no user data. Errors that matter to a stream are raised on
 // the stream's own thread right after its callback returned, so the callback leaves its queue
@@ -41,9 +42,8 @@ bool wait_until(const std::function<bool()>& condition, std::chrono::millisecond
 }
 
 // Ends the stream and frees it. A healthy stream first plays out what the backend still holds.
-// A lost one may be in the hands of RtAudio's own threads (after a JACK shutdown RtAudio closes
-// the stream from a thread of its own; after a failed callback it aborts it): wait for them to
-// let go before touching it.
+// A lost one may be in the hands of RtAudio's own thread (after a failed callback it aborts the
+// stream): wait for it to let go before touching it.
 void tear_down(RtWaveOut::Stream& stream) {
   RtAudio& audio = *stream.audio;
   try {
@@ -52,8 +52,6 @@ void tear_down(RtWaveOut::Stream& stream) {
     } else {
       const auto limit = std::chrono::milliseconds(1000);
       wait_until([&] { return !audio.isStreamRunning(); }, limit);
-      if (stream.api == RtAudio::UNIX_JACK)
-        wait_until([&] { return !audio.isStreamOpen(); }, limit);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
       if (audio.isStreamRunning()) audio.abortStream();
     }
@@ -91,88 +89,32 @@ std::unique_ptr<RtWaveOut> RtWaveOut::open(RtAudio::Api api, unsigned device_id,
     return nullptr;
   }
   std::unique_ptr<RtWaveOut> device(new RtWaveOut(std::move(stream)));
-  device->start_watchdog();
+  RtAudio* audio = device->stream_->audio.get();
+  device->watchdog_ = std::make_unique<StallWatch>(
+      device->stream_->queue,
+      [audio] { return !audio->isStreamOpen() || !audio->isStreamRunning(); }, kStallLimit);
   return device;
 }
 
-RtWaveOut::RtWaveOut(std::shared_ptr<Stream> stream) : stream_(std::move(stream)) {}
+RtWaveOut::RtWaveOut(std::shared_ptr<Stream> stream)
+    : QueuedWaveOut(stream->queue), stream_(std::move(stream)) {}
 
 RtWaveOut::~RtWaveOut() {
   close();
 }
 
-int RtWaveOut::prepare_header(WaveHeader& header) {
-  if (closed_) return kErrInvalidHandle;
-  store_flags(header.flags, load_flags(header.flags) | HDR_PREPARED);
-  return 0;
-}
-
-int RtWaveOut::write(WaveHeader& header) {
-  if (closed_) return kErrInvalidHandle;
-  return stream_->queue.write(header);
-}
-
-int RtWaveOut::unprepare_header(WaveHeader& header) {
-  const std::uint32_t flags = load_flags(header.flags);
-  if ((flags & HDR_INQUEUE) != 0) return kErrStillPlaying;
-  store_flags(header.flags, flags & ~HDR_PREPARED);
-  return 0;
-}
-
-int RtWaveOut::reset() {
-  if (closed_) return kErrInvalidHandle;
-  stream_->queue.reset();
-  return 0;
-}
-
 int RtWaveOut::close() {
-  if (closed_) return kErrInvalidHandle;
-  closed_ = true;
-  stop_watchdog();
-  stream_->queue.reset();
-  stream_->queue.close_reports();
-  auto finished = std::make_shared<std::promise<void>>();
-  std::future<void> done = finished->get_future();
-  std::thread closer([stream = stream_, finished] {
-    tear_down(*stream);
-    finished->set_value();
-  });
-  if (done.wait_for(kCloseLimit) == std::future_status::ready)
-    closer.join();
-  else
-    closer.detach();  // the backend hangs; the stream is freed if it ever returns
+  if (closed()) return kErrInvalidHandle;
+  if (watchdog_) watchdog_->stop();
+  begin_close();
+  // Past the limit the stream is left to its thread and freed if the backend ever returns.
+  run_bounded(
+      [stream = stream_] {
+        tear_down(*stream);
+        return true;
+      },
+      kCloseLimit);
   return 0;
-}
-
-void RtWaveOut::start_watchdog() {
-  watchdog_ = std::thread([this] { watch(); });
-}
-
-void RtWaveOut::stop_watchdog() {
-  {
-    std::lock_guard lock(watch_mutex_);
-    watch_stop_ = true;
-  }
-  watch_wake_.notify_all();
-  if (watchdog_.joinable()) watchdog_.join();
-}
-
-void RtWaveOut::watch() {
-  WaveQueue& queue = stream_->queue;
-  RtAudio& audio = *stream_->audio;
-  std::uint64_t periods = queue.periods();
-  auto last_period = Clock::now();
-  std::unique_lock lock(watch_mutex_);
-  while (!watch_wake_.wait_for(lock, kWatchPeriod, [this] { return watch_stop_; })) {
-    if (queue.lost()) continue;
-    const auto now = Clock::now();
-    if (queue.periods() != periods) {
-      periods = queue.periods();
-      last_period = now;
-    }
-    if (!audio.isStreamOpen() || !audio.isStreamRunning() || now - last_period >= kStallLimit)
-      queue.fail();
-  }
 }
 
 }  // namespace brisca::rtaudio

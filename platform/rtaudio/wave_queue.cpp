@@ -24,17 +24,19 @@ int WaveQueue::write(WaveHeader& header) {
   if (header.data == nullptr && header.buffer_length > 0) return kErrInvalidParam;
   if (lost()) return kErrDeviceLost;
   std::lock_guard lock(mutex_);
-  if (size_ == kCapacity) return kErrQueueFull;
+  if (size_ + played_count_ >= kCapacity) return kErrQueueFull;
   store_flags(header.flags, (flags & ~HDR_DONE) | HDR_INQUEUE);
   ring_[(head_ + size_) % kCapacity] = &header;
   ++size_;
   return 0;
 }
 
-std::size_t WaveQueue::take_finished(std::array<WaveHeader*, kCapacity>& out) {
+std::size_t WaveQueue::take_all(std::array<WaveHeader*, kCapacity>& out) {
   std::lock_guard lock(mutex_);
-  const std::size_t count = size_;
-  for (std::size_t i = 0; i < count; ++i) out[i] = ring_[(head_ + i) % kCapacity];
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < played_count_; ++i) out[count++] = played_[i];
+  for (std::size_t i = 0; i < size_; ++i) out[count++] = ring_[(head_ + i) % kCapacity];
+  played_count_ = 0;
   head_ = 0;
   size_ = 0;
   played_bytes_ = 0;
@@ -43,7 +45,7 @@ std::size_t WaveQueue::take_finished(std::array<WaveHeader*, kCapacity>& out) {
 
 void WaveQueue::reset() {
   std::array<WaveHeader*, kCapacity> taken{};
-  const std::size_t count = take_finished(taken);
+  const std::size_t count = take_all(taken);
   for (std::size_t i = 0; i < count; ++i) mark_done(*taken[i]);
   report_done(taken.data(), count);
 }
@@ -60,7 +62,7 @@ void WaveQueue::close_reports() {
 
 bool WaveQueue::idle() const {
   std::lock_guard lock(mutex_);
-  return size_ == 0;
+  return size_ == 0 && played_count_ == 0;
 }
 
 void WaveQueue::report_done(WaveHeader* const* headers, std::size_t count) {
@@ -71,11 +73,15 @@ void WaveQueue::report_done(WaveHeader* const* headers, std::size_t count) {
     callback_(WOM_DONE, reinterpret_cast<std::uintptr_t>(headers[i]), 0);
 }
 
-std::size_t WaveQueue::copy_queued(std::int16_t* out, std::size_t frames,
-                                   std::array<WaveHeader*, kCapacity>& finished,
-                                   std::size_t& count) {
+void WaveQueue::copy_queued(std::int16_t* out, std::size_t frames, std::size_t& written,
+                            std::array<WaveHeader*, kCapacity>& finished, std::size_t& count) {
   std::lock_guard lock(mutex_);
-  std::size_t written = 0;
+  // The device has taken the last period: what ended in it has been played.
+  for (std::size_t i = 0; i < played_count_; ++i) {
+    mark_done(*played_[i]);
+    finished[count++] = played_[i];
+  }
+  played_count_ = 0;
   while (written < frames && size_ > 0) {
     WaveHeader& header = *ring_[head_];
     const std::size_t total = header.buffer_length / 2;  // whole samples
@@ -87,14 +93,12 @@ std::size_t WaveQueue::copy_queued(std::int16_t* out, std::size_t frames,
       played_bytes_ += n * 2;
     }
     if (n == left) {
-      mark_done(header);
-      finished[count++] = &header;
+      played_[played_count_++] = &header;
       head_ = (head_ + 1) % kCapacity;
       --size_;
       played_bytes_ = 0;
     }
   }
-  return written;
 }
 
 bool WaveQueue::render(std::int16_t* out, std::size_t frames, Clock::time_point now) {
@@ -103,7 +107,7 @@ bool WaveQueue::render(std::int16_t* out, std::size_t frames, Clock::time_point 
   std::size_t written = 0;
   std::array<WaveHeader*, kCapacity> finished{};
   std::size_t count = 0;
-  if (!lost()) written = copy_queued(out, frames, finished, count);
+  if (!lost()) copy_queued(out, frames, written, finished, count);
   std::fill(out + written, out + frames, std::int16_t{0});
   report_done(finished.data(), count);
   return !lost();

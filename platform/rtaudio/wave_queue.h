@@ -4,6 +4,10 @@
 // WOM_DONE through the device callback; nothing it does waits on the window's thread for longer
 // than the few pointer moves the window's thread does under the same lock.
 //
+// A buffer whose last samples went into a period is reported done at the next period, once the
+// device has taken the one before: a caller that closes the device when the last buffer is done
+// would otherwise cut off the final period.
+//
 // The queue also decides when the device is gone: a backend that fails period after period, or
 // that asks for samples far faster than real time (a stream whose server died keeps calling back
 // in a tight loop), or a watchdog that sees no period at all. A lost queue hands every queued
@@ -47,7 +51,7 @@ class WaveQueue {
   WaveQueue& operator=(const WaveQueue&) = delete;
 
   // Window's thread. Queues a prepared buffer: it loses its done flag and plays after the ones
-  // written before it.
+  // written before it. Buffers played out but not yet reported still take their place.
   int write(WaveHeader& header);
   // Window's thread. Every queued buffer comes back done, each reported with WOM_DONE.
   void reset();
@@ -68,9 +72,9 @@ class WaveQueue {
   bool idle() const;
 
  private:
-  std::size_t take_finished(std::array<WaveHeader*, kCapacity>& out);
-  std::size_t copy_queued(std::int16_t* out, std::size_t frames,
-                          std::array<WaveHeader*, kCapacity>& finished, std::size_t& count);
+  std::size_t take_all(std::array<WaveHeader*, kCapacity>& out);
+  void copy_queued(std::int16_t* out, std::size_t frames, std::size_t& written,
+                   std::array<WaveHeader*, kCapacity>& finished, std::size_t& count);
   bool runs_too_fast(std::size_t frames, Clock::time_point now);
   bool backend_keeps_failing();
   void report_done(WaveHeader* const* headers, std::size_t count);
@@ -81,6 +85,9 @@ class WaveQueue {
   std::array<WaveHeader*, kCapacity> ring_{};
   std::size_t head_ = 0, size_ = 0;
   std::size_t played_bytes_ = 0;  // of the buffer at head_
+  // Buffers played out in the last period, reported done at the next one (written order).
+  std::array<WaveHeader*, kCapacity> played_{};
+  std::size_t played_count_ = 0;
 
   std::mutex report_mutex_;  // a report and close_reports never overlap
   bool reports_closed_ = false;

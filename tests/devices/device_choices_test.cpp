@@ -94,6 +94,39 @@ TEST_F(DeviceChoicesTest, ChoosingNoneClosesAndOpensNothing) {
   EXPECT_EQ(store.values.count("MIDIin"), 0u);
 }
 
+// The tables are listed again as a setup dialog opens: a device that came after start-up is
+// offered, each current choice follows its device to its new place by name, and one whose device
+// is gone becomes none (its device closed once, its remembered name kept for the next start).
+TEST_F(DeviceChoicesTest, RelistingOffersNewDevicesAndCurrentChoicesFollowTheirNames) {
+  store.values = {{"MIDIin", "Pads"},
+                  {"MIDIout", "Module"},
+                  {"AudioIn", "Mic (not used)"},
+                  {"AudioOut", "Headphones (incompatible format)"}};
+  start();
+  log.clear();
+  midi.inputs = {"JACK: drums:out", "Keys", "Pads"};
+  midi.outputs = {};
+  audio.inputs = {};
+  audio.outputs = {{"JACK: system", true}, {"Speakers", true}, {"Headphones", false}};
+  EXPECT_TRUE(choices.relist_midi());
+  EXPECT_TRUE(choices.relist_audio());
+  EXPECT_EQ(choices.midi_table().in,
+            (std::vector<std::string>{"<no in device>", "JACK: drums:out", "Keys", "Pads"}));
+  EXPECT_EQ(choices.audio_table().out[1], "JACK: system (44.1 kHz, 16 bits, mono)");
+  const DeviceIndices& c = choices.current();
+  EXPECT_EQ(c.midi_in, 3);
+  EXPECT_EQ(c.midi_out, 0);
+  EXPECT_EQ(c.audio_in, 0);
+  EXPECT_EQ(c.audio_out, 3);
+  EXPECT_EQ(log, (std::vector<std::string>{"close midi-out"}));
+  EXPECT_FALSE(choices.relist_midi());  // nothing moved this time
+  choices.apply_midi_setup(3, 0);       // OK: the gone one is not closed again nor forgotten
+  EXPECT_EQ(log, (std::vector<std::string>{"close midi-out", "close midi-in", "open midi-in 3",
+                                           "open midi-out 0"}));
+  EXPECT_EQ(store.writes, 0);
+  EXPECT_EQ(store.values["MIDIout"], "Module");
+}
+
 TEST_F(DeviceChoicesTest, TheEndClosesMidiInThenMidiOutThenAudioOut) {
   store.values = {{"MIDIin", "Keys"},
                   {"MIDIout", "Module"},

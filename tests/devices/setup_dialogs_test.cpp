@@ -159,6 +159,26 @@ class SetupDialogsTest : public QObject {
     }
     QCOMPARE(changed, 1);
   }
+
+  void menuHookOffersTheDevicesPresentNow() {
+    int changed = 0;
+    DialogSetupHooks hooks(*choices_, [&] { ++changed; });
+    midi_.outputs = {"JACK: module:in", "ALSA: Brisca Port 1", "JACK: synth:in"};
+    QTimer::singleShot(0, [] {
+      auto* dialog = dynamic_cast<SetupDialog*>(QApplication::activeModalWidget());
+      auto guard = qScopeGuard([dialog] {
+        if (dialog) dialog->reject();
+      });
+      QVERIFY(dialog);
+      QCOMPARE(items(dialog->out_list()), QStringList({"<no out device>", "JACK: module:in",
+                                                       "ALSA: Brisca Port 1", "JACK: synth:in"}));
+      QCOMPARE(dialog->out_list()->currentIndex(), 3);  // the open device, at its new place
+    });
+    hooks.midi_setup(nullptr);
+    QCOMPARE(choices_->current().midi_out, 3);
+    QCOMPARE(changed, 1);  // cancelled, but the window learns the moved choice
+    QVERIFY(log_.empty());
+  }
 };
 
 }  // namespace brisca

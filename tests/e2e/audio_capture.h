@@ -8,6 +8,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -25,13 +26,23 @@ namespace brisca::test {
 
 class JackCapture {
  public:
-  explicit JackCapture(const std::string& name, double seconds = 60.0)
-      : buffer_(static_cast<std::size_t>(seconds * 44100)) {
+  // `channels` input ports, "in_1", "in_2", ... (one port is just "in"): a mono or stereo output.
+  explicit JackCapture(const std::string& name, int channels = 1, double seconds = 60.0)
+      : buffers_(static_cast<std::size_t>(channels),
+                 std::vector<float>(static_cast<std::size_t>(seconds * 44100))) {
     client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (client_ == nullptr) return;
-    port_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    for (int i = 1; i <= channels; ++i) {
+      const std::string port = channels == 1 ? "in" : "in_" + std::to_string(i);
+      ports_.push_back(
+          jack_port_register(client_, port.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0));
+      if (ports_.back() == nullptr) {
+        close();
+        return;
+      }
+    }
     jack_set_process_callback(client_, on_process, this);
-    if (port_ == nullptr || jack_activate(client_) != 0) close();
+    if (jack_activate(client_) != 0) close();
   }
   ~JackCapture() { close(); }
   JackCapture(const JackCapture&) = delete;
@@ -39,11 +50,12 @@ class JackCapture {
 
   bool ok() const { return client_ != nullptr; }
   std::size_t frames() const { return count_.load(std::memory_order_acquire); }
-  // What arrived so far, as 16-bit samples (RtAudio scales 16-bit samples by 1/32768).
-  std::vector<std::int16_t> samples() const {
+  // What arrived so far on one channel, as 16-bit samples (16-bit samples are played as floats
+  // of full scale 32768).
+  std::vector<std::int16_t> samples(std::size_t channel = 0) const {
     std::vector<std::int16_t> out(frames());
     for (std::size_t i = 0; i < out.size(); ++i) {
-      const long s = std::lround(buffer_[i] * 32768.0f);
+      const long s = std::lround(buffers_[channel][i] * 32768.0f);
       out[i] = static_cast<std::int16_t>(std::clamp(s, -32768L, 32767L));
     }
     return out;
@@ -58,17 +70,19 @@ class JackCapture {
  private:
   static int on_process(jack_nframes_t frames, void* self) {
     auto* c = static_cast<JackCapture*>(self);
-    const auto* in = static_cast<const float*>(jack_port_get_buffer(c->port_, frames));
-    std::size_t at = c->count_.load(std::memory_order_relaxed);
-    const std::size_t n = std::min<std::size_t>(frames, c->buffer_.size() - at);
-    std::copy(in, in + n, c->buffer_.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::size_t at = c->count_.load(std::memory_order_relaxed);
+    const std::size_t n = std::min<std::size_t>(frames, c->buffers_[0].size() - at);
+    for (std::size_t ch = 0; ch < c->ports_.size(); ++ch) {
+      const auto* in = static_cast<const float*>(jack_port_get_buffer(c->ports_[ch], frames));
+      std::copy(in, in + n, c->buffers_[ch].begin() + static_cast<std::ptrdiff_t>(at));
+    }
     c->count_.store(at + n, std::memory_order_release);
     return 0;
   }
 
   jack_client_t* client_ = nullptr;
-  jack_port_t* port_ = nullptr;
-  std::vector<float> buffer_;
+  std::vector<jack_port_t*> ports_;
+  std::vector<std::vector<float>> buffers_;
   std::atomic<std::size_t> count_{0};
 };
 

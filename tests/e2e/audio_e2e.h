@@ -6,11 +6,13 @@
 #include <sndfile.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/preview/block_maker.h"
@@ -36,6 +38,13 @@ inline std::string test_dir() {
   std::filesystem::create_directories(dir);
   return dir;
 }
+
+// A test with its folder in `dir_`.
+class FolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = test_dir(); }
+  std::string dir_;
+};
 
 inline std::string briscatool() {
   return build_dir() + "/app/briscatool";
@@ -88,6 +97,20 @@ inline std::size_t find_sound(const std::vector<std::int16_t>& recording,
     if (std::equal(sound.begin(), sound.end(), recording.begin() + static_cast<std::ptrdiff_t>(at)))
       return at;
   return kNotFound;
+}
+
+// Where the recording first sounds, and how many samples of `sound` follow there unchanged: a
+// sound cut short, or one that differs, shows how far it arrived.
+inline std::pair<std::size_t, std::size_t> heard_from_start(
+    const std::vector<std::int16_t>& recording, const std::vector<std::int16_t>& sound) {
+  const std::size_t start = static_cast<std::size_t>(
+      std::find_if(recording.begin(), recording.end(), [](std::int16_t s) { return s != 0; }) -
+      recording.begin());
+  std::size_t heard = 0;
+  while (start + heard < recording.size() && heard < sound.size() &&
+         recording[start + heard] == sound[heard])
+    ++heard;
+  return {start, heard};
 }
 
 // True when everything outside [at, at + length) is silence: only a leading and trailing

@@ -1,23 +1,21 @@
-// Preview playback through RtAudio on a real JACK server (dummy driver), recorded at the far end
-// by a JACK client of the test: the samples equal what `briscatool render` makes of the sound;
+// Preview playback on a real JACK server (dummy driver), recorded at the far end by a JACK client
+// of the test: the samples equal what `briscatool render` makes of the sound, on both sides of a
+// stereo output;
 // another sound chosen mid-play cuts the first at once and plays from its own start; a server
 // that dies mid-play ends the preview without a hang or a spin, and the device works again once
 // the server is back.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
+#include <optional>
 
 #include "app/cli/console_window.h"
-#include "app/devices/device_choices.h"
-#include "app/devices/preview_hooks.h"
-#include "app/devices/settings.h"
-#include "platform/dummy/dummy_services.h"
 #include "platform/rtaudio/rtaudio_service.h"
 #include "preview/preview_player.h"
 #include "tests/e2e/audio_capture.h"
 #include "tests/e2e/audio_e2e.h"
 #include "tests/e2e/jack_server.h"
+#include "tests/e2e/server_loss.h"
 
 namespace brisca {
 namespace {
@@ -32,31 +30,28 @@ int entry_of(const NameTable& table, const std::string& device) {
   return 0;
 }
 
-class JackAudioTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = test::test_dir();
-    std::filesystem::create_directories(dir_);
-  }
-  std::string dir_;
-};
+using JackAudioTest = test::FolderTest;
 
-TEST_F(JackAudioTest, PlayedSamplesEqualTheRenderedOnes) {
+// A stereo output gets the sound on both sides, to its last sample before `play` returns.
+TEST_F(JackAudioTest, PlayedSamplesEqualTheRenderedOnesOnBothSidesOfAStereoOutput) {
   ASSERT_TRUE(test::use_jack_server(test::fixture_server_dir()));
   const std::string sound = test::write_test_sound(dir_ + "/noise.mid", 120, 11);
   const auto rendered = test::render(sound, dir_ + "/noise.wav");
   ASSERT_GT(rendered.size(), 44100u);
-  JackCapture capture("brisca_capture");
+  JackCapture capture("brisca_capture", 2);
   ASSERT_TRUE(capture.ok());
   const std::string entry = "JACK: brisca_capture (44.1 kHz, 16 bits, mono)";
   const std::string command = test::quoted(test::briscatool()) + " play " + test::quoted(sound) +
                               " --audio-out " + test::quoted(entry);
-  ASSERT_EQ(std::system(command.c_str()), 0);  // returns once the last buffer is done
-  std::this_thread::sleep_for(100ms);          // the last period reaches the recorder
-  const auto recorded = capture.samples();
-  const std::size_t at = test::find_sound(recorded, rendered);
-  ASSERT_NE(at, test::kNotFound);
-  EXPECT_TRUE(test::silent_outside(recorded, at, rendered.size()));
+  ASSERT_EQ(std::system(command.c_str()), 0);  // returns once the last buffer has played
+  for (std::size_t side = 0; side < 2; ++side) {
+    const auto recorded = capture.samples(side);
+    const std::size_t at = test::find_sound(recorded, rendered);
+    ASSERT_NE(at, test::kNotFound)
+        << "side " << side << ": " << test::heard_from_start(recorded, rendered).second << " of "
+        << rendered.size() << " samples arrived";
+    EXPECT_TRUE(test::silent_outside(recorded, at, rendered.size())) << "side " << side;
+  }
 }
 
 TEST_F(JackAudioTest, AnotherSoundMidPlayCutsTheFirstAndStartsFromItsBeginning) {
@@ -85,19 +80,12 @@ TEST_F(JackAudioTest, AnotherSoundMidPlayCutsTheFirstAndStartsFromItsBeginning) 
   const std::size_t switched_at = capture.frames();
   player.start_preview(dir_ + "/", "second.mid");
   ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
-  std::this_thread::sleep_for(100ms);
+  const auto recorded = capture.samples();  // the last buffer is done: all of it has arrived
   player.close();
-  const auto recorded = capture.samples();
 
   // The recording holds the start of the first sound, then (after at most a short silence) the
   // whole of the second, and nothing else.
-  const std::size_t start =
-      std::find_if(recorded.begin(), recorded.end(), [](std::int16_t s) { return s != 0; }) -
-      recorded.begin();
-  std::size_t heard = 0;
-  while (start + heard < recorded.size() && heard < first_rendered.size() &&
-         recorded[start + heard] == first_rendered[heard])
-    ++heard;
+  const auto [start, heard] = test::heard_from_start(recorded, first_rendered);
   ASSERT_GT(heard, 0u);
   EXPECT_LT(heard, first_rendered.size());
   EXPECT_LE(start + heard, switched_at + 44100) << "the first sound went on for over a second";
@@ -108,58 +96,19 @@ TEST_F(JackAudioTest, AnotherSoundMidPlayCutsTheFirstAndStartsFromItsBeginning) 
     ASSERT_EQ(recorded[i], 0) << i;
 }
 
-// A private server, killed while a long sound plays.
+// A private server, killed while a long sound plays; it comes back under the same name.
 class JackServerLossAudioTest : public JackAudioTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(JackServerLossAudioTest, ThePreviewEndsAndTheDeviceWorksAgainOnceTheServerIsBack) {
   const std::string server_dir = dir_ + "/server-" + std::to_string(GetParam());
   test::PrivateJackServer server(server_dir);
   ASSERT_TRUE(server.started());
-  test::write_test_sound(dir_ + "/long.mid", 300, 31);
-  test::write_test_sound(dir_ + "/short.mid", 20, 32);
-
-  rtaudio::RtAudioService service;
-  DummyMidiService midi;
-  DeviceChoices choices(midi, service, nullptr);
-  cli::ConsoleWindow window;
-  PreviewPlayer player(service, window);
-  PlayerPreviewHooks hooks(player);
-  window.on_message([&](WindowMessage m, std::uintptr_t w, std::uintptr_t l) {
-    if (m == WindowMessage::WaveOut) player.on_wave_message(w, l);
-  });
-  choices.set_hooks(nullptr, nullptr, &hooks);
-  choices.start_audio();  // the tables of this start-up are kept, as in the program
-  const int choice = entry_of(choices.audio_table(), "system");
-  ASSERT_GT(choice, 0);
-  choices.apply_audio_setup(0, choice);
-  ASSERT_EQ(choices.current().audio_out, choice);
-
-  player.start_preview(dir_ + "/", "long.mid");
-  window.run([] { return false; }, 300ms);
-  ASSERT_TRUE(player.busy());
-  ASSERT_TRUE(server.kill_with(GetParam()));
-  // The device notices by itself that its server is gone: the preview ends.
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 15s));
-  EXPECT_TRUE(player.device_failed());
-  // Nothing is left spinning.
-  const double cpu_before = test::cpu_seconds();
-  window.run([] { return false; }, 1000ms);
-  EXPECT_LT(test::cpu_seconds() - cpu_before, 0.3);
-  // Still usable: a new preview ends at once instead of waiting for buffers that never finish.
-  player.start_preview(dir_ + "/", "short.mid");
-  EXPECT_FALSE(player.busy());
-
-  // The server comes back; choosing the device again in setup opens it, and it plays.
-  // (The killed server's record stays until its process is reaped, so start on top of it.)
-  test::PrivateJackServer again(server_dir);
-  ASSERT_TRUE(again.started());
-  choices.apply_audio_setup(0, choice);
-  ASSERT_EQ(choices.current().audio_out, choice);
-  player.start_preview(dir_ + "/", "short.mid");
-  EXPECT_TRUE(player.busy());
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
-  EXPECT_FALSE(player.device_failed());
-  choices.close_devices();
+  std::optional<test::PrivateJackServer> again;  // started on top of the killed one's record
+  test::AudioServerControl control{
+      [&] { return server.kill_with(GetParam()); },
+      [&] { return again.emplace(server_dir).started(); },
+      [](const NameTable& table) { return entry_of(table, "system"); }};
+  test::preview_survives_server_loss(dir_, control);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, JackServerLossAudioTest, ::testing::Values(SIGKILL, SIGTERM));

@@ -5,16 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
-#include "app/cli/console_window.h"
-#include "app/devices/device_choices.h"
-#include "app/devices/preview_hooks.h"
-#include "platform/dummy/dummy_services.h"
-#include "platform/rtaudio/rtaudio_service.h"
-#include "preview/preview_player.h"
 #include "tests/e2e/audio_capture.h"
 #include "tests/e2e/audio_e2e.h"
+#include "tests/e2e/server_loss.h"
 
 namespace brisca {
 namespace {
@@ -23,14 +19,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kSinkEntry = "PulseAudio: VirtualSink (44.1 kHz, 16 bits, mono)";
 
-class PulseAudioTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = test::test_dir();
-    std::filesystem::create_directories(dir_);
-  }
-  std::string dir_;
-};
+using PulseAudioTest = test::FolderTest;
 
 TEST_F(PulseAudioTest, PlayedSamplesEqualTheRenderedOnes) {
   ASSERT_TRUE(test::use_env_file(test::build_dir() + "/servers/pulse.env"));
@@ -72,45 +61,10 @@ class PulseServerLossTest : public PulseAudioTest, public ::testing::WithParamIn
 TEST_P(PulseServerLossTest, ThePreviewEndsAndTheDeviceWorksAgainOnceTheServerIsBack) {
   ASSERT_TRUE(server("start"));
   ASSERT_TRUE(test::use_env_file(server_dir() + "/pulse.env"));
-  test::write_test_sound(dir_ + "/long.mid", 300, 51);
-  test::write_test_sound(dir_ + "/short.mid", 20, 52);
-
-  rtaudio::RtAudioService service;
-  DummyMidiService midi;
-  DeviceChoices choices(midi, service, nullptr);
-  cli::ConsoleWindow window;
-  PreviewPlayer player(service, window);
-  PlayerPreviewHooks hooks(player);
-  window.on_message([&](WindowMessage m, std::uintptr_t w, std::uintptr_t l) {
-    if (m == WindowMessage::WaveOut) player.on_wave_message(w, l);
-  });
-  choices.set_hooks(nullptr, nullptr, &hooks);
-  choices.start_audio();
-  const int choice = find_entry(choices.audio_table().out, kSinkEntry);
-  ASSERT_GT(choice, 0);
-  choices.apply_audio_setup(0, choice);
-  ASSERT_EQ(choices.current().audio_out, choice);
-
-  player.start_preview(dir_ + "/", "long.mid");
-  window.run([] { return false; }, 300ms);
-  ASSERT_TRUE(player.busy());
-  ASSERT_TRUE(kill_server(GetParam()));
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 15s));
-  EXPECT_TRUE(player.device_failed());
-  const double cpu_before = test::cpu_seconds();
-  window.run([] { return false; }, 1000ms);
-  EXPECT_LT(test::cpu_seconds() - cpu_before, 0.3);
-  player.start_preview(dir_ + "/", "short.mid");
-  EXPECT_FALSE(player.busy());
-
-  ASSERT_TRUE(server("start"));
-  choices.apply_audio_setup(0, choice);
-  ASSERT_EQ(choices.current().audio_out, choice);
-  player.start_preview(dir_ + "/", "short.mid");
-  EXPECT_TRUE(player.busy());
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
-  EXPECT_FALSE(player.device_failed());
-  choices.close_devices();
+  test::AudioServerControl control{
+      [&] { return kill_server(GetParam()); }, [&] { return server("start"); },
+      [](const NameTable& table) { return find_entry(table.out, kSinkEntry); }};
+  test::preview_survives_server_loss(dir_, control);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, PulseServerLossTest, ::testing::Values(SIGKILL, SIGTERM));
