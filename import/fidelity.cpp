@@ -1,0 +1,96 @@
+#include "import/fidelity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "preview/block_source.h"
+#include "preview/decoder.h"
+#include "preview/kernel.h"
+
+namespace brisca {
+namespace {
+
+constexpr std::size_t kBufferSamples = kPreviewBufferBytes / 2;
+constexpr std::size_t kFillThreshold = kFillThresholdBytes / 2;
+
+// Runs `decode(k, out, room)` for the blocks in the order and with the room of the preview's
+// buffer fills: a fill takes blocks until it holds more than the threshold.
+template <typename T, typename Decode>
+std::vector<T> run_fills(std::size_t blocks, Decode decode) {
+  std::vector<T> all, buffer(kBufferSamples);
+  std::size_t k = 0;
+  while (k < blocks) {
+    std::size_t filled = 0;
+    while (filled <= kFillThreshold && filled < kBufferSamples && k < blocks)
+      filled += decode(k++, buffer.data() + filled, kBufferSamples - filled);
+    all.insert(all.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(filled));
+  }
+  return all;
+}
+
+// The decoder's walk through one block, on a history of doubles: the same phases, rows and
+// windows, the same room limit and phase carry.
+std::size_t ideal_block(const double* history, int pitch_byte, std::size_t room, double* out,
+                        double& carry) {
+  const double* kernel = kernel_doubles();
+  const double step = step_for_pitch(pitch_byte);
+  double frac = carry * step;
+  auto row_of = [](double f) {
+    if (!(f > 0.0)) return 0;
+    if (f >= 1.0) return kKernelRows - 1;
+    return static_cast<int>(f * 512.0);
+  };
+  auto sum = [&](int row, std::size_t m) {
+    const double* w = kernel + row * kKernelStride;
+    double v = 0.0;
+    for (int i = 0; i < kKernelTaps; ++i) v += w[i] * history[m + static_cast<std::size_t>(i)];
+    return v;
+  };
+  std::size_t count = 0, m = 0;
+  int row = row_of(frac);
+  double acc = 0.0;
+  while (true) {
+    out[count++] = sum(row, m);
+    acc += step;
+    const double whole = std::floor(acc);
+    frac = acc - whole;
+    row = static_cast<int>(frac * 512.0);
+    m = pitch_byte <= 0 ? m + 1 : static_cast<std::size_t>(whole);
+    if (m == kSamplesPerBlock || count == room) break;
+  }
+  carry = frac / step;
+  return count;
+}
+
+}  // namespace
+
+std::vector<std::int16_t> decode_like_render(std::span<const UnpackedBlock> blocks) {
+  double carry = 0.0;
+  return run_fills<std::int16_t>(blocks.size(),
+                                 [&](std::size_t k, std::int16_t* out, std::size_t room) {
+                                   return decode_block(out, room, blocks[k], carry) / 2;
+                                 });
+}
+
+std::vector<double> ideal_output(std::span<const double> ideal, std::size_t blocks,
+                                 int pitch_byte) {
+  double carry = 0.0;
+  return run_fills<double>(blocks, [&](std::size_t k, double* out, std::size_t room) {
+    return ideal_block(ideal.data() + k * kSamplesPerBlock, pitch_byte, room, out, carry);
+  });
+}
+
+double snr_db(std::span<const double> reference, std::span<const std::int16_t> decoded) {
+  const std::size_t n = std::min(reference.size(), decoded.size());
+  double signal = 0.0, noise = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double e = reference[i] - decoded[i];
+    signal += reference[i] * reference[i];
+    noise += e * e;
+  }
+  if (noise == 0.0) return std::numeric_limits<double>::infinity();
+  return 10.0 * std::log10(signal / noise);
+}
+
+}  // namespace brisca
