@@ -40,6 +40,15 @@ inline double heard_error(const BlockProblem& p, double y, double x) {
 double quantize_nearest(const BlockProblem& p, int level, int feedback, double bound,
                         SampleBytes* bytes);
 
+// Up to kBatchLanes settings run side by side (faster than one after another): errors[i] is the
+// error quantize_nearest gives settings[i], or some value above `bound` once every lane is past it.
+inline constexpr std::size_t kBatchLanes = 8;
+struct LoopSetting {
+  int level = 0, feedback = 0;
+};
+void quantize_nearest_batch(const BlockProblem& p, const LoopSetting* settings, std::size_t n,
+                            double bound, double* errors);
+
 // A delayed-decision search of the bytes for the same level and feedback: keeps the best few
 // paths of byte choices (each byte the nearest or a neighbour) and returns the best path's
 // error, never above quantize_nearest's.

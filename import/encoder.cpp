@@ -1,6 +1,7 @@
 #include "import/encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "import/block_search.h"
@@ -51,10 +52,29 @@ std::int16_t start_value(const Layout& l, std::size_t p) {
   return static_cast<std::int16_t>(v);
 }
 
-void put_block(const BlockChoice& c, const std::int16_t* start, int pitch_byte, UnpackedBlock& b) {
+// The wanted values of block k: its start values and what each filter value should be.
+std::array<std::int16_t, kStartValues> make_problem(const Layout& l, std::size_t k,
+                                                    BlockProblem& p) {
+  const std::size_t base = k * kSamplesPerBlock;
+  // The start values are the wanted history itself, to 16 bits: the block begins where the
+  // source is, whatever the previous block's filter made of it. So blocks do not depend on
+  // each other.
+  std::array<std::int16_t, kStartValues> start{};
+  for (std::size_t i = 0; i < kStartValues; ++i) start[i] = start_value(l, base + i);
+  p.start = start[kStartValues - 1];
+  for (std::size_t j = 0; j < kSamplesPerBlock; ++j) {
+    p.want[j] = aim(l, base + kStartValues + j);
+    p.x[j] = l.x[base + kStartValues + j];
+  }
+  return start;
+}
+
+void put_block(const BlockChoice& c, const SampleBytes& bytes,
+               const std::array<std::int16_t, kStartValues>& start, int pitch_byte,
+               UnpackedBlock& b) {
   b.fill(0);
   for (std::size_t j = 0; j < kSamplesPerBlock; ++j)
-    b[kSampleOffset + j] = static_cast<std::uint8_t>(c.bytes[j]);
+    b[kSampleOffset + j] = static_cast<std::uint8_t>(bytes[j]);
   for (std::size_t i = 0; i < kStartValues; ++i) {
     const auto word = static_cast<std::uint16_t>(start[i]);
     b[kStartValuesOffset + 2 * i] = static_cast<std::uint8_t>(word >> 8);
@@ -63,6 +83,25 @@ void put_block(const BlockChoice& c, const std::int16_t* start, int pitch_byte, 
   b[kPitchOffset] = static_cast<std::uint8_t>(static_cast<std::int8_t>(pitch_byte));
   b[kLevelOffset] = static_cast<std::uint8_t>(static_cast<std::int8_t>(c.level));
   b[kFeedbackOffset] = static_cast<std::uint8_t>(static_cast<std::int8_t>(c.feedback));
+}
+
+// The blocks whose error is a large share of the sound's get a wider search: a sound's error
+// mostly comes from a few loud blocks (the attack), where bytes overload.
+void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
+  double total = 0.0;
+  for (const BlockChoice& c : choices) total += c.error;
+  constexpr double kShare = 0.02;
+  constexpr std::size_t kMostBlocks = 8;
+  std::vector<std::size_t> order(choices.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  const std::size_t n = std::min(kMostBlocks, order.size());
+  std::partial_sort(
+      order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n), order.end(),
+      [&](std::size_t a, std::size_t b) { return choices[a].error > choices[b].error; });
+  for (std::size_t i = 0; i < n && choices[order[i]].error > kShare * total; ++i) {
+    make_problem(l, order[i], p);
+    choices[order[i]] = refine_block(p, choices[order[i]]);
+  }
 }
 
 }  // namespace
@@ -80,19 +119,21 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
   // A pitch-0 block plays history positions 2..881: its last four filter values are not heard
   // (the next block plays those positions from its own start values).
   p.scored = pitch == 0 ? kSamplesPerBlock - 4 : kSamplesPerBlock;
+  std::vector<BlockChoice> choices(blocks);
   for (std::size_t k = 0; k < blocks; ++k) {
-    const std::size_t base = k * kSamplesPerBlock;
-    // The start values are the wanted history itself, to 16 bits: the block begins where the
-    // source is, whatever the previous block's filter made of it.
-    std::int16_t start[kStartValues];
-    for (std::size_t i = 0; i < kStartValues; ++i) start[i] = start_value(l, base + i);
-    p.start = start[kStartValues - 1];
-    for (std::size_t j = 0; j < kSamplesPerBlock; ++j) {
-      p.want[j] = aim(l, base + kStartValues + j);
-      p.x[j] = l.x[base + kStartValues + j];
-    }
-    const BlockChoice c = choose_block(p, options.search);
-    put_block(c, start, pitch, sound.blocks[k]);
+    make_problem(l, k, p);
+    choices[k] = choose_block(p, options.search);
+  }
+  if (options.search == EncoderSearch::kBest) refine_loudest(l, choices, p);
+  SampleBytes bytes;
+  for (std::size_t k = 0; k < blocks; ++k) {
+    const auto start = make_problem(l, k, p);
+    const BlockChoice& c = choices[k];
+    if (options.search == EncoderSearch::kBest)
+      quantize_trellis(p, c.level, c.feedback, bytes);
+    else
+      quantize_nearest(p, c.level, c.feedback, HUGE_VAL, &bytes);
+    put_block(c, bytes, start, pitch, sound.blocks[k]);
   }
   sound.decoded = decode_like_render(sound.blocks);
   const std::vector<double> reference = ideal_output(l.ideal, blocks, pitch);
