@@ -60,7 +60,9 @@ namespace {
 // the processor busy while each one waits. Only the scored samples are run: the rest change no
 // error.
 struct Lanes {
-  alignas(16) double coef[kBatchLanes], unit[kBatchLanes], inv_unit[kBatchLanes];
+  // coef_inv = coefficient / unit: the filter's feed in byte steps.
+  alignas(16) double coef[kBatchLanes], unit[kBatchLanes], inv_unit[kBatchLanes],
+      coef_inv[kBatchLanes];
   alignas(16) double prev[kBatchLanes], error[kBatchLanes];
 };
 
@@ -68,11 +70,12 @@ struct Lanes {
 template <bool kTruncating>
 void run_lanes(const BlockProblem& p, double bound, Lanes& s) {
   constexpr std::size_t kPairs = kBatchLanes / 2;
-  __m128d coef[kPairs], unit[kPairs], inv[kPairs], prev[kPairs], error[kPairs];
+  __m128d coef[kPairs], unit[kPairs], inv[kPairs], coef_inv[kPairs], prev[kPairs], error[kPairs];
   for (std::size_t i = 0; i < kPairs; ++i) {
     coef[i] = _mm_load_pd(s.coef + 2 * i);
     unit[i] = _mm_load_pd(s.unit + 2 * i);
     inv[i] = _mm_load_pd(s.inv_unit + 2 * i);
+    coef_inv[i] = _mm_load_pd(s.coef_inv + 2 * i);
     prev[i] = _mm_load_pd(s.prev + 2 * i);
     error[i] = _mm_setzero_pd();
   }
@@ -84,8 +87,11 @@ void run_lanes(const BlockProblem& p, double bound, Lanes& s) {
     for (std::size_t j = from; j < to; ++j) {
       const __m128d want = _mm_set1_pd(p.want[j]), x = _mm_set1_pd(p.x[j]);
       for (std::size_t i = 0; i < kPairs; ++i) {
+        // The byte wanted, (want - feed) / unit, formed as want / unit - prev x coef / unit so
+        // that fewer steps wait on the previous value. Any byte will do here (this only picks
+        // it); the filter value below is the decoder's own expression.
         const __m128d feed = _mm_mul_pd(prev[i], coef[i]);
-        __m128d d = _mm_mul_pd(_mm_sub_pd(want, feed), inv[i]);
+        __m128d d = _mm_sub_pd(_mm_mul_pd(want, inv[i]), _mm_mul_pd(prev[i], coef_inv[i]));
         d = _mm_min_pd(_mm_max_pd(d, lo), hi);
         const __m128d byte = _mm_sub_pd(_mm_add_pd(d, rounder), rounder);
         const __m128d y = _mm_add_pd(_mm_mul_pd(byte, unit[i]), feed);
@@ -133,6 +139,7 @@ void quantize_nearest_batch(const BlockProblem& p, const LoopSetting* settings, 
     s.coef[i] = loop.coef;
     s.unit[i] = loop.unit;
     s.inv_unit[i] = loop.inv_unit;
+    s.coef_inv[i] = loop.coef * loop.inv_unit;
     s.prev[i] = p.start;
   }
   if (p.truncating)

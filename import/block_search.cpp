@@ -1,6 +1,7 @@
 #include "import/block_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
@@ -9,6 +10,8 @@ namespace brisca {
 namespace {
 
 constexpr int kMinLevel = -128, kMaxLevel = 127;
+// The feedback bytes of the grid encoder.
+constexpr int kGridFeedbacks[] = {0, 32, 64, 96, 112, 120, 124, 126, 127};
 constexpr double kFullByte = 127.5 * 256.0;  // the largest step a byte makes at gain 1
 
 // The highest level (finest step) at which bytes of +-127.5 still reach `peak`.
@@ -28,10 +31,9 @@ BlockChoice plain(const BlockProblem& p) {
 }
 
 BlockChoice grid(const BlockProblem& p) {
-  static constexpr int kFeedbacks[] = {0, 32, 64, 96, 112, 120, 124, 126, 127};
   BlockChoice best;
   best.error = HUGE_VAL;
-  for (int feedback : kFeedbacks) {
+  for (int feedback : kGridFeedbacks) {
     for (int level = -12; level <= 72; ++level) {
       const double e = quantize_nearest(p, level, feedback, best.error, nullptr);
       if (e < best.error) {
@@ -44,16 +46,17 @@ BlockChoice grid(const BlockProblem& p) {
   return best;
 }
 
-// The largest filter input the block asks for at this feedback when the filter follows the
+// The largest filter input the block asks for at two feedbacks when the filter follows the
 // wanted values exactly: the byte range must reach it, so it bounds the level from above.
-double peak_residual(const BlockProblem& p, int feedback) {
-  const double coef = feedback / 128.0;
-  double prev = p.start, peak = 0.0;
+std::array<double, 2> peak_residuals(const BlockProblem& p, int f0, int f1) {
+  const double c0 = f0 / 128.0, c1 = f1 / 128.0;
+  double prev = p.start, peak0 = 0.0, peak1 = 0.0;
   for (std::size_t j = 0; j < p.scored; ++j) {
-    peak = std::max(peak, std::abs(p.want[j] - prev * coef));
+    peak0 = std::max(peak0, std::abs(p.want[j] - prev * c0));
+    peak1 = std::max(peak1, std::abs(p.want[j] - prev * c1));
     prev = p.want[j];
   }
-  return peak;
+  return {peak0, peak1};
 }
 
 // The feedback byte with the least peak residual. The peak is the largest of |a_j - c b_j|, a
@@ -62,7 +65,8 @@ int least_peak_feedback(const BlockProblem& p) {
   int lo = -128, hi = 127;
   while (lo < hi) {
     const int mid = lo + (hi - lo) / 2;
-    if (peak_residual(p, mid) <= peak_residual(p, mid + 1))
+    const auto peaks = peak_residuals(p, mid, mid + 1);
+    if (peaks[0] <= peaks[1])
       hi = mid;
     else
       lo = mid + 1;
@@ -120,16 +124,15 @@ class Trials {
 };
 
 // A pattern search over the feedback, at the best level, the next coarser and the two next finer
-// ones, with steps of `widest` down to 1.
+// ones: feedbacks `step` and twice `step` away, with steps of `widest` down to 1 (each a quarter
+// of the one before).
 void pattern_search(Trials& trials, int widest) {
   for (int step = widest; step >= 1;) {
     const int l = trials.best().level, f = trials.best().feedback;
     std::vector<LoopSetting> around;
-    for (int level = l - 1; level <= l + 2; ++level) {
-      around.push_back({level, f + step});
-      around.push_back({level, f - step});
-    }
-    if (!trials.run(around)) step /= 2;
+    for (int level = l - 1; level <= l + 2; ++level)
+      for (int d : {step, -step, 2 * step, -2 * step}) around.push_back({level, f + d});
+    if (!trials.run(around)) step /= 4;
   }
 }
 
@@ -139,7 +142,7 @@ void pattern_search(Trials& trials, int widest) {
 BlockChoice quick(const BlockProblem& p) {
   Trials trials(p);
   const int f = least_peak_feedback(p);
-  const int l = level_for_peak(peak_residual(p, f));
+  const int l = level_for_peak(peak_residuals(p, f, f)[0]);
   trials.run({{l - 2, f}, {l - 1, f}, {l, f}, {l + 1, f}, {l + 2, f}, {l + 3, f}, {l + 4, f}});
   pattern_search(trials, 16);
   return trials.best();
@@ -148,15 +151,21 @@ BlockChoice quick(const BlockProblem& p) {
 }  // namespace
 
 BlockChoice refine_block(const BlockProblem& p, const BlockChoice& found) {
-  // Every eighth feedback byte at the level found and its two neighbours, then a finer search
-  // around the best of them: the error over the feedback has more than one valley when bytes
-  // overload.
+  // The error over the feedback has many valleys when bytes overload, so a pattern search can
+  // stop in the wrong one: every second feedback byte at the level found, every eighth at its
+  // neighbours, and the grid's feedbacks at all three; then a finer search around the best.
   Trials trials(p, found);
   std::vector<LoopSetting> sweep;
-  for (int l = found.level - 1; l <= found.level + 1; ++l)
-    for (int f = -128; f < 128; f += 8) sweep.push_back({l, f + (found.feedback & 7)});
+  const int l = found.level, odd = found.feedback & 1, eighth = found.feedback & 7;
+  for (int f = -128; f < 128; f += 2) sweep.push_back({l, f + odd});
+  for (int f = -128; f < 128; f += 8) {
+    sweep.push_back({l - 1, f + eighth});
+    sweep.push_back({l + 1, f + eighth});
+  }
+  for (int f : kGridFeedbacks)
+    for (int level = l - 1; level <= l + 1; ++level) sweep.push_back({level, f});
   trials.run(sweep);
-  pattern_search(trials, 4);
+  pattern_search(trials, 1);
   return trials.best();
 }
 

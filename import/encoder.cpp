@@ -85,23 +85,50 @@ void put_block(const BlockChoice& c, const SampleBytes& bytes,
   b[kFeedbackOffset] = static_cast<std::uint8_t>(static_cast<std::int8_t>(c.feedback));
 }
 
-// The blocks whose error is a large share of the sound's get a wider search: a sound's error
-// mostly comes from a few loud blocks (the attack), where bytes overload.
-void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
-  double total = 0.0;
-  for (const BlockChoice& c : choices) total += c.error;
-  constexpr double kShare = 0.02;
-  constexpr std::size_t kMostBlocks = 8;
+// Block numbers from the largest error down.
+std::vector<std::size_t> by_error(const std::vector<BlockChoice>& choices) {
   std::vector<std::size_t> order(choices.size());
   for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
-  const std::size_t n = std::min(kMostBlocks, order.size());
-  std::partial_sort(
-      order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n), order.end(),
-      [&](std::size_t a, std::size_t b) { return choices[a].error > choices[b].error; });
-  for (std::size_t i = 0; i < n && choices[order[i]].error > kShare * total; ++i) {
-    make_problem(l, order[i], p);
-    choices[order[i]] = refine_block(p, choices[order[i]]);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return choices[a].error > choices[b].error;
+  });
+  return order;
+}
+
+double total_error(const std::vector<BlockChoice>& choices) {
+  double total = 0.0;
+  for (const BlockChoice& c : choices) total += c.error;
+  return total;
+}
+
+// A sound's error mostly comes from a few loud blocks (the attack), where bytes overload; those
+// with a large share of it get a wider search.
+void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
+  constexpr double kShare = 0.02;
+  constexpr std::size_t kMostBlocks = 8;
+  const double total = total_error(choices);
+  const std::vector<std::size_t> order = by_error(choices);
+  for (std::size_t i = 0; i < order.size() && i < kMostBlocks; ++i) {
+    const std::size_t k = order[i];
+    if (choices[k].error <= kShare * total) break;
+    make_problem(l, k, p);
+    choices[k] = refine_block(p, choices[k]);
   }
+}
+
+// Which blocks get the delayed-decision byte search: the fewest that hold 95 % of the error. The
+// rest, quiet, add too little to the sound's error to repay it.
+std::vector<bool> worth_trellis(const std::vector<BlockChoice>& choices) {
+  constexpr double kCovered = 0.95;
+  std::vector<bool> chosen(choices.size(), false);
+  const double total = total_error(choices);
+  double covered = 0.0;
+  for (std::size_t k : by_error(choices)) {
+    if (covered >= kCovered * total && covered > 0.0) break;
+    chosen[k] = true;
+    covered += choices[k].error;
+  }
+  return chosen;
 }
 
 }  // namespace
@@ -124,12 +151,16 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
     make_problem(l, k, p);
     choices[k] = choose_block(p, options.search);
   }
-  if (options.search == EncoderSearch::kBest) refine_loudest(l, choices, p);
+  std::vector<bool> trellis(blocks, false);
+  if (options.search == EncoderSearch::kBest) {
+    refine_loudest(l, choices, p);
+    trellis = worth_trellis(choices);
+  }
   SampleBytes bytes;
   for (std::size_t k = 0; k < blocks; ++k) {
     const auto start = make_problem(l, k, p);
     const BlockChoice& c = choices[k];
-    if (options.search == EncoderSearch::kBest)
+    if (trellis[k])
       quantize_trellis(p, c.level, c.feedback, bytes);
     else
       quantize_nearest(p, c.level, c.feedback, HUGE_VAL, &bytes);
