@@ -136,19 +136,23 @@ void pattern_search(Trials& trials, int widest) {
   }
 }
 
-// Starts at the feedback of least peak residual and the finest level that holds that peak (and
-// its neighbours: a few overloaded bytes may cost less than a finer step saves), then searches
-// the feedback around it.
-BlockChoice quick(const BlockProblem& p) {
+// The feedback of least peak residual, at the finest level that holds that peak and its
+// neighbours: a few overloaded bytes may cost less than a finer step saves.
+BlockChoice first_guess(const BlockProblem& p) {
   Trials trials(p);
   const int f = least_peak_feedback(p);
   const int l = level_for_peak(peak_residuals(p, f, f)[0]);
   trials.run({{l - 2, f}, {l - 1, f}, {l, f}, {l + 1, f}, {l + 2, f}, {l + 3, f}, {l + 4, f}});
-  pattern_search(trials, 16);
   return trials.best();
 }
 
 }  // namespace
+
+BlockChoice search_block(const BlockProblem& p, const BlockChoice& found) {
+  Trials trials(p, found);
+  pattern_search(trials, 16);
+  return trials.best();
+}
 
 BlockChoice refine_block(const BlockProblem& p, const BlockChoice& found) {
   // The error over the feedback has many valleys when bytes overload, so a pattern search can
@@ -178,7 +182,7 @@ BlockChoice choose_block(const BlockProblem& p, EncoderSearch search) {
     case EncoderSearch::kBest:
       break;
   }
-  return quick(p);
+  return first_guess(p);
 }
 
 }  // namespace brisca

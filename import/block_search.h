@@ -11,10 +11,14 @@ struct BlockChoice {
   double error = 0.0;  // of the loop with the nearest bytes
 };
 
-// The level and feedback bytes for a block by the chosen search.
+// The level and feedback bytes for a block by the chosen search; for kBest a first guess that
+// search_block and refine_block improve on.
 BlockChoice choose_block(const BlockProblem& p, EncoderSearch search);
 
-// A wider search around what choose_block found, for the blocks whose error matters most.
+// A search of the feedback and level around what was found.
+BlockChoice search_block(const BlockProblem& p, const BlockChoice& found);
+
+// A wider search around what search_block found, for the blocks whose error matters most.
 BlockChoice refine_block(const BlockProblem& p, const BlockChoice& found);
 
 }  // namespace brisca

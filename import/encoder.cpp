@@ -101,6 +101,30 @@ double total_error(const std::vector<BlockChoice>& choices) {
   return total;
 }
 
+// The fewest blocks, loudest first, that hold `share` of the sound's error.
+std::vector<bool> holding(const std::vector<BlockChoice>& choices, double share) {
+  std::vector<bool> chosen(choices.size(), false);
+  const double total = total_error(choices);
+  double covered = 0.0;
+  for (std::size_t k : by_error(choices)) {
+    if (covered >= share * total && covered > 0.0) break;
+    chosen[k] = true;
+    covered += choices[k].error;
+  }
+  return chosen;
+}
+
+// The search goes where the error is: every block gets a first guess, the blocks that hold
+// nearly all of the sound's error a full search.
+void search_where_it_counts(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
+  const std::vector<bool> chosen = holding(choices, 0.995);
+  for (std::size_t k = 0; k < choices.size(); ++k) {
+    if (!chosen[k]) continue;
+    make_problem(l, k, p);
+    choices[k] = search_block(p, choices[k]);
+  }
+}
+
 // A sound's error mostly comes from a few loud blocks (the attack), where bytes overload; those
 // with a large share of it get a wider search.
 void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
@@ -114,21 +138,6 @@ void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices, BlockPro
     make_problem(l, k, p);
     choices[k] = refine_block(p, choices[k]);
   }
-}
-
-// Which blocks get the delayed-decision byte search: the fewest that hold 95 % of the error. The
-// rest, quiet, add too little to the sound's error to repay it.
-std::vector<bool> worth_trellis(const std::vector<BlockChoice>& choices) {
-  constexpr double kCovered = 0.95;
-  std::vector<bool> chosen(choices.size(), false);
-  const double total = total_error(choices);
-  double covered = 0.0;
-  for (std::size_t k : by_error(choices)) {
-    if (covered >= kCovered * total && covered > 0.0) break;
-    chosen[k] = true;
-    covered += choices[k].error;
-  }
-  return chosen;
 }
 
 }  // namespace
@@ -153,8 +162,11 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
   }
   std::vector<bool> trellis(blocks, false);
   if (options.search == EncoderSearch::kBest) {
+    search_where_it_counts(l, choices, p);
     refine_loudest(l, choices, p);
-    trellis = worth_trellis(choices);
+    // The delayed-decision byte search for the blocks that hold 95 % of the error; the rest add
+    // too little to the sound's error to repay it.
+    trellis = holding(choices, 0.95);
   }
   SampleBytes bytes;
   for (std::size_t k = 0; k < blocks; ++k) {
