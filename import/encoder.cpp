@@ -18,37 +18,29 @@ namespace {
 constexpr std::size_t kLag = 2;
 constexpr std::size_t kStartValues = 6;
 
+// The source as the encoder reads it, position by position: nothing is copied, so a long sound
+// costs no more memory than its blocks and its decoded samples.
 struct Layout {
-  std::vector<double> x;      // source x 32768 at each history position (0 outside the source)
-  std::vector<double> ideal;  // the filter value that plays x: x / w
-  double w = 1.0;
+  std::span<const float> source;
+  double w = 1.0;  // the decoder's weight for a phase-0 output: history value x w is played
   bool truncating = false;
+  // Source x 32768 at history position p (0 outside the source).
+  double x(std::size_t p) const {
+    return p >= kLag && p - kLag < source.size() ? source[p - kLag] * 32768.0 : 0.0;
+  }
+  // The filter value that plays x(p).
+  double ideal(std::size_t p) const { return x(p) / w; }
+  // The value the filter should aim at. A truncating decoder plays trunc(w x y), so aiming half
+  // a step away from zero makes it play the nearest whole sample.
+  double aim(std::size_t p) const {
+    const double v = x(p);
+    if (!truncating || v == 0.0) return v / w;
+    return (v + (v > 0.0 ? 0.5 : -0.5)) / w;
+  }
 };
 
-Layout lay_out(std::span<const float> source, std::size_t blocks, int pitch_byte) {
-  Layout l;
-  l.w = kernel_doubles()[2];
-  l.truncating = pitch_byte == 0;
-  const std::size_t positions = blocks * kSamplesPerBlock + kStartValues;
-  l.x.assign(positions, 0.0);
-  l.ideal.assign(positions, 0.0);
-  for (std::size_t n = 0; n < source.size(); ++n) {
-    l.x[n + kLag] = source[n] * 32768.0;
-    l.ideal[n + kLag] = l.x[n + kLag] / l.w;
-  }
-  return l;
-}
-
-// The value the filter should aim at for position p. A truncating decoder plays trunc(w x y), so
-// aiming half a step away from zero makes it play the nearest whole sample.
-double aim(const Layout& l, std::size_t p) {
-  const double x = l.x[p];
-  if (!l.truncating || x == 0.0) return l.ideal[p];
-  return (x + (x > 0.0 ? 0.5 : -0.5)) / l.w;
-}
-
 std::int16_t start_value(const Layout& l, std::size_t p) {
-  const double v = std::clamp(std::round(aim(l, p)), -32768.0, 32767.0);
+  const double v = std::clamp(std::round(l.aim(p)), -32768.0, 32767.0);
   return static_cast<std::int16_t>(v);
 }
 
@@ -63,8 +55,8 @@ std::array<std::int16_t, kStartValues> make_problem(const Layout& l, std::size_t
   for (std::size_t i = 0; i < kStartValues; ++i) start[i] = start_value(l, base + i);
   p.start = start[kStartValues - 1];
   for (std::size_t j = 0; j < kSamplesPerBlock; ++j) {
-    p.want[j] = aim(l, base + kStartValues + j);
-    p.x[j] = l.x[base + kStartValues + j];
+    p.want[j] = l.aim(base + kStartValues + j);
+    p.x[j] = l.x(base + kStartValues + j);
   }
   return start;
 }
@@ -147,7 +139,7 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
   if (source.empty()) return sound;
   const int pitch = std::clamp(options.pitch_byte, -128, 127);
   const std::size_t blocks = (source.size() + kSamplesPerBlock - 1) / kSamplesPerBlock;
-  const Layout l = lay_out(source, blocks, pitch);
+  const Layout l{source, kernel_doubles()[2], pitch == 0};
   sound.blocks.resize(blocks);
   BlockProblem p;
   p.w = l.w;
@@ -179,8 +171,9 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
     put_block(c, bytes, start, pitch, sound.blocks[k]);
   }
   sound.decoded = decode_like_render(sound.blocks);
-  const std::vector<double> reference = ideal_output(l.ideal, blocks, pitch);
-  sound.snr_db = snr_db(reference, sound.decoded);
+  sound.snr_db = ideal_snr_db(sound.decoded, blocks, pitch, [&](std::size_t k, double* history) {
+    for (std::size_t h = 0; h < kHistoryValues; ++h) history[h] = l.ideal(k * kSamplesPerBlock + h);
+  });
   return sound;
 }
 

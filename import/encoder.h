@@ -28,11 +28,18 @@ struct EncodedSound {
   std::vector<UnpackedBlock> blocks;  // data blocks 1..N in order, 1020 unpacked bytes each
   std::vector<std::int16_t> decoded;  // exactly what the decoder plays from them at 44.1 kHz,
                                       // sample for sample what `briscatool render` writes
-  double snr_db = 0;                  // fidelity of `decoded` against the source (see snr_db)
+  double snr_db = 0;                  // fidelity of `decoded` against the source, below
 };
 
 // source: mono samples at the sound's own rate, full scale = 1.0 (1.0 is 32768 in 16 bits).
-// An empty source gives no blocks. The last block is padded with silence.
+// An empty source gives no blocks; otherwise there are ceil(samples / 880) blocks, the last one
+// padded with silence. Output sample n of a pitch-0 sound is source sample n (no lag).
+//
+// snr_db = 10 log10(sum r^2 / sum (r - y)^2) over `decoded`, y the decoded samples and r what the
+// decoder would play if its filter held the source exactly (neither clipped nor truncated). At
+// pitch byte 0 r is the source itself, sample for sample (zeros after its end); at other pitch
+// bytes r is the source carried to 44.1 kHz by the decoder's own resampler, so the figure
+// measures what the encoding loses and not the module's resampling. +infinity when y equals r.
 EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& options = {});
 
 }  // namespace brisca

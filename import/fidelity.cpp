@@ -15,18 +15,18 @@ constexpr std::size_t kBufferSamples = kPreviewBufferBytes / 2;
 constexpr std::size_t kFillThreshold = kFillThresholdBytes / 2;
 
 // Runs `decode(k, out, room)` for the blocks in the order and with the room of the preview's
-// buffer fills: a fill takes blocks until it holds more than the threshold.
-template <typename T, typename Decode>
-std::vector<T> run_fills(std::size_t blocks, Decode decode) {
-  std::vector<T> all, buffer(kBufferSamples);
+// buffer fills (a fill takes blocks until it holds more than the threshold), and hands each
+// fill to `take(samples, count)`.
+template <typename T, typename Decode, typename Take>
+void run_fills(std::size_t blocks, Decode decode, Take take) {
+  std::vector<T> buffer(kBufferSamples);
   std::size_t k = 0;
   while (k < blocks) {
     std::size_t filled = 0;
     while (filled <= kFillThreshold && filled < kBufferSamples && k < blocks)
       filled += decode(k++, buffer.data() + filled, kBufferSamples - filled);
-    all.insert(all.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(filled));
+    take(buffer.data(), filled);
   }
-  return all;
 }
 
 // The decoder's walk through one block, on a history of doubles: the same phases, rows and
@@ -67,28 +67,36 @@ std::size_t ideal_block(const double* history, int pitch_byte, std::size_t room,
 
 std::vector<std::int16_t> decode_like_render(std::span<const UnpackedBlock> blocks) {
   double carry = 0.0;
-  return run_fills<std::int16_t>(blocks.size(),
-                                 [&](std::size_t k, std::int16_t* out, std::size_t room) {
-                                   return decode_block(out, room, blocks[k], carry) / 2;
-                                 });
+  std::vector<std::int16_t> all;
+  run_fills<std::int16_t>(
+      blocks.size(),
+      [&](std::size_t k, std::int16_t* out, std::size_t room) {
+        return decode_block(out, room, blocks[k], carry) / 2;
+      },
+      [&](const std::int16_t* samples, std::size_t n) {
+        all.insert(all.end(), samples, samples + n);
+      });
+  return all;
 }
 
-std::vector<double> ideal_output(std::span<const double> ideal, std::size_t blocks,
-                                 int pitch_byte) {
-  double carry = 0.0;
-  return run_fills<double>(blocks, [&](std::size_t k, double* out, std::size_t room) {
-    return ideal_block(ideal.data() + k * kSamplesPerBlock, pitch_byte, room, out, carry);
-  });
-}
-
-double snr_db(std::span<const double> reference, std::span<const std::int16_t> decoded) {
-  const std::size_t n = std::min(reference.size(), decoded.size());
-  double signal = 0.0, noise = 0.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double e = reference[i] - decoded[i];
-    signal += reference[i] * reference[i];
-    noise += e * e;
-  }
+double ideal_snr_db(std::span<const std::int16_t> decoded, std::size_t blocks, int pitch_byte,
+                    const HistoryOf& history_of) {
+  double carry = 0.0, signal = 0.0, noise = 0.0;
+  std::size_t at = 0;
+  std::vector<double> history(kHistoryValues);
+  run_fills<double>(
+      blocks,
+      [&](std::size_t k, double* out, std::size_t room) {
+        history_of(k, history.data());
+        return ideal_block(history.data(), pitch_byte, room, out, carry);
+      },
+      [&](const double* r, std::size_t n) {
+        for (std::size_t i = 0; i < n && at < decoded.size(); ++i, ++at) {
+          const double e = r[i] - decoded[at];
+          signal += r[i] * r[i];
+          noise += e * e;
+        }
+      });
   if (noise == 0.0) return std::numeric_limits<double>::infinity();
   return 10.0 * std::log10(signal / noise);
 }

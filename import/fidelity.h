@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -13,13 +14,16 @@ namespace brisca {
 // with the carried phase into the room the preview's buffer fills leave it.
 std::vector<std::int16_t> decode_like_render(std::span<const UnpackedBlock> blocks);
 
-// What the decoder would play if its filter held the wanted values exactly: block k's history
-// position h is ideal[k x 880 + h] (positions 0..5 the start values), and each output is the
-// kernel sum at the decoder's own phases, neither clipped nor truncated. Blocks of pitch byte
-// `pitch_byte`, as many as `blocks`, in the same buffer fills as decode_like_render.
-std::vector<double> ideal_output(std::span<const double> ideal, std::size_t blocks, int pitch_byte);
+// History values of one block: the six start values and the 880 filter values.
+inline constexpr std::size_t kHistoryValues = 886;
+// Fills block k's history values.
+using HistoryOf = std::function<void(std::size_t k, double* history)>;
 
-// 10 log10(sum r^2 / sum (r - y)^2) over the shorter of the two; +infinity when they are equal.
-double snr_db(std::span<const double> reference, std::span<const std::int16_t> decoded);
+// 10 log10(sum r^2 / sum (r - y)^2) over `decoded`, y the decoded samples and r what the decoder
+// would play from blocks whose history holds `history` exactly: each output the kernel sum at
+// the decoder's own phases, neither clipped nor truncated, for `blocks` blocks of pitch byte
+// `pitch_byte` in the same buffer fills as decode_like_render. +infinity when they are equal.
+double ideal_snr_db(std::span<const std::int16_t> decoded, std::size_t blocks, int pitch_byte,
+                    const HistoryOf& history);
 
 }  // namespace brisca
