@@ -24,9 +24,13 @@ struct Layout {
   std::span<const float> source;
   double w = 1.0;  // the decoder's weight for a phase-0 output: history value x w is played
   bool truncating = false;
-  // Source x 32768 at history position p (0 outside the source).
+  // Source x 32768 at history position p (0 outside the source). The decoder clips at full
+  // scale, so beyond twice full scale nothing changes what is played; a sample that is not a
+  // number is taken as silence.
   double x(std::size_t p) const {
-    return p >= kLag && p - kLag < source.size() ? source[p - kLag] * 32768.0 : 0.0;
+    if (p < kLag || p - kLag >= source.size()) return 0.0;
+    const double v = source[p - kLag];
+    return v == v ? std::clamp(v, -2.0, 2.0) * 32768.0 : 0.0;
   }
   // The filter value that plays x(p).
   double ideal(std::size_t p) const { return x(p) / w; }

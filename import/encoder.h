@@ -31,7 +31,8 @@ struct EncodedSound {
   double snr_db = 0;                  // fidelity of `decoded` against the source, below
 };
 
-// source: mono samples at the sound's own rate, full scale = 1.0 (1.0 is 32768 in 16 bits).
+// source: mono samples at the sound's own rate, full scale = 1.0 (1.0 is 32768 in 16 bits);
+// samples beyond +-2.0 count as +-2.0, and samples that are not numbers as 0.
 // An empty source gives no blocks; otherwise there are ceil(samples / 880) blocks, the last one
 // padded with silence. Output sample n of a pitch-0 sound is source sample n (no lag).
 //

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -107,6 +108,19 @@ TEST(Encoder, EdgeSourcesRoundTrip) {
   EXPECT_GT(loud.snr_db, 50.0);
   for (std::size_t n = 0; n < square.size(); ++n)
     ASSERT_LT(std::abs(square[n] * 32768.0 - loud.decoded[n]), 300.0) << n;
+
+  // Samples that are not numbers or are far beyond full scale play as silence and as clipped
+  // full scale.
+  std::vector<float> wild(2000, 0.25f);
+  wild[100] = std::numeric_limits<float>::quiet_NaN();
+  wild[900] = std::numeric_limits<float>::infinity();
+  wild[1500] = -1e30f;
+  const EncodedSound tamed = encode_sound(wild);
+  EXPECT_EQ(tamed.decoded, play_written(tamed.blocks));
+  EXPECT_NEAR(tamed.decoded[100], 0, 200);
+  EXPECT_EQ(tamed.decoded[900], 32767);
+  EXPECT_EQ(tamed.decoded[1500], -32767);
+  EXPECT_NEAR(tamed.decoded[1800], 8192, 200);
 }
 
 TEST(Encoder, FidelityFloorsAndNoWorseThanTheSimpleEncoders) {
