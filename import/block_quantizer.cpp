@@ -86,6 +86,8 @@ void run_lanes(const BlockProblem& p, double bound, Lanes& s) {
     const std::size_t to = std::min(from + kCheck, p.scored);
     for (std::size_t j = from; j < to; ++j) {
       const __m128d want = _mm_set1_pd(p.want[j]), x = _mm_set1_pd(p.x[j]);
+      // Unrolled, so that each lane's previous value and error stay in registers.
+#pragma GCC unroll 8
       for (std::size_t i = 0; i < kPairs; ++i) {
         // The byte wanted, (want - feed) / unit, formed as want / unit - prev x coef / unit so
         // that fewer steps wait on the previous value. Any byte will do here (this only picks

@@ -36,8 +36,8 @@ struct Layout {
   double ideal(std::size_t p) const { return x(p) / w; }
   // The value the filter should aim at. A truncating decoder plays trunc(w x y), so aiming half
   // a step away from zero makes it play the nearest whole sample.
-  double aim(std::size_t p) const {
-    const double v = x(p);
+  double aim(std::size_t p) const { return aim_at(x(p)); }
+  double aim_at(double v) const {
     if (!truncating || v == 0.0) return v / w;
     return (v + (v > 0.0 ? 0.5 : -0.5)) / w;
   }
@@ -58,10 +58,9 @@ std::array<std::int16_t, kStartValues> make_problem(const Layout& l, std::size_t
   std::array<std::int16_t, kStartValues> start{};
   for (std::size_t i = 0; i < kStartValues; ++i) start[i] = start_value(l, base + i);
   p.start = start[kStartValues - 1];
-  for (std::size_t j = 0; j < kSamplesPerBlock; ++j) {
-    p.want[j] = l.aim(base + kStartValues + j);
-    p.x[j] = l.x(base + kStartValues + j);
-  }
+  const std::size_t first = base + kStartValues;  // history position of filter value 0
+  for (std::size_t j = 0; j < kSamplesPerBlock; ++j) p.x[j] = l.x(first + j);
+  for (std::size_t j = 0; j < kSamplesPerBlock; ++j) p.want[j] = l.aim_at(p.x[j]);
   return start;
 }
 

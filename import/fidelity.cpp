@@ -51,7 +51,8 @@ std::size_t ideal_block(const double* history, int pitch_byte, std::size_t room,
   int row = row_of(frac);
   double acc = 0.0;
   while (true) {
-    out[count++] = sum(row, m);
+    // Row 0 is (0, 0, w, 0, 0, 0): its sum is w x history value 2.
+    out[count++] = row == 0 ? kernel[2] * history[m + 2] : sum(row, m);
     acc += step;
     const double whole = std::floor(acc);
     frac = acc - whole;
