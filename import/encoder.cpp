@@ -102,7 +102,7 @@ std::vector<bool> holding(const std::vector<BlockChoice>& choices, double share)
   const double total = total_error(choices);
   double covered = 0.0;
   for (std::size_t k : by_error(choices)) {
-    if (covered >= share * total && covered > 0.0) break;
+    if (covered >= share * total) break;  // none when nothing is lost anywhere
     chosen[k] = true;
     covered += choices[k].error;
   }
