@@ -21,6 +21,7 @@ int level_for_peak(double peak) {
   return static_cast<int>(std::clamp(level, double{kMinLevel}, double{kMaxLevel}));
 }
 
+// The plain encoder: no feedback, the level that holds the block's peak.
 BlockChoice plain(const BlockProblem& p) {
   double peak = 0.0;
   for (std::size_t j = 0; j < p.scored; ++j) peak = std::max(peak, std::abs(p.want[j]));
@@ -30,6 +31,7 @@ BlockChoice plain(const BlockProblem& p) {
   return c;
 }
 
+// The grid encoder: every level from -12 to 72 dB with each of the grid's feedbacks.
 BlockChoice grid(const BlockProblem& p) {
   BlockChoice best;
   best.error = HUGE_VAL;
