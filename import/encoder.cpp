@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "import/block_search.h"
 #include "import/fidelity.h"
@@ -96,6 +100,38 @@ double total_error(const std::vector<BlockChoice>& choices) {
   return total;
 }
 
+// Runs work(k, problem) for each block number in `which`, spread over the processor's cores:
+// blocks do not depend on each other, and each worker has a problem of its own. Short lists stay
+// on the calling thread; a helper thread that cannot be started leaves its share to the others.
+template <typename Work>
+void for_blocks(const std::vector<std::size_t>& which, const BlockProblem& prototype, Work work) {
+  constexpr std::size_t kBlocksPerWorker = 8, kMostWorkers = 8;
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t workers =
+      std::min({cores, kMostWorkers, (which.size() + kBlocksPerWorker - 1) / kBlocksPerWorker});
+  std::atomic<std::size_t> next{0};
+  auto run = [&] {
+    BlockProblem p = prototype;
+    for (std::size_t i; (i = next.fetch_add(1)) < which.size();) work(which[i], p);
+  };
+  std::vector<std::thread> helpers;
+  for (std::size_t t = 1; t < workers; ++t) {
+    try {
+      helpers.emplace_back(run);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  run();
+  for (std::thread& t : helpers) t.join();
+}
+
+std::vector<std::size_t> all_blocks(std::size_t blocks) {
+  std::vector<std::size_t> which(blocks);
+  for (std::size_t k = 0; k < blocks; ++k) which[k] = k;
+  return which;
+}
+
 // The fewest blocks, loudest first, that hold `share` of the sound's error.
 std::vector<bool> holding(const std::vector<BlockChoice>& choices, double share) {
   std::vector<bool> chosen(choices.size(), false);
@@ -111,28 +147,34 @@ std::vector<bool> holding(const std::vector<BlockChoice>& choices, double share)
 
 // The search goes where the error is: every block gets a first guess, the blocks that hold
 // nearly all of the sound's error a full search.
-void search_where_it_counts(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
+void search_where_it_counts(const Layout& l, std::vector<BlockChoice>& choices,
+                            const BlockProblem& prototype) {
   const std::vector<bool> chosen = holding(choices, 0.995);
-  for (std::size_t k = 0; k < choices.size(); ++k) {
-    if (!chosen[k]) continue;
+  std::vector<std::size_t> which;
+  for (std::size_t k = 0; k < choices.size(); ++k)
+    if (chosen[k]) which.push_back(k);
+  for_blocks(which, prototype, [&](std::size_t k, BlockProblem& p) {
     make_problem(l, k, p);
     choices[k] = search_block(p, choices[k]);
-  }
+  });
 }
 
 // A sound's error mostly comes from a few loud blocks (the attack), where bytes overload; those
 // with a large share of it get a wider search.
-void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices, BlockProblem& p) {
+void refine_loudest(const Layout& l, std::vector<BlockChoice>& choices,
+                    const BlockProblem& prototype) {
   constexpr double kShare = 0.02;
   constexpr std::size_t kMostBlocks = 8;
   const double total = total_error(choices);
-  const std::vector<std::size_t> order = by_error(choices);
-  for (std::size_t i = 0; i < order.size() && i < kMostBlocks; ++i) {
-    const std::size_t k = order[i];
-    if (choices[k].error <= kShare * total) break;
+  std::vector<std::size_t> which;
+  for (std::size_t k : by_error(choices)) {
+    if (which.size() == kMostBlocks || choices[k].error <= kShare * total) break;
+    which.push_back(k);
+  }
+  for_blocks(which, prototype, [&](std::size_t k, BlockProblem& p) {
     make_problem(l, k, p);
     choices[k] = refine_block(p, choices[k]);
-  }
+  });
 }
 
 }  // namespace
@@ -151,10 +193,11 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
   // (the next block plays those positions from its own start values).
   p.scored = pitch == 0 ? kSamplesPerBlock - 4 : kSamplesPerBlock;
   std::vector<BlockChoice> choices(blocks);
-  for (std::size_t k = 0; k < blocks; ++k) {
-    make_problem(l, k, p);
-    choices[k] = choose_block(p, options.search);
-  }
+  const std::vector<std::size_t> every = all_blocks(blocks);
+  for_blocks(every, p, [&](std::size_t k, BlockProblem& bp) {
+    make_problem(l, k, bp);
+    choices[k] = choose_block(bp, options.search);
+  });
   std::vector<bool> trellis(blocks, false);
   if (options.search == EncoderSearch::kBest) {
     search_where_it_counts(l, choices, p);
@@ -163,16 +206,16 @@ EncodedSound encode_sound(std::span<const float> source, const EncoderOptions& o
     // too little to the sound's error to repay it.
     trellis = holding(choices, 0.95);
   }
-  SampleBytes bytes;
-  for (std::size_t k = 0; k < blocks; ++k) {
-    const auto start = make_problem(l, k, p);
+  for_blocks(every, p, [&](std::size_t k, BlockProblem& bp) {
+    const auto start = make_problem(l, k, bp);
     const BlockChoice& c = choices[k];
+    SampleBytes bytes;
     if (trellis[k])
-      quantize_trellis(p, c.level, c.feedback, bytes);
+      quantize_trellis(bp, c.level, c.feedback, bytes);
     else
-      quantize_nearest(p, c.level, c.feedback, HUGE_VAL, &bytes);
+      quantize_nearest(bp, c.level, c.feedback, HUGE_VAL, &bytes);
     put_block(c, bytes, start, pitch, sound.blocks[k]);
-  }
+  });
   sound.decoded = decode_like_render(sound.blocks);
   sound.snr_db = ideal_snr_db(sound.decoded, blocks, pitch, [&](std::size_t k, double* history) {
     for (std::size_t h = 0; h < kHistoryValues; ++h) history[h] = l.ideal(k * kSamplesPerBlock + h);
