@@ -113,6 +113,7 @@ void MidiInPort::handle_input_event(std::uintptr_t id, std::uintptr_t param) {
 
 // A message without a sequence number (not from this port's callback) is always shown.
 void MidiInPort::show_short(std::uint32_t packed, std::uint32_t sequence) {
+  if (listener_ != nullptr) listener_->short_message(packed);
   const int field = choose_field(packed);
   if (field < 0) return;
   std::uint32_t& shown = shown_[static_cast<std::size_t>(field)];
@@ -141,6 +142,7 @@ void MidiInPort::handle_long(std::uintptr_t param) {
   MidiHeader& header = headers_[static_cast<std::size_t>(index)];
   const std::uint32_t length = std::min(header.bytes_recorded, header.buffer_length);
   if (length == 0) return;
+  if (listener_ != nullptr) listener_->long_data(header.data, length);
   show_sysex(window_, header.data, length);
   if (device_) device_->add_buffer(header);
 }

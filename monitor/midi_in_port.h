@@ -23,6 +23,15 @@ namespace brisca {
 // Posted by the port itself (as the first parameter of message 1024): show the kept messages.
 inline constexpr std::uint32_t kMonitorFlush = 0x10000 | MIM_DATA;
 
+// Sees what the port delivers, on the window's thread, besides the monitor fields: each short
+// message shown, and the bytes of each filled buffer before it goes back to the device.
+class MidiInListener {
+ public:
+  virtual ~MidiInListener() = default;
+  virtual void short_message(std::uint32_t packed) = 0;
+  virtual void long_data(const std::uint8_t* data, std::uint32_t length) = 0;
+};
+
 class MidiInPort {
  public:
   static constexpr int kBufferCount = 8;
@@ -47,6 +56,10 @@ class MidiInPort {
   // "Clear Data".
   void clear_data();
 
+  // One listener at a time; null for none. It stays across close() and open().
+  void set_listener(MidiInListener* listener) { listener_ = listener; }
+  MidiInListener* listener() const { return listener_; }
+
   const MidiHeader& header(int index) const { return headers_[static_cast<std::size_t>(index)]; }
 
  private:
@@ -65,6 +78,7 @@ class MidiInPort {
 
   MidiService& service_;
   WindowPort* window_ = nullptr;
+  MidiInListener* listener_ = nullptr;
   std::unique_ptr<MidiInDevice> device_;
   std::vector<std::uint8_t> buffers_;
   std::array<MidiHeader, kBufferCount> headers_{};

@@ -5,9 +5,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "monitor/monitor_display.h"
+#include "receive/port_listener.h"
 #include "receive/sound_folder.h"
 #include "receive/sound_receiver.h"
+#include "tests/monitor/fake_midi_in.h"
 #include "tests/receive/dump_maker.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca {
@@ -239,6 +243,39 @@ TEST(SoundFolder, NamesFromHeadersStayInsideTheFolder) {
   EXPECT_EQ(events.ended[3].path, "");
   EXPECT_NE(events.ended[3].error, "");
   EXPECT_EQ(nowhere.unwritten_count(), 1);
+}
+
+// The input port's buffers reach the receiver while the monitor fields go on showing them.
+TEST(SoundReceiver, ListensBesideTheMonitorFields) {
+  test::TempDir dir;
+  Recorder events;
+  SoundReceiver receiver(dir.path(), events);
+  ReceiverListener listener(receiver);
+  test::FakeWindow window;
+  test::FakeInService service;
+  MidiInPort port(service);
+  port.set_listener(&listener);
+  ASSERT_EQ(port.open(&window, 1), 1);
+  auto drain = [&] {
+    test::Posted p{};
+    while (window.take_posted(p)) port.handle_input_event(p.wparam, p.lparam);
+  };
+  const auto conga = dump_messages("Conga", 12);  // more blocks than the port has buffers
+  for (const Bytes& m : conga) {
+    ASSERT_TRUE(service.long_message(m));
+    service.short_message(0xFE);
+    drain();
+  }
+  service.short_message(0x403C90);
+  drain();
+  ASSERT_EQ(events.ended.size(), 1u);
+  EXPECT_TRUE(events.ended[0].whole);
+  EXPECT_EQ(file_messages(events.ended[0].path), conga);
+  EXPECT_EQ(window.field(Field::SystemExclusive),
+            sysex_summary(conga.back().data(), static_cast<std::uint32_t>(conga.back().size())));
+  EXPECT_EQ(window.field(Field::NoteOn), "90 3c 40 ");
+  EXPECT_EQ(window.field(Field::RealTime), "fe ");
+  port.close();
 }
 
 }  // namespace
