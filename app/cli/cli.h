@@ -34,6 +34,7 @@ int cmd_devices(const Args& args, Streams io);
 int cmd_play(const Args& args, Streams io);
 int cmd_send(const Args& args, Streams io);
 int cmd_monitor(const Args& args, Streams io);
+int cmd_receive(const Args& args, Streams io);
 
 // A subcommand's parser in the form every subcommand shares: "Usage: briscatool NAME ..." and
 // its options for --help (printed to standard output, status 0), and for a usage error one line

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,19 @@ int run_send(MidiService& service, SettingsStore* store, const Args& args, Strea
              const InterruptCount& interrupts);
 int run_monitor(MidiService& service, SettingsStore* store, const Args& args, Streams io,
                 const InterruptCount& interrupts);
+
+// `briscatool receive`: the options as given, and the work over them.
+struct ReceiveOptions {
+  std::string midi_in;            // empty: the remembered choice, else the first port
+  std::string folder = ".";       // where the sound files go
+  long count = 0;                 // end after this many sounds; 0: no limit
+  std::optional<double> seconds;  // end after this long
+  bool live_progress = false;     // rewrite the progress line in place (a terminal)
+};
+int parse_receive_options(const Args& args, ReceiveOptions& options, std::ostream& err);
+// Exit 0 when every sound that began arrived whole and was written, 1 otherwise.
+int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
+                Streams io, const InterruptCount& interrupts);
 
 // The entry of a name table side ("none" at 0) that `wanted` names: its number as `briscatool
 // devices` lists it, its exact text, or the one entry containing it, case-insensitively. With

@@ -9,7 +9,15 @@
 //                                          Exclusive messages in 200-byte chunks, one event per
 //                                          chunk; prints the spacing of the chunks
 //   jack_midi_tool make-sysex PATH LEN...  a sound file of messages of these lengths
-//   jack_midi_tool make-sound PATH BLOCKS  a sound file of a header and BLOCKS - 1 data blocks
+//   jack_midi_tool make-sound PATH BLOCKS [NAME]
+//                                          a sound file of a header and BLOCKS - 1 data blocks
+//   jack_midi_tool play CLIENT GAP_MS ITEM...
+//                                          as a module dumps sounds: once CLIENT:out is
+//                                          connected, writes every System Exclusive message of
+//                                          each ITEM whole, one per cycle, GAP_MS apart; an ITEM
+//                                          FILE@K leaves out message K (from 0) of FILE
+//   jack_midi_tool messages FILE           prints the file's System Exclusive messages, one a line
+//   jack_midi_tool thru CLIENT             passes every event from CLIENT:in to CLIENT:out
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
@@ -152,6 +160,8 @@ Bytes parse_hex(const std::string& text) {
   return bytes;
 }
 
+int send_all(const char* name, Client& c, int gap_ms);
+
 int send(const char* name, int count, char** messages) {
   Client c;
   for (int i = 0; i < count; ++i) {
@@ -159,6 +169,11 @@ int send(const char* name, int count, char** messages) {
     std::replace(m.begin(), m.end(), ',', ' ');
     c.to_send.push_back(parse_hex(m));
   }
+  return send_all(name, c, 0);
+}
+
+// Writes c.to_send, one message a cycle, at least gap_ms apart.
+int send_all(const char* name, Client& c, int gap_ms) {
   if (!open_client(c, name, false, send_process)) return 1;
   for (int i = 0; i < 1000 && jack_port_connected(c.port) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -168,9 +183,17 @@ int send(const char* name, int count, char** messages) {
     return 1;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  c.sending = true;
-  while (c.next_to_send.load() < c.to_send.size())
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (gap_ms <= 0) {
+    c.sending = true;
+    while (c.next_to_send.load() < c.to_send.size())
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (std::size_t i = 0; gap_ms > 0 && i < c.to_send.size(); ++i) {
+    c.sending = true;
+    while (c.next_to_send.load() <= i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    c.sending = false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   jack_client_close(c.client);
   return 0;
@@ -178,7 +201,10 @@ int send(const char* name, int count, char** messages) {
 
 int main_check(int argc, char** argv);
 int make_sysex(const char* path, int count, char** lengths);
-int make_sound(const char* path, int blocks);
+int make_sound(const char* path, int blocks, const char* name);
+int play(const char* name, int gap_ms, int count, char** items);
+int print_messages(const char* path);
+int thru(const char* name);
 
 }  // namespace
 
@@ -188,8 +214,13 @@ int main(int argc, char** argv) {
   if (mode == "send" && argc >= 4) return send(argv[2], argc - 3, argv + 3);
   if (mode == "check" && argc >= 5) return main_check(argc - 2, argv + 2);
   if (mode == "make-sysex" && argc >= 4) return make_sysex(argv[2], argc - 3, argv + 3);
-  if (mode == "make-sound" && argc == 4) return make_sound(argv[2], std::atoi(argv[3]));
-  std::cerr << "usage: jack_midi_tool receive|send|check|make-sysex|make-sound ...\n";
+  if (mode == "make-sound" && (argc == 4 || argc == 5))
+    return make_sound(argv[2], std::atoi(argv[3]), argc == 5 ? argv[4] : "Pace Test");
+  if (mode == "play" && argc >= 5) return play(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
+  if (mode == "messages" && argc == 3) return print_messages(argv[2]);
+  if (mode == "thru" && argc == 3) return thru(argv[2]);
+  std::cerr << "usage: jack_midi_tool receive|send|check|make-sysex|make-sound|play|messages|thru "
+               "...\n";
   return 2;
 }
 
@@ -214,6 +245,81 @@ std::vector<Event> read_record(const char* path) {
     events.push_back(std::move(e));
   }
   return events;
+}
+
+std::vector<Bytes> sysex_messages(const char* path) {
+  std::vector<Bytes> messages;
+  auto track = brisca::TrackReader::open(path);
+  if (!track || !track->ok()) {
+    std::cerr << path << ": not a sound file\n";
+    return messages;
+  }
+  brisca::MidiEvent event;
+  while (track->next(event))
+    if (event.is_sysex_with_data())
+      messages.emplace_back(event.data.get(), event.data.get() + event.length);
+  return messages;
+}
+
+int play(const char* name, int gap_ms, int count, char** items) {
+  Client c;
+  for (int i = 0; i < count; ++i) {
+    std::string item = items[i];
+    long drop = -1;
+    if (const auto at = item.rfind('@'); at != std::string::npos) {
+      drop = std::atol(item.c_str() + at + 1);
+      item.resize(at);
+    }
+    const std::vector<Bytes> messages = sysex_messages(item.c_str());
+    if (messages.empty()) return 1;
+    for (std::size_t k = 0; k < messages.size(); ++k)
+      if (static_cast<long>(k) != drop) c.to_send.push_back(messages[k]);
+  }
+  return send_all(name, c, gap_ms);
+}
+
+int print_messages(const char* path) {
+  const std::vector<Bytes> messages = sysex_messages(path);
+  for (const Bytes& m : messages) {
+    for (std::size_t i = 0; i < m.size(); ++i) std::printf(i ? " %02x" : "%02x", m[i]);
+    std::printf("\n");
+  }
+  return messages.empty() ? 1 : 0;
+}
+
+struct Thru {
+  jack_client_t* client = nullptr;
+  jack_port_t* in = nullptr;
+  jack_port_t* out = nullptr;
+};
+
+int thru_process(jack_nframes_t frames, void* arg) {
+  auto* t = static_cast<Thru*>(arg);
+  void* in = jack_port_get_buffer(t->in, frames);
+  void* out = jack_port_get_buffer(t->out, frames);
+  jack_midi_clear_buffer(out);
+  const std::uint32_t count = jack_midi_get_event_count(in);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    jack_midi_event_t event;
+    if (jack_midi_event_get(&event, in, i) == 0)
+      jack_midi_event_write(out, event.time, event.buffer, event.size);
+  }
+  return 0;
+}
+
+int thru(const char* name) {
+  Thru t;
+  t.client = jack_client_open(name, JackNoStartServer, nullptr);
+  if (t.client == nullptr) return 1;
+  t.in = jack_port_register(t.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  t.out = jack_port_register(t.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+  jack_set_process_callback(t.client, thru_process, &t);
+  if (t.in == nullptr || t.out == nullptr || jack_activate(t.client) != 0) return 1;
+  std::signal(SIGTERM, on_signal);
+  std::signal(SIGINT, on_signal);
+  while (!g_stop) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  jack_client_close(t.client);
+  return 0;
 }
 
 // The files' messages split as the down-load splits them.
@@ -285,9 +391,9 @@ int make_sysex(const char* path, int count, char** lengths) {
   return brisca::write_file(path, brisca::make_smf0(messages)) ? 0 : 1;
 }
 
-int make_sound(const char* path, int blocks) {
+int make_sound(const char* path, int blocks, const char* name) {
   if (blocks < 1) return 2;
-  std::vector<Bytes> messages{brisca::make_header_block("Pace Test", "DRUM", blocks)};
+  std::vector<Bytes> messages{brisca::make_header_block(name, "DRUM", blocks)};
   for (int b = 1; b < blocks; ++b) {
     brisca::UnpackedBlock data{};
     for (std::size_t k = 0; k < data.size(); ++k) data[k] = static_cast<std::uint8_t>(k * b);

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# End-to-end runs of `briscatool receive` against the JACK server of the jack_server fixture,
+# with jack_midi_tool as the module at the far end.
+#
+#   receive_e2e.sh dumps BUILD SOURCE       sounds dumped whole come out as files with the same
+#                                           messages; a repeated sound goes beside the first; a
+#                                           lost block gives exit 1 and a partial file
+#   receive_e2e.sh round-trip BUILD SOURCE  `send` into a port whose far end is `receive`
+set -euo pipefail
+scenario=$1
+build=$(cd "$2" && pwd)
+source_dir=$(cd "$3" && pwd)
+tool=$build/tests/e2e/jack_midi_tool
+briscatool=$build/app/briscatool
+work=$build/e2e-receive/$scenario
+rm -rf "$work" && mkdir -p "$work/out"
+export JACK_NO_START_SERVER=1
+set -a
+# shellcheck disable=SC1091
+. "$build/servers/jack.env"
+set +a
+
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+wait_for_port() {
+  for _ in $(seq 200); do
+    jack_lsp 2>/dev/null | grep -qx "$1" && return 0
+    sleep 0.05
+  done
+  echo "port $1 never appeared" >&2
+  return 1
+}
+
+# Same System Exclusive messages in both files (the received file may differ in MIDI layout).
+same_messages() {
+  diff <("$tool" messages "$1") <("$tool" messages "$2") >/dev/null ||
+    { echo "messages of $2 differ from $1" >&2; return 1; }
+}
+
+# receive_from NAME EXPECTED_EXIT RECEIVE_ARGS... -- PLAY_ITEMS...: a module called NAME plays
+# the items 30 ms apart while `briscatool receive` listens to it.
+receive_from() {
+  local name=$1 expected=$2
+  shift 2
+  local args=()
+  while [ "$1" != "--" ]; do args+=("$1"); shift; done
+  shift
+  "$tool" play "$name" 30 "$@" &
+  local module=$!
+  pids+=("$module")
+  wait_for_port "$name:out"
+  local status=0
+  "$briscatool" receive --midi-in "$name:out" -o "$work/out" "${args[@]}" \
+    >>"$work/receive.out" 2>>"$work/receive.err" || status=$?
+  wait "$module"
+  [ "$status" -eq "$expected" ] ||
+    { cat "$work/receive.out" "$work/receive.err"; echo "receive exited $status" >&2; return 1; }
+}
+
+case $scenario in
+  dumps)
+    "$tool" make-sound "$work/tom.mid" 30 "Big/Tom"
+    "$tool" make-sound "$work/rim.mid" 5 ".."
+    start=$(date +%s%3N)
+    receive_from e2e-module 0 --count 4 --seconds 60 -- \
+      "$source_dir/examples/hat.mid" "$work/tom.mid" "$source_dir/examples/hat.mid" "$work/rim.mid"
+    echo "4 sounds (73 blocks) received in $(($(date +%s%3N) - start)) ms"
+    same_messages "$source_dir/examples/hat.mid" "$work/out/Example Closed Hat.mid"
+    same_messages "$source_dir/examples/hat.mid" "$work/out/Example Closed Hat (2).mid"
+    same_messages "$work/tom.mid" "$work/out/Big_Tom.mid"
+    same_messages "$work/rim.mid" "$work/out/_.mid"
+    # Block 7 of Tom is lost: the dump goes quiet, and the sound is written as partial.
+    start=$(date +%s%3N)
+    receive_from e2e-module 1 --seconds 60 --count 1 -- "$work/tom.mid@7"
+    echo "partial sound written $(($(date +%s%3N) - start)) ms after the dump began"
+    "$tool" messages "$work/tom.mid" | sed 8d >"$work/expected.txt"
+    diff "$work/expected.txt" <("$tool" messages "$work/out/Big_Tom (partial).mid")
+    grep -qx 'Wrote .*/Big_Tom (partial).mid: incomplete, nothing arrived for 3 s; missing block 7' \
+      "$work/receive.out"
+    # SIGTERM in the middle of a dump: the part that arrived is written, the port closed.
+    "$tool" play e2e-module 100 "$work/tom.mid" &
+    module=$!
+    pids+=("$module")
+    wait_for_port e2e-module:out
+    "$briscatool" receive --midi-in "e2e-module:out" -o "$work/out" >>"$work/receive.out" \
+      2>>"$work/receive.err" &
+    receiver=$!
+    sleep 1.5
+    kill -TERM "$receiver"
+    status=0
+    wait "$receiver" || status=$?
+    wait "$module"  # a client killed mid-cycle would stall the server for seconds
+    [ "$status" -eq 1 ] || { echo "receive ended by SIGTERM exited $status" >&2; exit 1; }
+    grep -q 'Wrote .*/Big_Tom (partial) (2).mid: incomplete, receiving stopped; missing blocks' \
+      "$work/receive.out"
+    cat "$work/receive.out"
+    [ "$(ls -A "$work/out" | wc -l)" -eq 6 ] || { ls -la "$work/out"; exit 1; }
+    ;;
+
+  round-trip)
+    "$tool" thru e2e-thru &
+    pids+=($!)
+    wait_for_port e2e-thru:out
+    "$briscatool" receive --midi-in "e2e-thru:out" -o "$work/out" --count 1 --seconds 60 \
+      >"$work/receive.out" 2>"$work/receive.err" &
+    receiver=$!
+    pids+=("$receiver")
+    sleep 1  # until receive listens
+    "$briscatool" send --midi-out "e2e-thru:in" "$source_dir/examples/hat.mid" 2>"$work/send.err"
+    status=0
+    wait "$receiver" || status=$?
+    cat "$work/receive.out"
+    [ "$status" -eq 0 ] || { cat "$work/receive.err"; echo "receive exited $status" >&2; exit 1; }
+    same_messages "$source_dir/examples/hat.mid" "$work/out/Example Closed Hat.mid"
+    ;;
+
+  *)
+    echo "unknown scenario $scenario" >&2
+    exit 2
+    ;;
+esac
