@@ -18,6 +18,8 @@ class MonitorWindowHooks final : public MonitorHooks {
   }
   // "Clear Data".
   void clear_data() { port_.clear_data(); }
+  // For whoever listens beside the monitor (receiving sounds).
+  MidiInPort& port() { return port_; }
 
  private:
   WindowPort& window_;

@@ -45,6 +45,10 @@ SetupHooks& no_setup() {
   static SetupHooks hooks;
   return hooks;
 }
+ReceiveHooks& no_receive() {
+  static ReceiveHooks hooks;
+  return hooks;
+}
 
 QPalette grey_palette(QPalette palette) {
   const QColor grey = QColor::fromRgb(kWindowGrey);
@@ -116,6 +120,7 @@ void MainWindow::set_hooks(const WindowHooks& hooks) {
   hooks_.download = hooks.download ? hooks.download : &no_download();
   hooks_.monitor = hooks.monitor ? hooks.monitor : &no_monitor();
   hooks_.setup = hooks.setup ? hooks.setup : &no_setup();
+  hooks_.receive = hooks.receive ? hooks.receive : &no_receive();
 }
 
 void MainWindow::set_field_text(Field field, std::string_view text) {

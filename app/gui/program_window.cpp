@@ -3,6 +3,7 @@
 #include "app/devices/services.h"
 #include "app/gui/main_window.h"
 #include "app/gui/run_window.h"
+#include "soundlist/gather.h"
 
 namespace brisca {
 namespace {
@@ -30,7 +31,10 @@ WindowHooks Program::attach(MainWindow& window) {
   setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
     window.set_current_devices(window_devices(choices->current()));
   });
-  return WindowHooks{preview.get(), download.get(), monitor.get(), setup.get()};
+  receive = std::make_unique<DialogReceiveHooks>(
+      monitor->port(), &store,
+      [&window](const std::string& path) { Gatherer(window.sound_list()).add_path(path); });
+  return WindowHooks{preview.get(), download.get(), monitor.get(), setup.get(), receive.get()};
 }
 
 int run_program_window(int argc, char** argv) {

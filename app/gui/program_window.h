@@ -8,6 +8,7 @@
 #include "app/devices/preview_hooks.h"
 #include "app/devices/qt_settings_store.h"
 #include "app/download_hooks.h"
+#include "app/gui/receive_dialog.h"
 #include "app/gui/setup_dialogs.h"
 #include "app/gui/window_hooks.h"
 #include "app/monitor_hooks.h"
@@ -27,6 +28,7 @@ struct Program {
   std::unique_ptr<PlayerPreviewHooks> preview;
   std::unique_ptr<DeviceChoices> choices;
   std::unique_ptr<DialogSetupHooks> setup;
+  std::unique_ptr<DialogReceiveHooks> receive;
 
   // The services of this build.
   Program();

@@ -54,6 +54,9 @@ void MainWindow::command(int id, int notification) {
     case kOpenId:
       open_files();
       break;
+    case kReceiveSoundsId:
+      hooks_.receive->receive_sounds(this);
+      break;
     default:
       break;
   }

@@ -16,11 +16,19 @@ class SetupHooks {
   virtual void audio_setup(QWidget* /*parent*/) {}
 };
 
+// File > Receive Sounds...: opens the receiving dialog (not modal).
+class ReceiveHooks {
+ public:
+  virtual ~ReceiveHooks() = default;
+  virtual void receive_sounds(QWidget* /*parent*/) {}
+};
+
 struct WindowHooks {
   PreviewHooks* preview = nullptr;
   DownloadHooks* download = nullptr;
   MonitorHooks* monitor = nullptr;
   SetupHooks* setup = nullptr;
+  ReceiveHooks* receive = nullptr;
 };
 
 // The device indices in use (0 = none). Devices above 0 are closed when the window goes away:

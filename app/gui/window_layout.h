@@ -60,6 +60,7 @@ enum MenuId : int {
   kAudioSetupId = 40004,
   kUsageId = 40007,
   kOpenId = 40008,
+  kReceiveSoundsId = 40011,
 };
 
 inline constexpr int kFieldCount = kMonitorFieldCount + 2;
