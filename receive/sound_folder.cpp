@@ -1,13 +1,11 @@
 #include "receive/sound_folder.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "soundfile/atomic_file.h"
 
 namespace brisca {
 namespace {
@@ -19,16 +17,45 @@ bool unsafe(unsigned char c) {
   return c < 0x20 || c > 0x7E || std::strchr("/\\:*?\"<>|", c) != nullptr;
 }
 
-void put_quantity(std::FILE* f, std::uint32_t value) {
-  unsigned char groups[5];
-  int n = 0;
-  do {
-    groups[n++] = static_cast<unsigned char>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
-  while (n > 1) std::fputc(groups[--n] | 0x80, f);
-  std::fputc(groups[0], f);
-}
+// Gathers the bytes of the file and hands them to the file in large pieces.
+class Output {
+ public:
+  explicit Output(AtomicFile& file) : file_(file) { buffer_.reserve(kPiece); }
+  void put(std::uint8_t byte) {
+    buffer_.push_back(byte);
+    if (buffer_.size() >= kPiece) flush();
+  }
+  void put(const std::uint8_t* data, std::size_t n) {
+    if (buffer_.size() + n > kPiece) flush();
+    if (n >= kPiece) {
+      file_.write({data, n});
+      return;
+    }
+    buffer_.insert(buffer_.end(), data, data + n);
+  }
+  void put32(std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) put(static_cast<std::uint8_t>(v >> shift));
+  }
+  void put_quantity(std::uint32_t value) {
+    std::uint8_t groups[5];
+    int n = 0;
+    do {
+      groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
+      value >>= 7;
+    } while (value != 0);
+    while (n > 1) put(static_cast<std::uint8_t>(groups[--n] | 0x80));
+    put(groups[0]);
+  }
+  void flush() {
+    if (!buffer_.empty()) file_.write(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kPiece = 256 * 1024;
+  AtomicFile& file_;
+  std::vector<std::uint8_t> buffer_;
+};
 
 std::uint32_t quantity_size(std::uint32_t value) {
   std::uint32_t n = 1;
@@ -39,13 +66,9 @@ std::uint32_t quantity_size(std::uint32_t value) {
   return n;
 }
 
-void put32(std::FILE* f, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) std::fputc(static_cast<int>((v >> shift) & 0xFF), f);
-}
-
 // MThd, then one MTrk of delta-0 System Exclusive events and End of Track, as the sound files
-// of the program are laid out. The messages are written straight from where they are held.
-bool write_smf0(std::FILE* f, const SoundMessages& m) {
+// of the program are laid out.
+void write_smf0(AtomicFile& file, const SoundMessages& m) {
   std::uint32_t track = 4;  // End of Track
   std::uint32_t begin = 0;
   for (std::uint32_t end : m.ends) {
@@ -53,40 +76,28 @@ bool write_smf0(std::FILE* f, const SoundMessages& m) {
     track += 2 + quantity_size(body) + body;
     begin = end;
   }
-  const unsigned char head[] = {
+  Output out(file);
+  const std::uint8_t head[] = {
       'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, kDivision >> 8, kDivision & 0xFF,
       'M', 'T', 'r', 'k'};
-  std::fwrite(head, 1, sizeof head, f);
-  put32(f, track);
+  out.put(head, sizeof head);
+  out.put32(track);
   begin = 0;
   for (std::uint32_t end : m.ends) {
     const std::uint32_t body = end - begin - 1;
-    std::fputc(0x00, f);
-    std::fputc(0xF0, f);
-    put_quantity(f, body);
-    std::fwrite(m.bytes.data() + begin + 1, 1, body, f);
+    out.put(0x00);
+    out.put(0xF0);
+    out.put_quantity(body);
+    out.put(m.bytes.data() + begin + 1, body);
     begin = end;
   }
-  const unsigned char tail[] = {0x00, 0xFF, 0x2F, 0x00};
-  std::fwrite(tail, 1, sizeof tail, f);
-  return std::ferror(f) == 0;
+  for (std::uint8_t b : {0x00, 0xFF, 0x2F, 0x00}) out.put(b);
+  out.flush();
 }
 
-// Moves `from` to `to` unless `to` exists. EEXIST when it does.
-int move_no_replace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return errno;
-  // A file system without the no-replace rename: a hard link fails the same way on a taken name.
-  if (::link(from.c_str(), to.c_str()) != 0) return errno;
-  ::unlink(from.c_str());
-  return 0;
-}
-
-void sync_folder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+bool exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string error_text(const std::string& what, int error) {
@@ -122,38 +133,16 @@ std::string sound_file_name(const std::string& stem, bool partial, int copy) {
 WriteOutcome write_sound_file(const std::string& folder, const std::string& stem, bool partial,
                               const SoundMessages& messages) {
   const std::string dir = folder.empty() ? "." : folder;
-  std::string temp = dir + "/.receiving-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return {{}, error_text("cannot write in " + dir, errno)};
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "wb"), &std::fclose);
-  if (!file) {
-    const int error = errno;
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return {{}, error_text("cannot write in " + dir, error)};
-  }
-  bool ok = write_smf0(file.get(), messages) && std::fflush(file.get()) == 0 && ::fsync(fd) == 0;
-  int error = errno;
-  if (std::fclose(file.release()) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return {{}, error_text("cannot write in " + dir, error)};
-  }
   for (int copy = 1; copy <= kMaxCopies; ++copy) {
     const std::string path = dir + "/" + sound_file_name(stem, partial, copy);
-    const int result = move_no_replace(temp, path);
-    if (result == EEXIST) continue;
-    if (result != 0) {
-      ::unlink(temp.c_str());
-      return {{}, error_text("cannot name " + path, result)};
-    }
-    sync_folder(dir);
-    return {path, {}};
+    if (exists(path)) continue;
+    auto file = AtomicFile::create(path);
+    if (!file) return {{}, error_text("cannot write in " + dir, errno)};
+    write_smf0(*file, messages);
+    if (file->commit(Replace::Refuse)) return {path, {}};
+    if (errno == EEXIST) continue;  // the name was taken meanwhile: the next one
+    return {{}, error_text("cannot write " + path, errno)};
   }
-  ::unlink(temp.c_str());
   return {{}, "every name for " + stem + " is taken in " + dir};
 }
 

@@ -1,8 +1,8 @@
 // Writing received sounds into a folder as new files. A file is named from the sound's name,
 // with characters that cannot stand in a file name replaced; a name already taken gets " (2)",
 // " (3)", ... A file is written under a temporary name and then moved to its name without
-// replacing anything there, so an existing file is never overwritten and a crash leaves no
-// half-written file under a sound's name.
+// replacing anything there (AtomicFile), so an existing file is never overwritten and a crash
+// leaves no half-written file under a sound's name.
 #pragma once
 
 #include <cstdint>

@@ -81,6 +81,7 @@ class SoundReceiver : private SysexAssembler::Sink {
 
  private:
   struct Sound {
+    Sound() {}  // user-provided: some compilers judge the class unconstructible otherwise
     SoundProgress progress;
     bool has_header = false;
     std::vector<std::uint8_t> bytes;  // every message kept, one after the other

@@ -104,7 +104,7 @@ TEST(SoundReceiver, WholeDumpsComeOutByteForByteHoweverTheBuffersCut) {
   EXPECT_EQ(std::string(kept.begin(), kept.end()), "a file already here");
   std::size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-    EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary file was left behind";
+    EXPECT_EQ(entry.path().extension(), ".mid") << "a temporary file was left behind";
     ++files;
   }
   EXPECT_EQ(files, 1u + 2 * cuts.size());
