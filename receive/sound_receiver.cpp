@@ -74,7 +74,9 @@ void SoundReceiver::header_block(const std::uint8_t* data, std::size_t length) {
   p.name = header_name(unpacked);
   p.type = header_type(unpacked);
   p.total_blocks = header_total_blocks(unpacked);
-  sound_->seen.assign(static_cast<std::size_t>(std::min(p.total_blocks, kBlockNumbers)), false);
+  const auto blocks = static_cast<std::size_t>(std::min(p.total_blocks, kBlockNumbers));
+  sound_->seen.assign(blocks, false);
+  sound_->bytes.reserve(blocks * (kPackedBlockSize + 1));  // room for the sound, grown once
   keep(data, length);
   events_.sound_begun(p);
   if (p.total_blocks == 0) {
