@@ -204,6 +204,7 @@ void MainWindow::tear_down() {
   if (torn_down_) return;
   torn_down_ = true;
   for (auto& [id, timer] : timers_) timer->stop();
+  hooks_.receive->end_receiving();
   if (devices_.midi_in > 0) hooks_.monitor->close();
   if (devices_.midi_out > 0) hooks_.download->close();
   if (devices_.audio_out > 0) hooks_.preview->close();

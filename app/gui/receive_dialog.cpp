@@ -214,4 +214,8 @@ void DialogReceiveHooks::receive_sounds(QWidget* parent) {
   dialog_->activateWindow();
 }
 
+void DialogReceiveHooks::end_receiving() {
+  if (dialog_ != nullptr) delete dialog_.data();
+}
+
 }  // namespace brisca

@@ -81,6 +81,7 @@ class DialogReceiveHooks : public ReceiveHooks {
                      std::function<void(const std::string&)> written)
       : port_(port), store_(store), written_(std::move(written)) {}
   void receive_sounds(QWidget* parent) override;
+  void end_receiving() override;
   ReceiveDialog* dialog() const { return dialog_; }
 
  private:

@@ -21,6 +21,9 @@ class ReceiveHooks {
  public:
   virtual ~ReceiveHooks() = default;
   virtual void receive_sounds(QWidget* /*parent*/) {}
+  // At tear-down, while the window and its list still exist: ends receiving (a sound in
+  // progress is written as partial) and closes the dialog.
+  virtual void end_receiving() {}
 };
 
 struct WindowHooks {
