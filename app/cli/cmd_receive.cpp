@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -23,8 +22,6 @@
 namespace brisca::cli {
 namespace {
 
-constexpr const char* kUsageText =
-    "usage: briscatool receive [--midi-in ENTRY] [-o DIR] [--count N] [--seconds S]\n";
 constexpr int kPollTimerId = 2;
 constexpr int kPollPeriodMs = 100;
 
@@ -74,11 +71,6 @@ class ReceivePrinter : public ReceiveEvents {
   std::chrono::steady_clock::time_point shown_{};
 };
 
-bool read_positive(const std::string& text, double& value) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() && value > 0 && value <= 1e7;
-}
-
 // SIGINT, SIGTERM and SIGHUP end the command the orderly way (the dump in progress written, the
 // port closed, so a JACK server is not left waiting for a client that died); a second signal
 // brings back the previous handling.
@@ -110,30 +102,28 @@ class StopSignals {
 
 }  // namespace
 
-// Usage errors go to `err` and give kUsage.
-int parse_receive_options(const Args& args, ReceiveOptions& options, std::ostream& err) {
-  Parsed parsed = parse_args(args, {}, {"midi-in", "o", "output", "count", "seconds"});
-  std::string error = parsed.error;
-  if (error.empty() && !parsed.positional.empty()) error = "unexpected " + parsed.positional[0];
-  options.midi_in = parsed.value("midi-in");
-  options.folder = parsed.value("o", parsed.value("output", "."));
-  double value = 0;
-  if (error.empty() && parsed.has("count")) {
-    const std::string text = parsed.value("count");
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), options.count);
-    if (ec != std::errc() || end != text.data() + text.size() || options.count <= 0)
-      error = "--count needs a positive whole number, not \"" + text + "\"";
-  }
-  if (error.empty() && parsed.has("seconds")) {
-    if (read_positive(parsed.value("seconds"), value))
-      options.seconds = value;
-    else
-      error =
-          "--seconds needs a positive number of seconds, not \"" + parsed.value("seconds") + "\"";
-  }
-  if (error.empty()) return kOk;
-  err << "briscatool receive: " << error << '\n' << kUsageText;
-  return kUsage;
+std::unique_ptr<CLI::App> receive_command(ReceiveOptions& options) {
+  auto app = make_command("receive",
+                          "Listens on the MIDI input and writes each sound dump that arrives "
+                          "into a folder as a sound file.");
+  app->add_option("--midi-in", options.midi_in,
+                  "the input's number or name as `briscatool devices` lists it (default: the "
+                  "remembered choice, else the first)")
+      ->type_name("ENTRY");
+  app->add_option("-o,--output", options.folder, "the folder for the sound files (default: .)")
+      ->type_name("DIR");
+  app->add_option("--count", options.count, "stop after N sounds")
+      ->type_name("N")
+      ->check(positive("sounds", true));
+  app->add_option("--seconds", options.seconds, "stop after S seconds")
+      ->type_name("S")
+      ->check(positive("seconds", false));
+  app->footer(
+      "A sound that arrives incomplete is written as \"NAME (partial).mid\". Ctrl-C stops (a "
+      "dump in progress is written as partial). Exit status: 0 when every sound arrived whole, "
+      "1 when one was incomplete or could not be written or the input fails, 2 for a usage "
+      "error.");
+  return app;
 }
 
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
@@ -183,7 +173,8 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
 
 int cmd_receive(const Args& args, Streams io) {
   ReceiveOptions options;
-  if (const int status = parse_receive_options(args, options, io.err); status != kOk) return status;
+  auto app = receive_command(options);
+  if (const int status = parse_command(*app, args, io); status >= 0) return status;
   options.live_progress = &io.out == &std::cout && ::isatty(STDOUT_FILENO);
   auto service = make_midi_service();
   QtSettingsStore store;
