@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "soundfile/atomic_file.h"
+
 namespace brisca {
 
 Bytes pack8to7(const std::uint8_t* in, std::size_t count) {
@@ -99,10 +101,7 @@ Bytes make_smf0(const std::vector<Bytes>& sysex_messages, std::uint16_t division
 }
 
 bool write_file(const std::string& path, const Bytes& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  return write_file_atomic(path, bytes);
 }
 
 }  // namespace brisca

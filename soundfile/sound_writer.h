@@ -25,6 +25,7 @@ Bytes make_header_block(std::string_view name, std::string_view type, int total_
 // Each message must begin with F0; the F0 itself is not repeated in the event body.
 Bytes make_smf0(const std::vector<Bytes>& sysex_messages, std::uint16_t division = 96);
 
+// Writes the whole file or, on a failure, leaves `path` as it was (see atomic_file.h).
 bool write_file(const std::string& path, const Bytes& bytes);
 
 }  // namespace brisca
