@@ -1,16 +1,18 @@
 #include "import/import_sound.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "import/audio_input.h"
 #include "import/encoder.h"
-#include "import/new_file.h"
 #include "import/resample.h"
 #include "import/sound_shape.h"
+#include "soundfile/atomic_file.h"
 #include "soundfile/sound_writer.h"
 #include "soundfile/track_reader.h"
 
@@ -143,9 +145,10 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
   std::vector<std::size_t> lengths;
   for (const Bytes& m : messages) lengths.push_back(m.size());
 
-  std::string write_error;
-  if (!write_new_file(output, make_smf0(messages), s.replace, write_error)) {
-    r.error = write_error;
+  const Bytes file = make_smf0(messages);
+  if (!write_file_atomic(output, file, s.replace ? Replace::Allow : Replace::Refuse)) {
+    r.error = errno == EEXIST ? output + " exists already (--force replaces it)"
+                              : output + ": cannot be written (" + std::strerror(errno) + ")";
     return r;
   }
   r.blocks = total;
