@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace brisca {
 namespace {
@@ -135,6 +136,25 @@ AudioInput read_audio_memory(std::span<const std::uint8_t> bytes, const AudioLim
     return in;
   }
   return read_all(file.get(), info, limits);
+}
+
+std::vector<std::string> audio_file_patterns() {
+  // Common spellings libsndfile's own list leaves out; its header-less raw format is no file
+  // type of its own.
+  std::vector<std::string> ext{"aif", "aifc", "ogg", "opus", "mp3", "mp2", "snd"};
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO major{};
+    major.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &major, sizeof major) == 0 && major.extension &&
+        std::string_view(major.extension) != "raw")
+      ext.emplace_back(major.extension);
+  }
+  std::sort(ext.begin(), ext.end());
+  ext.erase(std::unique(ext.begin(), ext.end()), ext.end());
+  for (std::string& e : ext) e = "*." + e;
+  return ext;
 }
 
 bool is_audio_file(const std::string& path) {

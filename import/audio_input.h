@@ -31,6 +31,9 @@ struct AudioInput {
 AudioInput read_audio_file(const std::string& path, const AudioLimits& limits = {});
 AudioInput read_audio_memory(std::span<const std::uint8_t> bytes, const AudioLimits& limits = {});
 
+// File name patterns ("*.wav", ...) of the formats libsndfile reads, for Open dialogs.
+std::vector<std::string> audio_file_patterns();
+
 // True when libsndfile recognises the file as audio (it is opened and closed again at once).
 bool is_audio_file(const std::string& path);
 

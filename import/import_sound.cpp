@@ -120,7 +120,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
     return r;
   }
   if (!s.replace && fs::exists(fs::symlink_status(output, ec))) {
-    r.error = output + " exists already (--force replaces it)";
+    r.error = output + " exists already";
+    r.output_exists = true;
     return r;
   }
   if (fs::equivalent(audio, output, ec)) {
@@ -147,7 +148,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
 
   const Bytes file = make_smf0(messages);
   if (!write_file_atomic(output, file, s.replace ? Replace::Allow : Replace::Refuse)) {
-    r.error = errno == EEXIST ? output + " exists already (--force replaces it)"
+    r.output_exists = errno == EEXIST;
+    r.error = r.output_exists ? output + " exists already"
                               : output + ": cannot be written (" + std::strerror(errno) + ")";
     return r;
   }

@@ -35,8 +35,9 @@ struct ImportSettings {
 
 struct ImportResult {
   std::string output;
-  std::string error;  // empty on success
-  int blocks = 0;     // every block of the file, header included
+  std::string error;           // empty on success
+  bool output_exists = false;  // failed because the output exists and may not be replaced
+  int blocks = 0;              // every block of the file, header included
   double seconds = 0.0;
   double download_seconds = 0.0;
   double snr_db = 0.0;

@@ -97,7 +97,8 @@ int run_import(const ImportCommandOptions& o, Streams io) {
     }
     ImportResult r = import_audio(audio, out, s);
     if (!r.ok()) {
-      io.err << audio << ": " << r.error << '\n';
+      io.err << audio << ": " << r.error << (r.output_exists ? " (--force replaces it)" : "")
+             << '\n';
       failed = true;
       continue;
     }

@@ -99,7 +99,8 @@ void WindowLayoutTest::menu_has_its_items_and_ids() {
     for (QAction* a : m->menu()->actions()) out << a->text() + "=" + a->data().toString();
     return out;
   };
-  QCOMPARE(items(menus[0]), (QStringList{"&Open...=40008", "E&xit=40001"}));
+  QCOMPARE(items(menus[0]), (QStringList{"&Open...=40008", "Import &Audio...=40009",
+                                         "Import &Folder...=40010", "E&xit=40001"}));
   QCOMPARE(items(menus[1]), (QStringList{"&MIDI...=40002", "&Audio...=40004"}));
   QCOMPARE(items(menus[2]), (QStringList{"&Usage...=40007", "&About...=40003"}));
 }
