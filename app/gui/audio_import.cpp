@@ -42,12 +42,16 @@ void AudioImport::add(const std::vector<std::string>& audio_paths, const std::st
     progress_ = new QProgressDialog(owner_);
     progress_->setWindowTitle(QStringLiteral("Import Audio"));
     progress_->setCancelButtonText(QStringLiteral("Cancel"));
-    progress_->setWindowModality(Qt::WindowModal);
+    // Not modal: the window stays usable, and setValue() never runs the event loop inside it
+    // (as it does for a modal one), so no result is taken in while another is.
+    progress_->setWindowModality(Qt::NonModal);
     progress_->setMinimumDuration(0);
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     progress_->setMinimumWidth(320);
     connect(progress_, &QProgressDialog::canceled, this, &AudioImport::cancel_rest);
+    show_progress();
+    progress_->show();
   }
   show_progress();
   if (thread_ == nullptr) {
@@ -100,7 +104,10 @@ void AudioImport::on_thread_done() {
     }
     queue_.clear();
   }
-  if (progress_) progress_->deleteLater();
+  if (progress_) {
+    progress_->hide();
+    progress_->deleteLater();
+  }
   progress_ = nullptr;
   std::vector<std::string> failures = std::move(failures_);
   failures_.clear();
@@ -118,13 +125,13 @@ void AudioImport::on_thread_done() {
 void AudioImport::show_progress() {
   if (progress_ == nullptr) return;
   const int total = static_cast<int>(names_.size());
-  progress_->setRange(0, total);
-  progress_->setValue(done_);
   if (done_ < total)
     progress_->setLabelText(QStringLiteral("Importing %1\n(%2 of %3)")
                                 .arg(file_label(names_[static_cast<std::size_t>(done_)]))
                                 .arg(done_ + 1)
                                 .arg(total));
+  progress_->setRange(0, total);
+  progress_->setValue(done_);
 }
 
 void AudioImport::cancel_rest() {
