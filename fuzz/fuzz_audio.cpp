@@ -34,6 +34,7 @@ void read_and_shape(const std::uint8_t* data, std::size_t size) {
   for (int pitch : {0, brisca::kMaxImportPitch}) {
     std::vector<float> sound = brisca::resample(in.samples, in.rate, brisca::rate_for_pitch(pitch));
     if (sound.empty()) continue;
+    for (float v : sound) check(std::isfinite(v));
     sound.resize(brisca::trimmed_length(sound));
     check(!sound.empty());
     sound.resize(std::min<std::size_t>(sound.size(), 2 * brisca::kSamplesPerBlock + 1));

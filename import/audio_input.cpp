@@ -47,6 +47,11 @@ sf_count_t memory_tell(void* user) {
   return static_cast<MemoryFile*>(user)->pos;
 }
 
+// Float files may hold any value. Anything beyond full scale is clipped when played, but values
+// near the float range would make the resampler's sums overflow into infinities and NaNs; so
+// samples are kept within 12 dB over full scale, and values that are not numbers become 0.
+constexpr float kLoudest = 4.0f;
+
 std::string format_name(const SF_INFO& info) {
   SF_FORMAT_INFO major{}, sub{};
   major.format = info.format & SF_FORMAT_TYPEMASK;
@@ -92,7 +97,7 @@ AudioInput read_all(SNDFILE* file, const SF_INFO& info, const AudioLimits& limit
       for (std::size_t c = 0; c < channels; ++c) sum += frame[c];
       const auto v = static_cast<float>(sum / static_cast<double>(channels));
       if (limit == 0 || in.samples.size() < limit) {
-        in.samples.push_back(std::isfinite(v) ? v : 0.0f);
+        in.samples.push_back(std::isfinite(v) ? std::clamp(v, -kLoudest, kLoudest) : 0.0f);
       } else if (limits.trim_threshold <= 0.0f || std::fabs(v) >= limits.trim_threshold) {
         in.too_long = true;
         in.error = "too long";

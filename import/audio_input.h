@@ -19,7 +19,7 @@ struct AudioLimits {
 };
 
 struct AudioInput {
-  std::vector<float> samples;  // mono: the mean of the channels
+  std::vector<float> samples;  // mono: the mean of the channels, within -4 .. 4
   double rate = 0.0;
   int channels = 0;
   std::string format;  // libsndfile's name of the container and encoding
