@@ -30,7 +30,7 @@ CLI::Validator type_check() {
         return valid_type(text) ? std::string()
                                 : "needs four printable ASCII characters, not \"" + text + "\"";
       },
-      "TYPE");
+      "");
 }
 
 CLI::Validator rate_check() {
@@ -43,7 +43,7 @@ CLI::Validator rate_check() {
           return "needs a rate from 2757 to 44100 Hz, not \"" + text + "\"";
         return {};
       },
-      "HZ");
+      "");
 }
 
 // The settings the options give, or a usage problem.
