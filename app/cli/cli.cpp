@@ -16,13 +16,14 @@ struct Command {
   std::string_view synopsis;
 };
 
-constexpr std::array<Command, 7> kCommands{{
+constexpr std::array<Command, 8> kCommands{{
     {"info", cmd_info, "block counts, header names and types of sound files"},
     {"render", cmd_render, "write what preview plays of a sound as a WAV file"},
     {"devices", cmd_devices, "list the MIDI and audio devices"},
     {"play", cmd_play, "play a sound on an audio output"},
     {"send", cmd_send, "down-load sounds to the module"},
     {"monitor", cmd_monitor, "show the MIDI that arrives, as the monitor fields do"},
+    {"import", cmd_import, "make sound files of audio files"},
     {"receive", cmd_receive, "save the sound dumps that arrive as sound files"},
 }};
 

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,22 @@ int cmd_play(const Args& args, Streams io);
 int cmd_send(const Args& args, Streams io);
 int cmd_monitor(const Args& args, Streams io);
 int cmd_receive(const Args& args, Streams io);
+int cmd_import(const Args& args, Streams io);
+
+// What `briscatool import` was asked to do, however its options were spelt.
+struct ImportCommandOptions {
+  std::vector<std::string> audio;
+  std::string output;  // -o: one AUDIO only
+  std::string folder;  // -d
+  std::optional<std::string> name;
+  std::string type = "DRUM";
+  std::optional<double> rate;
+  std::string template_path;
+  bool no_trim = false;
+  bool force = false;
+};
+// Imports each file; 0 when every one was imported, 1 when any failed, 2 for a usage error.
+int run_import(const ImportCommandOptions& options, Streams io);
 
 // A subcommand's parser in the form every subcommand shares: "Usage: briscatool NAME ..." and
 // its options for --help (printed to standard output, status 0), and for a usage error one line

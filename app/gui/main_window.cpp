@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/gui/audio_import.h"
 #include "app/gui/sound_list_widget.h"
 #include "soundlist/gather.h"
 
@@ -109,6 +110,11 @@ MainWindow::MainWindow()
     move(area.x() + std::max(0, (area.width() - kOuterWidth) / 2), area.y());
   }
   sound_list_.refresh_total();
+  import_ = std::make_unique<AudioImport>(
+      this, [this](const std::string& sound) { Gatherer(sound_list_).add_paths({sound}); },
+      [this](const std::string& text) {
+        message_box(text, "Import Audio", BoxIcon::Warning, BoxButtons::Ok);
+      });
 }
 
 MainWindow::~MainWindow() {
@@ -221,7 +227,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   // Gathered once the drop is over: the warning boxes must not hold up the drag source.
   QMetaObject::invokeMethod(
-      this, [this, paths] { Gatherer(sound_list_).add_paths(paths); }, Qt::QueuedConnection);
+      this, [this, paths] { add_dropped(paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace brisca

@@ -19,6 +19,9 @@ class QTimer;
 
 namespace brisca {
 
+class AudioImport;
+class SettingsStore;
+
 class MainWindow : public QMainWindow, public WindowPort {
   Q_OBJECT
 
@@ -31,11 +34,14 @@ class MainWindow : public QMainWindow, public WindowPort {
   void set_current_devices(const CurrentDevices& devices) { devices_ = devices; }
   // The paths handled by message 1034: each one a file, a folder or a pattern.
   void set_command_line(std::vector<std::string> paths) { command_line_ = std::move(paths); }
+  // Where the import folder is remembered; without a store imports go next to the audio files.
+  void set_settings_store(SettingsStore* store) { settings_ = store; }
 
   SoundList& sound_list() { return sound_list_; }
   SoundListWidget& list_widget() { return *controls_.list; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
+  AudioImport& audio_import() { return *import_; }
 
   // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
   // 2 double-click).
@@ -63,6 +69,9 @@ class MainWindow : public QMainWindow, public WindowPort {
   void toggle_monitor();
   void apply_height();
   void open_files();
+  void import_audio(const std::vector<std::string>& paths);
+  void choose_import_folder();
+  void add_dropped(const std::vector<std::string>& paths);
   void clear_monitor_fields();
   void tear_down();
 
@@ -75,6 +84,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   Controls controls_;
   SoundList sound_list_;
   std::map<int, QTimer*> timers_;
+  SettingsStore* settings_ = nullptr;
+  std::unique_ptr<AudioImport> import_;
   bool monitor_shown_ = false;
   bool torn_down_ = false;
 };

@@ -28,6 +28,7 @@ WindowHooks Program::attach(MainWindow& window) {
   choices->start_audio();
   player->clear_state();
   window.set_current_devices(window_devices(choices->current()));
+  window.set_settings_store(&store);
   setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
     window.set_current_devices(window_devices(choices->current()));
   });

@@ -1,9 +1,16 @@
 // What the main window does for each command, key and list notification.
 #include <QMenuBar>
+#include <filesystem>
+#include <system_error>
 
+#include "app/devices/settings.h"
+#include "app/gui/audio_import.h"
 #include "app/gui/dialogs.h"
+#include "app/gui/import_folder_dialog.h"
 #include "app/gui/main_window.h"
 #include "app/gui/sound_list_widget.h"
+#include "import/audio_input.h"
+#include "soundlist/gather.h"
 
 namespace brisca {
 
@@ -56,6 +63,12 @@ void MainWindow::command(int id, int notification) {
       break;
     case kReceiveSoundsId:
       hooks_.receive->receive_sounds(this);
+      break;
+    case kImportAudioId:
+      import_audio(choose_audio_files(this));
+      break;
+    case kImportFolderId:
+      choose_import_folder();
       break;
     default:
       break;
@@ -121,6 +134,27 @@ void MainWindow::apply_height() {
 
 void MainWindow::open_files() {
   open_files_dialog(this, sound_list_);
+}
+
+void MainWindow::import_audio(const std::vector<std::string>& paths) {
+  import_->add(paths, remembered_import_folder(settings_));
+}
+
+void MainWindow::choose_import_folder() {
+  std::optional<std::string> folder =
+      brisca::choose_import_folder(this, remembered_import_folder(settings_));
+  if (folder && settings_ != nullptr) settings_->write(kImportFolderValue, *folder);
+}
+
+// Audio files are imported and their sound files added; everything else is gathered.
+void MainWindow::add_dropped(const std::vector<std::string>& paths) {
+  std::vector<std::string> audio, other;
+  for (const std::string& p : paths) {
+    std::error_code ec;
+    (std::filesystem::is_regular_file(p, ec) && is_audio_file(p) ? audio : other).push_back(p);
+  }
+  Gatherer(sound_list_).add_paths(other);
+  import_audio(audio);
 }
 
 void MainWindow::clear_monitor_fields() {

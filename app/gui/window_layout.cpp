@@ -141,8 +141,11 @@ void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command) {
                        [on_command, id = item.id] { on_command(id); });
     }
   };
-  add_menu("&File",
-           {{"&Open...", kOpenId}, {"&Receive Sounds...", kReceiveSoundsId}, {"E&xit", kExitId}});
+  add_menu("&File", {{"&Open...", kOpenId},
+                     {"Import &Audio...", kImportAudioId},
+                     {"Import &Folder...", kImportFolderId},
+                     {"&Receive Sounds...", kReceiveSoundsId},
+                     {"E&xit", kExitId}});
   add_menu("&Setup", {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}});
   add_menu("&Help", {{"&Usage...", kUsageId}, {"&About...", kAboutId}});
 }

@@ -60,6 +60,8 @@ enum MenuId : int {
   kAudioSetupId = 40004,
   kUsageId = 40007,
   kOpenId = 40008,
+  kImportAudioId = 40009,
+  kImportFolderId = 40010,
   kReceiveSoundsId = 40011,
 };
 

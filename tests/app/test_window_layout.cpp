@@ -100,7 +100,8 @@ void WindowLayoutTest::menu_has_its_items_and_ids() {
     return out;
   };
   QCOMPARE(items(menus[0]),
-           (QStringList{"&Open...=40008", "&Receive Sounds...=40011", "E&xit=40001"}));
+           (QStringList{"&Open...=40008", "Import &Audio...=40009", "Import &Folder...=40010",
+                        "&Receive Sounds...=40011", "E&xit=40001"}));
   QCOMPARE(items(menus[1]), (QStringList{"&MIDI...=40002", "&Audio...=40004"}));
   QCOMPARE(items(menus[2]), (QStringList{"&Usage...=40007", "&About...=40003"}));
 }

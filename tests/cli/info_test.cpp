@@ -90,7 +90,8 @@ TEST(Cli, UsageErrorsAndHelp) {
 // Every subcommand answers --help on standard output and reports a usage error in one form:
 // "briscatool NAME: what" and its usage line on standard error, status 2.
 TEST(Cli, EverySubcommandSharesTheHelpAndErrorForm) {
-  for (const std::string name : {"info", "render", "devices", "play", "send", "monitor"}) {
+  for (const std::string name :
+       {"info", "render", "devices", "play", "send", "monitor", "import", "receive"}) {
     SCOPED_TRACE(name);
     const Result help = run_cli({name, "--help"});
     EXPECT_EQ(help.status, kOk);

@@ -1,0 +1,163 @@
+#include "import/import_sound.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "import/audio_input.h"
+#include "import/encoder.h"
+#include "import/resample.h"
+#include "import/sound_shape.h"
+#include "soundfile/atomic_file.h"
+#include "soundfile/sound_writer.h"
+#include "soundfile/track_reader.h"
+
+namespace brisca {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kChunkBytes = 200;
+constexpr double kTickSeconds = 0.070;
+constexpr std::size_t kNameField = 32, kTypeOffset = 32, kTypeField = 4, kTotalOffset = 44;
+
+// The header block: the template's bytes (or zeros) with this sound's name, type and total.
+Bytes header_message(const ImportSettings& s, const std::string& name, int total_blocks) {
+  UnpackedBlock header = s.header_template ? s.header_template->header : UnpackedBlock{};
+  std::fill_n(header.begin(), kNameField, 0);
+  std::copy(name.begin(), name.end(), header.begin());
+  std::copy_n(s.type.begin(), kTypeField, header.begin() + kTypeOffset);
+  header[kTotalOffset] = static_cast<std::uint8_t>((total_blocks >> 8) & 0xFF);
+  header[kTotalOffset + 1] = static_cast<std::uint8_t>(total_blocks & 0xFF);
+  return make_block(0, header, s.header_template ? s.header_template->device : 0);
+}
+
+std::string too_long_text(int pitch) {
+  const double seconds = kMaxDataBlocks * 880.0 / rate_for_pitch(pitch);
+  char text[128];
+  std::snprintf(text, sizeof text,
+                "too long: a sound holds at most %d data blocks (%.1f s at %.0f Hz)",
+                kMaxDataBlocks, seconds, rate_for_pitch(pitch));
+  return text;
+}
+
+// The source as the sound's samples, or an error.
+std::vector<float> sound_samples(const std::string& audio, const ImportSettings& s,
+                                 std::string& error) {
+  const double rate = rate_for_pitch(s.pitch);
+  AudioLimits limits;
+  limits.max_seconds = kMaxDataBlocks * 880.0 / rate;
+  limits.trim_threshold = s.trim ? kSilenceThreshold : 0.0f;
+  AudioInput in = read_audio_file(audio, limits);
+  if (!in.ok()) {
+    error = in.too_long ? too_long_text(s.pitch) : in.error;
+    return {};
+  }
+  std::vector<float> samples = resample(in.samples, in.rate, rate, &error);
+  if (samples.empty()) return {};
+  if (s.trim) samples.resize(trimmed_length(samples));
+  if (samples.size() > static_cast<std::size_t>(kMaxDataBlocks) * 880) {
+    error = too_long_text(s.pitch);
+    return {};
+  }
+  return samples;
+}
+
+}  // namespace
+
+std::optional<HeaderTemplate> read_header_template(const std::string& path, std::string& error) {
+  auto track = TrackReader::open(path);
+  if (!track) {
+    error = "cannot be opened";
+    return std::nullopt;
+  }
+  if (!track->ok()) {
+    error = file_error_text(track->open_result());
+    return std::nullopt;
+  }
+  MidiEvent event;
+  while (track->next(event)) {
+    if (!event.is_sysex_with_data() || event.length < 7) continue;
+    if (block_message_type(event.data.get(), event.length) != 0) continue;
+    if (block_number(event.data.get(), event.length) != 0) continue;
+    return HeaderTemplate{unpack_block(event.data.get(), event.length), event.data[2]};
+  }
+  error = "holds no header block";
+  return std::nullopt;
+}
+
+double download_seconds(const std::vector<std::size_t>& message_lengths) {
+  std::size_t chunks = 0;
+  for (std::size_t n : message_lengths) chunks += (n + kChunkBytes - 1) / kChunkBytes;
+  return static_cast<double>(chunks) * kTickSeconds;
+}
+
+std::string output_path_for(const std::string& audio, const std::string& folder) {
+  fs::path source(audio);
+  fs::path dir = folder.empty() ? source.parent_path() : fs::path(folder);
+  return (dir / source.stem()).string() + ".mid";
+}
+
+ImportResult import_audio(const std::string& audio, const std::string& output,
+                          const ImportSettings& s) {
+  ImportResult r;
+  r.output = output;
+  std::error_code ec;
+  if (!fs::exists(audio, ec)) {
+    r.error = "no such file";
+    return r;
+  }
+  if (fs::is_directory(audio, ec)) {
+    r.error = "is a folder, not an audio file";
+    return r;
+  }
+  if (fs::is_regular_file(audio, ec) && fs::file_size(audio, ec) == 0) {
+    r.error = "is empty: it holds no samples";
+    return r;
+  }
+  if (!s.replace && fs::exists(fs::symlink_status(output, ec))) {
+    r.error = output + " exists already";
+    r.output_exists = true;
+    return r;
+  }
+  if (fs::equivalent(audio, output, ec)) {
+    r.error = "the output would replace the audio file itself";
+    return r;
+  }
+  std::vector<float> samples = sound_samples(audio, s, r.error);
+  if (samples.empty()) return r;
+
+  EncoderOptions options;
+  options.pitch_byte = s.pitch;
+  EncodedSound sound = encode_sound(samples, options);
+
+  const int total = static_cast<int>(sound.blocks.size()) + 1;
+  const std::string name = s.name ? header_name_from(*s.name) : header_name_for_file(audio);
+  const std::uint8_t device = s.header_template ? s.header_template->device : 0;
+  std::vector<Bytes> messages;
+  messages.reserve(sound.blocks.size() + 1);
+  messages.push_back(header_message(s, name, total));
+  for (std::size_t k = 0; k < sound.blocks.size(); ++k)
+    messages.push_back(make_block(static_cast<std::uint16_t>(k + 1), sound.blocks[k], device));
+  std::vector<std::size_t> lengths;
+  for (const Bytes& m : messages) lengths.push_back(m.size());
+
+  const Bytes file = make_smf0(messages);
+  if (!write_file_atomic(output, file, s.replace ? Replace::Allow : Replace::Refuse)) {
+    r.output_exists = errno == EEXIST;
+    r.error = r.output_exists ? output + " exists already"
+                              : output + ": cannot be written (" + std::strerror(errno) + ")";
+    return r;
+  }
+  r.blocks = total;
+  r.seconds = static_cast<double>(sound.blocks.size()) * 880.0 / rate_for_pitch(s.pitch);
+  r.download_seconds = download_seconds(lengths);
+  r.snr_db = sound.snr_db;
+  return r;
+}
+
+}  // namespace brisca

@@ -1,0 +1,59 @@
+// One audio file in, one sound file out: read and mix down, resample to the sound's rate, trim
+// the silent end, encode against the decoder, and write header and data blocks as a format-0
+// file through a temporary file and a rename.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "soundfile/sound_block.h"
+
+namespace brisca {
+
+// Data blocks are numbered 1 .. 16383: block numbers have 14 bits and 0 is the header.
+inline constexpr int kMaxDataBlocks = (1 << 14) - 1;
+
+// The bytes of an existing header block that this program does not interpret, and the device
+// byte its messages carry.
+struct HeaderTemplate {
+  UnpackedBlock header{};
+  std::uint8_t device = 0;
+};
+// The first header block of a sound file; nothing (and `error` says why) when there is none.
+std::optional<HeaderTemplate> read_header_template(const std::string& path, std::string& error);
+
+struct ImportSettings {
+  std::optional<std::string> name;  // as given; the file's name when absent
+  std::string type = "DRUM";
+  int pitch = 0;  // 0 .. kMaxImportPitch
+  std::optional<HeaderTemplate> header_template;
+  bool trim = true;
+  bool replace = false;  // an existing output file may be replaced
+};
+
+struct ImportResult {
+  std::string output;
+  std::string error;           // empty on success
+  bool output_exists = false;  // failed because the output exists and may not be replaced
+  int blocks = 0;              // every block of the file, header included
+  double seconds = 0.0;
+  double download_seconds = 0.0;
+  double snr_db = 0.0;
+  bool ok() const { return error.empty(); }
+};
+
+// `audio` into the sound file `output`. On failure nothing is left at `output` (an existing file
+// stays as it was).
+ImportResult import_audio(const std::string& audio, const std::string& output,
+                          const ImportSettings& settings);
+
+// The output for `audio` in `folder` (its own folder when empty): its name with ".mid".
+std::string output_path_for(const std::string& audio, const std::string& folder);
+
+// Time to down-load messages of these lengths: each goes out in chunks of 200 bytes, one chunk
+// per 70 ms tick.
+double download_seconds(const std::vector<std::size_t>& message_lengths);
+
+}  // namespace brisca

@@ -1,0 +1,311 @@
+// briscatool import end to end: audio files written with libsndfile, imported, and the sound
+// files read back and played through the real decoder.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <numbers>
+#include <random>
+#include <sstream>
+
+#include "app/cli/cli.h"
+#include "preview/block_source.h"
+#include "preview/decoder.h"
+#include "soundfile/block_count.h"
+#include "soundfile/track_reader.h"
+#include "tests/support/sound_files.h"
+
+namespace brisca::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using Signal = std::function<double(double t, int channel)>;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result run_cli(std::vector<std::string> args) {
+  args.insert(args.begin(), {"briscatool", "import"});
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream out, err;
+  int status = run(static_cast<int>(argv.size()), argv.data(), {out, err});
+  return {status, out.str(), err.str()};
+}
+
+std::string write_audio(const std::string& path, int format, int rate, int channels,
+                        std::size_t frames, const Signal& signal) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
+  if (!f) return path;
+  std::vector<float> data(frames * static_cast<std::size_t>(channels));
+  for (std::size_t i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      data[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
+          static_cast<float>(signal(static_cast<double>(i) / rate, c));
+  sf_writef_float(f, data.data(), static_cast<sf_count_t>(frames));
+  sf_close(f);
+  return path;
+}
+
+// Everything preview plays of a sound file.
+std::vector<std::int16_t> play(const std::string& path) {
+  auto track = TrackReader::open(path);
+  EXPECT_TRUE(track && track->ok()) << path;
+  if (!track || !track->ok()) return {};
+  BlockSource source(std::move(*track));
+  std::vector<std::int16_t> all;
+  play_out(source, [&](const std::int16_t* s, std::size_t n) { all.insert(all.end(), s, s + n); });
+  return all;
+}
+
+// The System Exclusive messages of a sound file, as written.
+std::vector<Bytes> messages(const std::string& path) {
+  auto track = TrackReader::open(path);
+  std::vector<Bytes> out;
+  MidiEvent e;
+  while (track && track->next(e))
+    if (e.is_sysex_with_data()) out.emplace_back(e.data.get(), e.data.get() + e.length);
+  return out;
+}
+
+BlockCount header_of(const std::string& path) {
+  auto track = TrackReader::open(path);
+  return count_blocks(*track);
+}
+
+// SNR of the played sound against the signal at 44.1 kHz (channel 0), the best over shifts of
+// up to four samples either way.
+double snr_against(const std::vector<std::int16_t>& played, const Signal& signal,
+                   std::size_t count) {
+  double best = -1e9;
+  for (int shift = -4; shift <= 4; ++shift) {
+    double power = 0, noise = 0;
+    for (std::size_t n = 8; n + 8 < count && n < played.size(); ++n) {
+      const double x =
+          32768.0 * signal(static_cast<double>(static_cast<long>(n) + shift) / 44100, 0);
+      power += x * x;
+      noise += (x - played[n]) * (x - played[n]);
+    }
+    best = std::max(best, 10 * std::log10(power / std::max(noise, 1e-9)));
+  }
+  return best;
+}
+
+class ImportCommand : public ::testing::Test {
+ protected:
+  std::string at(const std::string& name) const { return tmp / name; }
+  bool exists(const std::string& name) const { return fs::exists(at(name)); }
+  test::TempDir tmp;
+};
+
+const Signal kSine = [](double t, int) { return 0.5 * std::sin(2 * std::numbers::pi * 440 * t); };
+
+TEST_F(ImportCommand, SignalsRoundTripThroughTheDecoder) {
+  constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  std::mt19937 rng(3);
+  std::vector<double> noise(30000);
+  for (double& v : noise) v = std::uniform_real_distribution<double>(-0.9, 0.9)(rng);
+  const Signal decaying = [&](double t, int) {
+    return noise[static_cast<std::size_t>(std::lround(t * 44100)) % noise.size()] *
+           std::exp(-20 * t);
+  };
+  const Signal square = [](double t, int) {
+    return std::sin(2 * std::numbers::pi * 100 * t) >= 0 ? 1.0 : -1.0;
+  };
+  const Signal cancel = [](double t, int c) {
+    return (c == 0 ? 0.7 : -0.7) * std::sin(2 * std::numbers::pi * 200 * t);
+  };
+  const Signal silence = [](double, int) { return 0.0; };
+
+  struct Case {
+    const char* name;
+    std::size_t frames;
+    int channels;
+    Signal signal;
+    int blocks;      // every block of the file
+    double min_snr;  // of the played sound against the source; 0: not measured
+    bool silent = false;
+  } cases[] = {
+      {"sine", 22050, 1, kSine, 1 + 26, 40},
+      {"decaying", 22050, 1, decaying, 0, 30},
+      {"square", 4410, 1, square, 1 + 6, 15},
+      {"one", 1, 1, [](double, int) { return 0.25; }, 2, 0},
+      {"over", 881, 1, kSine, 3, 30},
+      {"cancel", 8000, 2, cancel, 2, 0, true},
+      {"silence", 8000, 1, silence, 2, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string audio = write_audio(at(std::string(c.name) + ".wav"), kWav16, 44100,
+                                          c.channels, c.frames, c.signal);
+    Result r = run_cli({audio});
+    ASSERT_EQ(r.status, kOk) << r.err;
+    const std::string sound = at(std::string(c.name) + ".mid");
+    const BlockCount header = header_of(sound);
+    EXPECT_EQ(header.name, c.name);
+    EXPECT_EQ(header.type, "DRUM");
+    const std::vector<Bytes> written = messages(sound);
+    EXPECT_EQ(header.blocks, static_cast<int>(written.size()));
+    if (c.blocks) {
+      EXPECT_EQ(header.blocks, c.blocks);
+    }
+    EXPECT_NE(r.out.find(sound + ": " + std::to_string(header.blocks) + " blocks, "),
+              std::string::npos)
+        << r.out;
+    const std::vector<std::int16_t> played = play(sound);
+    EXPECT_EQ(played.size(), (written.size() - 1) * kSamplesPerBlock);
+    if (c.min_snr > 0) {
+      EXPECT_GT(snr_against(played, c.signal, c.frames), c.min_snr);
+    }
+    if (c.silent) {
+      for (std::int16_t v : played) ASSERT_LE(std::abs(v), 2);
+    }
+  }
+  // The trimmed silent end can be kept.
+  ASSERT_EQ(run_cli({"--no-trim", "-o", at("kept.mid"), at("silence.wav")}).status, kOk);
+  EXPECT_EQ(header_of(at("kept.mid")).blocks, 1 + 10);
+}
+
+TEST_F(ImportCommand, EveryFormatAndRate) {
+  const Signal low = [](double t, int) { return 0.6 * std::sin(2 * std::numbers::pi * 300 * t); };
+  struct Case {
+    const char* file;
+    int format, rate, channels;
+    double min_snr;
+  } cases[] = {
+      {"a16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, 40},
+      {"a24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 22050, 2, 40},
+      {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 1, 40},
+      {"b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 1, 40},
+      {"c.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 32000, 1, 25},
+      {"d.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 11025, 2, 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    write_audio(at(c.file), c.format, c.rate, c.channels, static_cast<std::size_t>(c.rate / 4),
+                low);
+    Result r = run_cli({"-d", tmp.make_folder("out"), at(c.file)});
+    ASSERT_EQ(r.status, kOk) << r.err;
+    const std::string sound = at("out/" + fs::path(c.file).stem().string() + ".mid");
+    EXPECT_NEAR(header_of(sound).blocks, 1 + 13, 1);  // a quarter second: 11025 samples
+    EXPECT_GT(snr_against(play(sound), low, 11025), c.min_snr);
+  }
+  // At half the rate (pitch byte 8) the same quarter second takes half the blocks and still
+  // plays at 44.1 kHz.
+  ASSERT_EQ(run_cli({"--rate", "22000", "-o", at("half.mid"), at("a16.wav")}).status, kOk);
+  const std::vector<Bytes> half = messages(at("half.mid"));
+  EXPECT_NEAR(static_cast<double>(half.size()), 1 + 7, 1);
+  EXPECT_EQ(unpack_block(half[1].data(), static_cast<std::uint32_t>(half[1].size()))[kPitchOffset],
+            8);
+  EXPECT_GT(snr_against(play(at("half.mid")), low, 11025), 30);
+}
+
+TEST_F(ImportCommand, NamesAndTypes) {
+  const std::string audio = write_audio(at("\xC3\x96l\xC3\xA7\xC3\xBC \xE2\x98\x83 \xFF.wav"),
+                                        SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 100, kSine);
+  ASSERT_EQ(run_cli({audio, "--type", "SNAR"}).status, kOk);
+  BlockCount h = header_of(at("\xC3\x96l\xC3\xA7\xC3\xBC \xE2\x98\x83 \xFF.mid"));
+  EXPECT_EQ(h.name, "Olcu _ _");
+  EXPECT_EQ(h.type, "SNAR");
+  ASSERT_EQ(
+      run_cli({audio, "-o", at("long.mid"), "--name",
+               "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65 \xE2\x80\x94 \xC3\x86on, tr\xC3\xA8s long"})
+          .status,
+      kOk);
+  h = header_of(at("long.mid"));
+  EXPECT_EQ(h.name, "Creme brulee - AEon, tres long");  // 30 bytes
+  ASSERT_EQ(
+      run_cli({audio, "-o", at("cut.mid"), "--name", std::string(40, 'x') + "\xC3\x9F"}).status,
+      kOk);
+  EXPECT_EQ(header_of(at("cut.mid")).name, std::string(31, 'x'));
+  for (const char* bad : {"KIK", "KICKS", "K\tCK"})
+    EXPECT_EQ(run_cli({audio, "-o", at("t.mid"), "--type", bad}).status, kUsage) << bad;
+  EXPECT_FALSE(exists("t.mid"));
+}
+
+TEST_F(ImportCommand, TemplateHeaderBytesAreCopied) {
+  UnpackedBlock header{};
+  for (std::size_t i = 0; i < header.size(); ++i) header[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  write_file(at("template.mid"), make_smf0({make_block(0, header, 0x10)}));
+  const std::string audio =
+      write_audio(at("k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 2000, kSine);
+  ASSERT_EQ(run_cli({audio, "--template", at("template.mid"), "--name", "Kick"}).status, kOk);
+  const std::vector<Bytes> written = messages(at("k.mid"));
+  ASSERT_EQ(written.size(), 4u);
+  const UnpackedBlock got =
+      unpack_block(written[0].data(), static_cast<std::uint32_t>(written[0].size()));
+  // A 1173-byte block carries the first 1019 bytes; a full 1174-byte one all 1020.
+  const std::size_t carried = written[0].size() - 154;
+  for (std::size_t i = 0; i < carried; ++i) {
+    if (i < 36 || i == 44 || i == 45) continue;
+    ASSERT_EQ(got[i], header[i]) << i;
+  }
+  EXPECT_EQ(header_name(got), "Kick");
+  EXPECT_EQ(got[4], 0);  // the name's zero fill
+  EXPECT_EQ(header_total_blocks(got), 4);
+  for (const Bytes& m : written) EXPECT_EQ(m[2], 0x10);
+
+  // Without a template every byte but name, type and total_blocks is zero.
+  ASSERT_EQ(run_cli({audio, "-o", at("plain.mid")}).status, kOk);
+  const Bytes plain = messages(at("plain.mid"))[0];
+  const UnpackedBlock zero = unpack_block(plain.data(), static_cast<std::uint32_t>(plain.size()));
+  for (std::size_t i = 36; i < carried; ++i)
+    if (i != 44 && i != 45) {
+      ASSERT_EQ(zero[i], 0) << i;
+    }
+  EXPECT_EQ(run_cli({audio, "-o", at("x.mid"), "--template", audio}).status, kFailed);
+  EXPECT_FALSE(exists("x.mid"));
+}
+
+TEST_F(ImportCommand, RefusalsLeaveNoOutput) {
+  test::write_text(at("text.wav"), "this is not audio");
+  test::write_text(at("empty.wav"), "");
+  write_audio(at("header-only.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0, kSine);
+  // 16383 data blocks at 44.1 kHz hold 326.9 s: a 330 s file at 8 kHz is too long.
+  write_audio(at("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 330 * 8000, kSine);
+  const std::string good =
+      write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
+  Result r = run_cli({"-d", tmp.make_folder("out"), at("text.wav"), at("empty.wav"),
+                      at("header-only.wav"), at("long.wav"), at("missing.wav"), good});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_NE(r.err.find("text.wav: not an audio file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("empty.wav: is empty"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("header-only.wav: holds no samples"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("long.wav: too long: a sound holds at most 16383 data blocks"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("missing.wav: no such file"), std::string::npos) << r.err;
+  // Only the good file made a sound file, and no temporary file is left.
+  std::vector<std::string> made;
+  for (const auto& e : fs::directory_iterator(at("out"))) made.push_back(e.path().filename());
+  EXPECT_EQ(made, std::vector<std::string>{"good.mid"});
+
+  // An existing output stays as it was unless --force is given.
+  test::write_text(at("good.mid"), "keep me");
+  r = run_cli({good});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_NE(r.err.find("exists already (--force replaces it)"), std::string::npos) << r.err;
+  EXPECT_EQ(fs::file_size(at("good.mid")), 7u);
+  EXPECT_EQ(run_cli({good, "--force"}).status, kOk);
+  EXPECT_EQ(header_of(at("good.mid")).blocks, 3);
+
+  // Usage errors.
+  EXPECT_EQ(run_cli({}).status, kUsage);
+  EXPECT_EQ(run_cli({good, at("text.wav"), "-o", at("two.mid")}).status, kUsage);
+  EXPECT_EQ(run_cli({good, "-o", at("r.mid"), "-d", at("out")}).status, kUsage);
+  for (const char* rate : {"50000", "2000", "fast"})
+    EXPECT_EQ(run_cli({good, "-o", at("r.mid"), "--rate", rate}).status, kUsage) << rate;
+  EXPECT_FALSE(exists("r.mid"));
+}
+
+}  // namespace
+}  // namespace brisca::cli
