@@ -17,18 +17,25 @@ class Download {
   Download& operator=(const Download&) = delete;
 
   // Opens the output (entry of the name table, 0 = none); an open output is closed first, which
-  // cuts a file being sent short. Returns the choice, or 0.
+  // cuts a file being sent short. Between two files the down-load goes on with the next one on
+  // the new output, or ends when it did not open. Returns the choice, or 0.
   int open(int choice) {
+    const bool between = sequencer_.between_files();
     close();
-    return port_.open(choice);
+    const int result = port_.open(choice);
+    if (between) sequencer_.output_reopened(result != 0);
+    return result;
   }
-  // A file being sent is cut short and selected again.
+  // A file being sent is cut short and selected again; a message cut in the middle is ended
+  // with a lone F7 before the device closes.
   void close() {
+    end_message();
     port_.close();
     sequencer_.abort(CutReason::PortClosed);
   }
   // Ends the down-load at once, keeping the output's choice for the next send.
   void abort_now() {
+    end_message();
     port_.close_lost();
     sequencer_.abort(CutReason::Aborted);
   }
@@ -49,6 +56,10 @@ class Download {
   DownloadSequencer& sequencer() { return sequencer_; }
 
  private:
+  void end_message() {
+    if (sequencer_.inside_message()) port_.send_end_of_message();
+  }
+
   MidiOutPort port_;
   DownloadSequencer sequencer_;
 };

@@ -48,6 +48,9 @@ class MidiOutPort {
   // Flags to 0, prepare, long message; the long message's result.
   int send_long(MidiHeader& header);
   void unprepare(MidiHeader& header);
+  // A lone F7 after whatever is queued, ending a System Exclusive message the receiver is
+  // inside. It uses a header outside the rotation; its done report is stale to the sequencer.
+  int send_end_of_message();
 
   // One entry per tick: the finished header of a MOM_DONE entry, or null for an empty ring and
   // for any other report (which is consumed all the same).
@@ -77,6 +80,8 @@ class MidiOutPort {
   int choice_ = 0;
   int lost_choice_ = 0;
   std::array<MidiHeader, kHeaderCount> headers_{};
+  MidiHeader end_header_{};
+  std::uint8_t end_byte_ = 0xF7;
   int rotation_ = 0;
 
   std::array<PortReport, kRingSize> ring_{};

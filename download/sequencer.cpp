@@ -13,6 +13,10 @@ void DownloadSequencer::send_files() {
 
 void DownloadSequencer::start_next_file() {
   if (!port_.is_open() || flags_.sending != 0) return;
+  if (owe_end_) {
+    port_.send_end_of_message();
+    owe_end_ = false;
+  }
   const int row = list_.find_first_item(ITEM_SELECTED);
   if (row < 0) return;
   const std::string path = list_.full_path(row);
@@ -37,16 +41,39 @@ void DownloadSequencer::start_next_file() {
 void DownloadSequencer::step(MidiHeader* done) {
   if (done != nullptr) {
     port_.unprepare(*done);
-    if (state_.next_offset == 0 && state_.message) state_.message.reset();
+    if (state_.next_offset == 0) {
+      inside_message_ = false;
+      state_.message.reset();
+    }
   }
   if (state_.next_offset != 0) {
     send_chunk(done);
     return;
   }
   if (send_next_message(done)) return;
-  // The track is used up and nothing is outstanding: the file has been sent.
-  mark_row(list_.find_first_item(ITEM_SENDING), kMarkSent);
-  window_.stop_timer(kDownloadTimerId);
+  end_file();
+}
+
+// The track is used up and nothing is outstanding. A whole file has been sent; a file cut
+// short on disk, or holding fewer blocks than its header counts, has not: its row is selected
+// again and the down-load ends there, so it is never shown as sent.
+void DownloadSequencer::end_file() {
+  if (state_.file) state_.check.end_track(*state_.file);
+  const int row = list_.find_first_item(ITEM_SENDING);
+  if (state_.check.complete()) {
+    // A file that held fewer messages than its row counts leaves the rest of its count behind.
+    if (list_.state().current_remaining != 0) {
+      list_.state().current_remaining = 0;
+      show_total();
+    }
+    mark_row(row, kMarkSent);
+    window_.stop_timer(kDownloadTimerId);
+    return;
+  }
+  CutShort cut{CutReason::Damaged, row, {}, state_.check.problem()};
+  state_ = DownloadState{};
+  flags_.continue_flag = 0;
+  give_back(std::move(cut));
 }
 
 // The next 200 bytes of the current message, or what remains of it.
@@ -69,6 +96,7 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
   while (state_.file && state_.file->remaining() > 0) {
     MidiEvent event;
     if (!state_.file->next(event)) break;
+    state_.check.add(event);
     if (!event.is_sysex_with_data()) continue;
 
     MidiHeader& header = done != nullptr ? *done : port_.next_header();
@@ -81,7 +109,9 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
       header.buffer_length = kChunkBytes;
       state_.next_offset = kChunkBytes;
     }
-    list_.state().current_remaining -= 1;
+    // A file may hold more messages than its row counts: the figure stops at 0.
+    if (list_.state().current_remaining > 0) list_.state().current_remaining -= 1;
+    inside_message_ = true;
     show_total();
     mark_row(list_.find_first_item(ITEM_SENDING), kMarkStep);
     hand_over(header);
@@ -131,6 +161,7 @@ void DownloadSequencer::request_stop() {
 }
 
 void DownloadSequencer::lose_device() {
+  owe_end_ = owe_end_ || inside_message_;
   port_.close_lost();
   abort(CutReason::DeviceLost);
 }
@@ -140,14 +171,23 @@ void DownloadSequencer::abort(CutReason reason) {
   flags_.continue_flag = 0;
   outstanding_ = nullptr;
   waited_ticks_ = 0;
+  inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
   state_ = DownloadState{};
   if (!was_sending) return;
+  give_back(CutShort{reason, list_.find_first_item(ITEM_SENDING), {}, {}});
+}
 
+void DownloadSequencer::output_reopened(bool opened) {
+  next_posted_ = opened;  // the 1044 already posted starts the next file on the new output
+  flags_.continue_flag = opened ? 1 : 0;
+}
+
+// The row being sent was not sent: it is selected again and its blocks count as selected.
+void DownloadSequencer::give_back(CutShort cut) {
   window_.stop_timer(kDownloadTimerId);
   flags_.sending = 0;
   SoundListState& totals = list_.state();
-  CutShort cut{reason, list_.find_first_item(ITEM_SENDING), {}};
   if (cut.row >= 0) {
     ListPort& rows = list_.rows();
     std::uint32_t word = (rows.item_word(cut.row) & ~ITEM_SENDING) | ITEM_SELECTED;

@@ -14,6 +14,7 @@
 
 #include "common/window_port.h"
 #include "download/midi_out_port.h"
+#include "soundfile/sound_check.h"
 #include "soundfile/track_reader.h"
 #include "soundlist/sound_list.h"
 
@@ -25,6 +26,7 @@ struct DownloadState {
   std::uint32_t message_length = 0;
   std::uint32_t next_offset = 0;            // 0: no further chunk of the current message is due
   std::unique_ptr<std::uint8_t[]> message;  // the whole message, F0 first
+  SoundCheck check;                         // what the track held so far
 };
 
 struct DownloadFlags {
@@ -37,12 +39,14 @@ enum class CutReason {
   PortClosed,  // the output was closed (MIDI setup confirmed, window closed)
   DeviceLost,  // the device failed a send, closed itself, or stopped reporting chunks done
   Aborted,     // the caller asked to stop at once
+  Damaged,     // the file's track was cut, or it held fewer blocks than its header counts
 };
 
 struct CutShort {
   CutReason reason;
   int row;
-  std::string name;  // the row's text
+  std::string name;     // the row's text
+  std::string problem;  // Damaged: what was wrong ("ends after 13 of 27 blocks")
 };
 
 // Row marks, as the sound list's mark_item takes them.
@@ -76,10 +80,20 @@ class DownloadSequencer {
   // Ends the down-load now. The device must be closed already (its buffers are freed here).
   // The row being sent is selected again: it was not sent completely.
   void abort(CutReason reason);
+  // The output was opened again while the next file's start was on its way: go on with it on
+  // the new output when that opened, else end the down-load there.
+  void output_reopened(bool opened);
+
+  // A message has begun at the device and its last chunk has not been reported done: cutting
+  // the down-load now leaves the module's receiver inside a System Exclusive message.
+  bool inside_message() const { return inside_message_; }
+  // A lost device was cut inside a message: the next send ends it with a lone F7 first.
+  bool owes_end_of_message() const { return owe_end_; }
 
   bool is_sending() const { return flags_.sending != 0; }
   // Sending, or about to start the next file (message 1044 on its way).
   bool is_busy() const { return flags_.sending != 0 || next_posted_; }
+  bool between_files() const { return flags_.sending == 0 && next_posted_; }
   const DownloadState& state() const { return state_; }
   const DownloadFlags& flags() const { return flags_; }
   const MidiHeader* outstanding() const { return outstanding_; }
@@ -93,6 +107,8 @@ class DownloadSequencer {
   bool send_next_message(MidiHeader* done);
   void hand_over(MidiHeader& header);
   void lose_device();
+  void end_file();
+  void give_back(CutShort cut);
   void mark_row(int index, int kind);
   void show_total();
 
@@ -104,6 +120,8 @@ class DownloadSequencer {
   MidiHeader* outstanding_ = nullptr;  // the chunk the port has not reported done yet
   int waited_ticks_ = 0;
   bool next_posted_ = false;  // a 1044 is on its way
+  bool inside_message_ = false;
+  bool owe_end_ = false;
   std::function<void(const CutShort&)> cut_listener_;
 };
 
