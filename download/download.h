@@ -20,10 +20,15 @@ class Download {
   // cuts a file being sent short. Between two files the down-load goes on with the next one on
   // the new output, or ends when it did not open. Returns the choice, or 0.
   int open(int choice) {
-    const bool between = sequencer_.between_files();
-    close();
+    if (!sequencer_.between_files()) {
+      close();
+      return port_.open(choice);
+    }
+    // Nothing is in flight between two files: the start of the next one, already on its way,
+    // finds the new output.
+    port_.close();
     const int result = port_.open(choice);
-    if (between) sequencer_.output_reopened(result != 0);
+    if (result == 0) sequencer_.abort(CutReason::PortClosed);
     return result;
   }
   // A file being sent is cut short and selected again; a message cut in the middle is ended

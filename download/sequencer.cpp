@@ -1,5 +1,6 @@
 #include "download/sequencer.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "soundfile/midi_reader.h"
@@ -7,8 +8,29 @@
 namespace brisca {
 
 void DownloadSequencer::send_files() {
+  if (!is_busy()) {
+    if (!port_.is_open() || list_.find_first_item(ITEM_SELECTED) < 0) return;
+    if (gate_ && !gate_()) return;
+    chain_ = true;
+    summary_ = SendSummary{};
+  }
   flags_.continue_flag = 1;
   start_next_file();
+  if (!is_busy()) finish_chain();
+}
+
+// The end of a down-load: the listener hears what was sent (and releases what the gate took).
+void DownloadSequencer::finish_chain() {
+  if (!chain_) return;
+  chain_ = false;
+  if (finished_listener_) finished_listener_(summary_);
+}
+
+int DownloadSequencer::milliseconds_left() const {
+  const SoundListState& totals = list_.state();
+  int blocks = std::max(totals.current_remaining, 0);
+  if (flags_.continue_flag != 0) blocks += std::max(totals.selected_blocks, 0);
+  return blocks * kChunksPerBlock * kTickMs;
 }
 
 void DownloadSequencer::start_next_file() {
@@ -61,6 +83,8 @@ void DownloadSequencer::end_file() {
   if (state_.file) state_.check.end_track(*state_.file);
   const int row = list_.find_first_item(ITEM_SENDING);
   if (state_.check.complete()) {
+    summary_.sounds += 1;
+    if (row >= 0) summary_.blocks += item_blocks(list_.rows().item_word(row));
     // A file that held fewer messages than its row counts leaves the rest of its count behind.
     if (list_.state().current_remaining != 0) {
       list_.state().current_remaining = 0;
@@ -151,6 +175,7 @@ void DownloadSequencer::on_next_download() {
   if (!next_posted_) return;  // the down-load was cut short after this message was posted
   next_posted_ = false;
   start_next_file();
+  if (!is_busy()) finish_chain();
 }
 
 void DownloadSequencer::request_stop() {
@@ -174,13 +199,8 @@ void DownloadSequencer::abort(CutReason reason) {
   inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
   state_ = DownloadState{};
-  if (!was_sending) return;
-  give_back(CutShort{reason, list_.find_first_item(ITEM_SENDING), {}, {}});
-}
-
-void DownloadSequencer::output_reopened(bool opened) {
-  next_posted_ = opened;  // the 1044 already posted starts the next file on the new output
-  flags_.continue_flag = opened ? 1 : 0;
+  if (was_sending) give_back(CutShort{reason, list_.find_first_item(ITEM_SENDING), {}, {}});
+  finish_chain();
 }
 
 // The row being sent was not sent: it is selected again and its blocks count as selected.
@@ -199,6 +219,7 @@ void DownloadSequencer::give_back(CutShort cut) {
   totals.current_remaining = 0;
   show_total();
   if (cut_listener_) cut_listener_(cut);
+  finish_chain();
 }
 
 void DownloadSequencer::mark_row(int index, int kind) {
@@ -210,6 +231,8 @@ void DownloadSequencer::mark_row(int index, int kind) {
     if (flags_.continue_flag != 0) {
       next_posted_ = true;
       window_.post_message(WindowMessage::NextDownload, 0, 0);
+    } else {
+      finish_chain();
     }
   }
 }

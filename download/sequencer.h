@@ -49,6 +49,12 @@ struct CutShort {
   std::string problem;  // Damaged: what was wrong ("ends after 13 of 27 blocks")
 };
 
+// What one down-load (from "Send File(s)" until nothing more is sent) did.
+struct SendSummary {
+  int sounds = 0;  // files sent whole
+  int blocks = 0;  // their rows' block counts
+};
+
 // Row marks, as the sound list's mark_item takes them.
 inline constexpr int kMarkSent = 0;
 inline constexpr int kMarkSending = 1;
@@ -61,6 +67,8 @@ class DownloadSequencer {
   // Ticks a chunk may stay unreported before the device counts as lost (about 2 s); a working
   // device reports a 200-byte chunk done within one or two ticks.
   static constexpr int kDoneWaitTicks = 29;
+  // A block of a sound goes out in six chunks, one per tick.
+  static constexpr int kChunksPerBlock = 6;
 
   DownloadSequencer(SoundList& list, WindowPort& window, MidiOutPort& port)
       : list_(list), window_(window), port_(port) {}
@@ -80,9 +88,6 @@ class DownloadSequencer {
   // Ends the down-load now. The device must be closed already (its buffers are freed here).
   // The row being sent is selected again: it was not sent completely.
   void abort(CutReason reason);
-  // The output was opened again while the next file's start was on its way: go on with it on
-  // the new output when that opened, else end the down-load there.
-  void output_reopened(bool opened);
 
   // A message has begun at the device and its last chunk has not been reported done: cutting
   // the down-load now leaves the module's receiver inside a System Exclusive message.
@@ -101,6 +106,15 @@ class DownloadSequencer {
   void on_cut_short(std::function<void(const CutShort&)> listener) {
     cut_listener_ = std::move(listener);
   }
+  // Asked when "Send File(s)" starts a down-load while none is going on: false starts nothing.
+  void set_gate(std::function<bool()> gate) { gate_ = std::move(gate); }
+  // Told once when a down-load the gate let through has ended, however it ended.
+  void on_finished(std::function<void(const SendSummary&)> listener) {
+    finished_listener_ = std::move(listener);
+  }
+  // Milliseconds the blocks left take at one chunk per tick: the whole down-load, or only the
+  // file being sent once the down-load stops after it.
+  int milliseconds_left() const;
 
  private:
   void send_chunk(MidiHeader* done);
@@ -108,6 +122,7 @@ class DownloadSequencer {
   void hand_over(MidiHeader& header);
   void lose_device();
   void end_file();
+  void finish_chain();
   void give_back(CutShort cut);
   void mark_row(int index, int kind);
   void show_total();
@@ -122,7 +137,11 @@ class DownloadSequencer {
   bool next_posted_ = false;  // a 1044 is on its way
   bool inside_message_ = false;
   bool owe_end_ = false;
+  bool chain_ = false;  // a down-load is going on (the gate let it through)
+  SendSummary summary_;
   std::function<void(const CutShort&)> cut_listener_;
+  std::function<bool()> gate_;
+  std::function<void(const SendSummary&)> finished_listener_;
 };
 
 }  // namespace brisca

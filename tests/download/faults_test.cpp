@@ -116,6 +116,8 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   select("a.mid");
   select("b.mid");
   select("c.mid");
+  std::vector<SendSummary> ends;
+  download.sequencer().on_finished([&ends](const SendSummary& sum) { ends.push_back(sum); });
   download.send_files();  // a is sent at once; 1044 is on its way
   EXPECT_EQ(download.open(2), 2);
   handle_posted();
@@ -123,6 +125,9 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   run_to_idle();
   EXPECT_TRUE(word("b.mid") & ITEM_SENT);
   EXPECT_TRUE(word("c.mid") & ITEM_SENT);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(ends[0].sounds, 3);
+  EXPECT_EQ(ends[0].blocks, 2);
   EXPECT_EQ(service.log->opened, (std::vector<int>{0, 1}));
 
   select("a.mid");
@@ -134,6 +139,7 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   handle_posted();
   EXPECT_FALSE(download.is_sending());
   EXPECT_TRUE(word("b.mid") & ITEM_SELECTED);
+  EXPECT_EQ(ends.size(), 2u);
 
   service.fail_open = false;
   EXPECT_EQ(download.open(1), 1);
