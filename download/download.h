@@ -3,7 +3,11 @@
 // always closed before the sequencer frees the message it was sending from.
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include "download/midi_out_port.h"
+#include "download/send_gate.h"
 #include "download/sequencer.h"
 
 namespace brisca {
@@ -11,7 +15,12 @@ namespace brisca {
 class Download {
  public:
   Download(MidiService& service, SoundList& list, WindowPort& window)
-      : port_(service), sequencer_(list, window, port_) {}
+      : window_(window), port_(service), sequencer_(list, window, port_) {
+    sequencer_.on_finished([this](const SendSummary& summary) {
+      if (gate_) gate_->close();
+      if (finished_) finished_(summary);
+    });
+  }
   ~Download() { close(); }
   Download(const Download&) = delete;
   Download& operator=(const Download&) = delete;
@@ -57,6 +66,18 @@ class Download {
   void on_next_download() { sequencer_.on_next_download(); }
   bool is_sending() const { return sequencer_.is_sending(); }
 
+  // From now on each down-load takes its destination's lock and asks about other senders
+  // (`shared`: sends without asking).
+  void guard_destination(bool shared) {
+    gate_ = std::make_unique<SendGate>(port_, window_, shared);
+    sequencer_.set_gate([this] { return gate_->open(); });
+  }
+  const SendGate* gate() const { return gate_.get(); }
+  // Told when a down-load has ended, with what it sent.
+  void on_finished(std::function<void(const SendSummary&)> listener) {
+    finished_ = std::move(listener);
+  }
+
   MidiOutPort& port() { return port_; }
   DownloadSequencer& sequencer() { return sequencer_; }
 
@@ -65,8 +86,11 @@ class Download {
     if (sequencer_.inside_message()) port_.send_end_of_message();
   }
 
+  WindowPort& window_;
   MidiOutPort port_;
   DownloadSequencer sequencer_;
+  std::unique_ptr<SendGate> gate_;
+  std::function<void(const SendSummary&)> finished_;
 };
 
 }  // namespace brisca

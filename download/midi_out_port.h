@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/api/devices.h"
 
@@ -59,6 +61,12 @@ class MidiOutPort {
   std::optional<PortReport> take_report();
   // The header a report names, when it is one of this port's four; null otherwise.
   MidiHeader* own_header(std::uintptr_t address);
+
+  // The open device's destination and the other clients sending to it (see MidiOutDevice).
+  std::string destination() const { return device_ ? device_->destination() : std::string(); }
+  std::vector<std::string> other_senders() const {
+    return device_ ? device_->other_senders() : std::vector<std::string>{};
+  }
 
   void close();
   // Closes the device after it failed, remembering its choice for reopen().

@@ -2,6 +2,8 @@
 // selected again (never marked sent), and sending works again afterwards.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "tests/download/download_fixture.h"
 
 namespace brisca::test {
@@ -194,6 +196,56 @@ TEST_F(Faults, AbortNowCutsTheFileShortAndKeepsTheOutputForTheNextSend) {
   EXPECT_EQ(service.log->chunks.back(), Bytes{0xF7});
   expect_cut_short_and_selected(CutReason::Aborted);
   expect_sends_again();
+}
+
+// A second sender on the destination: another process holding its lock refuses the down-load
+// and is named; other clients sending to it are named and the answer decides; the lock is held
+// for exactly as long as the down-load runs.
+TEST_F(Faults, TwoSendersNeverShareADestinationUnasked) {
+  service.log->destination = "JACK: sink" + std::to_string(::getpid()) + ":in";
+  const std::string destination = service.log->destination;
+  download.guard_destination(false);
+  add_file("a.mid", {sysex(500)}, 3);
+  select("a.mid");
+
+  auto other = std::make_unique<DestinationLock>();
+  ASSERT_TRUE(other->acquire(destination));
+  download.send_files();
+  EXPECT_TRUE(service.log->chunks.empty());
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text, "Another BriscaTool (process " + std::to_string(::getpid()) +
+                                      ") is sending to \"" + destination +
+                                      "\". Send again when it has finished.");
+  EXPECT_EQ(download.gate()->refusal(), SendGate::Refusal::Locked);
+  other.reset();
+
+  service.log->others = {"keys:out", "seq:midi"};
+  window.answer = BoxAnswer::No;
+  download.send_files();
+  EXPECT_TRUE(service.log->chunks.empty());
+  ASSERT_EQ(window.boxes.size(), 2u);
+  EXPECT_EQ(window.boxes[1].buttons, BoxButtons::YesNo);
+  EXPECT_NE(window.boxes[1].text.find("keys:out, seq:midi"), std::string::npos);
+  EXPECT_EQ(download.gate()->refusal(), SendGate::Refusal::Shared);
+  EXPECT_TRUE(DestinationLock().acquire(destination));  // a refusal keeps no lock
+
+  window.answer = BoxAnswer::Yes;
+  download.send_files();
+  EXPECT_TRUE(download.is_sending());
+  DestinationLock third;
+  EXPECT_FALSE(third.acquire(destination));
+  EXPECT_EQ(third.holder(), ::getpid());
+  run_to_idle();
+  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(third.acquire(destination));
+  third.release();
+
+  // Told it may share, it does not ask.
+  download.guard_destination(true);
+  select("a.mid");
+  download.send_files();
+  EXPECT_EQ(window.boxes.size(), 3u);
+  EXPECT_TRUE(download.is_sending());
 }
 
 }  // namespace
