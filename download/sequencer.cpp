@@ -1,6 +1,7 @@
 #include "download/sequencer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "soundfile/midi_reader.h"
@@ -24,6 +25,18 @@ void DownloadSequencer::finish_chain() {
   if (!chain_) return;
   chain_ = false;
   if (finished_listener_) finished_listener_(summary_);
+}
+
+std::string summary_text(const SendSummary& summary) {
+  return std::to_string(summary.sounds) + (summary.sounds == 1 ? " sound, " : " sounds, ") +
+         std::to_string(summary.blocks) + (summary.blocks == 1 ? " block sent" : " blocks sent");
+}
+
+std::string time_left_text(int milliseconds) {
+  const int seconds = (std::max(milliseconds, 0) + 999) / 1000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d left", seconds / 60, seconds % 60);
+  return text;
 }
 
 int DownloadSequencer::milliseconds_left() const {

@@ -55,6 +55,11 @@ struct SendSummary {
   int blocks = 0;  // their rows' block counts
 };
 
+// "5 sounds, 93 blocks sent".
+std::string summary_text(const SendSummary& summary);
+// "1:05 left" for a number of milliseconds, rounded up to whole seconds.
+std::string time_left_text(int milliseconds);
+
 // Row marks, as the sound list's mark_item takes them.
 inline constexpr int kMarkSent = 0;
 inline constexpr int kMarkSending = 1;

@@ -15,6 +15,7 @@
 #include "common/window_port.h"
 #include "soundlist/sound_list.h"
 
+class QLabel;
 class QTimer;
 
 namespace brisca {
@@ -40,6 +41,14 @@ class MainWindow : public QMainWindow, public WindowPort {
   // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
   // 2 double-click).
   void command(int id, int notification = 0);
+
+  // A line over the foot of the sound list: what the window could not do, the time a down-load
+  // has left, what it sent. `stays`: until replaced, else it goes after a few seconds.
+  void show_status(const std::string& text, bool stays = false);
+  QString status_text() const;
+  // Closes as File > Exit does, without asking even while a sound is being sent (a close the
+  // user did not ask for in the window, such as a termination signal).
+  void force_close();
 
   // WindowPort
   void set_field_text(Field field, std::string_view text) override;
@@ -75,8 +84,11 @@ class MainWindow : public QMainWindow, public WindowPort {
   Controls controls_;
   SoundList sound_list_;
   std::map<int, QTimer*> timers_;
+  QLabel* status_ = nullptr;
+  QTimer* status_timer_ = nullptr;
   bool monitor_shown_ = false;
   bool torn_down_ = false;
+  bool forced_close_ = false;
 };
 
 }  // namespace brisca

@@ -6,6 +6,10 @@
 #include "app/gui/sound_list_widget.h"
 
 namespace brisca {
+namespace {
+constexpr const char* kNoMidiOutput = "No MIDI output: choose one in Setup > MIDI…";
+constexpr const char* kNoAudioOutput = "No audio output: choose one in Setup > Audio…";
+}  // namespace
 
 void MainWindow::command(int id, int notification) {
   switch (id) {
@@ -28,6 +32,7 @@ void MainWindow::command(int id, int notification) {
       sound_list_.select_all(false);
       break;
     case kSendId:
+      if (devices_.midi_out == 0) show_status(kNoMidiOutput);
       hooks_.download->send_files();
       break;
     case kStopId:
@@ -97,6 +102,7 @@ void MainWindow::on_list_notification(int notification) {
   std::uint32_t word = controls_.list->item_word(row);
   const std::string& folder = sound_list_.directory(item_dir(word));
   set_field_text(Field::PathAndFiles, folder);
+  if (devices_.audio_out == 0) show_status(kNoAudioOutput);
   hooks_.preview->start_preview(folder, controls_.list->text(row));
 }
 
@@ -104,6 +110,7 @@ void MainWindow::listen() {
   int row = controls_.list->selected_row();
   if (row < 0) return;
   std::uint32_t word = controls_.list->item_word(row);
+  if (devices_.audio_out == 0) show_status(kNoAudioOutput);
   hooks_.preview->start_preview(sound_list_.directory(item_dir(word)), controls_.list->text(row));
 }
 
