@@ -39,11 +39,19 @@ std::string time_left_text(int milliseconds) {
   return text;
 }
 
+// The file being sent counts by its bytes left or its blocks left, whichever takes longer (a
+// sound's blocks are six chunks each; other messages may be longer); files not yet started by
+// their blocks.
 int DownloadSequencer::milliseconds_left() const {
   const SoundListState& totals = list_.state();
-  int blocks = std::max(totals.current_remaining, 0);
-  if (flags_.continue_flag != 0) blocks += std::max(totals.selected_blocks, 0);
-  return blocks * kChunksPerBlock * kTickMs;
+  std::uint64_t bytes = state_.file ? state_.file->remaining() : 0;
+  if (state_.next_offset != 0) bytes += state_.message_length - state_.next_offset;
+  std::int64_t chunks =
+      std::max<std::int64_t>((bytes + kChunkBytes - 1) / kChunkBytes,
+                             std::int64_t{std::max(totals.current_remaining, 0)} * kChunksPerBlock);
+  if (flags_.continue_flag != 0)
+    chunks += std::int64_t{std::max(totals.selected_blocks, 0)} * kChunksPerBlock;
+  return static_cast<int>(std::min<std::int64_t>(chunks * kTickMs, 1'000'000'000));
 }
 
 void DownloadSequencer::start_next_file() {

@@ -59,6 +59,7 @@ class SendSession {
     progress_.begin(list_.state().selected_blocks);
     download_.send_files();
     const SendGate* gate = download_.gate();
+    refused_start_ = gate->refusal() != SendGate::Refusal::None;
     if (gate->refusal() == SendGate::Refusal::Shared)
       progress_.note("briscatool send: nothing sent (--shared sends all the same)");
     window_.run([this] { return check_interrupts() || !download_.sequencer().is_busy(); });
@@ -141,7 +142,7 @@ class SendSession {
       const std::uint32_t word = rows_.item_word(row);
       if ((word & ITEM_SENT) && !(word & ITEM_SELECTED)) {
         ++sent;
-      } else if (first_unsent && !stopping_ && !cut_) {
+      } else if (first_unsent && !stopping_ && !cut_ && !refused_start_) {
         progress_.note(rows_.text(row) + ": could not be opened; the down-load stopped there");
         first_unsent = false;
       }
@@ -165,6 +166,7 @@ class SendSession {
   int boxes_ = 0;
   int refused_ = 0;
   bool stopping_ = false;
+  bool refused_start_ = false;
   bool aborted_ = false;
 };
 
