@@ -34,10 +34,15 @@ class Download {
       return port_.open(choice);
     }
     // Nothing is in flight between two files: the start of the next one, already on its way,
-    // finds the new output.
+    // finds the new output, whose lock is taken in place of the old one's.
     port_.close();
     const int result = port_.open(choice);
-    if (result == 0) sequencer_.abort(CutReason::PortClosed);
+    bool go_on = result != 0;
+    if (go_on && gate_) {
+      gate_->close();
+      go_on = gate_->open();
+    }
+    if (!go_on) sequencer_.abort(CutReason::PortClosed);
     return result;
   }
   // A file being sent is cut short and selected again; a message cut in the middle is ended

@@ -199,7 +199,17 @@ void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
   }
 }
 
-// Closing while a sound is being sent asks first; No keeps sending.
+void MainWindow::force_close() {
+  forced_close_ = true;
+  // A dialog or box runs an event loop of its own: end it so nothing waits for an answer.
+  for (int i = 0; i < 16; ++i) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == this || !modal->close()) break;
+  }
+  close();
+}
+
+// Closing while a sound is being sent asks first (unless forced); No keeps sending.
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!forced_close_ && !torn_down_ && hooks_.download->is_sending() &&
       message_box("A sound is being sent. Quit anyway?", "BriscaTool", BoxIcon::Question,
@@ -209,11 +219,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   tear_down();
   event->accept();
-}
-
-void MainWindow::force_close() {
-  forced_close_ = true;
-  close();
 }
 
 void MainWindow::show_status(const std::string& text, bool stays) {

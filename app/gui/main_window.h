@@ -38,6 +38,12 @@ class MainWindow : public QMainWindow, public WindowPort {
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
 
+  // Closes the window as File > Exit does (devices closed in order), for a close the user did
+  // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
+  // closed first.
+  void force_close();
+  bool close_forced() const { return forced_close_; }
+
   // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
   // 2 double-click).
   void command(int id, int notification = 0);
@@ -46,9 +52,6 @@ class MainWindow : public QMainWindow, public WindowPort {
   // has left, what it sent. `stays`: until replaced, else it goes after a few seconds.
   void show_status(const std::string& text, bool stays = false);
   QString status_text() const;
-  // Closes as File > Exit does, without asking even while a sound is being sent (a close the
-  // user did not ask for in the window, such as a termination signal).
-  void force_close();
 
   // WindowPort
   void set_field_text(Field field, std::string_view text) override;
