@@ -16,6 +16,7 @@ int MidiOutPort::open(int choice) {
                                                     std::uintptr_t p2) { report(id, p1, p2); });
   if (!device_) return 0;
   headers_.fill(MidiHeader{});
+  end_header_ = MidiHeader{};
   choice_ = choice;
   return choice;
 }
@@ -31,6 +32,15 @@ int MidiOutPort::send_long(MidiHeader& header) {
   header.flags = 0;
   device_->prepare_header(header);
   return device_->long_msg(header);
+}
+
+int MidiOutPort::send_end_of_message() {
+  if (!device_) return -1;
+  // One still queued ends the message just as well.
+  if (load_flags(end_header_.flags) & HDR_INQUEUE) return 0;
+  end_header_.data = &end_byte_;
+  end_header_.buffer_length = 1;
+  return send_long(end_header_);
 }
 
 void MidiOutPort::unprepare(MidiHeader& header) {

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/api/devices.h"
 
@@ -48,6 +50,9 @@ class MidiOutPort {
   // Flags to 0, prepare, long message; the long message's result.
   int send_long(MidiHeader& header);
   void unprepare(MidiHeader& header);
+  // A lone F7 after whatever is queued, ending a System Exclusive message the receiver is
+  // inside. It uses a header outside the rotation; its done report is stale to the sequencer.
+  int send_end_of_message();
 
   // One entry per tick: the finished header of a MOM_DONE entry, or null for an empty ring and
   // for any other report (which is consumed all the same).
@@ -56,6 +61,12 @@ class MidiOutPort {
   std::optional<PortReport> take_report();
   // The header a report names, when it is one of this port's four; null otherwise.
   MidiHeader* own_header(std::uintptr_t address);
+
+  // The open device's destination and the other clients sending to it (see MidiOutDevice).
+  std::string destination() const { return device_ ? device_->destination() : std::string(); }
+  std::vector<std::string> other_senders() const {
+    return device_ ? device_->other_senders() : std::vector<std::string>{};
+  }
 
   void close();
   // Closes the device after it failed, remembering its choice for reopen().
@@ -77,6 +88,8 @@ class MidiOutPort {
   int choice_ = 0;
   int lost_choice_ = 0;
   std::array<MidiHeader, kHeaderCount> headers_{};
+  MidiHeader end_header_{};
+  std::uint8_t end_byte_ = 0xF7;
   int rotation_ = 0;
 
   std::array<PortReport, kRingSize> ring_{};

@@ -1,5 +1,7 @@
 #include "download/sequencer.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "soundfile/midi_reader.h"
@@ -7,12 +9,57 @@
 namespace brisca {
 
 void DownloadSequencer::send_files() {
+  if (!is_busy()) {
+    if (!port_.is_open() || list_.find_first_item(ITEM_SELECTED) < 0) return;
+    if (gate_ && !gate_()) return;
+    chain_ = true;
+    summary_ = SendSummary{};
+  }
   flags_.continue_flag = 1;
   start_next_file();
+  if (!is_busy()) finish_chain();
+}
+
+// The end of a down-load: the listener hears what was sent (and releases what the gate took).
+void DownloadSequencer::finish_chain() {
+  if (!chain_) return;
+  chain_ = false;
+  if (finished_listener_) finished_listener_(summary_);
+}
+
+std::string summary_text(const SendSummary& summary) {
+  return std::to_string(summary.sounds) + (summary.sounds == 1 ? " sound, " : " sounds, ") +
+         std::to_string(summary.blocks) + (summary.blocks == 1 ? " block sent" : " blocks sent");
+}
+
+std::string time_left_text(int milliseconds) {
+  const int seconds = (std::max(milliseconds, 0) + 999) / 1000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d:%02d left", seconds / 60, seconds % 60);
+  return text;
+}
+
+// The file being sent counts by its bytes left or its blocks left, whichever takes longer (a
+// sound's blocks are six chunks each; other messages may be longer); files not yet started by
+// their blocks.
+int DownloadSequencer::milliseconds_left() const {
+  const SoundListState& totals = list_.state();
+  std::uint64_t bytes = state_.file ? state_.file->remaining() : 0;
+  if (state_.next_offset != 0) bytes += state_.message_length - state_.next_offset;
+  std::int64_t chunks =
+      std::max<std::int64_t>((bytes + kChunkBytes - 1) / kChunkBytes,
+                             std::int64_t{std::max(totals.current_remaining, 0)} * kChunksPerBlock);
+  if (flags_.continue_flag != 0)
+    chunks += std::int64_t{std::max(totals.selected_blocks, 0)} * kChunksPerBlock;
+  return static_cast<int>(std::min<std::int64_t>(chunks * kTickMs, 1'000'000'000));
 }
 
 void DownloadSequencer::start_next_file() {
   if (!port_.is_open() || flags_.sending != 0) return;
+  if (owe_end_) {
+    port_.send_end_of_message();
+    owe_end_ = false;
+  }
   const int row = list_.find_first_item(ITEM_SELECTED);
   if (row < 0) return;
   const std::string path = list_.full_path(row);
@@ -37,16 +84,41 @@ void DownloadSequencer::start_next_file() {
 void DownloadSequencer::step(MidiHeader* done) {
   if (done != nullptr) {
     port_.unprepare(*done);
-    if (state_.next_offset == 0 && state_.message) state_.message.reset();
+    if (state_.next_offset == 0) {
+      inside_message_ = false;
+      state_.message.reset();
+    }
   }
   if (state_.next_offset != 0) {
     send_chunk(done);
     return;
   }
   if (send_next_message(done)) return;
-  // The track is used up and nothing is outstanding: the file has been sent.
-  mark_row(list_.find_first_item(ITEM_SENDING), kMarkSent);
-  window_.stop_timer(kDownloadTimerId);
+  end_file();
+}
+
+// The track is used up and nothing is outstanding. A whole file has been sent; a file cut
+// short on disk, or holding fewer blocks than its header counts, has not: its row is selected
+// again and the down-load ends there, so it is never shown as sent.
+void DownloadSequencer::end_file() {
+  if (state_.file) state_.check.end_track(*state_.file);
+  const int row = list_.find_first_item(ITEM_SENDING);
+  if (state_.check.complete()) {
+    summary_.sounds += 1;
+    if (row >= 0) summary_.blocks += item_blocks(list_.rows().item_word(row));
+    // A file that held fewer messages than its row counts leaves the rest of its count behind.
+    if (list_.state().current_remaining != 0) {
+      list_.state().current_remaining = 0;
+      show_total();
+    }
+    mark_row(row, kMarkSent);
+    window_.stop_timer(kDownloadTimerId);
+    return;
+  }
+  CutShort cut{CutReason::Damaged, row, {}, state_.check.problem()};
+  state_ = DownloadState{};
+  flags_.continue_flag = 0;
+  give_back(std::move(cut));
 }
 
 // The next 200 bytes of the current message, or what remains of it.
@@ -69,6 +141,7 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
   while (state_.file && state_.file->remaining() > 0) {
     MidiEvent event;
     if (!state_.file->next(event)) break;
+    state_.check.add(event);
     if (!event.is_sysex_with_data()) continue;
 
     MidiHeader& header = done != nullptr ? *done : port_.next_header();
@@ -81,7 +154,9 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
       header.buffer_length = kChunkBytes;
       state_.next_offset = kChunkBytes;
     }
-    list_.state().current_remaining -= 1;
+    // A file may hold more messages than its row counts: the figure stops at 0.
+    if (list_.state().current_remaining > 0) list_.state().current_remaining -= 1;
+    inside_message_ = true;
     show_total();
     mark_row(list_.find_first_item(ITEM_SENDING), kMarkStep);
     hand_over(header);
@@ -121,6 +196,7 @@ void DownloadSequencer::on_next_download() {
   if (!next_posted_) return;  // the down-load was cut short after this message was posted
   next_posted_ = false;
   start_next_file();
+  if (!is_busy()) finish_chain();
 }
 
 void DownloadSequencer::request_stop() {
@@ -131,6 +207,7 @@ void DownloadSequencer::request_stop() {
 }
 
 void DownloadSequencer::lose_device() {
+  owe_end_ = owe_end_ || inside_message_;
   port_.close_lost();
   abort(CutReason::DeviceLost);
 }
@@ -140,14 +217,18 @@ void DownloadSequencer::abort(CutReason reason) {
   flags_.continue_flag = 0;
   outstanding_ = nullptr;
   waited_ticks_ = 0;
+  inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
   state_ = DownloadState{};
-  if (!was_sending) return;
+  if (was_sending) give_back(CutShort{reason, list_.find_first_item(ITEM_SENDING), {}, {}});
+  finish_chain();
+}
 
+// The row being sent was not sent: it is selected again and its blocks count as selected.
+void DownloadSequencer::give_back(CutShort cut) {
   window_.stop_timer(kDownloadTimerId);
   flags_.sending = 0;
   SoundListState& totals = list_.state();
-  CutShort cut{reason, list_.find_first_item(ITEM_SENDING), {}};
   if (cut.row >= 0) {
     ListPort& rows = list_.rows();
     std::uint32_t word = (rows.item_word(cut.row) & ~ITEM_SENDING) | ITEM_SELECTED;
@@ -159,6 +240,7 @@ void DownloadSequencer::abort(CutReason reason) {
   totals.current_remaining = 0;
   show_total();
   if (cut_listener_) cut_listener_(cut);
+  finish_chain();
 }
 
 void DownloadSequencer::mark_row(int index, int kind) {
@@ -170,6 +252,8 @@ void DownloadSequencer::mark_row(int index, int kind) {
     if (flags_.continue_flag != 0) {
       next_posted_ = true;
       window_.post_message(WindowMessage::NextDownload, 0, 0);
+    } else {
+      finish_chain();
     }
   }
 }

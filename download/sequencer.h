@@ -14,6 +14,7 @@
 
 #include "common/window_port.h"
 #include "download/midi_out_port.h"
+#include "soundfile/sound_check.h"
 #include "soundfile/track_reader.h"
 #include "soundlist/sound_list.h"
 
@@ -25,6 +26,7 @@ struct DownloadState {
   std::uint32_t message_length = 0;
   std::uint32_t next_offset = 0;            // 0: no further chunk of the current message is due
   std::unique_ptr<std::uint8_t[]> message;  // the whole message, F0 first
+  SoundCheck check;                         // what the track held so far
 };
 
 struct DownloadFlags {
@@ -37,13 +39,26 @@ enum class CutReason {
   PortClosed,  // the output was closed (MIDI setup confirmed, window closed)
   DeviceLost,  // the device failed a send, closed itself, or stopped reporting chunks done
   Aborted,     // the caller asked to stop at once
+  Damaged,     // the file's track was cut, or it held fewer blocks than its header counts
 };
 
 struct CutShort {
   CutReason reason;
   int row;
-  std::string name;  // the row's text
+  std::string name;     // the row's text
+  std::string problem;  // Damaged: what was wrong ("ends after 13 of 27 blocks")
 };
+
+// What one down-load (from "Send File(s)" until nothing more is sent) did.
+struct SendSummary {
+  int sounds = 0;  // files sent whole
+  int blocks = 0;  // their rows' block counts
+};
+
+// "5 sounds, 93 blocks sent".
+std::string summary_text(const SendSummary& summary);
+// "1:05 left" for a number of milliseconds, rounded up to whole seconds.
+std::string time_left_text(int milliseconds);
 
 // Row marks, as the sound list's mark_item takes them.
 inline constexpr int kMarkSent = 0;
@@ -57,6 +72,8 @@ class DownloadSequencer {
   // Ticks a chunk may stay unreported before the device counts as lost (about 2 s); a working
   // device reports a 200-byte chunk done within one or two ticks.
   static constexpr int kDoneWaitTicks = 29;
+  // A block of a sound goes out in six chunks, one per tick.
+  static constexpr int kChunksPerBlock = 6;
 
   DownloadSequencer(SoundList& list, WindowPort& window, MidiOutPort& port)
       : list_(list), window_(window), port_(port) {}
@@ -77,9 +94,16 @@ class DownloadSequencer {
   // The row being sent is selected again: it was not sent completely.
   void abort(CutReason reason);
 
+  // A message has begun at the device and its last chunk has not been reported done: cutting
+  // the down-load now leaves the module's receiver inside a System Exclusive message.
+  bool inside_message() const { return inside_message_; }
+  // A lost device was cut inside a message: the next send ends it with a lone F7 first.
+  bool owes_end_of_message() const { return owe_end_; }
+
   bool is_sending() const { return flags_.sending != 0; }
   // Sending, or about to start the next file (message 1044 on its way).
   bool is_busy() const { return flags_.sending != 0 || next_posted_; }
+  bool between_files() const { return flags_.sending == 0 && next_posted_; }
   const DownloadState& state() const { return state_; }
   const DownloadFlags& flags() const { return flags_; }
   const MidiHeader* outstanding() const { return outstanding_; }
@@ -87,12 +111,24 @@ class DownloadSequencer {
   void on_cut_short(std::function<void(const CutShort&)> listener) {
     cut_listener_ = std::move(listener);
   }
+  // Asked when "Send File(s)" starts a down-load while none is going on: false starts nothing.
+  void set_gate(std::function<bool()> gate) { gate_ = std::move(gate); }
+  // Told once when a down-load the gate let through has ended, however it ended.
+  void on_finished(std::function<void(const SendSummary&)> listener) {
+    finished_listener_ = std::move(listener);
+  }
+  // Milliseconds the blocks left take at one chunk per tick: the whole down-load, or only the
+  // file being sent once the down-load stops after it.
+  int milliseconds_left() const;
 
  private:
   void send_chunk(MidiHeader* done);
   bool send_next_message(MidiHeader* done);
   void hand_over(MidiHeader& header);
   void lose_device();
+  void end_file();
+  void finish_chain();
+  void give_back(CutShort cut);
   void mark_row(int index, int kind);
   void show_total();
 
@@ -104,7 +140,13 @@ class DownloadSequencer {
   MidiHeader* outstanding_ = nullptr;  // the chunk the port has not reported done yet
   int waited_ticks_ = 0;
   bool next_posted_ = false;  // a 1044 is on its way
+  bool inside_message_ = false;
+  bool owe_end_ = false;
+  bool chain_ = false;  // a down-load is going on (the gate let it through)
+  SendSummary summary_;
   std::function<void(const CutShort&)> cut_listener_;
+  std::function<bool()> gate_;
+  std::function<void(const SendSummary&)> finished_listener_;
 };
 
 }  // namespace brisca

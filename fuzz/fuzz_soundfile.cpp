@@ -1,10 +1,12 @@
-// Feeds arbitrary bytes to the MIDI file reader as a sound file: header check, event walk and
-// block counting must end, stay in bounds and never allocate beyond the input's size.
+// Feeds arbitrary bytes to the MIDI file reader as a sound file: header check, event walk, block
+// counting and the whole-file check must end, stay in bounds and never allocate beyond the
+// input's size.
 #include <cstddef>
 #include <cstdint>
 
 #include "soundfile/block_count.h"
 #include "soundfile/sound_block.h"
+#include "soundfile/sound_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brisca;
@@ -25,5 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   TrackReader again(ByteStream::from_memory(bytes));
   (void)count_blocks(again);
+  ByteStream whole = ByteStream::from_memory(bytes);
+  const SoundCheck check = check_sound(whole);
+  if (check.complete() != check.problem().empty()) __builtin_trap();
   return 0;
 }

@@ -1,6 +1,9 @@
-// briscatool send [--midi-out ENTRY] PATH...: gathers the PATHs as the window does, selects
-// every row and down-loads them in list order through the output port and the sequencer.
-// Ctrl-C stops after the file being sent; a second Ctrl-C stops at once.
+// briscatool send [--midi-out ENTRY] [--shared] PATH...: gathers the PATHs as the window does,
+// selects every row and down-loads them in list order through the output port and the
+// sequencer. Ctrl-C stops after the file being sent; a second Ctrl-C stops at once. Another
+// BriscaTool sending to the same output refuses the send; other clients sending to it do too,
+// unless --shared. A damaged file (cut short, or fewer blocks than its header counts) is named
+// and fails the send.
 #include <unistd.h>
 
 #include <iostream>
@@ -34,12 +37,13 @@ class SendSession {
         progress_(io.err, is_terminal(io.err)),
         download_(service, list_, window_) {}
 
-  int run(const std::string& midi_out, const std::vector<std::string>& paths) {
+  int run(const std::string& midi_out, bool shared, const std::vector<std::string>& paths) {
     const NameTable table = fill_midi_table(service_);
     const int remembered = settings_operation(kReadMidiOut, 0, store_, table, NameTable{});
     const int choice = resolve_entry(table.out, midi_out, remembered, "midi-out", io_.err);
     if (choice == 0) return kFailed;
     const std::string& entry = table.out[static_cast<std::size_t>(choice)];
+    download_.guard_destination(shared);
     wire();
     gather(paths);
     if (rows_.count() == 0) {
@@ -54,6 +58,10 @@ class SendSession {
     progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry);
     progress_.begin(list_.state().selected_blocks);
     download_.send_files();
+    const SendGate* gate = download_.gate();
+    refused_start_ = gate->refusal() != SendGate::Refusal::None;
+    if (gate->refusal() == SendGate::Refusal::Shared)
+      progress_.note("briscatool send: nothing sent (--shared sends all the same)");
     window_.run([this] { return check_interrupts() || !download_.sequencer().is_busy(); });
     download_.close();
     return finish();
@@ -72,13 +80,15 @@ class SendSession {
     });
     window_.on_timer([this](int id) { download_.on_timer(id); });
     window_.on_field([this](Field field, std::string_view text) {
-      if (field == Field::TotalBlocks && download_.is_sending()) progress_.update(current(), text);
+      if (field == Field::TotalBlocks && download_.is_sending())
+        progress_.update(current(), text, download_.sequencer().milliseconds_left());
     });
     rows_.on_word([this](int row, std::uint32_t before, std::uint32_t after) {
       if ((before & ITEM_SENDING) && (after & ITEM_SENT))
         progress_.note(rows_.text(row) + ": sent");
     });
     download_.sequencer().on_cut_short([this](const CutShort& cut) { cut_ = cut; });
+    download_.on_finished([this](const SendSummary& sum) { progress_.note(summary_text(sum)); });
   }
 
   // Each PATH must add at least one row; a file refused with a warning counts as not sent.
@@ -106,7 +116,9 @@ class SendSession {
     if (presses >= 1 && !stopping_) {
       stopping_ = true;
       download_.sequencer().stop_at_next_sound();
-      progress_.note("Stopping after " + current() + " (Ctrl-C again to stop at once)");
+      progress_.note("Stopping after " + current() + ", " +
+                     time_left_text(download_.sequencer().milliseconds_left()) +
+                     " (Ctrl-C again to stop at once)");
     }
     if (presses >= 2 && !aborted_) {
       aborted_ = true;
@@ -116,7 +128,9 @@ class SendSession {
   }
 
   int finish() {
-    if (cut_) {
+    if (cut_ && cut_->reason == CutReason::Damaged) {
+      progress_.note(cut_->name + ": " + cut_->problem + "; damaged, not sent completely");
+    } else if (cut_) {
       const char* why = cut_->reason == CutReason::DeviceLost ? "the MIDI output stopped responding"
                         : cut_->reason == CutReason::Aborted  ? "stopped at once"
                                                               : "the MIDI output was closed";
@@ -128,7 +142,7 @@ class SendSession {
       const std::uint32_t word = rows_.item_word(row);
       if ((word & ITEM_SENT) && !(word & ITEM_SELECTED)) {
         ++sent;
-      } else if (first_unsent && !stopping_ && !cut_) {
+      } else if (first_unsent && !stopping_ && !cut_ && !refused_start_) {
         progress_.note(rows_.text(row) + ": could not be opened; the down-load stopped there");
         first_unsent = false;
       }
@@ -152,11 +166,13 @@ class SendSession {
   int boxes_ = 0;
   int refused_ = 0;
   bool stopping_ = false;
+  bool refused_start_ = false;
   bool aborted_ = false;
 };
 
 struct SendOptions {
   std::string midi_out;
+  bool shared = false;
   std::vector<std::string> paths;
 };
 
@@ -167,11 +183,15 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
                   "the output's number or name as `briscatool devices` lists it (default: the "
                   "remembered choice, else the first)")
       ->type_name("ENTRY");
+  app->add_flag("--shared", options.shared,
+                "send even while other clients send to the output (their messages would mix "
+                "with the sound on the way)");
   app->add_option("PATH", options.paths, "a sound file or a folder (its files, not sub-folders)")
       ->required()
       ->type_name("");
   app->footer(
       "Ctrl-C stops after the sound being sent; a second Ctrl-C stops at once.\n"
+      "Another BriscaTool sending to the same output refuses the send, naming its process.\n"
       "Exit status: 0 when every file was sent whole, 1 otherwise, 2 for a usage error.");
   return app;
 }
@@ -184,7 +204,7 @@ int run_send(MidiService& service, SettingsStore* store, const Args& args, Strea
   auto app = send_command(options);
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   SendSession session(service, store, io, interrupts);
-  return session.run(options.midi_out, options.paths);
+  return session.run(options.midi_out, options.shared, options.paths);
 }
 
 int cmd_send(const Args& args, Streams io) {

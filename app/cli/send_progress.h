@@ -1,9 +1,9 @@
 // What `briscatool send` tells the user on stderr while it sends: the file, the "Total Blocks"
-// figure, the share done and the time left. On a terminal one line is rewritten in place;
+// figure, the share done and the time left (the blocks still to send at one 200-byte chunk per
+// 70 ms tick). On a terminal one line is rewritten in place;
 // otherwise each update is a line of its own.
 #pragma once
 
-#include <chrono>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -12,26 +12,24 @@ namespace brisca::cli {
 
 class SendProgress {
  public:
-  using Clock = std::chrono::steady_clock;
   SendProgress(std::ostream& err, bool live) : err_(err), live_(live) {}
 
-  void begin(int total_blocks, Clock::time_point now = Clock::now());
-  // A new "Total Blocks" text while `file` is being sent.
-  void update(const std::string& file, std::string_view total_text,
-              Clock::time_point now = Clock::now());
+  void begin(int total_blocks);
+  // A new "Total Blocks" text while `file` is being sent, with the time the blocks still to
+  // send take (`left_ms`).
+  void update(const std::string& file, std::string_view total_text, int left_ms);
   // A line that stays (a file sent, a message), after the live line if there is one.
   void note(const std::string& text);
   void end();
 
-  // "42%", "1:05 left" (or "--:-- left" before anything was sent).
-  static std::string line(const std::string& file, int figure, int first, double elapsed_s);
+  // "42%", "1:05 left".
+  static std::string line(const std::string& file, int figure, int first, int left_ms);
 
  private:
   std::ostream& err_;
   bool live_;
   bool line_open_ = false;
   int first_ = 0;
-  Clock::time_point start_{};
 };
 
 }  // namespace brisca::cli

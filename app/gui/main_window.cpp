@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -104,6 +105,11 @@ MainWindow::MainWindow()
   connect(list, &SoundListWidget::double_clicked, this, [this] { on_list_notification(2); });
   connect(list, &SoundListWidget::key_command, this, [this](int code) { on_key(code); });
 
+  status_ = make_status_line(this);
+  status_timer_ = new QTimer(this);
+  status_timer_->setSingleShot(true);
+  connect(status_timer_, &QTimer::timeout, status_, &QWidget::hide);
+
   apply_height();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
@@ -199,9 +205,43 @@ void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
   }
 }
 
+void MainWindow::force_close() {
+  forced_close_ = true;
+  // A dialog or box runs an event loop of its own: end it so nothing waits for an answer.
+  for (int i = 0; i < 16; ++i) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == this || !modal->close()) break;
+  }
+  close();
+}
+
+// Closing while a sound is being sent asks first (unless forced); No keeps sending.
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!forced_close_ && !torn_down_ && hooks_.download->is_sending() &&
+      message_box("A sound is being sent. Quit anyway?", "BriscaTool", BoxIcon::Question,
+                  BoxButtons::YesNo) != BoxAnswer::Yes) {
+    event->ignore();
+    return;
+  }
   tear_down();
   event->accept();
+}
+
+void MainWindow::show_status(const std::string& text, bool stays) {
+  status_->setText(QString::fromStdString(text));
+  status_->setGeometry(
+      QRect(client_->geometry().topLeft() + kStatusRect.topLeft(), kStatusRect.size()));
+  status_->show();
+  status_->raise();
+  if (stays) {
+    status_timer_->stop();
+  } else {
+    status_timer_->start(kStatusShownMs);
+  }
+}
+
+QString MainWindow::status_text() const {
+  return status_->isHidden() ? QString() : status_->text();
 }
 
 // The bitmaps go with the window; open devices are closed in the order MIDI in, MIDI out,

@@ -15,6 +15,7 @@
 #include "common/window_port.h"
 #include "soundlist/sound_list.h"
 
+class QLabel;
 class QTimer;
 
 namespace brisca {
@@ -43,9 +44,20 @@ class MainWindow : public QMainWindow, public WindowPort {
   QByteArray usage_text() const { return usage_text_; }
   AudioImport& audio_import() { return *import_; }
 
+  // Closes the window as File > Exit does (devices closed in order), for a close the user did
+  // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
+  // closed first.
+  void force_close();
+  bool close_forced() const { return forced_close_; }
+
   // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
   // 2 double-click).
   void command(int id, int notification = 0);
+
+  // A line over the foot of the sound list: what the window could not do, the time a down-load
+  // has left, what it sent. `stays`: until replaced, else it goes after a few seconds.
+  void show_status(const std::string& text, bool stays = false);
+  QString status_text() const;
 
   // WindowPort
   void set_field_text(Field field, std::string_view text) override;
@@ -86,8 +98,11 @@ class MainWindow : public QMainWindow, public WindowPort {
   std::map<int, QTimer*> timers_;
   SettingsStore* settings_ = nullptr;
   std::unique_ptr<AudioImport> import_;
+  QLabel* status_ = nullptr;
+  QTimer* status_timer_ = nullptr;
   bool monitor_shown_ = false;
   bool torn_down_ = false;
+  bool forced_close_ = false;
 };
 
 }  // namespace brisca

@@ -20,6 +20,8 @@ Program::~Program() = default;
 WindowHooks Program::attach(MainWindow& window) {
   monitor = std::make_unique<MonitorWindowHooks>(*midi, window);
   download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
+  download->set_status_line(
+      [&window](const std::string& text, bool stays) { window.show_status(text, stays); });
   player = std::make_unique<PreviewPlayer>(*audio, window);
   preview = std::make_unique<PlayerPreviewHooks>(*player);
   choices = std::make_unique<DeviceChoices>(*midi, *audio, &store);

@@ -13,6 +13,10 @@
 #include "soundlist/gather.h"
 
 namespace brisca {
+namespace {
+constexpr const char* kNoMidiOutput = "No MIDI output: choose one in Setup > MIDI…";
+constexpr const char* kNoAudioOutput = "No audio output: choose one in Setup > Audio…";
+}  // namespace
 
 void MainWindow::command(int id, int notification) {
   switch (id) {
@@ -35,6 +39,7 @@ void MainWindow::command(int id, int notification) {
       sound_list_.select_all(false);
       break;
     case kSendId:
+      if (devices_.midi_out == 0) show_status(kNoMidiOutput);
       hooks_.download->send_files();
       break;
     case kStopId:
@@ -110,6 +115,7 @@ void MainWindow::on_list_notification(int notification) {
   std::uint32_t word = controls_.list->item_word(row);
   const std::string& folder = sound_list_.directory(item_dir(word));
   set_field_text(Field::PathAndFiles, folder);
+  if (devices_.audio_out == 0) show_status(kNoAudioOutput);
   hooks_.preview->start_preview(folder, controls_.list->text(row));
 }
 
@@ -117,6 +123,7 @@ void MainWindow::listen() {
   int row = controls_.list->selected_row();
   if (row < 0) return;
   std::uint32_t word = controls_.list->item_word(row);
+  if (devices_.audio_out == 0) show_status(kNoAudioOutput);
   hooks_.preview->start_preview(sound_list_.directory(item_dir(word)), controls_.list->text(row));
 }
 

@@ -127,6 +127,23 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   return c;
 }
 
+QLabel* make_status_line(QWidget* window) {
+  auto* line = new QLabel(window);
+  line->setObjectName(QStringLiteral("Status"));
+  line->setFont(ui_font());
+  line->setAutoFillBackground(true);
+  QPalette palette = line->palette();
+  palette.setColor(QPalette::Window, QColor::fromRgb(0xFFFFE1));
+  palette.setColor(QPalette::WindowText, Qt::black);
+  line->setPalette(palette);
+  line->setFrameShape(QFrame::Box);
+  line->setIndent(3);
+  line->setAttribute(Qt::WA_TransparentForMouseEvents);
+  line->setGeometry(kStatusRect);
+  line->hide();
+  return line;
+}
+
 void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command) {
   struct Item {
     const char* text;

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QFont>
+#include <QRect>
 #include <array>
 #include <functional>
 #include <map>
 
 #include "common/window_port.h"
 
+class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QPushButton;
@@ -37,6 +39,12 @@ inline constexpr int kClientHeight = client_height_for(kOuterHeight);
 inline constexpr int kClientHeightWithMonitor = client_height_for(kOuterHeightWithMonitor);
 
 inline constexpr unsigned kWindowGrey = 0xC0C0C0;
+
+// The status line lies over the foot of the sound list (inside its frame, left of its scroll
+// bar), so the layout and the heights stay as they are; it shows only while it has something
+// to say, most texts for kStatusShownMs.
+inline constexpr int kStatusShownMs = 6000;
+inline constexpr QRect kStatusRect{11, 248, 308, 16};  // client coordinates
 
 // Control ids, kept on each control as the "controlId" property.
 enum ControlId : int {
@@ -79,5 +87,7 @@ QFont ui_font();
 // Creates the controls on `client` in the order of the layout; each button reports its id.
 Controls build_controls(QWidget* client, const std::function<void(int)>& on_command);
 void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command);
+// The status line, hidden, on `window` (outside the client area's own controls).
+QLabel* make_status_line(QWidget* window);
 
 }  // namespace brisca

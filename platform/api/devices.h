@@ -92,6 +92,11 @@ class MidiOutDevice {
   virtual int short_msg(std::uint32_t packed) = 0;
   virtual int unprepare_header(MidiHeader& header) = 0;
   virtual int close() = 0;
+  // The port this device sends to, named the same way by every program that asks ("JACK:
+  // client:port", "ALSA 128:0"); empty when the device cannot tell.
+  virtual std::string destination() const { return {}; }
+  // The other clients sending to that port now (this device's own connection left out).
+  virtual std::vector<std::string> other_senders() const { return {}; }
 };
 
 // A MIDI input. Between start() and stop() each short message is reported as MIM_DATA with the

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <string>
 #include <vector>
 
 #include "platform/rtmidi/alsa_event.h"
@@ -97,6 +98,51 @@ bool AlsaMidiOut::wait_writable(int timeout_ms) {
   std::vector<pollfd> fds(static_cast<std::size_t>(count));
   snd_seq_poll_descriptors(seq_, fds.data(), static_cast<unsigned>(count), POLLOUT);
   return poll(fds.data(), fds.size(), timeout_ms) > 0;
+}
+
+std::string AlsaMidiOut::destination() const {
+  return "ALSA " + std::to_string(dest_client_) + ":" + std::to_string(dest_port_);
+}
+
+namespace {
+// "client name:port name" of a sequencer address, or its numbers when it has gone.
+std::string port_title(snd_seq_t* seq, const snd_seq_addr_t& addr) {
+  std::string title = std::to_string(addr.client) + ":" + std::to_string(addr.port);
+  snd_seq_port_info_t* info = nullptr;
+  if (snd_seq_port_info_malloc(&info) < 0) return title;
+  snd_seq_client_info_t* client = nullptr;
+  if (snd_seq_client_info_malloc(&client) >= 0) {
+    if (snd_seq_get_any_client_info(seq, addr.client, client) >= 0 &&
+        snd_seq_get_any_port_info(seq, addr.client, addr.port, info) >= 0)
+      title = std::string(snd_seq_client_info_get_name(client)) + ":" +
+              snd_seq_port_info_get_name(info);
+    snd_seq_client_info_free(client);
+  }
+  snd_seq_port_info_free(info);
+  return title;
+}
+}  // namespace
+
+// The sequencer's subscribers that write to the destination port.
+std::vector<std::string> AlsaMidiOut::other_senders() const {
+  std::vector<std::string> names;
+  if (seq_ == nullptr) return names;
+  snd_seq_query_subscribe_t* query = nullptr;
+  if (snd_seq_query_subscribe_malloc(&query) < 0) return names;
+  snd_seq_addr_t root{static_cast<unsigned char>(dest_client_),
+                      static_cast<unsigned char>(dest_port_)};
+  snd_seq_query_subscribe_set_root(query, &root);
+  snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_WRITE);
+  const int own_client = snd_seq_client_id(seq_);
+  for (int index = 0;; ++index) {
+    snd_seq_query_subscribe_set_index(query, index);
+    if (snd_seq_query_port_subscribers(seq_, query) < 0) break;
+    const snd_seq_addr_t* addr = snd_seq_query_subscribe_get_addr(query);
+    if (addr->client == own_client && addr->port == port_) continue;
+    names.push_back(port_title(seq_, *addr));
+  }
+  snd_seq_query_subscribe_free(query);
+  return names;
 }
 
 int AlsaMidiOut::close() {

@@ -24,6 +24,8 @@ class AlsaMidiOut final : public MidiOutDevice {
   int short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
   int unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
   int close() override;
+  std::string destination() const override;
+  std::vector<std::string> other_senders() const override;
 
  private:
   AlsaMidiOut() = default;

@@ -13,6 +13,7 @@ constexpr std::chrono::milliseconds kCloseDrain{250};
 
 std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer, DeviceCallback callback) {
   std::unique_ptr<JackMidiOut> self(new JackMidiOut());
+  self->peer_ = peer;
   self->client_ = JackMidiClient::open("BriscaTool out", JackMidiClient::Direction::Out, *self);
   if (!self->client_) return nullptr;
   const std::size_t buffer =
@@ -42,6 +43,20 @@ void JackMidiOut::process(jack_nframes_t frames) {
     if (jack_midi_event_write(buffer, 0, data, size) != 0) return WriteResult::NoRoom;
     return WriteResult::Written;
   });
+}
+
+std::vector<std::string> JackMidiOut::other_senders() const {
+  std::vector<std::string> names;
+  if (!client_ || client_->client() == nullptr || core_->lost()) return names;
+  jack_port_t* dest = jack_port_by_name(client_->client(), peer_.c_str());
+  if (dest == nullptr) return names;
+  const std::string ours = jack_port_name(client_->port());
+  if (const char** ports = jack_port_get_all_connections(client_->client(), dest)) {
+    for (const char** p = ports; *p != nullptr; ++p)
+      if (ours != *p) names.emplace_back(*p);
+    jack_free(ports);
+  }
+  return names;
 }
 
 int JackMidiOut::close() {

@@ -24,6 +24,8 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
   int short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
   int unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
   int close() override;
+  std::string destination() const override { return "JACK: " + peer_; }
+  std::vector<std::string> other_senders() const override;
 
  private:
   JackMidiOut() = default;
@@ -31,6 +33,7 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
   // libjack calls this from the client's own thread, which runs no process cycle after it.
   void server_lost() override { core_->consumer_gone(); }
 
+  std::string peer_;
   std::unique_ptr<JackMidiClient> client_;
   std::unique_ptr<MidiOutCore> core_;
 };

@@ -100,8 +100,16 @@ void WindowActionsTest::listen_replays_and_does_nothing_without_a_row() {
   click_button(105);
   QVERIFY(preview.previews.empty());
   QCOMPARE(field(Field::PathAndFiles), QString());
+  QCOMPARE(window->status_text(), QString());
 
+  // With no output chosen, a click and "Send File(s)" say so instead of nothing.
   QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, row_centre(2));
+  QCOMPARE(window->status_text(),
+           QString::fromUtf8("No audio output: choose one in Setup > Audio\u2026"));
+  click_button(109);
+  QCOMPARE(window->status_text(),
+           QString::fromUtf8("No MIDI output: choose one in Setup > MIDI\u2026"));
+  test::save_grab(window.get(), "status_line");
   window->set_field_text(Field::PathAndFiles, "typed over");
   click_button(105);
   QCOMPARE(preview.previews.size(), 2u);

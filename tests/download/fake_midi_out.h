@@ -20,6 +20,8 @@ struct OutLog {
   bool auto_complete = false;  // report each message done as soon as it is queued
   DeviceCallback callback;
   bool open = false;
+  std::string destination;          // what the device says it sends to
+  std::vector<std::string> others;  // the other senders it reports
 };
 
 class FakeMidiOut : public MidiOutDevice {
@@ -39,6 +41,8 @@ class FakeMidiOut : public MidiOutDevice {
     return log_->long_result;
   }
   int short_msg(std::uint32_t) override { return 0; }
+  std::string destination() const override { return log_->destination; }
+  std::vector<std::string> other_senders() const override { return log_->others; }
   int unprepare_header(MidiHeader& h) override {
     h.flags &= ~HDR_PREPARED;
     return 0;

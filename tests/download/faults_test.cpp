@@ -2,6 +2,8 @@
 // selected again (never marked sent), and sending works again afterwards.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "tests/download/download_fixture.h"
 
 namespace brisca::test {
@@ -32,14 +34,17 @@ class Faults : public DownloadTest {
     handle_posted();
     EXPECT_FALSE(download.is_sending());
   }
-  // Sending again sends both files whole.
-  void expect_sends_again() {
+  // Sending again sends both files whole; after a lost device, a lone F7 first ends the message
+  // the module was left inside.
+  void expect_sends_again(bool ends_cut_message = false) {
     service.log->chunks.clear();
     download.send_files();
     run_to_idle();
     EXPECT_TRUE(word("a.mid") & ITEM_SENT);
     EXPECT_TRUE(word("b.mid") & ITEM_SENT);
-    Bytes expected = sysex(500);
+    Bytes expected = ends_cut_message ? Bytes{0xF7} : Bytes{};
+    Bytes a = sysex(500);
+    expected.insert(expected.end(), a.begin(), a.end());
     Bytes b = sysex(100);
     expected.insert(expected.end(), b.begin(), b.end());
     EXPECT_EQ(sent_bytes(), expected);
@@ -61,7 +66,7 @@ TEST_F(Faults, AFailedSendMeansTheDeviceIsLostAndTheNextSendReopensIt) {
   EXPECT_FALSE(download.port().is_open());
   expect_cut_short_and_selected(CutReason::DeviceLost);
   service.log->long_result = 0;
-  expect_sends_again();
+  expect_sends_again(true);
   EXPECT_EQ(service.log->opened, (std::vector<int>{0, 0}));
 }
 
@@ -91,35 +96,156 @@ TEST_F(Faults, ALostDeviceThatStaysGoneKeepsBeingRetriedOnSend) {
   EXPECT_FALSE(download.is_sending());
   service.fail_open = false;
   service.log->long_result = 0;
-  expect_sends_again();
+  expect_sends_again(true);
 }
 
 TEST_F(Faults, ClosingTheWindowMidFileClosesTheDeviceBeforeFreeingItsChunk) {
   start_mid_file();
   download.close();  // the fake device reads the chunk in flight as it closes
   EXPECT_EQ(service.log->closes, 1);
+  EXPECT_EQ(service.log->chunks.back(), Bytes{0xF7});  // the message cut in two is ended
   expect_cut_short_and_selected(CutReason::PortClosed);
   download.send_files();  // the output is closed: nothing happens
   EXPECT_FALSE(download.is_sending());
 }
 
+// MIDI setup confirmed between two files: the next file goes to the reopened output; an
+// output that did not open ends the down-load, and a closed window starts nothing.
 TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   add_file("a.mid", {}, 0);
   add_file("b.mid", {sysex(10)}, 1);
+  add_file("c.mid", {sysex(20)}, 1);
   select("a.mid");
   select("b.mid");
+  select("c.mid");
+  std::vector<SendSummary> ends;
+  download.sequencer().on_finished([&ends](const SendSummary& sum) { ends.push_back(sum); });
   download.send_files();  // a is sent at once; 1044 is on its way
+  EXPECT_EQ(download.open(2), 2);
+  handle_posted();
+  EXPECT_TRUE(download.is_sending());
+  run_to_idle();
+  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("c.mid") & ITEM_SENT);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(ends[0].sounds, 3);
+  EXPECT_EQ(ends[0].blocks, 2);
+  EXPECT_EQ(service.log->opened, (std::vector<int>{0, 1}));
+
+  select("a.mid");
+  select("b.mid");
+  download.send_files();
+  service.fail_open = true;
+  EXPECT_EQ(download.open(1), 0);
+  EXPECT_FALSE(download.sequencer().is_busy());
+  handle_posted();
+  EXPECT_FALSE(download.is_sending());
+  EXPECT_TRUE(word("b.mid") & ITEM_SELECTED);
+  EXPECT_EQ(ends.size(), 2u);
+
+  service.fail_open = false;
   EXPECT_EQ(download.open(1), 1);
+  download.send_files();  // a is sent at once again
+  download.close();
   handle_posted();
   EXPECT_FALSE(download.is_sending());
   EXPECT_TRUE(word("b.mid") & ITEM_SELECTED);
 }
 
+// A file cut short on disk, or holding fewer blocks than its header counts, is sent as far as
+// it goes and then counts as not sent: selected again, the down-load ended there, the figure
+// the selected rows' sum, and the listener told what was wrong.
+TEST_F(Faults, ADamagedFileIsNeverMarkedSent) {
+  download.sequencer().on_cut_short([this](const CutShort& c) { cuts.push_back(c); });
+  std::vector<Bytes> kick{make_header_block("Kick", "DRUM", 27)};
+  for (int n = 1; n < 13; ++n) kick.push_back(make_block(static_cast<std::uint16_t>(n), {}));
+  add_file("kick.mid", kick, 27);
+  const Bytes whole =
+      make_smf0({make_header_block("Tom", "DRUM", 3), make_block(1, {}), make_block(2, {})});
+  ASSERT_TRUE(write_file((folder / "tom.mid").string(), Bytes(whole.begin(), whole.end() - 150)));
+  add_row("tom.mid", 3);
+  add_file("zz.mid", {sysex(10)}, 4);
+  select("kick.mid");
+  select("zz.mid");
+  download.send_files();
+  run_to_idle();
+  EXPECT_EQ(service.log->chunks.size(), 13u * 6);  // what the file held went out
+  EXPECT_EQ(word("kick.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  EXPECT_EQ(word("zz.mid") & (ITEM_SELECTED | ITEM_SENT), ITEM_SELECTED);
+  EXPECT_EQ(window.field(Field::TotalBlocks), "  31");
+  EXPECT_FALSE(download.sequencer().is_busy());
+  EXPECT_FALSE(timer_running());
+  ASSERT_EQ(cuts.size(), 1u);
+  EXPECT_EQ(cuts[0].reason, CutReason::Damaged);
+  EXPECT_EQ(cuts[0].name, "kick.mid");
+  EXPECT_EQ(cuts[0].problem, "ends after 13 of 27 blocks");
+
+  select("kick.mid");
+  select("tom.mid");
+  download.send_files();
+  run_to_idle();
+  EXPECT_EQ(word("tom.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  ASSERT_EQ(cuts.size(), 2u);
+  EXPECT_EQ(cuts[1].problem, "ends after 2 of 3 blocks");
+  EXPECT_EQ(window.field(Field::TotalBlocks), "   7");
+}
+
 TEST_F(Faults, AbortNowCutsTheFileShortAndKeepsTheOutputForTheNextSend) {
   start_mid_file();
   download.abort_now();
+  EXPECT_EQ(service.log->chunks.back(), Bytes{0xF7});
   expect_cut_short_and_selected(CutReason::Aborted);
   expect_sends_again();
+}
+
+// A second sender on the destination: another process holding its lock refuses the down-load
+// and is named; other clients sending to it are named and the answer decides; the lock is held
+// for exactly as long as the down-load runs.
+TEST_F(Faults, TwoSendersNeverShareADestinationUnasked) {
+  service.log->destination = "JACK: sink" + std::to_string(::getpid()) + ":in";
+  const std::string destination = service.log->destination;
+  download.guard_destination(false);
+  add_file("a.mid", {sysex(500)}, 3);
+  select("a.mid");
+
+  auto other = std::make_unique<DestinationLock>();
+  ASSERT_TRUE(other->acquire(destination));
+  download.send_files();
+  EXPECT_TRUE(service.log->chunks.empty());
+  ASSERT_EQ(window.boxes.size(), 1u);
+  EXPECT_EQ(window.boxes[0].text, "Another BriscaTool (process " + std::to_string(::getpid()) +
+                                      ") is sending to \"" + destination +
+                                      "\". Send again when it has finished.");
+  EXPECT_EQ(download.gate()->refusal(), SendGate::Refusal::Locked);
+  other.reset();
+
+  service.log->others = {"keys:out", "seq:midi"};
+  window.answer = BoxAnswer::No;
+  download.send_files();
+  EXPECT_TRUE(service.log->chunks.empty());
+  ASSERT_EQ(window.boxes.size(), 2u);
+  EXPECT_EQ(window.boxes[1].buttons, BoxButtons::YesNo);
+  EXPECT_NE(window.boxes[1].text.find("keys:out, seq:midi"), std::string::npos);
+  EXPECT_EQ(download.gate()->refusal(), SendGate::Refusal::Shared);
+  EXPECT_TRUE(DestinationLock().acquire(destination));  // a refusal keeps no lock
+
+  window.answer = BoxAnswer::Yes;
+  download.send_files();
+  EXPECT_TRUE(download.is_sending());
+  DestinationLock third;
+  EXPECT_FALSE(third.acquire(destination));
+  EXPECT_EQ(third.holder(), ::getpid());
+  run_to_idle();
+  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(third.acquire(destination));
+  third.release();
+
+  // Told it may share, it does not ask.
+  download.guard_destination(true);
+  select("a.mid");
+  download.send_files();
+  EXPECT_EQ(window.boxes.size(), 3u);
+  EXPECT_TRUE(download.is_sending());
 }
 
 }  // namespace

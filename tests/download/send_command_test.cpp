@@ -90,6 +90,43 @@ TEST_F(SendCommand, CtrlCTwiceStopsAtOnceAndNamesTheFileCutShort) {
   EXPECT_NE(err.str().find("Sent 0 of 2 files"), std::string::npos);
 }
 
+// A damaged file is named with what is wrong and fails the send; a second BriscaTool sending to
+// the output refuses it, naming the process; other senders refuse it unless --shared.
+TEST_F(SendCommand, DamagedFilesAndBusyOutputsFailTheSend) {
+  std::vector<Bytes> kick{make_header_block("Kick", "DRUM", 27)};
+  for (int n = 1; n < 13; ++n) kick.push_back(make_block(static_cast<std::uint16_t>(n), {}));
+  write("kick.mid", kick);
+  EXPECT_EQ(send({folder.string()}), cli::kFailed);
+  std::string text = err.str();
+  EXPECT_NE(text.find("kick.mid: ends after 13 of 27 blocks; damaged, not sent completely"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("kick.mid: sent"), std::string::npos);
+  EXPECT_NE(text.find("2 sounds, 3 blocks sent"), std::string::npos);
+  EXPECT_NE(text.find("Sent 2 of 3 files"), std::string::npos);
+  std::filesystem::remove(folder / "kick.mid");
+
+  service.log->destination = "JACK: cli" + std::to_string(::getpid()) + ":in";
+  DestinationLock other;
+  ASSERT_TRUE(other.acquire(service.log->destination));
+  service.log->chunks.clear();
+  err.str("");
+  EXPECT_EQ(send({folder.string()}), cli::kFailed);
+  EXPECT_NE(err.str().find("Another BriscaTool (process " + std::to_string(::getpid()) + ")"),
+            std::string::npos)
+      << err.str();
+  EXPECT_TRUE(service.log->chunks.empty());
+  other.release();
+
+  service.log->others = {"keys:out"};
+  err.str("");
+  EXPECT_EQ(send({folder.string()}), cli::kFailed);
+  EXPECT_NE(err.str().find("keys:out"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("--shared"), std::string::npos);
+  EXPECT_TRUE(service.log->chunks.empty());
+  EXPECT_EQ(send({"--shared", folder.string()}), cli::kOk);
+}
+
 TEST_F(SendCommand, AnOutputThatFailsEndsTheSendWithTheFileNotSent) {
   service.log->long_result = 1;
   EXPECT_EQ(send({folder.string()}), cli::kFailed);
@@ -105,11 +142,12 @@ namespace brisca::test {
 namespace {
 
 TEST(SendProgressLine, ShareAndTimeLeftCountFinishedMessagesOnly) {
-  EXPECT_EQ(cli::SendProgress::line("a.mid", 26, 27, 0.0),
-            "a.mid  Total Blocks   26    0%  --:-- left");
-  EXPECT_EQ(cli::SendProgress::line("a.mid", 13, 27, 5.6),
+  // Each block left is six chunks of one 70 ms tick each.
+  EXPECT_EQ(cli::SendProgress::line("a.mid", 26, 27, 27 * 420),
+            "a.mid  Total Blocks   26    0%  0:12 left");
+  EXPECT_EQ(cli::SendProgress::line("a.mid", 13, 27, 14 * 420),
             "a.mid  Total Blocks   13   48%  0:06 left");
-  EXPECT_EQ(cli::SendProgress::line("a.mid", 0, 300, 125.0),
+  EXPECT_EQ(cli::SendProgress::line("a.mid", 0, 300, 0),
             "a.mid  Total Blocks    0   99%  0:00 left");
 }
 

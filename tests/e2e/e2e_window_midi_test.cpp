@@ -5,12 +5,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <memory>
 
 #include "app/gui/main_window.h"
 #include "app/gui/program_window.h"
 #include "app/gui/sound_list_widget.h"
+#include "soundlist/gather.h"
 #include "tests/app/window_test_support.h"
 #include "tests/e2e/jack_peer.h"
 #include "tests/e2e/jack_server.h"
@@ -58,6 +60,8 @@ class WindowMidiTest : public QObject {
   void send_files_delivers_every_chunk_to_the_chosen_output();
   void monitor_fields_show_what_comes_in();
   void midi_setup_ok_reopens_the_chosen_input();
+  void a_cut_short_file_is_never_marked_sent();
+  void closing_mid_message_asks_then_ends_the_message_at_the_far_end();
 
  private:
   SoundListWidget& list() const { return window->list_widget(); }
@@ -210,6 +214,60 @@ void WindowMidiTest::midi_setup_ok_reopens_the_chosen_input() {
   QTRY_COMPARE_WITH_TIMEOUT(field("Prog Chg"), QStringLiteral("c5 02 "), kWaitMs);
   QCOMPARE(field("Note Off"), QString());
   QVERIFY(program->choices->current().midi_out > 0);  // the output was reopened as well
+}
+
+// What the file holds goes out; then the row is selected again, never marked sent, and a box
+// names the file and what is wrong with it.
+void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
+  const Bytes whole = make_smf0(sound_messages("CUT", 5));
+  QVERIFY(write_file(sounds / "cut.mid", Bytes(whole.begin(), whole.end() - 150)));
+  add_arguments(window->sound_list(), {sounds / "cut.mid"});
+  QCOMPARE(list().count(), 3);
+  click_button(kClearAllId);
+  list().setCurrentRow(2);
+  window->command(kSelectOneId);
+  const std::size_t before = sink->events().size();
+  const auto boxes = test::answer_modals([&] {
+    click_button(kSendId);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->download->download().sequencer().is_busy(), 30000);
+  });
+  QCOMPARE(boxes.size(), 1u);
+  QVERIFY2(boxes[0].text.startsWith(QStringLiteral("cut.mid ends after 2 of 3 blocks")),
+           qPrintable(boxes[0].text));
+  QCOMPARE(list().item_word(2) & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  QCOMPARE(field("Total Blocks"), QStringLiteral("   3"));
+  QCOMPARE(window->status_text(), QStringLiteral("0 sounds, 0 blocks sent"));
+  QVERIFY(sink->wait_events(before + 12, std::chrono::seconds(5)));  // header and block 1
+}
+
+// Closing asks while a sound is being sent; No keeps sending, Yes closes the output, which ends
+// the message it was inside with a lone F7 at the far end.
+void WindowMidiTest::closing_mid_message_asks_then_ends_the_message_at_the_far_end() {
+  click_button(kClearAllId);
+  list().setCurrentRow(0);
+  window->command(kSelectOneId);
+  const std::size_t before = sink->events().size();
+  click_button(kSendId);
+  QTRY_VERIFY_WITH_TIMEOUT(sink->events().size() >= before + 2, kWaitMs);  // inside the header
+  QVERIFY(program->download->is_sending());
+  QVERIFY2(window->status_text().endsWith(QStringLiteral(" left")),
+           qPrintable(window->status_text()));
+  auto press = [](QMessageBox::StandardButton which) {
+    return [which](QWidget* modal) {
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(which)->click();
+    };
+  };
+  auto seen = test::answer_modals([&] { window->close(); }, press(QMessageBox::No));
+  QCOMPARE(seen.size(), 1u);
+  QCOMPARE(seen[0].text, QStringLiteral("A sound is being sent. Quit anyway?"));
+  QVERIFY(window->isVisible());
+  QVERIFY(program->download->is_sending());
+  seen = test::answer_modals([&] { window->close(); }, press(QMessageBox::Yes));
+  QCOMPARE(seen.size(), 1u);
+  QVERIFY(!window->isVisible());
+  QVERIFY(!program->download->is_sending());
+  QCOMPARE(list().item_word(0) & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
+  QTRY_VERIFY_WITH_TIMEOUT(sink->events().back() == Bytes{0xF7}, kWaitMs);
 }
 
 }  // namespace brisca

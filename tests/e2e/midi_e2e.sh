@@ -5,6 +5,9 @@
 #   midi_e2e.sh send BUILD SOURCE          files down-loaded byte for byte, chunk by chunk
 #   midi_e2e.sh server-loss BUILD SOURCE   a server killed mid-file ends the send promptly
 #   midi_e2e.sh monitor BUILD SOURCE       messages sent in appear as monitor lines
+#   midi_e2e.sh send-faults BUILD SOURCE   a cut-short file fails the send; a second sender
+#                                          to the port is refused; Ctrl-C twice mid-message
+#                                          leaves the far end with a lone F7
 #
 # send and monitor use the server of the jack_server test fixture; server-loss starts one of
 # its own, as it kills it.
@@ -103,6 +106,58 @@ case $scenario in
     [ "$status" -ne 0 ] || { echo "a send cut short exited 0" >&2; exit 1; }
     grep -q "kick.mid: cut short, not sent completely" "$work/send.err"
     ! grep -q "kick.mid: sent" "$work/send.err"
+    ;;
+
+  send-faults)
+    use_server_env "$build/servers/jack.env"
+    export XDG_RUNTIME_DIR=$work/run  # the send locks of this run only
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    "$tool" receive e2e-recv "$work/record.txt" &
+    receiver=$!
+    pids+=("$receiver")
+    wait_for_port e2e-recv:in
+
+    # A sound cut in half on disk: what it holds goes out, then the send names it and fails.
+    "$tool" make-sound "$work/whole.mid" 10
+    head -c $(($(stat -c %s "$work/whole.mid") / 2)) "$work/whole.mid" >"$work/cut.mid"
+    status=0
+    "$briscatool" send --midi-out e2e-recv:in "$work/cut.mid" 2>"$work/cut.err" || status=$?
+    cat "$work/cut.err"
+    [ "$status" -eq 1 ] || { echo "a cut-short file: exit $status" >&2; exit 1; }
+    grep -q "^cut.mid: ends after 4 of 10 blocks; damaged, not sent completely" "$work/cut.err"
+    ! grep -q "cut.mid: sent" "$work/cut.err"
+    grep -q "^Sent 0 of 1 file" "$work/cut.err"
+
+    # Long messages, so that the stop below falls inside one.
+    "$tool" make-sysex "$work/long.mid" 5000 5000 5000 5000
+    "$briscatool" send --midi-out e2e-recv:in "$work/long.mid" 2>"$work/first.err" &
+    first=$!
+    pids+=("$first")
+    for _ in $(seq 200); do
+      grep -q "Total Blocks" "$work/first.err" && break
+      sleep 0.05
+    done
+    status=0
+    "$briscatool" send --midi-out e2e-recv:in "$work/whole.mid" 2>"$work/second.err" || status=$?
+    cat "$work/second.err"
+    [ "$status" -eq 1 ] || { echo "a second sender: exit $status" >&2; exit 1; }
+    grep -q "Another BriscaTool (process $first) is sending to \"JACK: e2e-recv:in\"" \
+      "$work/second.err"
+
+    # Ctrl-C twice: the first send stops at once, inside a message, and ends it with a lone F7.
+    kill -INT "$first"
+    sleep 0.3
+    kill -INT "$first"
+    status=0
+    wait "$first" || status=$?
+    cat "$work/first.err"
+    [ "$status" -ne 0 ] || { echo "a send stopped at once exited 0" >&2; exit 1; }
+    sleep 0.2
+    kill -TERM "$receiver"
+    wait "$receiver"
+    last=$(tail -n 1 "$work/record.txt" | cut -d' ' -f2-)
+    echo "last event at the far end: $last"
+    [ "$last" = "f7" ] || { echo "the far end was left inside a message" >&2; exit 1; }
     ;;
 
   monitor)

@@ -1,0 +1,59 @@
+// What is checked before a down-load starts on the open output: a lock per destination, so
+// that two BriscaTool processes never send to one port at once (their chunks would interleave
+// on the wire), and the other clients already sending to that port, named so the user can
+// decide whether to go on. Both are held or asked once per down-load, not per file.
+#pragma once
+
+#include <string>
+
+#include "common/window_port.h"
+#include "download/midi_out_port.h"
+
+namespace brisca {
+
+// An exclusive lock on a file of the runtime folder ($XDG_RUNTIME_DIR, else /tmp) named after
+// a destination. The holder writes its process id into the file, so a refused one can say who
+// holds it. A lock file that cannot be made locks nothing: it never stops a down-load.
+class DestinationLock {
+ public:
+  DestinationLock() = default;
+  ~DestinationLock() { release(); }
+  DestinationLock(const DestinationLock&) = delete;
+  DestinationLock& operator=(const DestinationLock&) = delete;
+
+  // True when this process now holds the lock for `destination` (or none could be made);
+  // false when another holds it: holder() is then its process id (0 if unknown).
+  bool acquire(const std::string& destination);
+  void release();
+  int holder() const { return holder_; }
+  static std::string path_for(const std::string& destination);
+
+ private:
+  int fd_ = -1;
+  int holder_ = 0;
+};
+
+class SendGate {
+ public:
+  enum class Refusal { None, Locked, Shared };
+
+  // `shared`: go on without asking when other clients send to the destination.
+  SendGate(MidiOutPort& port, WindowPort& window, bool shared = false)
+      : port_(port), window_(window), shared_(shared) {}
+
+  // Before a down-load: takes the lock, then asks about other senders. False to start nothing
+  // (the reason was shown in a box, and is kept in refusal()).
+  bool open();
+  // When the down-load has ended.
+  void close() { lock_.release(); }
+  Refusal refusal() const { return refusal_; }
+
+ private:
+  MidiOutPort& port_;
+  WindowPort& window_;
+  bool shared_;
+  DestinationLock lock_;
+  Refusal refusal_ = Refusal::None;
+};
+
+}  // namespace brisca
