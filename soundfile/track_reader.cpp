@@ -28,6 +28,7 @@ bool TrackReader::next(MidiEvent& event) {
   const std::uint64_t before = stream_.tell();
   std::int32_t used = read_event(event, stream_);
   if (used == TRUNCATED_EVENT) {
+    cut_ = true;
     close();
     return false;
   }

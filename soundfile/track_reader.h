@@ -25,6 +25,8 @@ class TrackReader {
   bool ok() const { return !is_reader_error(open_result_); }
   std::uint32_t remaining() const { return remaining_; }
   bool is_open() const { return stream_.is_open(); }
+  // The file ended inside an event, or before the track length its header declares.
+  bool cut() const { return cut_; }
 
   // Reads the next event into `event`; false when the track has ended (and the file is closed).
   // The event that uses up the rest of the track is still returned.
@@ -38,6 +40,7 @@ class TrackReader {
   ByteStream stream_;
   std::int32_t open_result_ = BAD_MIDI_FILE;
   std::uint32_t remaining_ = 0;
+  bool cut_ = false;
 };
 
 }  // namespace brisca

@@ -1,0 +1,77 @@
+// Whether a sound file is whole: every cut of a good file is caught, a file with fewer blocks
+// than its header promises is named short, and whole files pass however they end.
+#include <gtest/gtest.h>
+
+#include "sound_bytes.h"
+#include "soundfile/sound_check.h"
+
+namespace brisca {
+namespace {
+
+using test::data_block;
+using test::smf_with_track;
+using test::stream_of;
+
+std::vector<Bytes> sound(int total, int present) {
+  std::vector<Bytes> messages{make_header_block("Kick", "DRUM", total)};
+  for (int n = 1; n < present; ++n) messages.push_back(data_block(static_cast<std::uint16_t>(n)));
+  return messages;
+}
+
+SoundCheck check(const Bytes& file) {
+  ByteStream stream = stream_of(file);
+  return check_sound(stream);
+}
+
+TEST(SoundCheck, WholeFilesPassAndEveryCutFails) {
+  const Bytes whole = make_smf0(sound(4, 4));
+  SoundCheck ok = check(whole);
+  EXPECT_TRUE(ok.complete());
+  EXPECT_EQ(ok.blocks, 4);
+  EXPECT_EQ(ok.header_total, 4);
+  EXPECT_EQ(ok.problem(), "");
+
+  // Cut anywhere after the headers, even inside the closing End of Track: never whole.
+  for (std::size_t len = 22; len < whole.size(); len += (len < 1300 ? 1 : 97)) {
+    SoundCheck c = check(Bytes(whole.begin(), whole.begin() + static_cast<long>(len)));
+    EXPECT_FALSE(c.complete()) << len;
+    EXPECT_TRUE(c.cut) << len;
+    EXPECT_FALSE(c.problem().empty()) << len;
+  }
+  // Cut inside the third block: two whole blocks before it.
+  SoundCheck half = check(Bytes(whole.begin(), whole.begin() + 22 + 2 * 1176 + 100));
+  EXPECT_EQ(half.problem(), "ends after 2 of 4 blocks");
+
+  // A file without a header block that is whole passes; cut, it says so without a total.
+  const Bytes plain = make_smf0({Bytes{0xF0, 0x7E, 0x00, 0xF7}, Bytes{0xF0, 0x41, 0x10, 0xF7}});
+  EXPECT_TRUE(check(plain).complete());
+  SoundCheck plain_cut = check(Bytes(plain.begin(), plain.end() - 6));
+  EXPECT_FALSE(plain_cut.complete());
+  EXPECT_EQ(plain_cut.problem(), "is cut short");
+}
+
+TEST(SoundCheck, FewerBlocksThanTheHeaderPromisesAndBadHeaders) {
+  // A well-formed track holding 13 of the 27 blocks its header counts.
+  SoundCheck short_file = check(make_smf0(sound(27, 13)));
+  EXPECT_FALSE(short_file.cut);
+  EXPECT_FALSE(short_file.complete());
+  EXPECT_EQ(short_file.problem(), "ends after 13 of 27 blocks");
+  // More blocks than promised, and a header that is not first, are whole.
+  std::vector<Bytes> late = sound(3, 5);
+  std::swap(late.front(), late.back());
+  EXPECT_TRUE(check(make_smf0(late)).complete());
+  // A message too short to hold a block number is not a block.
+  std::vector<Bytes> stubs = sound(3, 2);
+  stubs.push_back(Bytes{0xF0, 0x33, 0x00, 0x05, 0x00, 0xF7});
+  EXPECT_EQ(check(make_smf0(stubs)).problem(), "ends after 2 of 3 blocks");
+  // A track declared longer than the file is cut.
+  Bytes body{0x00, 0xF0, 0x03, 0x7E, 0x00, 0xF7};
+  EXPECT_TRUE(check(smf_with_track(body, 100)).cut);
+  // Bad headers give the reader's text.
+  SoundCheck bad = check(Bytes{'M', 'T', 'h', 'd'});
+  EXPECT_EQ(bad.error, BAD_MIDI_FILE);
+  EXPECT_EQ(bad.problem(), "Bad MIDI file!");
+}
+
+}  // namespace
+}  // namespace brisca
