@@ -138,6 +138,10 @@ bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
   std::error_code ec;
   bool regular = fs::is_regular_file(path, ec);
   if (refused_as_too_long(path, ec) || !regular) return false;
+  // A file already listed, by whatever path, is not listed again.
+  const fs::path canonical = fs::canonical(path, ec);
+  const std::string key = ec ? path : canonical.string();
+  if (list_.lists_file(key)) return false;
   std::optional<TrackReader> track = TrackReader::open(path);
   if (!track) return false;
   if (!track->ok()) {
@@ -150,6 +154,7 @@ bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
   int row = rows.add_row(name);
   std::uint32_t blocks = static_cast<std::uint32_t>(count.blocks) << ITEM_BLOCKS_SHIFT;
   rows.set_item_word(row, static_cast<std::uint32_t>(dir_index) | blocks);
+  list_.note_file(row, key);
   return true;
 }
 

@@ -47,7 +47,8 @@ class Gatherer {
   // Every file of a folder whatever its extension, not its sub-folders.
   void add_folder(const std::string& folder);
   // Opens directory entry + name, counts its blocks and adds its row; a bad header gets one
-  // warning box with the name as caption and no row. True when a row was added.
+  // warning box with the name as caption and no row; a file the list holds already (by its
+  // canonical path) is passed over. True when a row was added.
   bool scan_sound_file(const std::string& name, int dir_index);
 
  private:
