@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/gui/list_menu.h"
+#include "app/gui/overview_cache.h"
 #include "app/gui/row_delegate.h"
 #include "app/gui/window_hooks.h"
 #include "app/gui/window_layout.h"
@@ -34,6 +36,7 @@ class MainWindow : public QMainWindow, public WindowPort {
 
   SoundList& sound_list() { return sound_list_; }
   SoundListWidget& list_widget() { return *controls_.list; }
+  OverviewCache& overviews() { return overviews_; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
 
@@ -60,6 +63,9 @@ class MainWindow : public QMainWindow, public WindowPort {
   void on_key(int key_code);
   void on_list_notification(int notification);
   void listen();
+  void start_preview_of_row(int row);
+  void follow_play_cursor();
+  void toggle_sorting();
   void toggle_monitor();
   void apply_height();
   void open_files();
@@ -74,6 +80,10 @@ class MainWindow : public QMainWindow, public WindowPort {
   QWidget* client_ = nullptr;
   Controls controls_;
   SoundList sound_list_;
+  ListActions list_actions_;
+  OverviewCache overviews_;
+  PlayCursor play_cursor_;
+  QTimer* cursor_timer_ = nullptr;
   std::map<int, QTimer*> timers_;
   bool monitor_shown_ = false;
   bool torn_down_ = false;
