@@ -3,6 +3,7 @@
 // which counts a file's blocks and adds its row.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -55,9 +56,12 @@ class Gatherer {
   void add_full_path(std::string_view path);
   int directory_index(const std::string& directory);
   bool refused_as_too_long(const std::string& path, const std::error_code& ec);
+  static std::string canonical_of(const std::string& path);
+  const std::string& canonical_folder(int dir_index);
 
   SoundList& list_;
   std::set<std::string> refused_;
+  std::map<int, std::string> canonical_folders_;  // by directory index
 };
 
 // Program arguments after the program name: each is one path.
