@@ -11,6 +11,7 @@ namespace brisca {
 OverviewCache::OverviewCache(QObject* parent) : QObject(parent) {
   // One worker below the machine's cores, so the window's thread keeps one to itself.
   pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+  pool_.setThreadPriority(QThread::LowPriority);
 }
 
 OverviewCache::~OverviewCache() {
