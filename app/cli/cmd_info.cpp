@@ -102,8 +102,9 @@ int cmd_info(const Args& args, Streams io) {
   bool json = false;
   std::vector<std::string> paths;
   auto app = make_command("info",
-                          "Prints each sound file's block count, as the list shows it, "
-                          "and its header's name and type.");
+                          "Prints each sound file's block count, as the list shows it, its "
+                          "header's name and type, the duration of its sound and whether it "
+                          "holds every block its header promises.");
   app->add_flag("--json", json, "print a JSON array, one object per file");
   app->add_option("PATH", paths, "a sound file or a folder (its files, not sub-folders)")
       ->required()
