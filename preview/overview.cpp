@@ -66,8 +66,9 @@ double SoundOverview::seconds() const {
   return static_cast<double>(samples) / kOutputRate;
 }
 
+// One tick per chunk, and one more for the report of the last.
 double SoundOverview::download_seconds() const {
-  return static_cast<double>(chunks) * kTickSeconds;
+  return chunks == 0 ? 0.0 : static_cast<double>(chunks + 1) * kTickSeconds;
 }
 
 std::vector<SampleRange> SoundOverview::columns(int count) const {

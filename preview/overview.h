@@ -29,7 +29,8 @@ struct SoundOverview {
   std::uint64_t chunks = 0;  // 200-byte chunks a down-load sends, one per 70 ms tick at best
 
   bool damaged() const { return !readable || !complete; }
-  double seconds() const;
+  double seconds() const;  // samples / 44 100
+  // The time a down-load takes: a tick per chunk and one for the last chunk's report.
   double download_seconds() const;
   // The envelope over `count` columns of equal length; empty when there are no samples.
   std::vector<SampleRange> columns(int count) const;
