@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace brisca {
@@ -23,14 +24,16 @@ class PreviewHooks : public DeviceHooks {  // the audio output
   virtual void start_preview(const std::string& /*directory*/, const std::string& /*name*/) {}
   // Message 1027: the wave device's report and its parameter.
   virtual void on_wave_message(std::uintptr_t /*wparam*/, std::uintptr_t /*lparam*/) {}
+  // Samples of the current preview played so far; nothing while no preview plays.
+  virtual std::optional<std::uint64_t> played_samples() { return std::nullopt; }
 };
 
 class DownloadHooks : public DeviceHooks {  // the MIDI output
  public:
-  virtual void send_files() {}              // "Send File(s)" and Enter: continue, then start
-  virtual void request_stop() {}            // "Stop" and Escape
-  virtual void on_timer(int /*id*/) {}      // timer 1 ticks
-  virtual void on_next_download() {}        // message 1044
+  virtual void send_files() {}          // "Send File(s)" and Enter: continue, then start
+  virtual void request_stop() {}        // "Stop" and Escape
+  virtual void on_timer(int /*id*/) {}  // timer 1 ticks
+  virtual void on_next_download() {}    // message 1044
   virtual bool is_sending() const { return false; }
 };
 

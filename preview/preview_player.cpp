@@ -1,9 +1,11 @@
 #include "preview/preview_player.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
 
+#include "preview/decoder.h"
 #include "soundfile/midi_reader.h"
 #include "soundfile/track_reader.h"
 
@@ -66,6 +68,7 @@ void PreviewPlayer::close() {
   device_.reset();
   for (Buffer& b : buffers_) b = Buffer{};
   source_.reset();
+  handed_.clear();
   choice_ = 0;
 }
 
@@ -74,6 +77,8 @@ void PreviewPlayer::start_preview(const std::string& directory, const std::strin
   stop();  // a time-out is not acted upon: the new file is opened anyway
   source_.reset();
   write_failed_ = false;
+  handed_.clear();
+  played_done_ = 0;
   const std::string path = join_path(directory, name);
   std::optional<TrackReader> track = TrackReader::open(path);
   if (!track) return;
@@ -109,7 +114,11 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
   store_flags(header.flags, 0);
   int result = device_->prepare_header(header);
   if (result == 0) result = device_->write(header);
-  if (result == 0) return;
+  if (result == 0) {
+    if (handed_.empty()) playing_since_ = std::chrono::steady_clock::now();
+    handed_.push_back({&buffer, static_cast<std::uint64_t>(fill_bytes) / 2});
+    return;
+  }
   // The device refused the buffer (it is gone): leave the buffer free and done, so that the next
   // Stop does not wait for it, and end this preview.
   device_->unprepare_header(header);
@@ -120,7 +129,29 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
 
 void PreviewPlayer::on_wave_message(std::uintptr_t wparam, std::uintptr_t /*lparam*/) {
   unhandled_reports_.fetch_sub(1, std::memory_order_relaxed);
-  if (wparam == WOM_DONE) refill();
+  if (wparam != WOM_DONE) return;
+  account_done_buffers(std::chrono::steady_clock::now());
+  refill();
+}
+
+// Buffers are judged by their done flag rather than by the reports, so that reports left over
+// from a stopped preview count for nothing.
+void PreviewPlayer::account_done_buffers(std::chrono::steady_clock::time_point now) {
+  while (!handed_.empty() && is_done(handed_.front().buffer->header)) {
+    played_done_ += handed_.front().samples;
+    handed_.pop_front();
+    playing_since_ = now;
+  }
+}
+
+std::optional<std::uint64_t> PreviewPlayer::played_samples(
+    std::chrono::steady_clock::time_point now) {
+  if (!device_) return std::nullopt;
+  account_done_buffers(now);
+  if (handed_.empty()) return std::nullopt;
+  const double seconds = std::chrono::duration<double>(now - playing_since_).count();
+  const auto into = static_cast<std::uint64_t>(std::max(0.0, seconds) * kOutputRate);
+  return played_done_ + std::min(into, handed_.front().samples);
 }
 
 bool PreviewPlayer::busy() const {

@@ -7,7 +7,9 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +55,11 @@ class PreviewPlayer {
   // A write the device refused ended the last preview (the device is gone).
   bool device_failed() const { return write_failed_; }
 
+  // Samples of the current preview played so far: those of the buffers the device has reported
+  // done, plus the time since the playing buffer began (at most its length). Nothing once no
+  // buffer of the preview is left playing.
+  std::optional<std::uint64_t> played_samples(std::chrono::steady_clock::time_point now);
+
  private:
   struct Buffer {
     std::unique_ptr<std::int16_t[]> samples;
@@ -60,6 +67,13 @@ class PreviewPlayer {
   };
   Buffer* free_buffer();
   void submit(Buffer& buffer, int fill_bytes);
+  void account_done_buffers(std::chrono::steady_clock::time_point now);
+
+  // A buffer handed to the device and the samples it holds, in the order they play.
+  struct Handed {
+    const Buffer* buffer;
+    std::uint64_t samples;
+  };
 
   AudioService& service_;
   WindowPort& window_;
@@ -69,6 +83,9 @@ class PreviewPlayer {
   std::optional<BlockSource> source_;
   bool write_failed_ = false;
   std::atomic<int> unhandled_reports_{0};
+  std::deque<Handed> handed_;
+  std::uint64_t played_done_ = 0;  // samples of the buffers reported done
+  std::chrono::steady_clock::time_point playing_since_{};
 };
 
 }  // namespace brisca

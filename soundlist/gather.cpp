@@ -135,9 +135,16 @@ void Gatherer::add_folder(const std::string& folder) {
 bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
   std::string path = list_.directory(dir_index) + name;
   // Only regular files are opened: opening a FIFO or a device would block or never end.
+  // The file's own entry first: a plain file needs no more looking up than that.
   std::error_code ec;
-  bool regular = fs::is_regular_file(path, ec);
+  const fs::file_status entry = fs::symlink_status(path, ec);
+  if (refused_as_too_long(path, ec)) return false;
+  const bool link = fs::is_symlink(entry);
+  const bool regular = link ? fs::is_regular_file(path, ec) : fs::is_regular_file(entry);
   if (refused_as_too_long(path, ec) || !regular) return false;
+  // A file already listed, by whatever path, is not listed again.
+  const std::string key = link ? canonical_of(path) : canonical_folder(dir_index) + name;
+  if (list_.lists_file(key)) return false;
   std::optional<TrackReader> track = TrackReader::open(path);
   if (!track) return false;
   if (!track->ok()) {
@@ -150,6 +157,7 @@ bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
   int row = rows.add_row(name);
   std::uint32_t blocks = static_cast<std::uint32_t>(count.blocks) << ITEM_BLOCKS_SHIFT;
   rows.set_item_word(row, static_cast<std::uint32_t>(dir_index) | blocks);
+  list_.note_file(row, key);
   return true;
 }
 
@@ -159,6 +167,21 @@ void Gatherer::add_full_path(std::string_view path) {
   if (parts.name.empty()) return;
   int index = directory_index(parts.directory);
   if (index >= 0) scan_sound_file(parts.name, index);
+}
+
+std::string Gatherer::canonical_of(const std::string& path) {
+  std::error_code ec;
+  const fs::path canonical = fs::canonical(path, ec);
+  return ec ? path : canonical.string();
+}
+
+// Resolved once per folder and operation.
+const std::string& Gatherer::canonical_folder(int dir_index) {
+  auto it = canonical_folders_.find(dir_index);
+  if (it != canonical_folders_.end()) return it->second;
+  const std::string& directory = list_.directory(dir_index);
+  return canonical_folders_[dir_index] =
+             with_separator(canonical_of(directory.empty() ? "." : directory));
 }
 
 int Gatherer::directory_index(const std::string& directory) {

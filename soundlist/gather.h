@@ -3,6 +3,7 @@
 // which counts a file's blocks and adds its row.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -47,16 +48,20 @@ class Gatherer {
   // Every file of a folder whatever its extension, not its sub-folders.
   void add_folder(const std::string& folder);
   // Opens directory entry + name, counts its blocks and adds its row; a bad header gets one
-  // warning box with the name as caption and no row. True when a row was added.
+  // warning box with the name as caption and no row; a file the list holds already (by its
+  // canonical path) is passed over. True when a row was added.
   bool scan_sound_file(const std::string& name, int dir_index);
 
  private:
   void add_full_path(std::string_view path);
   int directory_index(const std::string& directory);
   bool refused_as_too_long(const std::string& path, const std::error_code& ec);
+  static std::string canonical_of(const std::string& path);
+  const std::string& canonical_folder(int dir_index);
 
   SoundList& list_;
   std::set<std::string> refused_;
+  std::map<int, std::string> canonical_folders_;  // by directory index
 };
 
 // Program arguments after the program name: each is one path.

@@ -94,6 +94,50 @@ void SoundList::refresh_total() {
   set_text(window_, Field::TotalBlocks, "%4d", state_.selected_blocks + state_.current_remaining);
 }
 
+bool SoundList::remove_row(int index) {
+  if (index < 0 || index >= rows_.count()) return false;
+  const std::uint32_t word = rows_.item_word(index);
+  if ((word & ITEM_SENDING) != 0) return false;
+  if ((word & ITEM_SELECTED) != 0) state_.selected_blocks -= item_blocks(word);
+  auto known = canonical_of_.find(full_path(index));
+  if (known != canonical_of_.end()) {
+    listed_.erase(known->second);
+    canonical_of_.erase(known);
+  }
+  rows_.remove_row(index);
+  return true;
+}
+
+int SoundList::remove_current() {
+  const int removed = remove_row(rows_.caret()) ? 1 : 0;
+  rows_.repaint_all();
+  refresh_total();
+  return removed;
+}
+
+int SoundList::remove_selected() {
+  int removed = 0;
+  for (int index = rows_.count() - 1; index >= 0; --index)
+    if ((rows_.item_word(index) & ITEM_SELECTED) != 0 && remove_row(index)) ++removed;
+  rows_.repaint_all();
+  refresh_total();
+  return removed;
+}
+
+int SoundList::clear_rows() {
+  int removed = 0;
+  for (int index = rows_.count() - 1; index >= 0; --index)
+    if (remove_row(index)) ++removed;
+  rows_.repaint_all();
+  refresh_total();
+  return removed;
+}
+
+void SoundList::note_file(int row, const std::string& canonical) {
+  listed_.insert(canonical);
+  canonical_of_[full_path(row)] = canonical;
+}
+
 void SoundList::repaint_if_visible(int index) {
   if (row_rect(index)) rows_.repaint_row(index);
 }

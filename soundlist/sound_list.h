@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "common/window_port.h"
@@ -58,12 +60,26 @@ class SoundList {
   // "Total Blocks" = "%4d" of selected_blocks + current_remaining.
   void refresh_total();
 
+  // Removing rows. A row being sent stays; a selected row's blocks leave selected_blocks; the
+  // total is refreshed and the list repainted. Each returns the number of rows removed.
+  int remove_current();   // the current row
+  int remove_selected();  // every row marked selected
+  int clear_rows();       // every row but the one being sent
+
+  // Each file is listed once, known by its canonical path (links and "." or ".." resolved).
+  bool lists_file(const std::string& canonical) const { return listed_.count(canonical) != 0; }
+  // Notes that `row`, just added, is the file known by `canonical`.
+  void note_file(int row, const std::string& canonical);
+
  private:
   void repaint_if_visible(int index);
+  bool remove_row(int index);
 
   ListPort& rows_;
   WindowPort* window_;
   SoundListState state_;
+  std::unordered_set<std::string> listed_;                     // canonical paths of the rows
+  std::unordered_map<std::string, std::string> canonical_of_;  // row's full path -> canonical
 };
 
 }  // namespace brisca

@@ -1,7 +1,9 @@
 // briscatool info [--json] PATH...: the block count of each sound file as the list shows it,
-// and the header's name and type.
+// the header's name and type, the duration of its decoded samples and whether it is whole.
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -9,6 +11,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/json.h"
+#include "preview/overview.h"
 #include "soundfile/block_count.h"
 
 namespace brisca::cli {
@@ -19,7 +22,15 @@ namespace fs = std::filesystem;
 struct FileInfo {
   std::string path, file;
   BlockCount count;
+  SoundOverview overview;  // duration and wholeness
 };
+
+// The shortest text that reads back as the same double.
+std::string number_text(double value) {
+  char text[32];
+  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+  return ec == std::errc() ? std::string(text, end) : std::string("0");
+}
 
 std::string lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
@@ -56,13 +67,18 @@ std::optional<FileInfo> read_info(const std::string& path, std::ostream& err) {
     err << file << ": " << file_error_text(track->open_result()) << '\n';
     return std::nullopt;
   }
-  return FileInfo{path, file, count_blocks(*track)};
+  BlockCount count = count_blocks(*track);
+  return FileInfo{path, file, std::move(count), compute_overview(path)};
 }
 
 void print_line(std::ostream& out, const FileInfo& info) {
   out << info.file << "   [" << info.count.blocks << "]";
   if (info.count.has_header)
     out << "   name \"" << info.count.name << "\", type \"" << info.count.type << "\"";
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "   %.2f s", info.overview.seconds());
+  out << seconds;
+  if (!info.overview.complete) out << "   incomplete: " << info.overview.problem;
   out << '\n';
 }
 
@@ -73,7 +89,9 @@ void print_json(std::ostream& out, const std::vector<FileInfo>& infos) {
     out << (i ? ",\n " : "\n ") << "{\"path\": " << json_string(f.path)
         << ", \"file\": " << json_string(f.file) << ", \"blocks\": " << f.count.blocks
         << ", \"name\": " << (f.count.has_header ? json_string(f.count.name) : "null")
-        << ", \"type\": " << (f.count.has_header ? json_string(f.count.type) : "null") << "}";
+        << ", \"type\": " << (f.count.has_header ? json_string(f.count.type) : "null")
+        << ", \"seconds\": " << number_text(f.overview.seconds())
+        << ", \"complete\": " << (f.overview.complete ? "true" : "false") << "}";
   }
   out << (infos.empty() ? "]\n" : "\n]\n");
 }
@@ -84,8 +102,9 @@ int cmd_info(const Args& args, Streams io) {
   bool json = false;
   std::vector<std::string> paths;
   auto app = make_command("info",
-                          "Prints each sound file's block count, as the list shows it, "
-                          "and its header's name and type.");
+                          "Prints each sound file's block count, as the list shows it, its "
+                          "header's name and type, the duration of its sound and whether it "
+                          "holds every block its header promises.");
   app->add_flag("--json", json, "print a JSON array, one object per file");
   app->add_option("PATH", paths, "a sound file or a folder (its files, not sub-folders)")
       ->required()

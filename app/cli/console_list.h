@@ -26,6 +26,7 @@ class ConsoleList final : public ListPort {
     it = rows_.insert(it, Row{text, 0});
     return static_cast<int>(it - rows_.begin());
   }
+  void remove_row(int i) override { rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(i)); }
   std::string text(int i) const override { return rows_.at(index(i)).text; }
   std::uint32_t item_word(int i) const override { return rows_.at(index(i)).word; }
   void set_item_word(int i, std::uint32_t word) override {

@@ -17,6 +17,9 @@ class PlayerPreviewHooks : public PreviewHooks {
   void on_wave_message(std::uintptr_t wparam, std::uintptr_t lparam) override {
     player_.on_wave_message(wparam, lparam);
   }
+  std::optional<std::uint64_t> played_samples() override {
+    return player_.played_samples(std::chrono::steady_clock::now());
+  }
 
  private:
   PreviewPlayer& player_;

@@ -78,6 +78,8 @@ std::vector<std::string> local_paths(const QMimeData* mime) {
   return paths;
 }
 
+constexpr int kCursorPeriodMs = 40;  // the play cursor moves 25 times a second
+
 }  // namespace
 
 MainWindow::MainWindow()
@@ -96,10 +98,18 @@ MainWindow::MainWindow()
   client_->setAutoFillBackground(true);
   setCentralWidget(client_);
   build_menu(menuBar(), [this](int id) { command(id); });
+  list_actions_ = add_list_actions(menuBar(), controls_.list, [this](int id) { command(id); });
   setAcceptDrops(true);
 
   SoundListWidget* list = controls_.list;
-  list->setItemDelegate(new RowDelegate(bitmaps_, sound_list_.state(), list));
+  auto* delegate = new RowDelegate(bitmaps_, sound_list_.state(), list);
+  delegate->show_overviews(&sound_list_, &overviews_, &play_cursor_);
+  list->setItemDelegate(delegate);
+  list->setMouseTracking(true);
+  connect(&overviews_, &OverviewCache::ready, list->viewport(), qOverload<>(&QWidget::update));
+  cursor_timer_ = new QTimer(this);
+  cursor_timer_->setInterval(kCursorPeriodMs);
+  connect(cursor_timer_, &QTimer::timeout, this, [this] { follow_play_cursor(); });
   connect(list, &SoundListWidget::selection_changed_by_user, this,
           [this] { on_list_notification(1); });
   connect(list, &SoundListWidget::double_clicked, this, [this] { on_list_notification(2); });
@@ -250,6 +260,7 @@ void MainWindow::tear_down() {
   if (torn_down_) return;
   torn_down_ = true;
   for (auto& [id, timer] : timers_) timer->stop();
+  cursor_timer_->stop();
   hooks_.receive->end_receiving();
   if (devices_.midi_in > 0) hooks_.monitor->close();
   if (devices_.midi_out > 0) hooks_.download->close();

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/gui/list_menu.h"
+#include "app/gui/overview_cache.h"
 #include "app/gui/row_delegate.h"
 #include "app/gui/window_hooks.h"
 #include "app/gui/window_layout.h"
@@ -40,6 +42,7 @@ class MainWindow : public QMainWindow, public WindowPort {
 
   SoundList& sound_list() { return sound_list_; }
   SoundListWidget& list_widget() { return *controls_.list; }
+  OverviewCache& overviews() { return overviews_; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
   AudioImport& audio_import() { return *import_; }
@@ -78,6 +81,9 @@ class MainWindow : public QMainWindow, public WindowPort {
   void on_key(int key_code);
   void on_list_notification(int notification);
   void listen();
+  void start_preview_of_row(int row);
+  void follow_play_cursor();
+  void toggle_sorting();
   void toggle_monitor();
   void apply_height();
   void open_files();
@@ -95,6 +101,10 @@ class MainWindow : public QMainWindow, public WindowPort {
   QWidget* client_ = nullptr;
   Controls controls_;
   SoundList sound_list_;
+  ListActions list_actions_;
+  OverviewCache overviews_;
+  PlayCursor play_cursor_;
+  QTimer* cursor_timer_ = nullptr;
   std::map<int, QTimer*> timers_;
   SettingsStore* settings_ = nullptr;
   std::unique_ptr<AudioImport> import_;

@@ -1,8 +1,13 @@
 #include "app/gui/row_delegate.h"
 
+#include <QAbstractItemView>
 #include <QFile>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
+#include "app/gui/overview_cache.h"
+#include "app/gui/overview_painter.h"
 #include "app/gui/sound_list_widget.h"
 
 namespace brisca {
@@ -67,11 +72,39 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   }
   painter->setFont(option.font);
   painter->drawText(rect.left() + kTextLeft, rect.top() + option.fontMetrics.ascent(), label);
+  paint_row_overview(painter, rect,
+                     rect.left() + kTextLeft + option.fontMetrics.horizontalAdvance(label),
+                     index.row(), painter->pen().color());
   if ((option.state & QStyle::State_HasFocus) != 0)
     draw_focus_rect(
         painter, band,
         highlighted ? option.palette.highlightedText().color() : option.palette.text().color());
   painter->restore();
+}
+
+void RowDelegate::paint_row_overview(QPainter* painter, const QRect& row, int text_right, int index,
+                                     const QColor& ink) const {
+  if (list_ == nullptr || cache_ == nullptr) return;
+  const QRect area = overview_area(row, text_right);
+  if (area.isEmpty()) return;
+  const std::string path = list_->full_path(index);
+  std::shared_ptr<const SoundOverview> overview = cache_->find(path);
+  if (!overview) return;  // drawn once it is ready
+  std::optional<double> played;
+  if (cursor_ != nullptr && cursor_->played && cursor_->path == path) played = cursor_->played;
+  paint_overview(painter, area, *overview, ink, played);
+}
+
+bool RowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                            const QStyleOptionViewItem& option, const QModelIndex& index) {
+  if (event->type() != QEvent::ToolTip || list_ == nullptr || !index.isValid())
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+  const std::string path = list_->full_path(index.row());
+  const std::uint32_t word = index.data(SoundListWidget::kWordRole).toUInt();
+  std::shared_ptr<const SoundOverview> overview = cache_ ? cache_->last(path) : nullptr;
+  QToolTip::showText(event->globalPos(), overview_tooltip(path, item_blocks(word), overview.get()),
+                     view, option.rect);
+  return true;
 }
 
 QSize RowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {

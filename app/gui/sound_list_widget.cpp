@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <algorithm>
+#include <vector>
 
 namespace brisca {
 namespace {
@@ -47,7 +49,7 @@ SoundListWidget::SoundListWidget(QWidget* parent) : QListWidget(parent) {
 int SoundListWidget::add_row(const std::string& text) {
   QByteArray name = QByteArray::fromStdString(text);
   // After the last row that does not sort behind the new text, like a sorted list box.
-  int low = 0, high = count();
+  int low = sorted_ ? 0 : count(), high = count();
   while (low < high) {
     int mid = (low + high) / 2;
     if (compare_folded(item(mid)->data(kNameRole).toByteArray(), name) <= 0)
@@ -58,8 +60,32 @@ int SoundListWidget::add_row(const std::string& text) {
   auto* row = new QListWidgetItem(QFile::decodeName(name));
   row->setData(kNameRole, name);
   row->setData(kWordRole, 0u);
+  row->setData(kOrderRole, QVariant::fromValue<qulonglong>(added_++));
   insertItem(low, row);
   return low;
+}
+
+void SoundListWidget::remove_row(int index) {
+  delete takeItem(index);
+}
+
+void SoundListWidget::set_sorted(bool sorted) {
+  if (sorted == sorted_) return;
+  sorted_ = sorted;
+  QListWidgetItem* current = currentItem();
+  std::vector<QListWidgetItem*> rows;
+  while (count() > 0) rows.push_back(takeItem(0));
+  auto order = [](const QListWidgetItem* r) { return r->data(kOrderRole).toULongLong(); };
+  std::stable_sort(rows.begin(), rows.end(), [&](QListWidgetItem* a, QListWidgetItem* b) {
+    if (sorted_) {
+      int by_name =
+          compare_folded(a->data(kNameRole).toByteArray(), b->data(kNameRole).toByteArray());
+      if (by_name != 0) return by_name < 0;
+    }
+    return order(a) < order(b);
+  });
+  for (QListWidgetItem* r : rows) addItem(r);
+  if (current != nullptr) setCurrentItem(current);
 }
 
 std::string SoundListWidget::text(int index) const {
@@ -120,7 +146,9 @@ void SoundListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void SoundListWidget::keyPressEvent(QKeyEvent* event) {
-  if (int code = key_code_of(event->key())) {
+  // Shift or Ctrl with Delete belong to the window's removal commands.
+  const bool modified = (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) != 0;
+  if (int code = modified && event->key() == Qt::Key_Delete ? 0 : key_code_of(event->key())) {
     event->accept();
     emit key_command(code);
     return;

@@ -1,7 +1,8 @@
-// The sound list control: a QListWidget kept sorted by row text, with the item word of each row
-// as item data. It reports the user's actions the way the window's commands expect them: a
-// selection change by mouse or keyboard, a double-click, and the five keys the window handles
-// itself; all other keys keep their list meaning.
+// The sound list control: a QListWidget kept sorted by row text (or, on request, in the order
+// the rows were added), with the item word of each row as item data. It reports the user's actions
+// the way the window's commands expect them: a selection change by mouse or keyboard, a
+// double-click, and the five keys the window handles itself; all other keys keep their list
+// meaning.
 #pragma once
 
 #include <QListWidget>
@@ -16,13 +17,15 @@ class SoundListWidget : public QListWidget, public ListPort {
   Q_OBJECT
 
  public:
-  static constexpr int kWordRole = Qt::UserRole;      // the item word
-  static constexpr int kNameRole = Qt::UserRole + 1;  // the row text as bytes
+  static constexpr int kWordRole = Qt::UserRole;       // the item word
+  static constexpr int kNameRole = Qt::UserRole + 1;   // the row text as bytes
+  static constexpr int kOrderRole = Qt::UserRole + 2;  // when the row was added
 
   explicit SoundListWidget(QWidget* parent);
 
   int count() const override { return QListWidget::count(); }
   int add_row(const std::string& text) override;
+  void remove_row(int index) override;
   std::string text(int index) const override;
   std::uint32_t item_word(int index) const override;
   void set_item_word(int index, std::uint32_t word) override;
@@ -36,6 +39,10 @@ class SoundListWidget : public QListWidget, public ListPort {
   // The row with the list's own highlight, -1 when none.
   int selected_row() const;
 
+  // Sorted by name (the default) or in the order added; the current row stays current.
+  void set_sorted(bool sorted);
+  bool sorted() const { return sorted_; }
+
  signals:
   void selection_changed_by_user();
   void double_clicked();
@@ -48,6 +55,8 @@ class SoundListWidget : public QListWidget, public ListPort {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  bool sorted_ = true;
+  std::uint64_t added_ = 0;
   bool pressed_on_row_ = false;
   bool in_double_click_ = false;
 };

@@ -1,5 +1,7 @@
 // What the main window does for each command, key and list notification.
+#include <QAction>
 #include <QMenuBar>
+#include <QTimer>
 #include <filesystem>
 #include <system_error>
 
@@ -75,6 +77,18 @@ void MainWindow::command(int id, int notification) {
     case kImportFolderId:
       choose_import_folder();
       break;
+    case kRemoveRowId:
+      sound_list_.remove_current();
+      break;
+    case kRemoveSelectedId:
+      sound_list_.remove_selected();
+      break;
+    case kClearListId:
+      sound_list_.clear_rows();
+      break;
+    case kSortByNameId:
+      toggle_sorting();
+      break;
     default:
       break;
   }
@@ -115,16 +129,41 @@ void MainWindow::on_list_notification(int notification) {
   std::uint32_t word = controls_.list->item_word(row);
   const std::string& folder = sound_list_.directory(item_dir(word));
   set_field_text(Field::PathAndFiles, folder);
-  if (devices_.audio_out == 0) show_status(kNoAudioOutput);
-  hooks_.preview->start_preview(folder, controls_.list->text(row));
+  start_preview_of_row(row);
 }
 
 void MainWindow::listen() {
   int row = controls_.list->selected_row();
-  if (row < 0) return;
+  if (row >= 0) start_preview_of_row(row);
+}
+
+void MainWindow::start_preview_of_row(int row) {
   std::uint32_t word = controls_.list->item_word(row);
+  const std::string& folder = sound_list_.directory(item_dir(word));
   if (devices_.audio_out == 0) show_status(kNoAudioOutput);
-  hooks_.preview->start_preview(sound_list_.directory(item_dir(word)), controls_.list->text(row));
+  hooks_.preview->start_preview(folder, controls_.list->text(row));
+  play_cursor_ = PlayCursor{sound_list_.full_path(row), std::nullopt};
+  follow_play_cursor();
+  cursor_timer_->start();
+}
+
+// Moves the cursor to where the preview has got; once nothing plays the cursor goes.
+void MainWindow::follow_play_cursor() {
+  std::optional<std::uint64_t> played = hooks_.preview->played_samples();
+  std::shared_ptr<const SoundOverview> overview = overviews_.last(play_cursor_.path);
+  std::optional<double> at;
+  if (played && overview && overview->samples > 0)
+    at = static_cast<double>(*played) / static_cast<double>(overview->samples);
+  if (!played) cursor_timer_->stop();
+  if (at == play_cursor_.played && at) return;
+  play_cursor_.played = at;
+  controls_.list->viewport()->update();
+}
+
+void MainWindow::toggle_sorting() {
+  const bool sorted = !controls_.list->sorted();
+  controls_.list->set_sorted(sorted);
+  list_actions_.sort_by_name->setChecked(sorted);
 }
 
 void MainWindow::toggle_monitor() {

@@ -93,7 +93,7 @@ void WindowLayoutTest::menu_has_its_items_and_ids() {
   QList<QAction*> menus = window.menuBar()->actions();
   QStringList titles;
   for (QAction* m : menus) titles << m->text();
-  QCOMPARE(titles, (QStringList{"&File", "&Setup", "&Help"}));
+  QCOMPARE(titles, (QStringList{"&File", "&Edit", "&Setup", "&Help"}));
   auto items = [](QAction* m) {
     QStringList out;
     for (QAction* a : m->menu()->actions()) out << a->text() + "=" + a->data().toString();
@@ -102,8 +102,10 @@ void WindowLayoutTest::menu_has_its_items_and_ids() {
   QCOMPARE(items(menus[0]),
            (QStringList{"&Open...=40008", "Import &Audio...=40009", "Import &Folder...=40010",
                         "&Receive Sounds...=40011", "E&xit=40001"}));
-  QCOMPARE(items(menus[1]), (QStringList{"&MIDI...=40002", "&Audio...=40004"}));
-  QCOMPARE(items(menus[2]), (QStringList{"&Usage...=40007", "&About...=40003"}));
+  QCOMPARE(items(menus[1]), (QStringList{"&Remove Row=40020", "Remove &Selected Rows=40021",
+                                         "&Clear List=40022", "=", "Sort by &Name=40023"}));
+  QCOMPARE(items(menus[2]), (QStringList{"&MIDI...=40002", "&Audio...=40004"}));
+  QCOMPARE(items(menus[3]), (QStringList{"&Usage...=40007", "&About...=40003"}));
 }
 
 void WindowLayoutTest::window_is_fixed_grey_and_uses_the_ui_font() {

@@ -45,21 +45,25 @@ TEST_F(InfoCommand, LinesForAFolderInListOrder) {
   Result r = run_cli({"info", dir.string()});
   EXPECT_EQ(r.status, kOk) << r.err;
   EXPECT_EQ(r.out,
-            "foreign.mid   [2]\n"
-            "Snare.mid   [300]   name \"Tight \"Snare\"\", type \"DRUM\"\n");
+            "foreign.mid   [2]   0.00 s\n"
+            "Snare.mid   [300]   name \"Tight \"Snare\"\", type \"DRUM\"   0.02 s   incomplete: "
+            "ends after 2 of 300 blocks\n");
 }
 
-TEST_F(InfoCommand, JsonHasExactlyTheFiveKeys) {
+TEST_F(InfoCommand, JsonHasExactlyTheSevenKeys) {
   Result r =
       run_cli({"info", "--json", (dir / "Snare.mid").string(), (dir / "foreign.mid").string()});
   EXPECT_EQ(r.status, kOk);
   std::string snare = (dir / "Snare.mid").string();
   EXPECT_NE(r.out.find("{\"path\": \"" + snare +
                        "\", \"file\": \"Snare.mid\", \"blocks\": 300, \"name\": \"Tight "
-                       "\\\"Snare\\\"\", \"type\": \"DRUM\"}"),
+                       "\\\"Snare\\\"\", \"type\": \"DRUM\", \"seconds\": 0.019954648526077097, "
+                       "\"complete\": false}"),
             std::string::npos)
       << r.out;
-  EXPECT_NE(r.out.find("\"blocks\": 2, \"name\": null, \"type\": null"), std::string::npos);
+  EXPECT_NE(r.out.find("\"blocks\": 2, \"name\": null, \"type\": null, \"seconds\": 0, "
+                       "\"complete\": true}"),
+            std::string::npos);
 }
 
 TEST_F(InfoCommand, BadFilesFailWithTheReadersText) {

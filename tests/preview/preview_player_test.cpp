@@ -221,3 +221,41 @@ TEST_F(PreviewPlayerTest, CloseStopsClosesAndForgetsTheDevice) {
 
 }  // namespace
 }  // namespace brisca
+
+namespace brisca {
+namespace {
+
+// The play position: buffers reported done, plus the time into the playing one (at most its
+// length); reports left over from a stopped preview count for nothing.
+TEST_F(PreviewPlayerTest, PlayedSamplesFollowTheBuffersAndTheClock) {
+  using namespace std::chrono;
+  ASSERT_EQ(player_.open(1), 1);
+  const std::string name = file("s.mid", sound_of(60, 5));
+  const auto buffers = expected_buffers(folder() + name);
+  ASSERT_GE(buffers.size(), 3u);
+  EXPECT_EQ(player_.played_samples(steady_clock::now()), std::nullopt);  // nothing plays
+
+  player_.start_preview(folder(), name);
+  const auto start = steady_clock::now();
+  const std::uint64_t first = buffers[0].size();
+  EXPECT_LT(*player_.played_samples(start), first);
+  EXPECT_EQ(*player_.played_samples(start + seconds(60)), first);  // no further than the buffer
+
+  log_.finish_one();
+  const auto done = steady_clock::now();
+  const std::uint64_t at = *player_.played_samples(done);
+  EXPECT_GE(at, first);
+  EXPECT_EQ(*player_.played_samples(done + milliseconds(100)),
+            std::min<std::uint64_t>(at + 4410u, first + buffers[1].size()));
+
+  // A new preview starts from 0, whatever reports of the old one are still on their way.
+  player_.start_preview(folder(), name);
+  dispatch();
+  EXPECT_LT(*player_.played_samples(steady_clock::now()), first);
+
+  play_to_end();
+  EXPECT_EQ(player_.played_samples(steady_clock::now()), std::nullopt);
+}
+
+}  // namespace
+}  // namespace brisca

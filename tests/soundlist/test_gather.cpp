@@ -121,10 +121,11 @@ TEST_F(GatherTest, BlockCountsFromHeaderOrFromOtherMessages) {
   test::write_other_sysex(tmp / "none.mid", 0);
   Gatherer gather(list);
   gather.add_paths({tmp / "header.mid", tmp / "other.mid", tmp / "none.mid", tmp / "none.mid"});
-  EXPECT_EQ(texts(), (std::vector<std::string>{"header.mid", "none.mid", "none.mid", "other.mid"}));
+  // The second none.mid is the same file: listed once.
+  EXPECT_EQ(texts(), (std::vector<std::string>{"header.mid", "none.mid", "other.mid"}));
   EXPECT_EQ(blocks(0), 1234);
   EXPECT_EQ(blocks(1), 0);
-  EXPECT_EQ(blocks(3), 3);
+  EXPECT_EQ(blocks(2), 3);
 }
 
 TEST_F(GatherTest, PatternsAddTheirFirstMatchAndMissingPathsAreSilent) {
@@ -188,6 +189,53 @@ TEST_F(GatherTest, LongPathsWorkOrAreRefusedWithABox) {
   ASSERT_EQ(window.boxes.size(), 2u);
   EXPECT_EQ(window.boxes[0].caption, "Path too long");
   EXPECT_EQ(window.boxes[1].caption, "Path too long");
+}
+
+}  // namespace
+}  // namespace brisca
+
+// Rows are removed and files listed once, with "Total Blocks" always selected + remaining.
+namespace brisca {
+namespace {
+
+TEST_F(GatherTest, FilesAreListedOnceAndRemovalKeepsTheTotalTrue) {
+  test::write_sound(tmp / "a.mid", 10);
+  test::write_sound(tmp / "b.mid", 20);
+  test::write_sound(tmp / "c.mid", 30);
+  std::filesystem::create_symlink(tmp / "a.mid", tmp.make_folder("sub") + "/link.mid");
+  add_text(tmp.path());
+  add_text(tmp.path() + "/./b.mid " + tmp.path() + "/sub/link.mid " + tmp.path());
+  ASSERT_EQ(texts(), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
+  auto total = [&] { return window.fields[Field::TotalBlocks]; };
+
+  list.select_all(true);  // 60
+  // b goes out as the down-load takes it.
+  list.state().current_remaining = 20;
+  list.state().selected_blocks -= 20;
+  list.mark_item(1, 1);
+  rows.current = 1;
+  EXPECT_EQ(list.remove_current(), 0);  // the row being sent stays
+  rows.current = 2;
+  EXPECT_EQ(list.remove_current(), 1);  // c, selected
+  EXPECT_EQ(list.state().selected_blocks, 10);
+  EXPECT_EQ(total(), "  30");
+  EXPECT_EQ(list.remove_selected(), 1);  // a
+  EXPECT_EQ(texts(), (std::vector<std::string>{"b.mid"}));
+  EXPECT_EQ(total(), "  20");
+  EXPECT_EQ(list.clear_rows(), 0);
+
+  // Removed files may come back, and only once each.
+  add_text(tmp.path());
+  EXPECT_EQ(texts(), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
+  list.mark_item(1, 0);  // b sent
+  list.state().current_remaining = 0;
+  list.select_all(true);
+  EXPECT_EQ(total(), "  60");
+  EXPECT_EQ(list.clear_rows(), 3);
+  EXPECT_EQ(total(), "   0");
+  EXPECT_EQ(list.state().selected_blocks, 0);
+  add_text(tmp.path() + "/sub/link.mid " + tmp.path() + "/a.mid");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"link.mid"}));
 }
 
 }  // namespace

@@ -24,6 +24,10 @@ class FakeList : public ListPort {
     it = rows.insert(it, Row{text, 0});
     return static_cast<int>(it - rows.begin());
   }
+  void remove_row(int i) override {
+    rows.erase(rows.begin() + i);
+    if (current >= count()) current = count() - 1;
+  }
   std::string text(int i) const override { return rows.at(static_cast<size_t>(i)).text; }
   std::uint32_t item_word(int i) const override { return rows.at(static_cast<size_t>(i)).word; }
   void set_item_word(int i, std::uint32_t w) override { rows.at(static_cast<size_t>(i)).word = w; }

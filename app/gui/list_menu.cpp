@@ -1,0 +1,56 @@
+#include "app/gui/list_menu.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace brisca {
+namespace {
+
+QAction* make_action(QWidget* list, const char* text, int id, const QKeySequence& keys,
+                     const std::function<void(int)>& on_command) {
+  auto* action = new QAction(QString::fromLatin1(text), list);
+  action->setData(id);
+  action->setShortcut(keys);
+  QObject::connect(action, &QAction::triggered, list, [on_command, id] { on_command(id); });
+  return action;
+}
+
+QAction* menu_titled(QMenuBar* bar, const QString& title) {
+  for (QAction* action : bar->actions())
+    if (action->text() == title) return action;
+  return nullptr;
+}
+
+}  // namespace
+
+ListActions add_list_actions(QMenuBar* bar, QWidget* list,
+                             const std::function<void(int)>& on_command) {
+  ListActions a;
+  a.remove_row = make_action(list, "&Remove Row", kRemoveRowId,
+                             QKeySequence(Qt::SHIFT | Qt::Key_Delete), on_command);
+  a.remove_selected = make_action(list, "Remove &Selected Rows", kRemoveSelectedId,
+                                  QKeySequence(Qt::CTRL | Qt::Key_Delete), on_command);
+  a.clear_list = make_action(list, "&Clear List", kClearListId,
+                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete), on_command);
+  a.sort_by_name = make_action(list, "Sort by &Name", kSortByNameId, QKeySequence(), on_command);
+  a.sort_by_name->setCheckable(true);
+  a.sort_by_name->setChecked(true);
+
+  auto* separator = new QAction(list);
+  separator->setSeparator(true);
+  const QList<QAction*> actions{a.remove_row, a.remove_selected, a.clear_list, separator,
+                                a.sort_by_name};
+  // The shortcuts work wherever the focus is in the window.
+  for (QAction* action : actions) action->setShortcutContext(Qt::WindowShortcut);
+  list->addActions(actions);
+  list->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+  auto* edit = new QMenu(QStringLiteral("&Edit"), bar);
+  edit->addActions(actions);
+  bar->insertMenu(menu_titled(bar, QStringLiteral("&Setup")), edit);
+  return a;
+}
+
+}  // namespace brisca

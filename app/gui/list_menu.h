@@ -1,0 +1,34 @@
+// The commands that manage the list's rows: remove the current row, remove the rows marked
+// selected, clear the list, and sort by name or keep the order added. They sit in the Edit menu
+// and in the list's context menu; the keys the list already gives a meaning (Enter, Escape,
+// Space, Insert, Delete) keep it, so removal goes with Shift or Ctrl and Delete.
+#pragma once
+
+#include <functional>
+
+class QAction;
+class QMenuBar;
+class QWidget;
+
+namespace brisca {
+
+enum ListMenuId : int {
+  kRemoveRowId = 40020,
+  kRemoveSelectedId = 40021,
+  kClearListId = 40022,
+  kSortByNameId = 40023,
+};
+
+struct ListActions {
+  QAction* remove_row = nullptr;
+  QAction* remove_selected = nullptr;
+  QAction* clear_list = nullptr;
+  QAction* sort_by_name = nullptr;  // checked: sorted by name
+};
+
+// Builds the actions on `list` (its context menu) and an "&Edit" menu before "&Setup"; each
+// action reports its id.
+ListActions add_list_actions(QMenuBar* bar, QWidget* list,
+                             const std::function<void(int)>& on_command);
+
+}  // namespace brisca

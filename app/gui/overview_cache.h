@@ -1,0 +1,65 @@
+// The overviews of the list's rows, computed on worker threads as rows are drawn and kept by
+// path, size and modification time. A row asks while it is drawn; the newest asks are served
+// first and old ones fall off the queue, so scrolling through a long list computes only the rows
+// that stay in view. When an overview is ready the cache reports it and the list repaints.
+#pragma once
+
+#include <QObject>
+#include <QThreadPool>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "preview/overview.h"
+
+namespace brisca {
+
+class OverviewCache : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr std::size_t kMaxWaiting = 64;    // asks kept; older ones are dropped
+  static constexpr std::size_t kMaxEntries = 4096;  // overviews kept before starting afresh
+
+  explicit OverviewCache(QObject* parent = nullptr);
+  ~OverviewCache() override;
+
+  // The overview of the file as it is now on disk, or nullptr while it is being computed (it is
+  // then asked for). A file that is gone or changed since its overview was made is asked again.
+  std::shared_ptr<const SoundOverview> find(const std::string& path);
+  // The overview last made of the file, whatever the file is now (for tooltips and the cursor).
+  std::shared_ptr<const SoundOverview> last(const std::string& path) const;
+
+  // Waits for the computations under way (tests and tear-down).
+  void wait_idle();
+  int computed() const { return computed_; }
+
+ signals:
+  void ready();
+
+ private:
+  struct Stamp {
+    std::int64_t size = -1;
+    std::int64_t mtime_ns = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  struct Entry {
+    Stamp stamp;
+    std::shared_ptr<const SoundOverview> overview;
+  };
+  static Stamp stamp_of(const std::string& path);
+  void ask(const std::string& path);
+  void start_next();
+  void done(const std::string& path, Stamp stamp, std::shared_ptr<const SoundOverview> overview);
+
+  std::unordered_map<std::string, Entry> entries_;
+  std::deque<std::string> waiting_;  // newest first
+  std::unordered_set<std::string> running_;
+  QThreadPool pool_;
+  int computed_ = 0;
+};
+
+}  // namespace brisca
