@@ -67,10 +67,7 @@ int cmd_play(const Args& args, Streams io) {
       ->type_name("ENTRY");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   if (!TrackReader::open(path)) {
-    std::error_code ec;
-    io.err << path << ": cannot be opened"
-           << (std::filesystem::exists(path, ec) ? " (not a readable file)" : " (no such file)")
-           << '\n';
+    io.err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
     return kFailed;
   }
   auto service = make_audio_service();
