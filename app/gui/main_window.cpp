@@ -199,6 +199,16 @@ void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
   }
 }
 
+void MainWindow::force_close() {
+  forced_close_ = true;
+  // A dialog or box runs an event loop of its own: end it so nothing waits for an answer.
+  for (int i = 0; i < 16; ++i) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == this || !modal->close()) break;
+  }
+  close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   tear_down();
   event->accept();

@@ -43,6 +43,12 @@ class MainWindow : public QMainWindow, public WindowPort {
   QByteArray usage_text() const { return usage_text_; }
   AudioImport& audio_import() { return *import_; }
 
+  // Closes the window as File > Exit does (devices closed in order), for a close the user did
+  // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
+  // closed first.
+  void force_close();
+  bool close_forced() const { return forced_close_; }
+
   // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
   // 2 double-click).
   void command(int id, int notification = 0);
@@ -88,6 +94,7 @@ class MainWindow : public QMainWindow, public WindowPort {
   std::unique_ptr<AudioImport> import_;
   bool monitor_shown_ = false;
   bool torn_down_ = false;
+  bool forced_close_ = false;
 };
 
 }  // namespace brisca
