@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (track.next(event)) {
       if (++events > size) __builtin_trap();  // every event takes at least one byte
       if (!event.is_sysex_with_data()) continue;
-      if (block_message_type(event.data.get(), event.length) == 0) {
+      if (is_sound_dump_block(event.data.get(), event.length)) {
         UnpackedBlock u = unpack_block(event.data.get(), event.length);
         (void)header_total_blocks(u);
         (void)header_name(u);

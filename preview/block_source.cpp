@@ -10,7 +10,6 @@
 
 namespace brisca {
 namespace {
-constexpr std::uint32_t kNumberedLength = 7;  // F0 33 dd 05 type hi lo
 constexpr std::size_t kMaxRoomBytes = INT_MAX - 1;
 }  // namespace
 
@@ -23,11 +22,11 @@ int BlockSource::fill(std::int16_t* buffer, std::size_t room_bytes) {
     if (!event_.is_sysex_with_data()) continue;
     const std::uint8_t* data = event_.data.get();
     const std::uint32_t length = event_.length;
-    if (block_message_type(data, length) != 0) {
+    if (!is_sound_dump_block(data, length)) {
       ++foreign_messages_;
       break;
     }
-    if (length < kNumberedLength || block_number(data) == 0) continue;
+    if (block_number(data) == 0) continue;
     const UnpackedBlock block = unpack_block(data, length);
     filled += decode_block(buffer + filled / 2, (room_bytes - filled) / 2, block, phase_carry_);
   }

@@ -10,12 +10,12 @@ BlockCount count_blocks(TrackReader& track) {
   while (track.next(event)) {
     if (!event.is_sysex_with_data()) continue;
     const std::uint8_t* data = event.data.get();
-    if (block_message_type(data, event.length) != 0) {
+    if (!is_sound_dump_block(data, event.length)) {
       result.blocks += 1;
       continue;
     }
     // Data blocks are passed over without unpacking: only the header's fields are read.
-    if (block_number(data, event.length) != 0) continue;
+    if (block_number(data) != 0) continue;
     UnpackedBlock header = unpack_block(data, event.length);
     result.blocks = header_total_blocks(header);
     result.has_header = true;

@@ -1,24 +1,47 @@
 #include "soundfile/byte_stream.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace brisca {
 
 std::optional<ByteStream> ByteStream::open_file(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return std::nullopt;
+  // Opened without waiting: a named pipe would otherwise block until a writer comes, and only
+  // a regular file is read at all.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
   struct stat st {};
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(f);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) {
+    ::close(fd);
     return std::nullopt;
   }
   ByteStream s;
   s.file_ = f;
   s.file_size_ = static_cast<std::uint64_t>(st.st_size);
   return s;
+}
+
+std::string unopened_file_reason(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "a folder, not a file";
+  if (S_ISFIFO(st.st_mode)) return "a named pipe, not a file";
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device, not a file";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  return "not a readable file";
 }
 
 ByteStream ByteStream::from_memory(std::span<const std::uint8_t> bytes) {

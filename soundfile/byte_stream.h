@@ -16,7 +16,8 @@ class ByteStream {
  public:
   static constexpr int kEof = -1;
 
-  // Opens a file for binary reading; nothing when it cannot be opened (or is a folder).
+  // Opens a regular file for binary reading; nothing when it cannot be opened or is anything
+  // else (a folder, a named pipe, a device), without ever waiting on it.
   static std::optional<ByteStream> open_file(const std::string& path);
   // A stream over memory the caller keeps alive.
   static ByteStream from_memory(std::span<const std::uint8_t> bytes);
@@ -48,5 +49,9 @@ class ByteStream {
   std::size_t memory_size_ = 0;
   std::size_t memory_pos_ = 0;
 };
+
+// Why open_file gave nothing for `path`, as a few words ("no such file", "a named pipe, not a
+// file", ...).
+std::string unopened_file_reason(const std::string& path);
 
 }  // namespace brisca

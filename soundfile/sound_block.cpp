@@ -10,6 +10,10 @@ int block_message_type(const std::uint8_t* data, std::uint32_t length) {
   return data[4];
 }
 
+bool is_sound_dump_block(const std::uint8_t* data, std::uint32_t length) {
+  return length >= kNumberedLength && block_message_type(data, length) == 0;
+}
+
 std::uint16_t block_number(const std::uint8_t* data) {
   return static_cast<std::uint16_t>((data[5] << 7) | data[6]);
 }
@@ -38,9 +42,9 @@ void unpack7to8(std::uint8_t* out, const std::uint8_t* in, std::size_t count) {
 UnpackedBlock unpack_block(const std::uint8_t* data, std::uint32_t length) {
   // The 1020 bytes are unpacked from bytes 7 to 1172 of the message. A shorter message gives
   // only the bytes it has; the missing packed bytes read as zero.
-  std::array<std::uint8_t, kPackedBlockSize - kPackedDataOffset + 1> packed{};
+  std::array<std::uint8_t, kPackedDataBytes + 1> packed{};
   if (length > kPackedDataOffset) {
-    std::size_t have = std::min<std::size_t>(length, kPackedBlockSize) - kPackedDataOffset;
+    std::size_t have = std::min<std::size_t>(length - kPackedDataOffset, kPackedDataBytes);
     std::copy_n(data + kPackedDataOffset, have, packed.begin());
   }
   UnpackedBlock out{};

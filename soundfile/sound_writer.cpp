@@ -32,9 +32,10 @@ Bytes make_block(std::uint16_t number, const UnpackedBlock& unpacked, std::uint8
               0x00,
               static_cast<std::uint8_t>((number >> 7) & 0x7F),
               static_cast<std::uint8_t>(number & 0x7F)};
-  // 1165 packed bytes carry the first 1019 bytes exactly; the block then ends with F7.
+  // 1020 bytes pack into 1166: 145 whole groups of 8 and 6 bytes holding the last 5, whose
+  // final byte carries 5 bits, left-aligned. The block then ends with F7: 1174 bytes.
   Bytes packed = pack8to7(unpacked.data(), unpacked.size());
-  packed.resize(kPackedBlockSize - kPackedDataOffset - 1);
+  packed.resize(kPackedDataBytes);
   block.insert(block.end(), packed.begin(), packed.end());
   block.push_back(0xF7);
   return block;

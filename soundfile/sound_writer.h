@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 // 7 input bytes into 8 packed bytes, high bits first; an incomplete last group is left-aligned.
 Bytes pack8to7(const std::uint8_t* in, std::size_t count);
 
-// A complete 1173-byte block message (F0 33 device 05 00 hi lo <1166 packed> F7).
+// A complete 1174-byte block message (F0 33 device 05 00 hi lo <1166 packed> F7).
 Bytes make_block(std::uint16_t number, const UnpackedBlock& unpacked, std::uint8_t device = 0);
 Bytes make_header_block(std::string_view name, std::string_view type, int total_blocks,
                         std::uint8_t device = 0);

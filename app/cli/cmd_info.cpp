@@ -58,9 +58,7 @@ std::optional<FileInfo> read_info(const std::string& path, std::ostream& err) {
   std::string file(file_name_of(path));
   auto track = TrackReader::open(path);
   if (!track) {
-    std::error_code ec;
-    err << path << ": cannot be opened"
-        << (fs::exists(path, ec) ? " (not a readable file)" : " (no such file)") << '\n';
+    err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
     return std::nullopt;
   }
   if (!track->ok()) {

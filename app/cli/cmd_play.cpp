@@ -9,6 +9,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/console_window.h"
+#include "app/cli/midi_commands.h"
 #include "app/devices/qt_settings_store.h"
 #include "app/devices/services.h"
 #include "app/devices/settings.h"
@@ -67,12 +68,10 @@ int cmd_play(const Args& args, Streams io) {
       ->type_name("ENTRY");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   if (!TrackReader::open(path)) {
-    std::error_code ec;
-    io.err << path << ": cannot be opened"
-           << (std::filesystem::exists(path, ec) ? " (not a readable file)" : " (no such file)")
-           << '\n';
+    io.err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
     return kFailed;
   }
+  InterruptGuard guard;
   auto service = make_audio_service();
   const NameTable audio = fill_audio_table(*service);
   const int choice = chosen_output(audio_out, audio, io.err);
@@ -101,10 +100,13 @@ int cmd_play(const Args& args, Streams io) {
   }
   const auto [directory, name] = split_path(path);
   player.start_preview(directory, name);
-  window.run([&] { return !player.busy(); });
+  // Ctrl-C, SIGTERM or SIGHUP stop the sound; the output is closed before returning.
+  window.run([&] { return !player.busy() || InterruptGuard::count() > 0; });
+  const bool stopped = player.busy();
   const bool lost = player.device_failed();
   player.close();
   if (lost) io.err << "briscatool play: the audio output went away during playback\n";
+  if (stopped && !lost) io.err << "briscatool play: stopped\n";
   return bad_file || lost ? kFailed : kOk;
 }
 

@@ -2,8 +2,11 @@
 // file as a 44 100 Hz 16-bit mono WAV file, and prints its duration.
 #include <sndfile.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <system_error>
@@ -12,6 +15,7 @@
 #include "preview/block_source.h"
 #include "preview/decoder.h"
 #include "preview/kernel.h"
+#include "soundfile/atomic_file.h"
 #include "soundfile/track_reader.h"
 
 namespace brisca::cli {
@@ -31,6 +35,52 @@ std::string duration_line(const std::string& out_path, std::size_t samples) {
   return out_path + ": " + text;
 }
 
+// A plain file is written to a temporary file beside it and renamed at the end, so a failure
+// half-way leaves no partial file; a device or pipe named as the output is written directly.
+std::optional<AtomicFile> open_output(const std::string& out_path, std::string& error) {
+  std::error_code ec;
+  if (fs::exists(out_path, ec) && !fs::is_regular_file(out_path, ec) &&
+      !fs::is_directory(out_path, ec))
+    return std::nullopt;
+  auto file = AtomicFile::create(out_path);
+  if (!file) error = std::string("cannot be written (") + std::strerror(errno) + ")";
+  return file;
+}
+
+// Writes the samples of `source` as WAV; nothing, with the reason in `error`, on a failure.
+std::optional<std::size_t> write_wav(BlockSource& source, const std::string& out_path,
+                                     std::string& error) {
+  std::optional<AtomicFile> file = open_output(out_path, error);
+  if (!error.empty()) return std::nullopt;
+  SF_INFO format{};
+  format.samplerate = kOutputRate;
+  format.channels = 1;
+  format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* wav = file ? sf_open_fd(file->fd(), SFM_WRITE, &format, SF_FALSE)
+                      : sf_open(out_path.c_str(), SFM_WRITE, &format);
+  if (wav == nullptr) {
+    error = std::string("cannot be written (") + sf_strerror(nullptr) + ")";
+    return std::nullopt;
+  }
+  bool write_failed = false;
+  const std::size_t samples = play_out(source, [&](const std::int16_t* data, std::size_t count) {
+    const auto n = static_cast<sf_count_t>(count);
+    if (!write_failed && sf_write_short(wav, data, n) != n) write_failed = true;
+  });
+  std::string write_error = write_failed ? sf_strerror(wav) : "";
+  if (sf_close(wav) != 0) write_failed = true;
+  if (file && write_failed) file->fail(EIO);
+  if (file && !file->commit() && !write_failed) {
+    write_failed = true;
+    write_error = std::strerror(errno);
+  }
+  if (write_failed) {
+    error = "writing failed" + (write_error.empty() ? "" : " (" + write_error + ")");
+    return std::nullopt;
+  }
+  return samples;
+}
+
 }  // namespace
 
 int cmd_render(const Args& args, Streams io) {
@@ -47,9 +97,7 @@ int cmd_render(const Args& args, Streams io) {
 
   auto track = TrackReader::open(sound);
   if (!track) {
-    std::error_code ec;
-    io.err << sound << ": cannot be opened"
-           << (fs::exists(sound, ec) ? " (not a readable file)" : " (no such file)") << '\n';
+    io.err << sound << ": cannot be opened (" << unopened_file_reason(sound) << ")" << '\n';
     return kFailed;
   }
   if (!track->ok()) {
@@ -61,30 +109,15 @@ int cmd_render(const Args& args, Streams io) {
     return kFailed;
   }
 
-  SF_INFO format{};
-  format.samplerate = kOutputRate;
-  format.channels = 1;
-  format.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* wav = sf_open(out_path.c_str(), SFM_WRITE, &format);
-  if (wav == nullptr) {
-    io.err << out_path << ": cannot be written (" << sf_strerror(nullptr) << ")\n";
-    return kFailed;
-  }
   build_kernel();
   BlockSource source(std::move(*track));
-  bool write_failed = false;
-  const std::size_t samples = play_out(source, [&](const std::int16_t* data, std::size_t count) {
-    const auto n = static_cast<sf_count_t>(count);
-    if (!write_failed && sf_write_short(wav, data, n) != n) write_failed = true;
-  });
-  const std::string write_error = write_failed ? sf_strerror(wav) : "";
-  if (sf_close(wav) != 0 && !write_failed) write_failed = true;
-  if (write_failed) {
-    io.err << out_path << ": writing failed"
-           << (write_error.empty() ? "" : " (" + write_error + ")") << '\n';
+  std::string error;
+  const auto samples = write_wav(source, out_path, error);
+  if (!samples) {
+    io.err << out_path << ": " << error << '\n';
     return kFailed;
   }
-  io.out << duration_line(out_path, samples) << '\n';
+  io.out << duration_line(out_path, *samples) << '\n';
   return kOk;
 }
 

@@ -1,9 +1,10 @@
 // briscatool send [--midi-out ENTRY] [--shared] PATH...: gathers the PATHs as the window does,
 // selects every row and down-loads them in list order through the output port and the
-// sequencer. Ctrl-C stops after the file being sent; a second Ctrl-C stops at once. Another
-// BriscaTool sending to the same output refuses the send; other clients sending to it do too,
-// unless --shared. A damaged file (cut short, or fewer blocks than its header counts) is named
-// and fails the send.
+// sequencer. Ctrl-C stops after the file being sent; a second Ctrl-C, SIGTERM or SIGHUP stops at
+// once, and the output is closed before the command returns either way. Another BriscaTool
+// sending to the same output refuses the send; other clients sending to it do too, unless
+// --shared. A damaged file (cut short, or fewer blocks than its header counts) is named and
+// fails the send.
 #include <unistd.h>
 
 #include <iostream>
@@ -113,16 +114,15 @@ class SendSession {
   // True when the loop is to end now.
   bool check_interrupts() {
     const int presses = interrupts_ ? interrupts_() : 0;
-    if (presses >= 1 && !stopping_) {
+    if (presses >= 2 && !aborted_) {  // a second Ctrl-C, SIGTERM or SIGHUP: stop at once
+      stopping_ = aborted_ = true;
+      download_.abort_now();
+    } else if (presses == 1 && !stopping_) {
       stopping_ = true;
       download_.sequencer().stop_at_next_sound();
       progress_.note("Stopping after " + current() + ", " +
                      time_left_text(download_.sequencer().milliseconds_left()) +
                      " (Ctrl-C again to stop at once)");
-    }
-    if (presses >= 2 && !aborted_) {
-      aborted_ = true;
-      download_.abort_now();
     }
     return aborted_;
   }

@@ -9,6 +9,7 @@
 
 #include "app/cli/cli.h"
 #include "app/devices/settings.h"
+#include "app/end_signals.h"
 #include "platform/api/devices.h"
 
 namespace brisca::cli {
@@ -43,7 +44,8 @@ int resolve_entry(const std::vector<std::string>& entries, const std::string& wa
                   int remembered, const std::string& option, std::ostream& err);
 
 // Counts SIGINT while alive; the previous handling comes back afterwards. A third Ctrl-C ends
-// the program the ordinary way.
+// the program the ordinary way. SIGTERM and SIGHUP count as two presses (stop at once), so the
+// command still closes its device and returns.
 class InterruptGuard {
  public:
   InterruptGuard();
@@ -51,6 +53,9 @@ class InterruptGuard {
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
   static int count();
+
+ private:
+  EndSignals signals_;
 };
 
 }  // namespace brisca::cli

@@ -1,8 +1,6 @@
 // Choosing a MIDI port by its entry text on the command line, and Ctrl-C counting.
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <csignal>
 #include <ostream>
 
 #include "app/cli/midi_commands.h"
@@ -62,31 +60,12 @@ int resolve_entry(const std::vector<std::string>& entries, const std::string& wa
   return 0;
 }
 
-namespace {
-
-std::atomic<int> g_interrupts{0};
-struct sigaction g_previous {};
-
-void on_interrupt(int) {
-  if (g_interrupts.fetch_add(1) + 1 >= 2) sigaction(SIGINT, &g_previous, nullptr);
-}
-
-}  // namespace
-
-InterruptGuard::InterruptGuard() {
-  g_interrupts.store(0);
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &g_previous);
-}
-
-InterruptGuard::~InterruptGuard() {
-  sigaction(SIGINT, &g_previous, nullptr);
-}
+InterruptGuard::InterruptGuard() = default;
+InterruptGuard::~InterruptGuard() = default;
 
 int InterruptGuard::count() {
-  return g_interrupts.load();
+  const int presses = EndSignals::interrupts();
+  return EndSignals::terminated() ? std::max(presses, 2) : presses;
 }
 
 }  // namespace brisca::cli

@@ -41,8 +41,13 @@ WindowHooks Program::attach(MainWindow& window) {
 }
 
 int run_program_window(int argc, char** argv) {
-  Program program;
-  return run_window(argc, argv, [&program](MainWindow& window) { return program.attach(window); });
+  // Made once the application has started (a display that cannot be opened ends the program
+  // before any device is open); it outlives the window, whose tear-down closes the devices.
+  std::unique_ptr<Program> program;
+  return run_window(argc, argv, [&program](MainWindow& window) {
+    program = std::make_unique<Program>();
+    return program->attach(window);
+  });
 }
 
 }  // namespace brisca

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -71,11 +73,15 @@ TEST_F(InfoCommand, BadFilesFailWithTheReadersText) {
   Bytes format1 = make_smf0({});
   format1[9] = 1;
   write_file(dir / "multi.mid", format1);
+  ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
+  ::alarm(10);  // a pipe that blocked would hang here
   Result r = run_cli({"info", "--json", dir.string(), (dir / "missing.mid").string()});
+  ::alarm(0);
   EXPECT_EQ(r.status, kFailed);
   EXPECT_NE(r.err.find("text.txt: Bad MIDI file!\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("multi.mid: Not format 0!\n"), std::string::npos);
   EXPECT_NE(r.err.find("missing.mid"), std::string::npos);
+  EXPECT_NE(r.err.find("pipe.mid: cannot be opened (a named pipe, not a file)"), std::string::npos);
   // The good files are still listed.
   EXPECT_NE(r.out.find("Snare.mid"), std::string::npos);
   EXPECT_EQ(r.out.find("text.txt"), std::string::npos);

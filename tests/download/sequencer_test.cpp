@@ -32,6 +32,24 @@ TEST_F(Sequencer, SplitsMessagesIntoChunksOfAtMost200Bytes) {
   EXPECT_FALSE(timer_running());
 }
 
+TEST_F(Sequencer, FullBlocksGoOutWholeIn200ByteChunks) {
+  UnpackedBlock data{};
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 13);
+  const std::vector<Bytes> messages{make_header_block("Full", "DRUM", 2), make_block(1, data)};
+  add_file("full.mid", messages, 2);
+  select("full.mid");
+  download.send_files();
+  run_to_idle();
+  std::vector<std::size_t> sizes;
+  for (const auto& c : service.log->chunks) sizes.push_back(c.size());
+  EXPECT_EQ(sizes,
+            (std::vector<std::size_t>{200, 200, 200, 200, 200, 174, 200, 200, 200, 200, 200, 174}));
+  Bytes expected = messages[0];
+  expected.insert(expected.end(), messages[1].begin(), messages[1].end());
+  EXPECT_EQ(sent_bytes(), expected);
+  EXPECT_TRUE(word("full.mid") & ITEM_SENT);
+}
+
 TEST_F(Sequencer, OneChunkPerTickOnceTheDeviceReportsItDone) {
   add_file("a.mid", {sysex(600)}, 1);
   select("a.mid");

@@ -76,7 +76,9 @@ inline std::string write_test_sound(const std::string& path, int blocks, unsigne
 
 // The samples `briscatool render` writes for the sound; empty when it failed.
 inline std::vector<std::int16_t> render(const std::string& sound, const std::string& wav) {
-  const std::string command = "'" + briscatool() + "' render '" + sound + "' -o '" + wav + "'";
+  // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on "'" + string.
+  std::string command(1, '\'');
+  command += briscatool() + "' render '" + sound + "' -o '" + wav + "'";
   if (std::system(command.c_str()) != 0) return {};
   SF_INFO info{};
   SNDFILE* file = sf_open(wav.c_str(), SFM_READ, &info);

@@ -27,11 +27,11 @@ int index_of(const std::vector<std::string>& names, const std::string& entry) {
   return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
-// Five 1173-byte SysEx messages in 200-byte chunks, as a sound file down-loads.
+// Five 1174-byte SysEx messages in 200-byte chunks, as a sound file down-loads.
 std::vector<Bytes> download_chunks() {
   std::vector<Bytes> chunks;
   for (int m = 0; m < 5; ++m) {
-    Bytes message(1173);
+    Bytes message(1174);
     for (std::size_t i = 0; i < message.size(); ++i)
       message[i] = static_cast<std::uint8_t>((i * 7 + m) & 0x7F);
     message.front() = 0xF0;

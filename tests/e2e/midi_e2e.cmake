@@ -7,7 +7,7 @@ endif()
 add_executable(jack_midi_tool ${CMAKE_CURRENT_LIST_DIR}/jack_midi_tool.cpp)
 set_target_properties(jack_midi_tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/e2e)
 target_link_libraries(jack_midi_tool PRIVATE brisca_soundfile PkgConfig::E2E_JACK brisca_options)
-foreach(scenario send monitor server-loss send-faults)
+foreach(scenario send monitor server-loss send-faults signals)
   add_test(NAME e2e_midi_${scenario}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/midi_e2e.sh ${scenario} ${PROJECT_BINARY_DIR}
       ${PROJECT_SOURCE_DIR})

@@ -8,6 +8,8 @@
 #   midi_e2e.sh send-faults BUILD SOURCE   a cut-short file fails the send; a second sender
 #                                          to the port is refused; Ctrl-C twice mid-message
 #                                          leaves the far end with a lone F7
+#   midi_e2e.sh signals BUILD SOURCE       SIGTERM, SIGHUP, SIGINT end monitor and the window
+#                                          with their JACK ports closed; the server answers on
 #
 # send and monitor use the server of the jack_server test fixture; server-loss starts one of
 # its own, as it kills it.
@@ -45,6 +47,42 @@ wait_for_port() {
 }
 
 now_ms() { date +%s%3N; }
+
+# True once process $1 catches SIGTERM (its handler is in place).
+catches_term() {
+  local mask
+  mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
+  [ -n "$mask" ] && (((0x$mask >> 14) & 1))
+}
+
+# Sends signal $2 to process $1 (named $3) whose JACK ports start with $4; it must end within
+# 5 s with exit ${5:-0}, its ports gone, and the server must still answer another client at once.
+end_by_signal() {
+  local pid=$1 sig=$2 what=$3 ports=$4 expected=${5:-0} start status=0
+  for _ in $(seq 200); do
+    catches_term "$pid" && jack_lsp 2>/dev/null | grep -q "^$ports" && break
+    sleep 0.05
+  done
+  jack_lsp | grep -q "^$ports" || { echo "$what never opened $ports" >&2; return 1; }
+  start=$(now_ms)
+  kill -"$sig" "$pid"
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "$what still runs 5 s after SIG$sig" >&2
+    kill -KILL "$pid"
+    return 1
+  fi
+  wait "$pid" || status=$?
+  echo "SIG$sig: $what ended after $(($(now_ms) - start)) ms (checked every 50 ms), exit $status"
+  [ "$status" -eq "$expected" ] || return 1
+  start=$(now_ms)
+  timeout 3 jack_lsp >"$work/after.txt" || { echo "the server no longer answers" >&2; return 1; }
+  echo "  jack_lsp answered after $(($(now_ms) - start)) ms"
+  ! grep -q "^$ports" "$work/after.txt" || { echo "$ports still open" >&2; return 1; }
+}
 
 # Sends FILES to a receiving port and checks what arrived; prints the pace.
 send_and_check() {
@@ -176,6 +214,41 @@ System Exclusive: f0 01 02 03 04 05 06 ... f7   [10]
 Real Time: fe 
 Pitch Bend: e3 00 40 
 LINES
+    ;;
+
+  signals)
+    use_server_env "$build/servers/jack.env"
+    "$tool" receive e2e-sig-recv "$work/record.txt" &
+    pids+=($!)
+    wait_for_port e2e-sig-recv:in
+    for sig in TERM HUP INT; do
+      "$tool" send "e2e-sig-$sig" "fe" &
+      pids+=($!)
+      wait_for_port "e2e-sig-$sig:out"
+      "$briscatool" monitor --midi-in "e2e-sig-$sig:out" >"$work/monitor-$sig.out" &
+      end_by_signal $! "$sig" "briscatool monitor" "BriscaTool in"
+    done
+    # A down-load stopped at once: the file is not sent completely (exit 1).
+    "$briscatool" send --midi-out e2e-sig-recv:in "$source_dir/examples/kick.mid" \
+      2>"$work/send.err" &
+    end_by_signal $! TERM "briscatool send" "BriscaTool out" 1
+    cat "$work/send.err"
+    grep -q "kick.mid: cut short, not sent completely" "$work/send.err"
+    # The window with its remembered MIDI in and out open.
+    export XDG_CONFIG_HOME=$work/config
+    mkdir -p "$XDG_CONFIG_HOME/Osmira"
+    "$tool" send e2e-sig-win "fe" &
+    pids+=($!)
+    wait_for_port e2e-sig-win:out
+    printf '[General]\nMIDIin=JACK: e2e-sig-win:out\nMIDIout=JACK: e2e-sig-recv:in\n' \
+      >"$XDG_CONFIG_HOME/Osmira/Pelorin.conf"
+    QT_QPA_PLATFORM=offscreen "$briscatool" "$source_dir/examples" 2>"$work/window.err" &
+    window=$!
+    for _ in $(seq 200); do
+      jack_lsp 2>/dev/null | grep -q "^BriscaTool out" && break
+      sleep 0.05
+    done
+    end_by_signal "$window" TERM "the window" "BriscaTool"
     ;;
 
   *)

@@ -16,9 +16,9 @@ namespace {
 using test::ReportLog;
 using Bytes = std::vector<std::uint8_t>;
 
-// A 1173-byte SysEx as the down-load sends it: 200-byte chunks, the last one shorter.
+// A 1174-byte SysEx as the down-load sends it: 200-byte chunks, the last one shorter.
 std::vector<Bytes> sysex_chunks() {
-  Bytes message(1173);
+  Bytes message(1174);
   std::iota(message.begin(), message.end(), 0);
   for (auto& b : message) b &= 0x7F;
   message.front() = 0xF0;
@@ -82,7 +82,7 @@ TEST_F(MidiOutCoreTest, EveryChunkIsOneWriteOfExactlyItsBytesAndIsReportedDone) 
     EXPECT_EQ(writer.writes[i].second, chunks[i]) << "chunk " << i;
   }
   EXPECT_EQ(writer.writes.front().second.front(), 0xF0);
-  EXPECT_EQ(writer.writes.back().second.size(), 173u);
+  EXPECT_EQ(writer.writes.back().second.size(), 174u);
   EXPECT_EQ(writer.writes.back().second.back(), 0xF7);
   ASSERT_TRUE(log.wait_count(MOM_DONE, 6));
   EXPECT_EQ(done(), (std::vector<std::uintptr_t>{address(0), address(1), address(2), address(3),

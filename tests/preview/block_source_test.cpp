@@ -4,6 +4,7 @@
 
 #include "block_maker.h"
 #include "preview/block_source.h"
+#include "soundfile/block_count.h"
 
 namespace brisca {
 namespace {
@@ -93,10 +94,16 @@ TEST(BlockSource, PlaybackEndsWhenNoBufferIsLeftPlaying) {
 }
 
 TEST(BlockSource, ShortBlocksNeverReadPastTheirEnd) {
-  // Too short to carry a block number: passed over.
-  Source tiny(sound_file({{0xF0, 0x33, 0x00, 0x05, 0x00}, {0xF0, 0x33, 0x00, 0x05, 0x00, 0xF7}}));
-  EXPECT_EQ(tiny.fill(), 0);
-  EXPECT_TRUE(tiny.source.finished());
+  // Too short to carry a block number: not a sound-dump block, so it ends the fill as a foreign
+  // message does, at the same place and with the same count.
+  for (const Bytes& tiny :
+       {Bytes{0xF0, 0x33, 0x00, 0x05, 0x00}, Bytes{0xF0, 0x33, 0x00, 0x05, 0x00, 0xF7}}) {
+    Source s(sound_file({data_blocks(1)[0], tiny, data_message(2, pitch_block(0))}));
+    EXPECT_EQ(s.fill(), 1760);
+    EXPECT_EQ(s.source.foreign_messages(), 1);
+    EXPECT_EQ(s.fill(), 1760);
+    EXPECT_TRUE(s.source.finished());
+  }
   // A cut data block plays what it has, the rest of it read as zero (pitch 0: 880 samples).
   std::mt19937 rng(1);
   Bytes cut = data_message(1, test::random_block(rng, 0));
@@ -108,6 +115,34 @@ TEST(BlockSource, ShortBlocksNeverReadPastTheirEnd) {
   const auto expected =
       test::decode_all(unpack_block(cut.data(), static_cast<std::uint32_t>(cut.size())), carry);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), s.buffer.begin()));
+}
+
+// Full blocks are 1174 bytes (F0 33 dd 05 00 hi lo, 1166 packed bytes, F7) and carry all 1020
+// bytes; blocks of 1173 bytes, as older files hold them, still count and play the same.
+TEST(BlockSource, FullAndOlderShortByOneBlocksCountAndPlay) {
+  std::mt19937 rng(7);
+  const UnpackedBlock block = test::random_block(rng, 0);
+  Bytes full = data_message(1, block);
+  ASSERT_EQ(full.size(), 1174u);
+  EXPECT_EQ(full[1173], 0xF7);
+  EXPECT_LT(full[1172], 0x80);
+  EXPECT_EQ(unpack_block(full.data(), 1174), block);
+  Bytes older(full.begin(), full.begin() + 1172);
+  older.push_back(0xF7);
+
+  for (const Bytes& b : {full, older}) {
+    Bytes file = sound_file({b, b}, 2);
+    TrackReader track(ByteStream::from_memory(file));
+    const BlockCount count = count_blocks(track);
+    EXPECT_TRUE(count.has_header);
+    EXPECT_EQ(count.blocks, 2);
+    Source s(file);
+    double carry = 0.0;
+    auto expected = test::decode_all(block, carry);
+    const auto second = test::decode_all(block, carry);
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(s.play(), expected) << b.size();
+  }
 }
 
 TEST(BlockSource, FillStopsOnceAbove14080Bytes) {

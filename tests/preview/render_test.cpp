@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdlib>
@@ -172,6 +176,40 @@ TEST_F(Render, ReportsBadFilesAndUsage) {
   const Result self = run_cli({"render", at("k.mid"), "--output=" + at("k.mid")});
   EXPECT_EQ(self.status, cli::kFailed);
   EXPECT_EQ(fs::file_size(at("k.mid")), before);
+}
+
+// A disk that fills up half-way (a file size limit fails write() the same way), a device that
+// refuses every write, and a named pipe as the sound.
+TEST_F(Render, FailuresLeaveNoPartialFileAndPipesDoNotBlock) {
+  const std::string kick = examples_dir() + "/kick.mid";
+  write_file(at("old.wav"), Bytes{'o', 'l', 'd'});
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 16384;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const Result full = run_cli({"render", kick, "-o", at("old.wav")});
+  const Result fresh = run_cli({"render", kick, "-o", at("new.wav")});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(full.status, cli::kFailed);
+  EXPECT_NE(full.err.find(at("old.wav") + ": writing failed"), std::string::npos) << full.err;
+  EXPECT_EQ(fresh.status, cli::kFailed);
+  EXPECT_EQ(fs::file_size(at("old.wav")), 3u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+  const Result device = run_cli({"render", kick, "-o", "/dev/full"});
+  EXPECT_EQ(device.status, cli::kFailed);
+  EXPECT_EQ(device.err.rfind("/dev/full: ", 0), 0u) << device.err;
+
+  ASSERT_EQ(::mkfifo(at("pipe.mid").c_str(), 0600), 0);
+  ::alarm(10);  // a pipe that blocked would hang here
+  const Result pipe = run_cli({"render", at("pipe.mid"), "-o", at("p.wav")});
+  ::alarm(0);
+  EXPECT_EQ(pipe.status, cli::kFailed);
+  EXPECT_EQ(pipe.err, at("pipe.mid") + ": cannot be opened (a named pipe, not a file)\n");
+  EXPECT_FALSE(fs::exists(at("p.wav")));
 }
 
 TEST_F(Render, TrackWithoutDataGivesAnEmptyWav) {

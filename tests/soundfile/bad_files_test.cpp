@@ -44,7 +44,7 @@ TEST(BadFiles, TruncatedAtEveryByte) {
     TrackReader track(stream_of(cut));
     BlockCount c = count_blocks(track);
     // The header block is first: a file cut inside it has no count.
-    if (len < 22 + 3 + 1173) {
+    if (len < 22 + 3 + kPackedBlockSize) {
       EXPECT_FALSE(c.has_header) << len;
     }
   }

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "sound_bytes.h"
 #include "soundfile/midi_reader.h"
 #include "soundfile/track_reader.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/sound_files.h"
 
 namespace brisca {
 namespace {
@@ -196,6 +199,24 @@ TEST(TrackReader, EndsOnShortFilesLongLengthsAndUnhandledStatus) {
 TEST(TrackReader, OpensFilesAndRefusesFolders) {
   EXPECT_FALSE(TrackReader::open("/nonexistent/file.mid").has_value());
   EXPECT_FALSE(TrackReader::open("/tmp").has_value());
+}
+
+// A named pipe without a writer would block an ordinary open for ever; the alarm ends the test
+// program if it does.
+TEST(TrackReader, RefusesPipesAndDevicesWithoutWaiting) {
+  test::TempDir dir;
+  const std::string pipe = dir / "pipe.mid";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  ::alarm(10);
+  EXPECT_FALSE(TrackReader::open(pipe).has_value());
+  EXPECT_FALSE(TrackReader::open("/dev/zero").has_value());
+  ::alarm(0);
+  EXPECT_EQ(unopened_file_reason(pipe), "a named pipe, not a file");
+  EXPECT_EQ(unopened_file_reason("/dev/zero"), "a device, not a file");
+  EXPECT_EQ(unopened_file_reason(dir / "none.mid"), "no such file");
+  EXPECT_EQ(unopened_file_reason(dir.path()), "a folder, not a file");
+  write_file(dir / "good.mid", make_smf0({}));
+  EXPECT_TRUE(TrackReader::open(dir / "good.mid").has_value());
 }
 
 }  // namespace

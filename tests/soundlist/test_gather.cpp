@@ -74,7 +74,10 @@ TEST_F(GatherTest, MultiFileFormAddsEachNameUnderOneEntry) {
 
   // With a single name the rest is one full path.
   test::write_sound(tmp.make_folder("one") + "/d.mid", 9);
-  add_text("*" + (tmp / "one/d.mid") + std::string(1, '\0') + '\0');
+  std::string one(1, '*');  // built by appending: GCC 12 -O3 warns falsely on "*" + string
+  one += tmp / "one/d.mid";
+  one.append(2, '\0');
+  add_text(one);
   ASSERT_EQ(rows.count(), 4);
   EXPECT_EQ(rows.text(3), "d.mid");
   EXPECT_EQ(list.full_path(3), tmp / "one/d.mid");
