@@ -27,10 +27,10 @@ class PreviewHooks : public DeviceHooks {  // the audio output
 
 class DownloadHooks : public DeviceHooks {  // the MIDI output
  public:
-  virtual void send_files() {}              // "Send File(s)" and Enter: continue, then start
-  virtual void request_stop() {}            // "Stop" and Escape
-  virtual void on_timer(int /*id*/) {}      // timer 1 ticks
-  virtual void on_next_download() {}        // message 1044
+  virtual void send_files() {}          // "Send File(s)" and Enter: continue, then start
+  virtual void request_stop() {}        // "Stop" and Escape
+  virtual void on_timer(int /*id*/) {}  // timer 1 ticks
+  virtual void on_next_download() {}    // message 1044
   virtual bool is_sending() const { return false; }
 };
 
@@ -38,6 +38,7 @@ class MonitorHooks : public DeviceHooks {  // the MIDI input
  public:
   // Message 1024 (WM_USER): MIM_DATA / MIM_LONGDATA and the parameter.
   virtual void on_midi_input(std::uintptr_t /*wparam*/, std::uintptr_t /*lparam*/) {}
+  virtual void on_timer(int /*id*/) {}  // timer 2 ticks (reopening a lost input)
 };
 
 }  // namespace brisca

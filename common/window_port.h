@@ -40,6 +40,7 @@ enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
 inline constexpr int kDownloadTimerId = 1;
+inline constexpr int kMonitorTimerId = 2;  // reopening a lost MIDI input
 
 class WindowPort {
  public:
@@ -65,7 +66,8 @@ class WindowPort {
 #if defined(__GNUC__)
 __attribute__((format(printf, 3, 4)))
 #endif
-inline void set_text(WindowPort* window, Field field, const char* format, ...) {
+inline void
+set_text(WindowPort* window, Field field, const char* format, ...) {
   if (window == nullptr) return;
   char buffer[256];
   va_list args;

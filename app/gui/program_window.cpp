@@ -18,7 +18,8 @@ Program::Program() : midi(make_midi_service()), audio(make_audio_service()) {}
 Program::~Program() = default;
 
 WindowHooks Program::attach(MainWindow& window) {
-  monitor = std::make_unique<MonitorWindowHooks>(*midi, window);
+  monitor = std::make_unique<MonitorWindowHooks>(
+      *midi, window, [&window](const std::string& line) { window.set_monitor_status(line); });
   download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
   player = std::make_unique<PreviewPlayer>(*audio, window);
   preview = std::make_unique<PlayerPreviewHooks>(*player);
@@ -28,6 +29,7 @@ WindowHooks Program::attach(MainWindow& window) {
   choices->start_audio();
   player->clear_state();
   window.set_current_devices(window_devices(choices->current()));
+  window.set_settings_store(&store);
   setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
     window.set_current_devices(window_devices(choices->current()));
   });

@@ -1,6 +1,7 @@
 // A JACK server that dies in the middle of a down-load: the output must say so (MOM_CLOSE, then
 // MIDIERR_NODEVICE), report no chunk done that did not go out, use no CPU afterwards, and close
-// at once. Each case starts a private server, as it kills it.
+// at once. A server that dies under the monitor: the input must say so and listen again once a
+// server is back. Each case starts a private server, as it kills it.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -8,10 +9,12 @@
 #include <cstdio>
 #include <thread>
 
+#include "monitor/midi_in_port.h"
 #include "platform/rtmidi/rtmidi_service.h"
 #include "tests/e2e/jack_peer.h"
 #include "tests/e2e/jack_server.h"
 #include "tests/platform/report_log.h"
+#include "tests/support/fake_window.h"
 
 namespace brisca {
 namespace {
@@ -90,6 +93,82 @@ TEST_P(JackServerLossTest, TheOutputFailsSafeAndClosesAtOnce) {
       "core, close() took %.1f ms\n",
       signal, done, 100.0 * cpu / wall, close_ms);
   sink.close();
+}
+
+// Handles what the port posted, as the window would, until `done` or `limit`.
+template <class Done>
+bool pump(test::FakeWindow& window, MidiInPort& port, Done done,
+          std::chrono::milliseconds limit = 10s) {
+  const auto end = Clock::now() + limit;
+  while (!done()) {
+    test::Posted posted{};
+    if (window.take_posted(posted))
+      port.handle_input_event(posted.wparam, posted.lparam);
+    else if (Clock::now() > end)
+      return false;
+    else
+      std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+double ms_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+TEST(JackInputLoss, TheMonitorHearsOfTheLossAndListensAgainOnceTheServerIsBack) {
+  const std::string dir = test::env_or("BRISCA_BUILD_DIR", ".") + "/e2e-platform/input-loss";
+  auto server = std::make_unique<test::PrivateJackServer>(dir);
+  ASSERT_TRUE(server->started());
+  const char* const kSource = "brisca-e2e-source";
+  auto source = std::make_unique<JackPeer>(kSource, JackPeer::Role::Send);
+  ASSERT_TRUE(source->ok());
+  RtMidiService service;
+  const auto names = service.input_names();
+  const auto it = std::find(names.begin(), names.end(), "JACK: " + source->port_name());
+  ASSERT_NE(it, names.end());
+  const int choice = static_cast<int>(it - names.begin()) + 1;
+
+  test::FakeWindow window;
+  MidiInPort port(service);
+  port.keep_reopening(true);
+  std::vector<InputStatus> told;
+  port.on_status([&](const InputStatus& status) { told.push_back(status); });
+  ASSERT_EQ(port.open(&window, choice), choice);
+  source->send({{0x90, 0x3C, 0x7F}});
+  ASSERT_TRUE(pump(window, port, [&] { return window.field(Field::NoteOn) == "90 3c 7f "; }));
+
+  const auto killed = Clock::now();
+  ASSERT_TRUE(server->kill_with(SIGKILL));
+  ASSERT_TRUE(pump(window, port, [&] { return !told.empty() && told.back().lost; }));
+  const double loss_ms = ms_since(killed);
+  EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, 2000}}));
+
+  // No server yet: the attempt fails and the next one waits longer.
+  auto attempt = Clock::now();
+  port.on_timer(kMonitorTimerId);
+  const double failed_ms = ms_since(attempt);
+  EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, 4000}}));
+  EXPECT_TRUE(told.back().lost);
+
+  source.reset();
+  server.reset();
+  server = std::make_unique<test::PrivateJackServer>(dir);
+  ASSERT_TRUE(server->started());
+  source = std::make_unique<JackPeer>(kSource, JackPeer::Role::Send);
+  ASSERT_TRUE(source->ok());
+  attempt = Clock::now();
+  port.on_timer(kMonitorTimerId);
+  const double reopen_ms = ms_since(attempt);
+  EXPECT_FALSE(told.back().lost);
+  EXPECT_TRUE(window.timers.empty());
+  source->send({{0xB9, 0x07, 0x64}});
+  EXPECT_TRUE(pump(window, port, [&] { return window.field(Field::CtrlChg) == "b9 07 64 "; }));
+  port.close();
+  std::printf(
+      "[figures] input loss noticed %.1f ms after the server was killed; a failed attempt took "
+      "%.1f ms, the reopening %.1f ms\n",
+      loss_ms, failed_ms, reopen_ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, JackServerLossTest, ::testing::Values(SIGKILL, SIGTERM));
