@@ -136,8 +136,14 @@ TEST(JackInputLoss, TheMonitorHearsOfTheLossAndListensAgainOnceTheServerIsBack) 
   port.on_status([&](const InputStatus& status) { told.push_back(status); });
   ASSERT_EQ(port.open(&window, choice), choice);
   source->send({{0x90, 0x3C, 0x7F}});
-  ASSERT_TRUE(pump(window, port, [&] { return window.field(Field::NoteOn) == "90 3c 7f "; }));
+  ASSERT_TRUE(source->wait_sent());
+  ASSERT_TRUE(pump(window, port, [&] { return window.field(Field::NoteOn) == "90 3c 7f "; }))
+      << "told " << told.size()
+      << (told.empty()       ? ""
+          : told.back().lost ? " lost"
+                             : " fine");
 
+  const pid_t first_server = server->pid();
   const auto killed = Clock::now();
   ASSERT_TRUE(server->kill_with(SIGKILL));
   ASSERT_TRUE(pump(window, port, [&] { return !told.empty() && told.back().lost; }));
@@ -151,8 +157,14 @@ TEST(JackInputLoss, TheMonitorHearsOfTheLossAndListensAgainOnceTheServerIsBack) 
   EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, 4000}}));
   EXPECT_TRUE(told.back().lost);
 
-  source.reset();
+  // libjack may crash closing this plain client now that its server is gone: it is kept.
+  static std::vector<JackPeer*> orphans;
+  orphans.push_back(source.release());
   server.reset();
+  // A server of the same name starts only once the killed one has been reaped.
+  const std::string proc = "/proc/" + std::to_string(first_server);
+  for (int i = 0; i < 1000 && access(proc.c_str(), F_OK) == 0; ++i)
+    std::this_thread::sleep_for(10ms);
   server = std::make_unique<test::PrivateJackServer>(dir);
   ASSERT_TRUE(server->started());
   source = std::make_unique<JackPeer>(kSource, JackPeer::Role::Send);
