@@ -44,10 +44,10 @@ class MonitorWindowHooks final : public MonitorHooks {
 
 inline std::string input_status_line(const InputStatus& status) {
   std::string line;
-  if (status.lost) line = "MIDI input lost: it is opened again as soon as it is back.";
+  if (status.lost) line = "MIDI input lost: reopened when back.";
   if (status.dropped > 0) {
     if (!line.empty()) line += "  ";
-    line += std::to_string(status.dropped) + " incoming messages dropped under load.";
+    line += "Dropped under load: " + std::to_string(status.dropped);
   }
   return line;
 }

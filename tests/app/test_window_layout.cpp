@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/gui/sound_list_widget.h"
+#include "app/monitor_hooks.h"
 #include "monitor/midi_in_port.h"
 #include "monitor/monitor_display.h"
 #include "soundlist/gather.h"
@@ -242,7 +243,21 @@ void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
   dump[1] = 0x33;
   dump.back() = 0xF7;
   window.set_field_text(Field::SystemExclusive, sysex_summary(dump.data(), 1174));
+  // The line about the input shows with the monitor only.
+  auto* status = client->findChild<QLabel*>(QStringLiteral("MonitorStatus"));
+  QVERIFY(status && !status->isVisible());
+  window.set_monitor_status(input_status_line({true, 123456}));
+  QVERIFY(status->isVisible());
+  QVERIFY2(
+      QFontMetrics(status->font()).horizontalAdvance(status->text()) <= status->width(),
+      qPrintable(QString::number(QFontMetrics(status->font()).horizontalAdvance(status->text()))));
   test::save_grab(&window, "monitor_filled");
+  window.command(kMidiMonId);
+  QVERIFY(!status->isVisible());
+  window.command(kMidiMonId);
+  QVERIFY(status->isVisible());
+  window.set_monitor_status("");
+  QVERIFY(!status->isVisible());
 }
 
 }  // namespace brisca
