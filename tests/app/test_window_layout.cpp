@@ -142,6 +142,11 @@ void WindowLayoutTest::window_is_fixed_grey_and_uses_the_ui_font() {
   QCOMPARE(window.list_widget().text(0), std::string("crash.mid"));
   QCOMPARE(window.list_widget().text(3), std::string("Snare 2.mid"));
   test::save_grab(&window, "main_window");
+  // The scroll bar shows only once rows are out of view.
+  QTRY_VERIFY(!window.list_widget().verticalScrollBar()->isVisible());
+  for (int i = 0; i < 16; ++i) test::write_sound(tmp / ("z" + std::to_string(i + 10) + ".mid"), 1);
+  add_arguments(window.sound_list(), {tmp.path()});
+  QTRY_VERIFY(window.list_widget().verticalScrollBar()->isVisible());
 }
 
 void WindowLayoutTest::midi_mon_shows_the_monitor_row_and_returns() {
