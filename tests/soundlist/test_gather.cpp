@@ -100,7 +100,7 @@ TEST_F(GatherTest, FailuresOfOneGatheringComeInOneBoxAndForeignFilesOfAFolderAre
   test::write_text(folder + "/empty.mid", "");
   test::write_format1(folder + "/format1.mid");
   test::write_bad_track(folder + "/badtrack.mid");
-  test::write_text(folder + "/short.mid", std::string("MThd\0\0\0\6", 8));
+  test::write_text(folder + "/short.mid", "MTh");
   test::write_sound(folder + "/good.mid", 2);
   add_arguments(list, {folder});
   EXPECT_EQ(texts(), (std::vector<std::string>{"good.mid"}));
@@ -108,8 +108,8 @@ TEST_F(GatherTest, FailuresOfOneGatheringComeInOneBoxAndForeignFilesOfAFolderAre
   // Folders are scanned in name order.
   EXPECT_EQ(window.boxes[0].caption, "Files not added");
   EXPECT_EQ(window.boxes[0].text,
-            "These were not added:\n\nbadtrack.mid: Bad track!\nformat1.mid: Not format 0!\n"
-            "short.mid: Bad MIDI file!");
+            "These were not added:\n\nbadtrack.mid: Bad track!\nempty.mid: Bad MIDI file!\n"
+            "format1.mid: Not format 0!\nshort.mid: Bad MIDI file!");
   EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
 
   // Named by itself, a file that is no MIDI file at all is a failure, alone in its own box.
