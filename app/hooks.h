@@ -41,6 +41,7 @@ class MonitorHooks : public DeviceHooks {  // the MIDI input
  public:
   // Message 1024 (WM_USER): MIM_DATA / MIM_LONGDATA and the parameter.
   virtual void on_midi_input(std::uintptr_t /*wparam*/, std::uintptr_t /*lparam*/) {}
+  virtual void on_timer(int /*id*/) {}  // timer 2 ticks (reopening a lost input)
 };
 
 }  // namespace brisca

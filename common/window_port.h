@@ -40,6 +40,7 @@ enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
 inline constexpr int kDownloadTimerId = 1;
+inline constexpr int kMonitorTimerId = 2;  // reopening a lost MIDI input
 
 class WindowPort {
  public:

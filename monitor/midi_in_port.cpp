@@ -25,8 +25,16 @@ int MidiInPort::open(WindowPort* window, int choice) {
   close();
   if (choice <= 0) return 0;
   window_ = window;
-  device_ = service_.open_input(choice - 1, [this](std::uint32_t id, std::uintptr_t p1,
-                                                   std::uintptr_t) { callback(id, p1); });
+  choice_ = choice;
+  return open_device();
+}
+
+int MidiInPort::open_device() {
+  const std::uint32_t generation = ++generation_;
+  device_ = service_.open_input(
+      choice_ - 1, [this, generation](std::uint32_t id, std::uintptr_t p1, std::uintptr_t) {
+        callback(generation, id, p1);
+      });
   if (!device_) return 0;
   for (int i = 0; i < kBufferCount; ++i) {
     MidiHeader& header = headers_[static_cast<std::size_t>(i)];
@@ -41,15 +49,20 @@ int MidiInPort::open(WindowPort* window, int choice) {
     }
   }
   device_->start();
-  return choice;
+  return choice_;
 }
 
 void MidiInPort::close() {
   shut_device();
+  if (retrying_ && window_ != nullptr) window_->stop_timer(kMonitorTimerId);
+  retrying_ = false;
+  tell(InputStatus{false, dropped_before_});
 }
 
 void MidiInPort::shut_device() {
+  ++generation_;  // a loss reported from here on belongs to a device that is gone
   if (!device_) return;
+  dropped_before_ += device_->dropped();
   if (device_->stop() == 0 && device_->reset() == 0) {
     bool unprepared = true;
     for (MidiHeader& header : headers_) {
@@ -63,9 +76,46 @@ void MidiInPort::shut_device() {
   device_.reset();
 }
 
+// The device reported its loss: close what is left of it, say so, and try again later.
+void MidiInPort::lose_device() {
+  shut_device();
+  InputStatus status = status_;
+  status.lost = true;
+  status.dropped = dropped_before_;
+  tell(status);
+  if (!keep_reopening_ || window_ == nullptr) return;
+  retrying_ = true;
+  retry_wait_ = kFirstRetry;
+  window_->start_timer(kMonitorTimerId, static_cast<int>(retry_wait_.count()));
+}
+
+void MidiInPort::on_timer(int id) {
+  if (id != kMonitorTimerId || !retrying_ || window_ == nullptr) return;
+  window_->stop_timer(kMonitorTimerId);
+  if (open_device() != 0) {
+    retrying_ = false;
+    InputStatus status = status_;
+    status.lost = false;
+    tell(status);
+    return;
+  }
+  retry_wait_ = std::min(retry_wait_ * 2, kLongestRetry);
+  window_->start_timer(kMonitorTimerId, static_cast<int>(retry_wait_.count()));
+}
+
+void MidiInPort::tell(const InputStatus& status) {
+  if (status == status_) return;
+  status_ = status;
+  if (status_handler_) status_handler_(status_);
+}
+
 // The device's thread.
-void MidiInPort::callback(std::uint32_t id, std::uintptr_t param1) {
-  if (window_ == nullptr) return;
+void MidiInPort::callback(std::uint32_t generation, std::uint32_t id, std::uintptr_t param1) {
+  if (window_ == nullptr || id == MIM_OPEN) return;
+  if (id == MIM_CLOSE) {  // at a close it is stale by the time the window sees it
+    window_->post_message(WindowMessage::MidiInput, kMonitorLost, generation);
+    return;
+  }
   if (id == MIM_DATA) {
     post_short(static_cast<std::uint32_t>(param1) & kPackedMask);
     return;
@@ -108,6 +158,14 @@ void MidiInPort::handle_input_event(std::uintptr_t id, std::uintptr_t param) {
     requeue(param);
   } else if (id == kMonitorFlush) {
     flush();
+  } else if (id == kMonitorLost) {
+    if (device_ && param == generation_) lose_device();
+    return;
+  }
+  if (device_) {
+    InputStatus status = status_;
+    status.dropped = dropped_before_ + device_->dropped();
+    tell(status);
   }
 }
 

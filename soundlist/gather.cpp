@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "soundfile/block_count.h"
@@ -41,6 +42,19 @@ std::string first_match(const std::string& pattern) {
   return first;
 }
 
+// True when the file does not even begin like a MIDI file. One cut short inside "MThd", or
+// empty, may be a damaged sound file and is not passed over.
+bool lacks_midi_mark(const std::string& path) {
+  char head[4] = {};
+  std::ifstream file(path, std::ios::binary);
+  file.read(head, sizeof head);
+  const auto n = static_cast<std::size_t>(file.gcount());
+  return std::string_view(head, n) != std::string_view("MThd", n);
+}
+
+// At most this many files are listed in one box; the rest are counted.
+constexpr std::size_t kListedFailures = 20;
+
 std::vector<std::string> file_names_of(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -63,6 +77,7 @@ SplitPath split_path(std::string_view path) {
 }
 
 void Gatherer::add_file_list(std::string_view text) {
+  Batch batch(*this);
   if (text.empty()) return;
   if (text.front() == kMultiFileMark) {
     std::string_view rest = text.substr(1);
@@ -97,6 +112,7 @@ void Gatherer::add_file_list(std::string_view text) {
 }
 
 void Gatherer::add_file_list(const FileChoice& choice) {
+  Batch batch(*this);
   if (choice.names.empty()) return;
   int index = directory_index(with_separator(choice.folder));
   if (index < 0) return;
@@ -104,10 +120,12 @@ void Gatherer::add_file_list(const FileChoice& choice) {
 }
 
 void Gatherer::add_paths(const std::vector<std::string>& paths) {
+  Batch batch(*this);
   for (const std::string& path : paths) add_path(path);
 }
 
 void Gatherer::add_path(const std::string& path) {
+  Batch batch(*this);
   if (path.empty()) return;
   std::error_code ec;
   fs::file_status status = fs::status(path, ec);
@@ -126,13 +144,19 @@ void Gatherer::add_path(const std::string& path) {
 }
 
 void Gatherer::add_folder(const std::string& folder) {
+  Batch batch(*this);
   std::string directory = with_separator(folder);
   int index = directory_index(directory);
   if (index < 0) return;
-  for (const std::string& name : file_names_of(directory)) scan_sound_file(name, index);
+  for (const std::string& name : file_names_of(directory)) scan(name, index, true);
 }
 
 bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
+  Batch batch(*this);
+  return scan(name, dir_index, false);
+}
+
+bool Gatherer::scan(const std::string& name, int dir_index, bool whole_folder) {
   std::string path = list_.directory(dir_index) + name;
   // Only regular files are opened: opening a FIFO or a device would block or never end.
   // The file's own entry first: a plain file needs no more looking up than that.
@@ -148,7 +172,11 @@ bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
   std::optional<TrackReader> track = TrackReader::open(path);
   if (!track) return false;
   if (!track->ok()) {
-    if (list_.window() != nullptr) report_file_error(*list_.window(), track->open_result(), name);
+    // A folder's readme or cover picture is no fault of the folder.
+    if (whole_folder && track->open_result() == BAD_MIDI_FILE && lacks_midi_mark(path))
+      return false;
+    const std::string reason = file_error_text(track->open_result());
+    failures_.push_back({reason, name, name + ": " + reason});
     return false;
   }
   BlockCount count = count_blocks(*track);
@@ -187,21 +215,40 @@ const std::string& Gatherer::canonical_folder(int dir_index) {
 int Gatherer::directory_index(const std::string& directory) {
   int index = list_.add_directory(directory);
   if (index != SoundList::kNoDirectory) return index;
-  if (refused_.insert(directory).second && list_.window() != nullptr) {
-    std::string text =
-        "The list can hold files from at most " + std::to_string(SoundList::kMaxDirectories) +
-        " folders.\nThe files of this folder were not added:\n" + shortened(directory);
-    list_.window()->message_box(text, "Too many folders", BoxIcon::Warning, BoxButtons::Ok);
+  if (refused_.insert(directory).second) {
+    const std::string most = std::to_string(SoundList::kMaxDirectories);
+    std::string text = "The list can hold files from at most " + most +
+                       " folders.\nThe files of this folder were not added:\n" +
+                       shortened(directory);
+    failures_.push_back(
+        {text, "Too many folders",
+         shortened(directory) + ": the list holds files from at most " + most + " folders"});
   }
   return index;
 }
 
 bool Gatherer::refused_as_too_long(const std::string& path, const std::error_code& ec) {
   if (ec != std::errc::filename_too_long) return false;
-  if (list_.window() != nullptr)
-    list_.window()->message_box("This path is too long to open:\n" + shortened(path),
-                                "Path too long", BoxIcon::Warning, BoxButtons::Ok);
+  failures_.push_back({"This path is too long to open:\n" + shortened(path), "Path too long",
+                       shortened(path) + ": the path is too long to open"});
   return true;
+}
+
+void Gatherer::report() {
+  std::vector<Failure> failures = std::move(failures_);
+  failures_.clear();
+  WindowPort* window = list_.window();
+  if (failures.empty() || window == nullptr) return;
+  if (failures.size() == 1) {
+    window->message_box(failures[0].text, failures[0].caption, BoxIcon::Warning, BoxButtons::Ok);
+    return;
+  }
+  std::string text = "These were not added:\n";
+  for (std::size_t i = 0; i < failures.size() && i < kListedFailures; ++i)
+    text += "\n" + failures[i].line;
+  if (failures.size() > kListedFailures)
+    text += "\n... and " + std::to_string(failures.size() - kListedFailures) + " more";
+  window->message_box(text, "Files not added", BoxIcon::Warning, BoxButtons::Ok);
 }
 
 void add_arguments(SoundList& list, const std::vector<std::string>& args) {

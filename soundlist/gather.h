@@ -31,8 +31,26 @@ inline constexpr char kMultiFileMark = '*';
 
 // One gathering operation. A folder refused because the directory table is full is reported
 // once per operation, however many of its files were asked for.
+//
+// What could not be added is told once, when the outermost call returns (or the outermost
+// Batch ends): a single failure in its own box, several in one box that lists each file with
+// its reason. Files of a whole folder that are not MIDI files at all are passed over quietly.
 class Gatherer {
  public:
+  // Holds the report of everything gathered while it lives back until its end.
+  class Batch {
+   public:
+    explicit Batch(Gatherer& gatherer) : gatherer_(gatherer) { ++gatherer_.depth_; }
+    ~Batch() {
+      if (--gatherer_.depth_ == 0) gatherer_.report();
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    Gatherer& gatherer_;
+  };
+
   explicit Gatherer(SoundList& list) : list_(list) {}
 
   // One command-line text in one of three forms: the multi-file form (first character "*"),
@@ -47,21 +65,31 @@ class Gatherer {
   void add_path(const std::string& path);
   // Every file of a folder whatever its extension, not its sub-folders.
   void add_folder(const std::string& folder);
-  // Opens directory entry + name, counts its blocks and adds its row; a bad header gets one
-  // warning box with the name as caption and no row; a file the list holds already (by its
-  // canonical path) is passed over. True when a row was added.
+  // Opens directory entry + name, counts its blocks and adds its row; a bad header is told
+  // (the reason as text, the name as caption) and adds no row; a file the list holds already
+  // (by its canonical path) is passed over. True when a row was added.
   bool scan_sound_file(const std::string& name, int dir_index);
 
  private:
+  // One file or folder that was not added: its own box's text and caption, and its line in a
+  // list of several.
+  struct Failure {
+    std::string text, caption, line;
+  };
+
+  bool scan(const std::string& name, int dir_index, bool whole_folder);
   void add_full_path(std::string_view path);
   int directory_index(const std::string& directory);
   bool refused_as_too_long(const std::string& path, const std::error_code& ec);
   static std::string canonical_of(const std::string& path);
   const std::string& canonical_folder(int dir_index);
+  void report();
 
   SoundList& list_;
   std::set<std::string> refused_;
   std::map<int, std::string> canonical_folders_;  // by directory index
+  std::vector<Failure> failures_;
+  int depth_ = 0;
 };
 
 // Program arguments after the program name: each is one path.

@@ -1,5 +1,7 @@
 // briscatool monitor [--midi-in ENTRY] [--seconds S] [--count N]: opens the MIDI input and
 // prints each monitor field update as "Label: text", the text exactly as the field shows it.
+// An input that goes away ends it with a line and status 1; messages dropped under load are
+// counted in a last line.
 #include <chrono>
 #include <iostream>
 
@@ -62,6 +64,12 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
   ConsoleWindow window;
   MidiInPort port(service);
   long printed = 0;
+  bool lost = false;
+  port.on_status([&](const InputStatus& status) {
+    if (!status.lost || lost) return;
+    lost = true;
+    io.err << "briscatool monitor: the MIDI input \"" << entry << "\" was lost\n" << std::flush;
+  });
   window.on_message([&](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
     if (m == WindowMessage::MidiInput) port.handle_input_event(wparam, lparam);
   });
@@ -79,12 +87,14 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
   io.err << "Listening on " << entry << " (Ctrl-C to stop)\n" << std::flush;
   window.run(
       [&] {
-        return (interrupts && interrupts() > 0) ||
+        return lost || (interrupts && interrupts() > 0) ||
                (options.limits.count > 0 && printed >= options.limits.count);
       },
       options.limits.time());
   port.close();
-  return kOk;
+  if (const std::uint64_t dropped = port.status().dropped; dropped > 0)
+    io.err << "briscatool monitor: " << dropped << " incoming messages were dropped under load\n";
+  return lost ? kFailed : kOk;
 }
 
 int cmd_monitor(const Args& args, Streams io) {

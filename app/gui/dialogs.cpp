@@ -73,14 +73,16 @@ void show_usage_dialog(QWidget* parent, const QByteArray& usage_text) {
   dialog.exec();
 }
 
-void open_files_dialog(QWidget* parent, SoundList& list) {
+void open_files_dialog(QWidget* parent, SoundList& list, QString& folder) {
   QFileDialog dialog(parent);
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters({QStringLiteral("MIDI Files (*.mid)"), QStringLiteral("All Files (*.*)")});
   if (dialog.exec() != QDialog::Accepted) return;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return;
+  folder = QFileInfo(files.first()).absolutePath();
   // The chosen files normally share one folder; a name typed with a folder of its own is
   // gathered as a path by itself.
   FileChoice choice{QFile::encodeName(QFileInfo(files.first()).absolutePath()).toStdString(), {}};
@@ -93,6 +95,7 @@ void open_files_dialog(QWidget* parent, SoundList& list) {
       elsewhere.push_back(QFile::encodeName(info.absoluteFilePath()).toStdString());
   }
   Gatherer gather(list);
+  Gatherer::Batch one_report(gather);
   gather.add_file_list(choice);
   gather.add_paths(elsewhere);
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -71,6 +72,19 @@ QByteArray load_usage_text() {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A box's caption is often a file name, which the window manager elides in a narrow box: the
+// box is made wide enough for the caption in a title font, with room for the title bar's
+// buttons.
+void make_room_for_caption(QMessageBox& box) {
+  constexpr int kTitleBarButtons = 100;
+  const QFontMetrics title(QApplication::font("QMdiSubWindowTitleBar"));
+  const int width = title.horizontalAdvance(box.windowTitle()) * 5 / 4 + kTitleBarButtons;
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 std::vector<std::string> local_paths(const QMimeData* mime) {
   std::vector<std::string> paths;
   for (const QUrl& url : mime->urls())
@@ -86,7 +100,7 @@ MainWindow::MainWindow()
     : usage_text_(load_usage_text()),
       bitmaps_(RowBitmaps::load()),
       client_(new QWidget(this)),
-      controls_(build_controls(client_, [this](int id) { command(id); })),
+      controls_(build_controls(client_, [this](int id) { button_command(id); })),
       sound_list_(*controls_.list, this) {
   set_hooks({});
   setWindowTitle(QStringLiteral("BriscaTool"));
@@ -148,8 +162,11 @@ void MainWindow::set_hooks(const WindowHooks& hooks) {
 void MainWindow::set_field_text(Field field, std::string_view text) {
   auto index = static_cast<std::size_t>(field);
   if (index >= controls_.fields.size() || controls_.fields[index] == nullptr) return;
-  controls_.fields[index]->setText(
-      QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  QLineEdit* edit = controls_.fields[index];
+  edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  // A monitor text begins with the message's kind: should it ever be wider than its field, the
+  // start stays in view.
+  if (index < static_cast<std::size_t>(kMonitorFieldCount)) edit->setCursorPosition(0);
 }
 
 BoxAnswer MainWindow::message_box(std::string_view text, std::string_view caption, BoxIcon icon,
@@ -161,6 +178,7 @@ BoxAnswer MainWindow::message_box(std::string_view text, std::string_view captio
                   qtext(caption), qtext(text),
                   buttons == BoxButtons::Ok ? QMessageBox::Ok : QMessageBox::Yes | QMessageBox::No,
                   this);
+  make_room_for_caption(box);
   int answer = box.exec();
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
   return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
@@ -175,7 +193,12 @@ void MainWindow::start_timer(int id, int period_ms) {
   if (timer == nullptr) {
     timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
-    connect(timer, &QTimer::timeout, this, [this, id] { hooks_.download->on_timer(id); });
+    connect(timer, &QTimer::timeout, this, [this, id] {
+      if (id == kMonitorTimerId)
+        hooks_.monitor->on_timer(id);
+      else
+        hooks_.download->on_timer(id);
+    });
   }
   timer->start(period_ms);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/devices/settings.h"
 #include "app/gui/list_menu.h"
 #include "app/gui/overview_cache.h"
 #include "app/gui/row_delegate.h"
@@ -37,8 +38,12 @@ class MainWindow : public QMainWindow, public WindowPort {
   void set_current_devices(const CurrentDevices& devices) { devices_ = devices; }
   // The paths handled by message 1034: each one a file, a folder or a pattern.
   void set_command_line(std::vector<std::string> paths) { command_line_ = std::move(paths); }
-  // Where the import folder is remembered; without a store imports go next to the audio files.
-  void set_settings_store(SettingsStore* store) { settings_ = store; }
+  // Where the folder the Open dialog last ended in is kept from one run to the next, and the
+  // import folder is remembered; without a store the Open folder is kept while the window lives
+  // and imports go next to the audio files.
+  void set_settings_store(SettingsStore* store);
+  // The line about the MIDI input under the list, shown with the monitor; empty hides it.
+  void set_monitor_status(const std::string& line);
 
   SoundList& sound_list() { return sound_list_; }
   SoundListWidget& list_widget() { return *controls_.list; }
@@ -78,6 +83,7 @@ class MainWindow : public QMainWindow, public WindowPort {
 
  private:
   void handle_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam);
+  void button_command(int id);
   void on_key(int key_code);
   void on_list_notification(int notification);
   void listen();
@@ -96,6 +102,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   WindowHooks hooks_;
   CurrentDevices devices_;
   std::vector<std::string> command_line_;
+  SettingsStore* store_ = nullptr;
+  QString open_folder_;
   QByteArray usage_text_;
   RowBitmaps bitmaps_;
   QWidget* client_ = nullptr;

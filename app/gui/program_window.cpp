@@ -18,7 +18,8 @@ Program::Program() : midi(make_midi_service()), audio(make_audio_service()) {}
 Program::~Program() = default;
 
 WindowHooks Program::attach(MainWindow& window) {
-  monitor = std::make_unique<MonitorWindowHooks>(*midi, window);
+  monitor = std::make_unique<MonitorWindowHooks>(
+      *midi, window, [&window](const std::string& line) { window.set_monitor_status(line); });
   download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
   download->set_status_line(
       [&window](const std::string& text, bool stays) { window.show_status(text, stays); });

@@ -38,7 +38,7 @@ int key_code_of(int key) {
 SoundListWidget::SoundListWidget(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // shown only when rows are hidden
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setUniformItemSizes(true);
   setEditTriggers(QAbstractItemView::NoEditTriggers);

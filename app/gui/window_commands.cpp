@@ -1,5 +1,7 @@
 // What the main window does for each command, key and list notification.
 #include <QAction>
+#include <QFile>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTimer>
 #include <filesystem>
@@ -94,6 +96,13 @@ void MainWindow::command(int id, int notification) {
   }
 }
 
+// A clicked button hands the keys back to the list, so that Enter, Space and the others keep
+// working without a click into the list first.
+void MainWindow::button_command(int id) {
+  command(id);
+  if (controls_.list != nullptr) controls_.list->setFocus();
+}
+
 void MainWindow::on_key(int key_code) {
   switch (key_code) {
     case 13:
@@ -171,15 +180,37 @@ void MainWindow::toggle_monitor() {
   apply_height();
 }
 
+void MainWindow::set_monitor_status(const std::string& line) {
+  controls_.monitor_status->setText(QString::fromStdString(line));
+  controls_.monitor_status->setVisible(monitor_shown_ && !line.empty());
+}
+
 // Width and top-left corner stay; only the height changes.
 void MainWindow::apply_height() {
+  controls_.monitor_status->setVisible(monitor_shown_ &&
+                                       !controls_.monitor_status->text().isEmpty());
   int client_height = monitor_shown_ ? kClientHeightWithMonitor : kClientHeight;
   client_->setFixedSize(kClientWidth, client_height);
   setFixedSize(kClientWidth, menuBar()->sizeHint().height() + client_height);
 }
 
+namespace {
+constexpr const char* kOpenFolderSetting = "OpenFolder";
+}  // namespace
+
+void MainWindow::set_settings_store(SettingsStore* store) {
+  store_ = store;
+  settings_ = store;
+  if (store_ == nullptr) return;
+  if (std::optional<std::string> folder = store_->read(kOpenFolderSetting))
+    open_folder_ = QFile::decodeName(QByteArray::fromStdString(*folder));
+}
+
 void MainWindow::open_files() {
-  open_files_dialog(this, sound_list_);
+  const QString before = open_folder_;
+  open_files_dialog(this, sound_list_, open_folder_);
+  if (store_ != nullptr && open_folder_ != before)
+    store_->write(kOpenFolderSetting, QFile::encodeName(open_folder_).toStdString());
 }
 
 void MainWindow::import_audio(const std::vector<std::string>& paths) {

@@ -5,8 +5,12 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include "app/gui/sound_list_widget.h"
+#include "monitor/midi_in_port.h"
+#include "monitor/monitor_display.h"
 
 namespace brisca {
 namespace {
@@ -38,6 +42,33 @@ void fit_caption(QLabel* label) {
   if (font.stretch() != 100) label->setFont(font);
 }
 
+// The hexadecimal digit, or the decimal one, that is widest in `metrics`.
+QChar widest_of(const char* digits, const QFontMetrics& metrics) {
+  QChar widest = QLatin1Char(digits[0]);
+  for (const char* d = digits; *d != 0; ++d)
+    if (metrics.horizontalAdvance(QLatin1Char(*d)) > metrics.horizontalAdvance(widest))
+      widest = QLatin1Char(*d);
+  return widest;
+}
+
+// Monitor fields keep the window's face but are drawn narrower (then smaller) until the widest
+// text they can be given fits without scrolling.
+void fit_monitor_field(QLineEdit* field, int index) {
+  QFont font = field->font();
+  for (int pixels = font.pixelSize(); pixels >= 7; --pixels) {
+    font.setPixelSize(pixels);
+    for (int stretch = 100; stretch >= 64; stretch -= 4) {
+      font.setStretch(stretch);
+      if (QFontMetrics(font).horizontalAdvance(widest_monitor_text(index, QFontMetrics(font))) <=
+          field_text_room(field)) {
+        if (font != field->font()) field->setFont(font);
+        return;
+      }
+    }
+  }
+  field->setFont(font);
+}
+
 void set_id(QWidget* widget, int id) {
   widget->setProperty("controlId", id);
 }
@@ -46,7 +77,9 @@ QPushButton* make_button(QWidget* client, const ButtonSpec& desc,
                          const std::function<void(int)>& on_command) {
   auto* button = new QPushButton(QString::fromLatin1(desc.text), client);
   button->setGeometry(desc.x, desc.y, kButtonWidth, kButtonHeight);
-  button->setFocusPolicy(Qt::StrongFocus);
+  // Reached with Tab, but a click leaves the focus where it was (on the list, whose keys the
+  // window handles).
+  button->setFocusPolicy(Qt::TabFocus);
   button->setAutoDefault(false);
   set_id(button, desc.id);
   QObject::connect(button, &QPushButton::clicked, client,
@@ -92,6 +125,39 @@ constexpr FieldSpec kMonitorFields[] = {
 
 }  // namespace
 
+int field_text_room(const QLineEdit* field) {
+  QStyleOptionFrame option;
+  option.initFrom(field);
+  option.rect = field->rect();
+  option.lineWidth = field->hasFrame()
+                         ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field)
+                         : 0;
+  option.midLineWidth = 0;
+  option.state |= QStyle::State_Sunken;
+  QRect contents = field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field);
+  contents = contents.marginsRemoved(field->textMargins());
+  // The line edit keeps two pixels free on each side and one for the text cursor.
+  return contents.width() - 2 * 2 - 1;
+}
+
+QString widest_monitor_text(int field, const QFontMetrics& metrics) {
+  const QChar hex = widest_of("0123456789abcdef", metrics);
+  const QChar decimal = widest_of("0123456789", metrics);
+  const std::uint32_t byte = static_cast<std::uint32_t>(QString(hex).toUInt(nullptr, 16)) * 0x11;
+  std::string text;
+  if (field == static_cast<int>(Field::SystemExclusive)) {
+    // The longest summary is that of a full buffer; its count gets the widest decimal digits.
+    std::vector<std::uint8_t> full(MidiInPort::kBufferBytes, static_cast<std::uint8_t>(byte));
+    text = sysex_summary(full.data(), MidiInPort::kBufferBytes);
+    const std::size_t open = text.rfind('[');
+    for (std::size_t i = open + 1; i + 1 < text.size(); ++i)
+      text[i] = static_cast<char>(decimal.unicode());
+  } else {
+    text = short_message_text(field, byte | byte << 8 | byte << 16);
+  }
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 QFont ui_font() {
   QFont font;
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"),
@@ -121,9 +187,19 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   c.list->setGeometry(10, 50, 327, 215);
   c.list->setObjectName(QStringLiteral("List"));
   set_id(c.list, kListId);
-  for (const FieldSpec& desc : kMonitorFields)
-    field_at(desc.field) = make_labelled_field(client, desc);
+  for (const FieldSpec& desc : kMonitorFields) {
+    QLineEdit* field = make_labelled_field(client, desc);
+    fit_monitor_field(field, static_cast<int>(desc.field));
+    field_at(desc.field) = field;
+  }
   c.buttons[kClearDataId] = make_button(client, {350, 327, kClearDataId, "Clear Data"}, on_command);
+  // The free strip between the list (bottom 265) and the monitor row (top 280).
+  c.monitor_status = new QLabel(client);
+  c.monitor_status->setGeometry(10, 266, 420, kLabelHeight);
+  c.monitor_status->setObjectName(QStringLiteral("MonitorStatus"));
+  c.monitor_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  c.monitor_status->setAutoFillBackground(true);
+  c.monitor_status->hide();
   return c;
 }
 

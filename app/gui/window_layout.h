@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
+#include <QString>
 #include <array>
 #include <functional>
 #include <map>
@@ -79,7 +81,13 @@ struct Controls {
   SoundListWidget* list = nullptr;
   std::array<QLineEdit*, kFieldCount> fields{};  // indexed by Field
   std::map<int, QPushButton*> buttons;           // by control id
+  QLabel* monitor_status = nullptr;  // between the list and the monitor row, hidden when empty
 };
+
+// The width a line edit can show text in without scrolling it.
+int field_text_room(const QLineEdit* field);
+// The widest text monitor field `field` (0..9) can be given, measured in `metrics`.
+QString widest_monitor_text(int field, const QFontMetrics& metrics);
 
 // A sans-serif whose line height is 13 pixels ("MS Sans Serif" where it is installed).
 QFont ui_font();

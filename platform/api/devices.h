@@ -108,10 +108,13 @@ class MidiOutDevice {
 // status byte ends where it was cut. With no buffer queued a SysEx waits for one up to a
 // second, then the rest of it is dropped; until a buffer comes, later SysEx are dropped at
 // once. Short messages are never held back by a missing buffer beyond that second. Loss of the
-// device or its server just ends input; close() works as usual.
+// device or its server: MIM_CLOSE is reported once and input ends; close() works as usual and
+// reports MIM_CLOSE only when no loss did.
 class MidiInDevice {
  public:
   virtual ~MidiInDevice() = default;
+  // Messages dropped so far because they came faster than they could be taken.
+  virtual std::uint64_t dropped() const { return 0; }
   virtual int prepare_header(MidiHeader& header) = 0;
   virtual int add_buffer(MidiHeader& header) = 0;
   virtual int start() = 0;

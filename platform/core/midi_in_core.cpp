@@ -131,13 +131,20 @@ std::uintptr_t MidiInCore::timestamp() const {
   return static_cast<std::uintptr_t>((now_ns() - start_ns_.load()) / 1'000'000);
 }
 
+void MidiInCore::mark_lost() {
+  lost_.store(true, std::memory_order_release);
+  wake_.post();
+}
+
 void MidiInCore::run() {
   callback_(MIM_OPEN, 0, 0);
   while (!quit_.load(std::memory_order_acquire)) {
     wake_.wait_for(kIdleTick);
     take_pieces();
+    // What arrived before the loss is reported first.
+    if (lost() && !close_reported_.exchange(true)) callback_(MIM_CLOSE, 0, 0);
   }
-  callback_(MIM_CLOSE, 0, 0);
+  if (!close_reported_.exchange(true)) callback_(MIM_CLOSE, 0, 0);
 }
 
 void MidiInCore::take_pieces() {

@@ -47,12 +47,20 @@ class MidiInCore : private MidiStreamParser::Sink {
   int reset();
   int unprepare(MidiHeader& header);
   // Call once the library has stopped delivering: returns the queued buffers as reset() does,
-  // reports MIM_CLOSE and stops the worker. No report follows.
+  // reports MIM_CLOSE (unless a loss already did) and stops the worker. No report follows.
   void finish();
   bool finished() const { return finished_; }
 
+  // The device or its server is gone (any thread, the library's real-time one too): the worker
+  // reports MIM_CLOSE once, soon after.
+  void mark_lost();
+  bool lost() const { return lost_.load(std::memory_order_acquire); }
+
   std::uint64_t dropped_pieces() const { return dropped_pieces_.load(); }
   std::uint64_t dropped_sysex() const { return dropped_sysex_.load(); }
+  // Messages lost because they came faster than they could be taken: pieces that found the
+  // ring full, and SysEx that found no buffer.
+  std::uint64_t dropped_messages() const { return dropped_pieces() + dropped_sysex(); }
   std::uint64_t dropped_bytes() const { return dropped_bytes_.load(); }
 
  private:
@@ -73,6 +81,8 @@ class MidiInCore : private MidiStreamParser::Sink {
   Wakeup wake_;
   std::atomic<bool> started_{false};
   std::atomic<bool> quit_{false};
+  std::atomic<bool> lost_{false};
+  std::atomic<bool> close_reported_{false};
   std::atomic<std::uint32_t> epoch_{0};  // raised by stop() and reset(): drop what is in hand
   std::atomic<std::int64_t> start_ns_{0};
   std::atomic<std::uint64_t> dropped_pieces_{0};

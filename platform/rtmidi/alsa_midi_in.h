@@ -26,6 +26,7 @@ class AlsaMidiIn final : public MidiInDevice {
   int reset() override { return core_.reset(); }
   int unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
   int close() override;
+  std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:
   explicit AlsaMidiIn(DeviceCallback callback);

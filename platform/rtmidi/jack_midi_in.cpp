@@ -20,6 +20,11 @@ JackMidiIn::~JackMidiIn() {
 }
 
 void JackMidiIn::process(jack_nframes_t frames) {
+  // The connection is made just after processing starts; only its end counts as loss.
+  if (jack_port_connected(client_->port()) > 0)
+    was_connected_ = true;
+  else if (was_connected_ && !core_.lost())
+    core_.mark_lost();
   void* buffer = jack_port_get_buffer(client_->port(), frames);
   const jack_nframes_t count = jack_midi_get_event_count(buffer);
   for (jack_nframes_t i = 0; i < count; ++i) {

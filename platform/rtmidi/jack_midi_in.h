@@ -1,6 +1,7 @@
 // MIDI in through a JACK client of our own: the bytes of every event that arrives at our port go
-// to the input core as they are, so a SysEx sent in pieces is put together again there. When the
-// server goes, input simply stops; close() works as always.
+// to the input core as they are, so a SysEx sent in pieces is put together again there. The
+// server's shutdown notice, or our port losing the connection it had (the sending client has
+// gone), count as loss: MIM_CLOSE is reported and input stops; close() works as always.
 #pragma once
 
 #include <memory>
@@ -25,14 +26,17 @@ class JackMidiIn final : public MidiInDevice, private JackHandler {
   int reset() override { return core_.reset(); }
   int unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
   int close() override;
+  std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:
   explicit JackMidiIn(DeviceCallback callback) : core_(std::move(callback)) {}
   void process(jack_nframes_t frames) override;
-  void server_lost() override {}
+  // libjack calls this from the client's own thread, which runs no process cycle after it.
+  void server_lost() override { core_.mark_lost(); }
 
   MidiInCore core_;
   std::unique_ptr<JackMidiClient> client_;
+  bool was_connected_ = false;  // the process thread only
 };
 
 }  // namespace brisca

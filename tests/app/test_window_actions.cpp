@@ -174,6 +174,17 @@ void WindowActionsTest::buttons_select_and_reach_the_download() {
   click_button(110);
   QCOMPARE(download.sends, 1);
   QCOMPARE(download.stops, 1);
+
+  // After a click the keys go to the list again, wherever the focus was before.
+  window->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  window->centralWidget()->findChildren<QLineEdit*>().first()->setFocus();
+  click_button(107);
+  QCOMPARE(QApplication::focusWidget(), &list());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  QCOMPARE(field(Field::TotalBlocks), QStringLiteral("  40"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QCOMPARE(download.sends, 2);
 }
 
 void WindowActionsTest::clear_data_empties_the_monitor_fields() {

@@ -7,6 +7,9 @@
 #include <cstring>
 
 #include "app/gui/sound_list_widget.h"
+#include "app/monitor_hooks.h"
+#include "monitor/midi_in_port.h"
+#include "monitor/monitor_display.h"
 #include "soundlist/gather.h"
 #include "tests/app/window_test_support.h"
 #include "tests/support/sound_files.h"
@@ -24,6 +27,7 @@ class WindowLayoutTest : public QObject {
   void menu_has_its_items_and_ids();
   void window_is_fixed_grey_and_uses_the_ui_font();
   void midi_mon_shows_the_monitor_row_and_returns();
+  void every_monitor_field_shows_its_widest_text_whole();
 };
 
 void WindowLayoutTest::buttons_have_their_texts_ids_and_places() {
@@ -61,6 +65,7 @@ void WindowLayoutTest::labelled_fields_and_list_are_in_place() {
                              {"Common", 190, 315, 55},      {"Real Time", 250, 315, 55}};
   QWidget* client = window.centralWidget();
   QList<QLabel*> labels = client->findChildren<QLabel*>();
+  labels.removeOne(client->findChild<QLabel*>(QStringLiteral("MonitorStatus")));
   QList<QLineEdit*> fields = client->findChildren<QLineEdit*>();
   QCOMPARE(labels.size(), 12);
   QCOMPARE(fields.size(), 12);
@@ -85,7 +90,7 @@ void WindowLayoutTest::labelled_fields_and_list_are_in_place() {
   auto* list = find_control<SoundListWidget>(client, 104);
   QVERIFY(list);
   QCOMPARE(list->geometry(), QRect(10, 50, 327, 215));
-  QCOMPARE(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  QCOMPARE(list->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
 
 void WindowLayoutTest::menu_has_its_items_and_ids() {
@@ -140,6 +145,11 @@ void WindowLayoutTest::window_is_fixed_grey_and_uses_the_ui_font() {
   QCOMPARE(window.list_widget().text(0), std::string("crash.mid"));
   QCOMPARE(window.list_widget().text(3), std::string("Snare 2.mid"));
   test::save_grab(&window, "main_window");
+  // The scroll bar shows only once rows are out of view.
+  QTRY_VERIFY(!window.list_widget().verticalScrollBar()->isVisible());
+  for (int i = 0; i < 16; ++i) test::write_sound(tmp / ("z" + std::to_string(i + 10) + ".mid"), 1);
+  add_arguments(window.sound_list(), {tmp.path()});
+  QTRY_VERIFY(window.list_widget().verticalScrollBar()->isVisible());
 }
 
 void WindowLayoutTest::midi_mon_shows_the_monitor_row_and_returns() {
@@ -171,6 +181,91 @@ void WindowLayoutTest::midi_mon_shows_the_monitor_row_and_returns() {
   QVERIFY(!window.monitor_shown());
   QCOMPARE(window.geometry(), before);
   QCOMPARE(client->size(), QSize(441, 273));
+}
+
+// For each field, the widest text it can receive (every hex digit tried, and for System
+// Exclusive every buffer length) must fit the field's visible width by the font's metrics, and
+// showing it must scroll nothing: the first character, the message's kind, stays in place.
+void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
+  MainWindow window;
+  window.command(kMidiMonId);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QWidget* client = window.centralWidget();
+  for (int index = 0; index < kMonitorFieldCount; ++index) {
+    QLineEdit* field = nullptr;
+    for (QLineEdit* f : client->findChildren<QLineEdit*>())
+      if (f->property("caption").toString() == QLatin1String(monitor_field_label(index))) field = f;
+    QVERIFY(field);
+    const QFontMetrics metrics(field->font());
+    QString widest;
+    auto consider = [&](const std::string& text) {
+      QString q = QString::fromStdString(text);
+      if (metrics.horizontalAdvance(q) > metrics.horizontalAdvance(widest)) widest = q;
+    };
+    std::uint32_t widest_digit = 0;
+    for (std::uint32_t digit = 0; digit < 16; ++digit) {
+      const std::uint32_t byte = digit * 0x11;
+      if (index != static_cast<int>(Field::SystemExclusive)) {
+        consider(short_message_text(index, byte | byte << 8 | byte << 16));
+        continue;
+      }
+      std::vector<std::uint8_t> bytes(9, static_cast<std::uint8_t>(byte));
+      const QString before = widest;
+      consider(sysex_summary(bytes.data(), 9));
+      if (widest != before) widest_digit = byte;
+    }
+    if (index == static_cast<int>(Field::SystemExclusive)) {
+      std::vector<std::uint8_t> bytes(MidiInPort::kBufferBytes,
+                                      static_cast<std::uint8_t>(widest_digit));
+      for (std::uint32_t length = 1; length <= MidiInPort::kBufferBytes; ++length)
+        consider(sysex_summary(bytes.data(), length));
+    }
+    const int advance = metrics.horizontalAdvance(widest);
+    QVERIFY2(advance <= field_text_room(field),
+             qPrintable(QStringLiteral("\"%1\" is %2 px, the field shows %3 px")
+                            .arg(widest)
+                            .arg(advance)
+                            .arg(field_text_room(field))));
+
+    window.set_field_text(static_cast<Field>(index), widest.toStdString());
+    QCOMPARE(field->cursorPosition(), 0);
+    (void)field->grab();
+    const int start = field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    field->setCursorPosition(static_cast<int>(widest.size()));
+    (void)field->grab();
+    const int end = field->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    QVERIFY2(std::abs(end - start - advance) <= 1, qPrintable(widest));
+    QVERIFY2(end < field->width(), qPrintable(widest));
+    field->setCursorPosition(0);
+  }
+  test::save_grab(&window, "monitor_widest");
+
+  // The monitor as a user sees it, with the texts of the reported fault among them.
+  const char* texts[] = {"80 24 40 ", "90 3c 7f ", "a0 3c 40 ", "b9 07 64 ", "c5 07 ",
+                         "d0 40 ",    "e0 00 40 ", "",          "f2 10 20 ", "fe "};
+  for (int index = 0; index < kMonitorFieldCount; ++index)
+    window.set_field_text(static_cast<Field>(index), texts[index]);
+  std::vector<std::uint8_t> dump(1174, 0x40);
+  dump.front() = 0xF0;
+  dump[1] = 0x33;
+  dump.back() = 0xF7;
+  window.set_field_text(Field::SystemExclusive, sysex_summary(dump.data(), 1174));
+  // The line about the input shows with the monitor only.
+  auto* status = client->findChild<QLabel*>(QStringLiteral("MonitorStatus"));
+  QVERIFY(status && !status->isVisible());
+  window.set_monitor_status(input_status_line({true, 123456}));
+  QVERIFY(status->isVisible());
+  QVERIFY2(
+      QFontMetrics(status->font()).horizontalAdvance(status->text()) <= status->width(),
+      qPrintable(QString::number(QFontMetrics(status->font()).horizontalAdvance(status->text()))));
+  test::save_grab(&window, "monitor_filled");
+  window.command(kMidiMonId);
+  QVERIFY(!status->isVisible());
+  window.command(kMidiMonId);
+  QVERIFY(status->isVisible());
+  window.set_monitor_status("");
+  QVERIFY(!status->isVisible());
 }
 
 }  // namespace brisca

@@ -18,6 +18,7 @@ struct InLog {
   std::deque<MidiHeader*> queued;
   std::vector<int> opened;
   DeviceCallback callback;
+  std::uint64_t dropped = 0;  // what the open device says it dropped
 
   int result(const std::string& call) {
     calls.push_back(call);
@@ -51,6 +52,7 @@ class FakeMidiIn : public MidiInDevice {
   }
   int unprepare_header(MidiHeader&) override { return log_->result("unprepare"); }
   int close() override { return log_->result("close"); }
+  std::uint64_t dropped() const override { return log_->dropped; }
 
  private:
   std::shared_ptr<InLog> log_;

@@ -187,5 +187,56 @@ TEST_F(InputPort, AFloodFromTheDevicesThreadWhileTheWindowHandlesIt) {
   EXPECT_EQ(window.field(Field::CtrlChg), short_message_text(3, flood_message(kMessages - 1)));
 }
 
+// A device that reports its loss is closed and the loss told; the port then tries the same entry
+// again on timer 2, each wait twice the last up to 20 s, until it opens. A loss reported by a
+// device already closed changes nothing, and close() ends the attempts.
+TEST_F(InputPort, ALostDeviceIsToldAndReopenedAtAWideningPace) {
+  std::vector<InputStatus> told;
+  port.on_status([&](const InputStatus& status) { told.push_back(status); });
+  port.keep_reopening(true);
+  ASSERT_EQ(port.open(&window, 2), 2);
+  service.log->dropped = 5;
+  service.short_message(0x7F3C90);
+  drain();
+  ASSERT_EQ(told, (std::vector<InputStatus>{{false, 5}}));
+  calls().clear();
+
+  service.log->callback(MIM_CLOSE, 0, 0);
+  drain();
+  EXPECT_EQ(calls(), kCloseCalls);
+  EXPECT_EQ(told.back(), (InputStatus{true, 5}));
+  EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, 2000}}));
+
+  service.fail_open = true;
+  port.on_timer(kDownloadTimerId);  // not the monitor's
+  for (int wait : {4000, 8000, 16000, 20000, 20000}) {
+    port.on_timer(kMonitorTimerId);
+    EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, wait}}));
+  }
+  EXPECT_EQ(service.log->opened, (std::vector<int>(6, 1)));
+
+  service.fail_open = false;
+  const DeviceCallback gone = service.log->callback;
+  calls().clear();
+  service.log->dropped = 2;  // the new device counts from nothing
+  port.on_timer(kMonitorTimerId);
+  EXPECT_EQ(calls(), open_calls());
+  EXPECT_TRUE(window.timers.empty());
+  EXPECT_EQ(told.back(), (InputStatus{false, 5}));
+  service.short_message(0x07C5);
+  gone(MIM_CLOSE, 0, 0);
+  drain();
+  EXPECT_EQ(window.field(Field::ProgChg), "c5 07 ");
+  EXPECT_EQ(told.back(), (InputStatus{false, 7}));
+  EXPECT_EQ(calls(), open_calls());
+
+  service.log->callback(MIM_CLOSE, 0, 0);
+  drain();
+  EXPECT_TRUE(told.back().lost);
+  port.close();
+  EXPECT_TRUE(window.timers.empty());
+  EXPECT_EQ(told.back(), (InputStatus{false, 7}));
+}
+
 }  // namespace
 }  // namespace brisca::test

@@ -54,6 +54,30 @@ TEST_F(MonitorCommand, EndsAfterTheSecondsOrOnCtrlC) {
   EXPECT_EQ(service.log->opened, (std::vector<int>{0, 0}));
 }
 
+// An input that goes away ends the command with a line and status 1; what the device dropped
+// under load is counted in a last line.
+TEST_F(MonitorCommand, ALostInputEndsItWithStatusOneAndDropsAreCounted) {
+  std::atomic<bool> open{false};
+  std::thread device([&] {
+    while (!open) std::this_thread::yield();
+    service.log->dropped = 41;
+    service.short_message(0xFE);
+    service.log->callback(MIM_CLOSE, 0, 0);
+  });
+  auto interrupts = [&] {
+    open = true;
+    return 0;
+  };
+  EXPECT_EQ(monitor({"--midi-in", "In A", "--seconds", "20"}, interrupts), cli::kFailed);
+  device.join();
+  EXPECT_EQ(out.str(), "Real Time: fe \n");
+  EXPECT_NE(err.str().find("briscatool monitor: the MIDI input \"In A\" was lost\n"),
+            std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("41 incoming messages were dropped under load"), std::string::npos);
+  EXPECT_EQ(service.log->calls.back(), "close");
+}
+
 TEST_F(MonitorCommand, BadArgumentsAndUnknownPorts) {
   EXPECT_EQ(monitor({"--count", "0"}), cli::kUsage);
   EXPECT_EQ(monitor({"--seconds", "soon"}), cli::kUsage);

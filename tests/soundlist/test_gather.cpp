@@ -96,26 +96,43 @@ TEST_F(GatherTest, FolderAddsEveryFileButNotItsSubFolders) {
   EXPECT_TRUE(window.boxes.empty());
 }
 
-TEST_F(GatherTest, EachBadFileGetsOneBoxAndNoRow) {
+TEST_F(GatherTest, FailuresOfOneGatheringComeInOneBoxAndForeignFilesOfAFolderAreQuiet) {
   std::string folder = tmp.make_folder("mixed");
   test::write_text(folder + "/readme.txt", "not a sound file at all, just text");
+  test::write_text(folder + "/cover.png", "\x89PNG\r\n");
+  test::write_text(folder + "/empty.mid", "");
   test::write_format1(folder + "/format1.mid");
   test::write_bad_track(folder + "/badtrack.mid");
-  test::write_text(folder + "/empty.mid", "");
+  test::write_text(folder + "/short.mid", "MTh");
   test::write_sound(folder + "/good.mid", 2);
   add_arguments(list, {folder});
   EXPECT_EQ(texts(), (std::vector<std::string>{"good.mid"}));
-  ASSERT_EQ(window.boxes.size(), 4u);
+  ASSERT_EQ(window.boxes.size(), 1u);
   // Folders are scanned in name order.
-  EXPECT_EQ(window.boxes[0].caption, "badtrack.mid");
-  EXPECT_EQ(window.boxes[0].text, "Bad track!");
-  EXPECT_EQ(window.boxes[1].caption, "empty.mid");
+  EXPECT_EQ(window.boxes[0].caption, "Files not added");
+  EXPECT_EQ(window.boxes[0].text,
+            "These were not added:\n\nbadtrack.mid: Bad track!\nempty.mid: Bad MIDI file!\n"
+            "format1.mid: Not format 0!\nshort.mid: Bad MIDI file!");
+  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+
+  // Named by itself, a file that is no MIDI file at all is a failure, alone in its own box.
+  add_arguments(list, {folder + "/readme.txt", folder + "/good.mid"});
+  ASSERT_EQ(window.boxes.size(), 2u);
+  EXPECT_EQ(window.boxes[1].caption, "readme.txt");
   EXPECT_EQ(window.boxes[1].text, "Bad MIDI file!");
-  EXPECT_EQ(window.boxes[2].caption, "format1.mid");
-  EXPECT_EQ(window.boxes[2].text, "Not format 0!");
-  EXPECT_EQ(window.boxes[3].caption, "readme.txt");
-  EXPECT_EQ(window.boxes[3].text, "Bad MIDI file!");
-  for (const auto& box : window.boxes) EXPECT_EQ(box.icon, BoxIcon::Warning);
+
+  // Many failures are listed up to twenty, the rest counted.
+  std::vector<std::string> bad;
+  for (int i = 0; i < 23; ++i) {
+    bad.push_back(tmp / ("bad" + std::to_string(i + 10) + ".mid"));
+    test::write_format1(bad.back());
+  }
+  add_arguments(list, bad);
+  ASSERT_EQ(window.boxes.size(), 3u);
+  EXPECT_NE(window.boxes[2].text.find("bad29.mid: Not format 0!\n... and 3 more"),
+            std::string::npos)
+      << window.boxes[2].text;
+  EXPECT_EQ(rows.count(), 1);  // good.mid, named twice, is listed once
 }
 
 TEST_F(GatherTest, BlockCountsFromHeaderOrFromOtherMessages) {
