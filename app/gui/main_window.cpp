@@ -132,7 +132,10 @@ MainWindow::MainWindow()
   status_ = make_status_line(this);
   status_timer_ = new QTimer(this);
   status_timer_->setSingleShot(true);
-  connect(status_timer_, &QTimer::timeout, status_, &QWidget::hide);
+  connect(status_timer_, &QTimer::timeout, this, [this] {
+    status_->hide();
+    controls_.list->reserve_foot(0);
+  });
 
   apply_height();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -266,6 +269,7 @@ void MainWindow::show_status(const std::string& text, bool stays) {
       QRect(client_->geometry().topLeft() + kStatusRect.topLeft(), kStatusRect.size()));
   status_->show();
   status_->raise();
+  controls_.list->reserve_foot(kStatusRect.height());
   if (stays) {
     status_timer_->stop();
   } else {

@@ -24,6 +24,9 @@ class SoundListWidget : public QListWidget, public ListPort {
   explicit SoundListWidget(QWidget* parent);
 
   int count() const override { return QListWidget::count(); }
+  // Keeps the bottom `pixels` of the list free of rows (a status line covers them), so that no
+  // row is hidden under it: the rows scroll above it instead.
+  void reserve_foot(int pixels) { setViewportMargins(0, 0, 0, pixels); }
   int add_row(const std::string& text) override;
   void remove_row(int index) override;
   std::string text(int index) const override;
