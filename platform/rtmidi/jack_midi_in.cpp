@@ -7,7 +7,10 @@ namespace brisca {
 std::unique_ptr<MidiInDevice> JackMidiIn::open(const std::string& peer, DeviceCallback callback) {
   std::unique_ptr<JackMidiIn> self(new JackMidiIn(std::move(callback)));
   self->client_ = JackMidiClient::open("BriscaTool in", JackMidiClient::Direction::In, *self);
-  if (!self->client_ || !self->client_->activate_and_connect(peer)) {
+  if (!self->client_) return nullptr;
+  if (!self->client_->activate_and_connect(peer)) {
+    // Deactivate before the client goes: the process callback reads client_ until then.
+    self->client_->close();
     self->client_.reset();
     return nullptr;
   }
