@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "soundfile/atomic_file.h"
+#include "soundfile/sound_writer.h"
 
 namespace brisca {
 namespace {
@@ -37,14 +38,8 @@ class Output {
     for (int shift = 24; shift >= 0; shift -= 8) put(static_cast<std::uint8_t>(v >> shift));
   }
   void put_quantity(std::uint32_t value) {
-    std::uint8_t groups[5];
-    int n = 0;
-    do {
-      groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
-      value >>= 7;
-    } while (value != 0);
-    while (n > 1) put(static_cast<std::uint8_t>(groups[--n] | 0x80));
-    put(groups[0]);
+    brisca::put_quantity(buffer_, value);
+    if (buffer_.size() >= kPiece) flush();
   }
   void flush() {
     if (!buffer_.empty()) file_.write(buffer_);

@@ -51,7 +51,6 @@ Bytes make_header_block(std::string_view name, std::string_view type, int total_
   return make_block(0, header, device);
 }
 
-namespace {
 void put_quantity(Bytes& out, std::uint32_t value) {
   std::uint8_t groups[5];
   int n = 0;
@@ -62,6 +61,8 @@ void put_quantity(Bytes& out, std::uint32_t value) {
   while (n > 1) out.push_back(static_cast<std::uint8_t>(groups[--n] | 0x80));
   out.push_back(groups[0]);
 }
+
+namespace {
 void put32(Bytes& out, std::uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
 }

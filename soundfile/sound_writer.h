@@ -21,6 +21,10 @@ Bytes make_block(std::uint16_t number, const UnpackedBlock& unpacked, std::uint8
 Bytes make_header_block(std::string_view name, std::string_view type, int total_blocks,
                         std::uint8_t device = 0);
 
+// Appends a MIDI variable-length quantity: 7 bits a byte, most significant first, bit 7 set on
+// every byte but the last.
+void put_quantity(Bytes& out, std::uint32_t value);
+
 // SMF format 0, one track: each message as a System Exclusive event (delta 0), then End of Track.
 // Each message must begin with F0; the F0 itself is not repeated in the event body.
 Bytes make_smf0(const std::vector<Bytes>& sysex_messages, std::uint16_t division = 96);

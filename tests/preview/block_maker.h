@@ -11,13 +11,13 @@
 
 namespace brisca::test {
 
-struct BlockSpec {
+struct BlockFields {
   int pitch = 0, level = 0, feedback = 0;
   std::array<std::int16_t, 6> start{};
   std::vector<std::int8_t> samples;  // up to 880; the rest is 0
 };
 
-inline UnpackedBlock make_data_block(const BlockSpec& desc) {
+inline UnpackedBlock make_data_block(const BlockFields& desc) {
   UnpackedBlock b{};
   for (std::size_t j = 0; j < desc.samples.size() && j < kSamplesPerBlock; ++j)
     b[kSampleOffset + j] = static_cast<std::uint8_t>(desc.samples[j]);
@@ -32,7 +32,7 @@ inline UnpackedBlock make_data_block(const BlockSpec& desc) {
 }
 
 inline UnpackedBlock random_block(std::mt19937& rng, int pitch) {
-  BlockSpec desc;
+  BlockFields desc;
   desc.pitch = pitch;
   desc.level = std::uniform_int_distribution<int>(-12, 40)(rng);
   desc.feedback = std::uniform_int_distribution<int>(-128, 127)(rng);

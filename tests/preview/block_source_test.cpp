@@ -9,7 +9,7 @@
 namespace brisca {
 namespace {
 
-using test::BlockSpec;
+using test::BlockFields;
 using test::data_message;
 using test::make_data_block;
 using test::sound_file;
@@ -17,7 +17,7 @@ using test::sound_file;
 const Bytes kForeign{0xF0, 0x41, 0x10, 0x42, 0xF7};
 
 UnpackedBlock pitch_block(int pitch, std::int8_t fill_byte = 10) {
-  BlockSpec desc;
+  BlockFields desc;
   desc.pitch = pitch;
   desc.samples.assign(880, fill_byte);
   return make_data_block(desc);

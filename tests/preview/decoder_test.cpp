@@ -11,7 +11,7 @@
 namespace brisca {
 namespace {
 
-using test::BlockSpec;
+using test::BlockFields;
 using test::decode_all;
 using test::make_data_block;
 
@@ -81,7 +81,7 @@ TEST(Decoder, OutputCountFollowsThePitchByte) {
 TEST(Decoder, PitchZeroPlaysWindowValueTwo) {
   // No feedback and gain 1: the filter holds byte x 256, and output n is w x (history value n + 2),
   // that is the start values 2..5 and then the samples, four places behind.
-  BlockSpec desc;
+  BlockFields desc;
   desc.start = {-1000, -2000, 3000, -4000, 5000, 32767};
   for (int j = 0; j < 880; ++j) desc.samples.push_back(static_cast<std::int8_t>(j * 37));
   double carry = 0.0;
@@ -95,7 +95,7 @@ TEST(Decoder, PitchZeroPlaysWindowValueTwo) {
 
 TEST(Decoder, LevelByteSetsTheGainAndOutputIsClipped) {
   auto level_output = [](int level, std::int8_t byte) {
-    BlockSpec desc;
+    BlockFields desc;
     desc.level = level;
     desc.samples.assign(880, byte);
     double carry = 0.0;
@@ -115,7 +115,7 @@ TEST(Decoder, LevelByteSetsTheGainAndOutputIsClipped) {
 TEST(Decoder, FeedbackByteSetsTheRecursion) {
   // One impulse: the filter then holds 25600 x coef^n.
   auto impulse_response = [](int feedback) {
-    BlockSpec desc;
+    BlockFields desc;
     desc.feedback = feedback;
     desc.samples.assign(880, 0);
     desc.samples[0] = 100;
@@ -157,13 +157,13 @@ TEST(Decoder, CarriesThePhaseIntoTheNextBlock) {
 
 TEST(Decoder, RowStaysInTheTableWhenTheStepGrows) {
   // A slow block leaves a carry near 2; a block of step 256 then asks for phase ~500.
-  BlockSpec slow_spec;
+  BlockFields slow_spec;
   slow_spec.pitch = 8;
   std::mt19937 rng(3);
   double carry = 0.0;
   decode_all(make_data_block(slow_spec), carry);
   carry = 1.9999;  // the largest a step-0.5 block can leave
-  BlockSpec fast_spec;
+  BlockFields fast_spec;
   fast_spec.pitch = -64;
   fast_spec.start = {100, -200, 300, 20000, -500, 600};
   const UnpackedBlock fast = make_data_block(fast_spec);

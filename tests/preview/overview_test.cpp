@@ -15,10 +15,10 @@ using test::TempDir;
 
 // 880 samples of one level: the start values and every sample byte equal, step 1, no feedback.
 Bytes level_block(std::uint16_t number, std::int8_t level) {
-  test::BlockSpec spec;
-  spec.start.fill(static_cast<std::int16_t>(level * 256));
-  spec.samples.assign(kSamplesPerBlock, level);
-  return test::data_message(number, test::make_data_block(spec));
+  test::BlockFields fields;
+  fields.start.fill(static_cast<std::int16_t>(level * 256));
+  fields.samples.assign(kSamplesPerBlock, level);
+  return test::data_message(number, test::make_data_block(fields));
 }
 
 std::uint64_t chunks_of(const std::vector<Bytes>& messages) {
