@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/example_sounds.h"
+#include "tools/noise.h"
 
 namespace brisca::bench {
 
@@ -27,19 +28,7 @@ namespace synth {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-class Noise {
- public:
-  explicit Noise(std::uint32_t seed) : state_(seed) {}
-  double next() {  // -1 .. 1
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return static_cast<double>(state_) / 2147483648.0 - 1.0;
-  }
-
- private:
-  std::uint32_t state_;
-};
+using brisca::Noise;
 
 inline double t_of(std::size_t i) {
   return static_cast<double>(i) / kRate;

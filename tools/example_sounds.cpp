@@ -4,26 +4,15 @@
 #include <cmath>
 #include <numbers>
 
+#include "tools/noise.h"
+
 namespace brisca::examples {
 namespace {
 
 constexpr double kRate = 44100.0;
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
-// A small fixed noise source, so the files come out the same on every machine.
-class Noise {
- public:
-  explicit Noise(std::uint32_t seed) : state_(seed) {}
-  double next() {  // -1 .. 1
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return static_cast<double>(state_) / 2147483648.0 - 1.0;
-  }
-
- private:
-  std::uint32_t state_;
-};
+using brisca::Noise;
 
 std::vector<double> silence(double seconds) {
   return std::vector<double>(static_cast<std::size_t>(seconds * kRate), 0.0);
