@@ -7,9 +7,10 @@
 namespace brisca {
 namespace {
 
-const std::string& fastest_text() {
-  static const std::string text = pace_text(Pace{});
-  return text;
+// "nothing faster than 200-byte chunks every 70 ms is offered"
+std::string not_offered() {
+  return "nothing faster than " + std::to_string(Pace::kMaxChunkBytes) + "-byte chunks every " +
+         std::to_string(Pace::kMinIntervalMs) + " ms is offered";
 }
 
 // A whole number of at most nine digits, the whole of `text`.
@@ -30,8 +31,7 @@ double Pace::bytes_per_second() const {
 std::string chunk_problem(long long chunk_bytes) {
   if (chunk_bytes > Pace::kMaxChunkBytes)
     return "a chunk of " + std::to_string(chunk_bytes) + " bytes is larger than " +
-           std::to_string(Pace::kMaxChunkBytes) + ": a faster pace than " + fastest_text() +
-           " is not offered";
+           std::to_string(Pace::kMaxChunkBytes) + ": " + not_offered();
   if (chunk_bytes < Pace::kMinChunkBytes)
     return "a chunk must hold 1 to " + std::to_string(Pace::kMaxChunkBytes) + " bytes, not " +
            std::to_string(chunk_bytes);
@@ -41,8 +41,7 @@ std::string chunk_problem(long long chunk_bytes) {
 std::string interval_problem(long long interval_ms) {
   if (interval_ms < Pace::kMinIntervalMs)
     return "an interval of " + std::to_string(interval_ms) + " ms is shorter than " +
-           std::to_string(Pace::kMinIntervalMs) + " ms: a faster pace than " + fastest_text() +
-           " is not offered";
+           std::to_string(Pace::kMinIntervalMs) + " ms: " + not_offered();
   if (interval_ms > Pace::kMaxIntervalMs)
     return "an interval of " + std::to_string(interval_ms) + " ms is longer than the " +
            std::to_string(Pace::kMaxIntervalMs) + " ms offered";

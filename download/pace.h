@@ -36,8 +36,8 @@ struct Pace {
   double bytes_per_second() const;
 };
 
-// Why the pace is not offered ("an interval of 50 ms is shorter than 70 ms: a faster pace than
-// 200-byte chunks every 70 ms is not offered"), or empty when it can be used.
+// Why the pace is not offered ("an interval of 50 ms is shorter than 70 ms: nothing faster than
+// 200-byte chunks every 70 ms is offered"), or empty when it can be used.
 std::string pace_problem(const Pace& pace);
 // One problem at a time, for a form or an option that sets only that field.
 std::string chunk_problem(long long chunk_bytes);

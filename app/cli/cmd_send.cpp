@@ -136,8 +136,11 @@ class SendSession {
     } else if (presses == 1 && !stopping_) {
       stopping_ = true;
       download_.sequencer().stop_at_next_sound();
-      progress_.note("Stopping after " + current() + ", " +
-                     time_left_text(download_.sequencer().milliseconds_left()) +
+      const std::string file = current();  // none during a pause between files
+      progress_.note((file.empty()
+                          ? std::string("Stopping before the next file")
+                          : "Stopping after " + file + ", " +
+                                time_left_text(download_.sequencer().milliseconds_left())) +
                      " (Ctrl-C again to stop at once)");
     }
     return aborted_;
@@ -187,7 +190,7 @@ class SendSession {
 };
 
 // A check that turns a pace field's problem into the option's error.
-CLI::Validator pace_check(std::string (*problem)(long long), const char* unit) {
+CLI::Validator pace_check(std::string (*problem)(long long)) {
   return CLI::Validator(
       [problem](std::string& text) -> std::string {
         long long value = 0;
@@ -196,7 +199,7 @@ CLI::Validator pace_check(std::string (*problem)(long long), const char* unit) {
         if (ec != std::errc() || stop != end) return "needs a whole number, not \"" + text + "\"";
         return problem(value);
       },
-      unit);
+      "");
 }
 
 std::unique_ptr<CLI::App> send_command(SendOptions& options) {
@@ -212,17 +215,17 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
   app->add_option("--chunk", options.chunk_bytes,
                   "bytes per chunk, 1 to 200 (default: the output's remembered pace, else 200)")
       ->type_name("BYTES")
-      ->check(pace_check(chunk_problem, "BYTES"));
+      ->check(pace_check(chunk_problem));
   app->add_option("--interval", options.interval_ms,
                   "milliseconds from one chunk to the next, 70 or more (default: the output's "
                   "remembered pace, else 70)")
       ->type_name("MS")
-      ->check(pace_check(interval_problem, "MS"));
+      ->check(pace_check(interval_problem));
   app->add_option("--file-gap", options.file_gap_ms,
                   "a pause in milliseconds between two files (default: the output's remembered "
                   "pace, else 0)")
       ->type_name("MS")
-      ->check(pace_check(file_gap_problem, "MS"));
+      ->check(pace_check(file_gap_problem));
   app->add_option("PATH", options.paths, "a sound file or a folder (its files, not sub-folders)")
       ->required()
       ->type_name("");

@@ -15,11 +15,11 @@ TEST(Pace, OffersTheDefaultAndSlowerRefusesFasterWithAReason) {
   EXPECT_DOUBLE_EQ(Pace{}.bytes_per_second(), 200 * 1000.0 / 70);
 
   EXPECT_EQ(pace_problem(Pace{201, 70, 0}),
-            "a chunk of 201 bytes is larger than 200: a faster pace than 200-byte chunks every "
-            "70 ms, no pause between files is not offered");
+            "a chunk of 201 bytes is larger than 200: nothing faster than 200-byte chunks every "
+            "70 ms is offered");
   EXPECT_EQ(pace_problem(Pace{200, 69, 0}),
-            "an interval of 69 ms is shorter than 70 ms: a faster pace than 200-byte chunks "
-            "every 70 ms, no pause between files is not offered");
+            "an interval of 69 ms is shorter than 70 ms: nothing faster than 200-byte "
+            "chunks every 70 ms is offered");
   EXPECT_NE(pace_problem(Pace{0, 70, 0}), "");
   EXPECT_NE(pace_problem(Pace{200, 60'001, 0}), "");
   EXPECT_NE(pace_problem(Pace{200, 70, -1}), "");

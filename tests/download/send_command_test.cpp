@@ -151,8 +151,8 @@ TEST_F(SendCommand, SendsAtTheRememberedPaceOrTheOneGivenAndRefusesFaster) {
     EXPECT_EQ(send(args), cli::kUsage) << faster[0];
   }
   const std::string refusals = err.str();
-  EXPECT_NE(refusals.find("an interval of 69 ms is shorter than 70 ms: a faster pace than "
-                          "200-byte chunks every 70 ms, no pause between files is not offered"),
+  EXPECT_NE(refusals.find("an interval of 69 ms is shorter than 70 ms: nothing faster than "
+                          "200-byte chunks every 70 ms is offered"),
             std::string::npos)
       << refusals;
   EXPECT_NE(refusals.find("a chunk of 201 bytes is larger than 200"), std::string::npos);
