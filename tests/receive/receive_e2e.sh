@@ -15,26 +15,12 @@ briscatool=$build/app/briscatool
 work=$build/e2e-receive/$scenario
 rm -rf "$work" && mkdir -p "$work/out"
 export JACK_NO_START_SERVER=1
-set -a
-# shellcheck disable=SC1091
-. "$build/servers/jack.env"
-set +a
+# shellcheck source=../support/e2e.sh
+. "$source_dir/tests/support/e2e.sh"
+e2e_use_jack "$build/servers"
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-
-wait_for_port() {
-  for _ in $(seq 200); do
-    jack_lsp 2>/dev/null | grep -qx "$1" && return 0
-    sleep 0.05
-  done
-  echo "port $1 never appeared" >&2
-  return 1
-}
+# True once the input port of `briscatool receive` is connected to $1.
+receive_listens() { grep -qx "   $1" <<<"$(jack_ports -c "BriscaTool in:in")"; }
 
 # Same System Exclusive messages in both files (the received file may differ in MIDI layout).
 same_messages() {
@@ -52,7 +38,7 @@ receive_from() {
   shift
   "$tool" play "$name" 30 "$@" &
   local module=$!
-  pids+=("$module")
+  e2e_track "$module"
   wait_for_port "$name:out"
   local status=0
   "$briscatool" receive --midi-in "$name:out" -o "$work/out" "${args[@]}" \
@@ -85,12 +71,14 @@ case $scenario in
     # SIGTERM in the middle of a dump: the part that arrived is written, the port closed.
     "$tool" play e2e-module 100 "$work/tom.mid" &
     module=$!
-    pids+=("$module")
+    e2e_track "$module"
     wait_for_port e2e-module:out
     "$briscatool" receive --midi-in "e2e-module:out" -o "$work/out" >>"$work/receive.out" \
       2>>"$work/receive.err" &
     receiver=$!
-    sleep 1.5
+    e2e_track "$receiver"
+    e2e_wait_for "receive listening" receive_listens e2e-module:out
+    sleep 1.5  # part of the dump arrives
     kill -TERM "$receiver"
     status=0
     wait "$receiver" || status=$?
@@ -104,13 +92,13 @@ case $scenario in
 
   round-trip)
     "$tool" thru e2e-thru &
-    pids+=($!)
+    e2e_track $!
     wait_for_port e2e-thru:out
     "$briscatool" receive --midi-in "e2e-thru:out" -o "$work/out" --count 1 --seconds 60 \
       >"$work/receive.out" 2>"$work/receive.err" &
     receiver=$!
-    pids+=("$receiver")
-    sleep 1  # until receive listens
+    e2e_track "$receiver"
+    e2e_wait_for "receive listening" receive_listens e2e-thru:out
     "$briscatool" send --midi-out "e2e-thru:in" "$source_dir/examples/hat.mid" 2>"$work/send.err"
     status=0
     wait "$receiver" || status=$?
