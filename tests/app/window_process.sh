@@ -10,7 +10,7 @@ work=$3
 rm -rf "$work" && mkdir -p "$work"
 export XDG_CONFIG_HOME=$work/config  # no remembered devices
 export JACK_NO_START_SERVER=1
-# shellcheck source=../support/e2e.sh
+# shellcheck source=tests/support/e2e.sh
 . "$(dirname "$0")/../support/e2e.sh"
 
 expect_no_display() {

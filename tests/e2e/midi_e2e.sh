@@ -25,7 +25,7 @@ briscatool=$build/app/briscatool
 work=$build/e2e-midi/$scenario
 rm -rf "$work" && mkdir -p "$work"
 export JACK_NO_START_SERVER=1
-# shellcheck source=../support/e2e.sh
+# shellcheck source=tests/support/e2e.sh
 . "$source_dir/tests/support/e2e.sh"
 
 # Sends signal $2 to process $1 (named $3) whose JACK ports start with $4; it must end with exit
@@ -207,37 +207,49 @@ LINES
   stalled-server)
     # A server that stops answering (stopped with SIGSTOP) while the window, `monitor` and
     # `send` have clients on it: each still ends soon after SIGTERM, with exit 0 (1 for the send
-    # cut short); the server, once it goes on, answers and holds none of their ports.
-    e2e_start_jack "$work/server"
-    jackd_pid=$(cat "$work/server/jack.pid")
-    "$tool" thru e2e-stall &
-    e2e_track $!
-    wait_for_port e2e-stall:out
+    # cut short); the server, once it goes on, answers and drops their ports. Each program gets
+    # a server of its own: one that was stopped under clients spends seconds dropping them.
+    # stall_server NAME: a fresh server, and a client e2e-stall passing its input to its output.
+    stall_server() {
+      [ -z "${thru:-}" ] || { kill -TERM "$thru"; wait "$thru" || true; }
+      [ -z "${stall_dir:-}" ] || bash "$source_dir/scripts/jack-server" stop "$stall_dir" >/dev/null
+      stall_dir=$work/server-$1
+      e2e_start_jack "$stall_dir"
+      "$tool" thru e2e-stall &
+      thru=$!
+      e2e_track "$thru"
+      wait_for_port e2e-stall:out
+    }
     # end_stalled PID WHAT PORTS EXPECTED: stops the server, ends PID by SIGTERM, goes on.
     end_stalled() {
+      local jackd status=0
       e2e_wait_for "$2 opening $3" has_port_starting "$3"
       e2e_wait_for "$2 catching signals" catches_term "$1"
-      kill -STOP "$jackd_pid"
-      local status=0
+      jackd=$(cat "$stall_dir/jack.pid")
+      kill -STOP "$jackd"
       e2e_end_by_signal "$1" TERM "$2 (server stopped)" || status=$?
-      kill -CONT "$jackd_pid"
+      kill -CONT "$jackd"
       [ "$status" -eq 0 ] && [ "$e2e_status" -eq "$4" ] || return 1
       echo "stalled server: $2 ended $e2e_ms ms after SIGTERM" >>"$work/figures.txt"
-      e2e_wait_for "the server letting go of $3" no_port_starting "$3"
+      start=$(now_ms)
+      timeout "$E2E_HANG_S" jack_lsp >/dev/null || { echo "the server no longer answers" >&2; exit 1; }
+      echo "  jack_lsp answered after $(($(now_ms) - start)) ms"
+      e2e_wait_for "the server dropping $3" no_port_starting "$3"
+      echo "  $3 gone $(($(now_ms) - start)) ms after that"
     }
+    stall_server monitor
     "$briscatool" monitor --midi-in e2e-stall:out >"$work/monitor.out" &
     end_stalled $! "briscatool monitor" "BriscaTool in" 0
+    stall_server send
     "$briscatool" send --midi-out e2e-stall:in "$source_dir/examples/kick.mid" \
       2>"$work/send.err" &
     sender=$!
     e2e_wait_for "the send starting" grep -q "Total Blocks" "$work/send.err"
     end_stalled "$sender" "briscatool send" "BriscaTool out" 1
+    stall_server window
     start_window e2e-stall:out e2e-stall:in
     e2e_wait_for "the window opening its MIDI in" has_port_starting "BriscaTool in"
     end_stalled "$window" "the window" "BriscaTool" 0
-    start=$(now_ms)
-    timeout "$E2E_HANG_S" jack_lsp >/dev/null || { echo "the server no longer answers" >&2; exit 1; }
-    echo "  jack_lsp answered after $(($(now_ms) - start)) ms"
     cat "$work/figures.txt"
     ;;
 

@@ -15,7 +15,7 @@ briscatool=$build/app/briscatool
 work=$build/e2e-receive/$scenario
 rm -rf "$work" && mkdir -p "$work/out"
 export JACK_NO_START_SERVER=1
-# shellcheck source=../support/e2e.sh
+# shellcheck source=tests/support/e2e.sh
 . "$source_dir/tests/support/e2e.sh"
 e2e_use_jack "$build/servers"
 

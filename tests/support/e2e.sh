@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What the end-to-end scripts share (sourced, after `set -euo pipefail`): whatever way a script
 # ends (done, failed, timed out and killed by SIGTERM), the processes it started in the
 # background end with it and the JACK servers it started stop, so nothing is left holding ports,
@@ -17,6 +18,8 @@ e2e_lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_jack_server=$e2e_lib_dir/../../scripts/jack-server
 e2e_pids=()
 e2e_servers=()
+e2e_status=0
+e2e_ms=0
 
 now_ms() { date +%s%3N; }
 
@@ -71,8 +74,11 @@ e2e_wait_for() {
 
 # The server's ports, one a line (nothing while no server answers). Read whole before matching:
 # `jack_lsp | grep -q` fails under pipefail when grep leaves early.
+# shellcheck disable=SC2120
 jack_ports() { timeout 10 jack_lsp "$@" 2>/dev/null || true; }
+# shellcheck disable=SC2119
 has_port() { grep -qx -- "$1" <<<"$(jack_ports)"; }
+# shellcheck disable=SC2119
 has_port_starting() { grep -q -- "^$1" <<<"$(jack_ports)"; }
 no_port_starting() { ! has_port_starting "$1"; }
 wait_for_port() { e2e_wait_for "port $1" has_port "$1"; }
