@@ -1,5 +1,6 @@
 #include "app/gui/program_window.h"
 
+#include "app/devices/pace_settings.h"
 #include "app/devices/services.h"
 #include "app/gui/main_window.h"
 #include "app/gui/run_window.h"
@@ -23,6 +24,11 @@ WindowHooks Program::attach(MainWindow& window) {
   download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
   download->set_status_line(
       [&window](const std::string& text, bool stays) { window.show_status(text, stays); });
+  download->set_pace_source([this](int choice) {
+    const std::vector<std::string>& outputs = choices->midi_table().out;
+    if (choice <= 0 || static_cast<std::size_t>(choice) >= outputs.size()) return Pace{};
+    return pace_for_output(&store, outputs[static_cast<std::size_t>(choice)]);
+  });
   player = std::make_unique<PreviewPlayer>(*audio, window);
   preview = std::make_unique<PlayerPreviewHooks>(*player);
   choices = std::make_unique<DeviceChoices>(*midi, *audio, &store);
@@ -31,9 +37,11 @@ WindowHooks Program::attach(MainWindow& window) {
   choices->start_audio();
   player->clear_state();
   window.set_current_devices(window_devices(choices->current()));
+  window.set_download_pace(download->pace());
   window.set_settings_store(&store);
   setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
     window.set_current_devices(window_devices(choices->current()));
+    window.set_download_pace(download->pace());
   });
   receive = std::make_unique<DialogReceiveHooks>(
       monitor->port(), &store,
