@@ -36,6 +36,16 @@ int parse_receive_options(const Args& args, ReceiveOptions& options, std::ostrea
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
                 Streams io, const InterruptCount& interrupts);
 
+// `briscatool cable`: the loop from an output back to an input, and the least time per pace.
+struct CableOptions {
+  std::string midi_out;
+  std::string midi_in;
+  double seconds = 0;  // 0: ten blocks' worth at each pace
+};
+// Exit 0 when a pace passed (remembered for the output in `store`), 1 when none did.
+int run_cable(MidiService& service, SettingsStore* store, const CableOptions& options, Streams io,
+              const InterruptCount& interrupts);
+
 // The entry of a name table side ("none" at 0) that `wanted` names: its number as `briscatool
 // devices` lists it, its exact text, or the one entry containing it, case-insensitively. With
 // `wanted` empty: `remembered` when above 0, else the first device. 0 when there is none; the
