@@ -21,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kChunkBytes = 200;
-constexpr double kTickSeconds = 0.070;
 constexpr std::size_t kNameField = 32, kTypeOffset = 32, kTypeField = 4, kTotalOffset = 44;
 
 // The header block: the template's bytes (or zeros) with this sound's name, type and total.
@@ -90,12 +88,6 @@ std::optional<HeaderTemplate> read_header_template(const std::string& path, std:
   return std::nullopt;
 }
 
-double download_seconds(const std::vector<std::size_t>& message_lengths) {
-  std::size_t chunks = 0;
-  for (std::size_t n : message_lengths) chunks += (n + kChunkBytes - 1) / kChunkBytes;
-  return static_cast<double>(chunks) * kTickSeconds;
-}
-
 std::string output_path_for(const std::string& audio, const std::string& folder) {
   fs::path source(audio);
   fs::path dir = folder.empty() ? source.parent_path() : fs::path(folder);
@@ -143,8 +135,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
   messages.push_back(header_message(s, name, total));
   for (std::size_t k = 0; k < sound.blocks.size(); ++k)
     messages.push_back(make_block(static_cast<std::uint16_t>(k + 1), sound.blocks[k], device));
-  std::vector<std::size_t> lengths;
-  for (const Bytes& m : messages) lengths.push_back(m.size());
+  MessageLengths lengths;
+  for (const Bytes& m : messages) lengths.add(static_cast<std::uint32_t>(m.size()));
 
   const Bytes file = make_smf0(messages);
   if (!write_file_atomic(output, file, s.replace ? Replace::Allow : Replace::Refuse)) {
@@ -155,7 +147,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
   }
   r.blocks = total;
   r.seconds = static_cast<double>(sound.blocks.size()) * 880.0 / rate_for_pitch(s.pitch);
-  r.download_seconds = download_seconds(lengths);
+  r.download_seconds = static_cast<double>(download_ms(lengths, s.pace)) / 1000.0;
+  r.messages = lengths;
   r.snr_db = sound.snr_db;
   return r;
 }

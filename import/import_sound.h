@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/pace.h"
 #include "soundfile/sound_block.h"
 
 namespace brisca {
@@ -31,6 +32,7 @@ struct ImportSettings {
   std::optional<HeaderTemplate> header_template;
   bool trim = true;
   bool replace = false;  // an existing output file may be replaced
+  Pace pace;             // the down-load pace the result's down-load time is counted at
 };
 
 struct ImportResult {
@@ -39,7 +41,8 @@ struct ImportResult {
   bool output_exists = false;  // failed because the output exists and may not be replaced
   int blocks = 0;              // every block of the file, header included
   double seconds = 0.0;
-  double download_seconds = 0.0;
+  double download_seconds = 0.0;  // at the settings' pace
+  MessageLengths messages;        // what a down-load of the file sends, for other paces
   double snr_db = 0.0;
   bool ok() const { return error.empty(); }
 };
@@ -51,9 +54,5 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
 
 // The output for `audio` in `folder` (its own folder when empty): its name with ".mid".
 std::string output_path_for(const std::string& audio, const std::string& folder);
-
-// Time to down-load messages of these lengths: each goes out in chunks of 200 bytes, one chunk
-// per 70 ms tick.
-double download_seconds(const std::vector<std::size_t>& message_lengths);
 
 }  // namespace brisca

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "download/pace.h"
+
 namespace brisca::cli {
 
 // Exit statuses.
@@ -50,6 +52,7 @@ struct ImportCommandOptions {
   std::string template_path;
   bool no_trim = false;
   bool force = false;
+  Pace pace;  // the down-load time printed is counted at this pace
 };
 // Imports each file; 0 when every one was imported, 1 when any failed, 2 for a usage error.
 int run_import(const ImportCommandOptions& options, Streams io);

@@ -7,10 +7,7 @@
 
 #include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
-#include "app/devices/name_tables.h"
 #include "app/devices/pace_settings.h"
-#include "app/devices/qt_settings_store.h"
-#include "app/devices/services.h"
 #include "cable/cable_test.h"
 
 namespace brisca::cli {
@@ -58,13 +55,12 @@ std::unique_ptr<CLI::App> cable_command(CableOptions& options) {
 
 int run_cable(MidiService& service, SettingsStore* store, const CableOptions& options, Streams io,
               const InterruptCount& interrupts) {
-  const NameTable table = fill_midi_table(service);
-  const int out = resolve_entry(table.out, options.midi_out, 0, "midi-out", io.err);
-  if (out == 0) return kFailed;
-  const int in = resolve_entry(table.in, options.midi_in, 0, "midi-in", io.err);
-  if (in == 0) return kFailed;
-  const std::string& out_entry = table.out[static_cast<std::size_t>(out)];
-  const std::string& in_entry = table.in[static_cast<std::size_t>(in)];
+  const ChosenPort out = choose_port(service, store, PortSide::Out, options.midi_out, io.err);
+  if (out.choice == 0) return kFailed;
+  const ChosenPort in = choose_port(service, store, PortSide::In, options.midi_in, io.err);
+  if (in.choice == 0) return kFailed;
+  const std::string& out_entry = out.entry;
+  const std::string& in_entry = in.entry;
 
   ConsoleWindow window;
   CablePrinter printer(io);
@@ -74,7 +70,7 @@ int run_cable(MidiService& service, SettingsStore* store, const CableOptions& op
   });
   window.on_timer([&](int id) { test.on_timer(id); });
   const auto at_least = std::chrono::milliseconds(static_cast<long long>(options.seconds * 1000));
-  if (const std::string problem = test.start(out, in, at_least); !problem.empty()) {
+  if (const std::string problem = test.start(out.choice, in.choice, at_least); !problem.empty()) {
     io.err << "briscatool cable: " << problem << '\n';
     return kFailed;
   }
@@ -104,14 +100,13 @@ int run_cable(MidiService& service, SettingsStore* store, const CableOptions& op
   return kOk;
 }
 
-int cmd_cable(const Args& args, Streams io) {
-  CableOptions options;
+int parse_cable_options(const Args& args, CableOptions& options, Streams io) {
   auto app = cable_command(options);
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  auto service = make_midi_service();
-  QtSettingsStore store;
-  InterruptGuard guard;
-  return run_cable(*service, &store, options, io, &InterruptGuard::count);
+  return parse_command(*app, args, io);
+}
+
+int cmd_cable(const Args& args, Streams io) {
+  return run_midi_command<InterruptGuard>(args, io, parse_cable_options, run_cable);
 }
 
 }  // namespace brisca::cli

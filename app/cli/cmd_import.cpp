@@ -1,6 +1,6 @@
 // briscatool import AUDIO... [-o OUT.mid | -d DIR] [--name NAME] [--type TYPE] [--rate HZ]
 // [--template SOUND] [--no-trim] [--force]: makes a sound file of each audio file and prints
-// what it made.
+// what it made, its down-load time at the pace remembered for the remembered MIDI output.
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +9,8 @@
 #include <system_error>
 
 #include "app/cli/cli.h"
+#include "app/devices/pace_settings.h"
+#include "app/devices/qt_settings_store.h"
 #include "import/import_sound.h"
 #include "import/sound_shape.h"
 
@@ -61,6 +63,7 @@ std::string settings_from(const ImportCommandOptions& o, ImportSettings& s) {
   s.type = o.type;
   s.trim = !o.no_trim;
   s.replace = o.force;
+  s.pace = o.pace;
   return {};
 }
 
@@ -154,6 +157,8 @@ int cmd_import(const Args& args, Streams io) {
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   if (name_option->count() > 0) o.name = name;
   if (rate_option->count() > 0) o.rate = hz;
+  QtSettingsStore store;
+  o.pace = remembered_output_pace(&store);
   return run_import(o, io);
 }
 

@@ -31,7 +31,10 @@ class SendCommand : public ::testing::Test {
     ASSERT_TRUE(write_file((folder / name).string(), make_smf0(messages)));
   }
   int send(cli::Args args, cli::InterruptCount interrupts = {}) {
-    return cli::run_send(service, nullptr, args, {out, err}, interrupts);
+    cli::SendOptions options;
+    if (const int status = cli::parse_send_options(args, options, {out, err}); status >= 0)
+      return status;
+    return cli::run_send(service, store, options, {out, err}, interrupts);
   }
   Bytes sent() const {
     Bytes all;
@@ -41,6 +44,7 @@ class SendCommand : public ::testing::Test {
 
   std::filesystem::path folder;
   FakeMidiService service;
+  SettingsStore* store = nullptr;
   std::ostringstream out, err;
 };
 
