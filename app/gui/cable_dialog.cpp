@@ -48,7 +48,7 @@ CableDialog::CableDialog(MidiService& service, SettingsStore* store, CableEntrie
       kept_(std::move(kept)),
       port_(new QtEventPort(this)) {
   setWindowTitle(QStringLiteral("Test Cable"));
-  test_ = std::make_unique<CableTest>(service, *port_, *this);
+  test_ = std::make_unique<CableTest>(service, *port_, static_cast<CableEvents&>(*this));
   port_->on_message([this](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
     if (m == WindowMessage::MidiInput && test_) test_->on_midi_input(wparam, lparam);
   });

@@ -1,14 +1,15 @@
 // A MIDI interface for the end-to-end tests, as a JACK client with CLIENT:in and CLIENT:out:
 //
 //   slow_midi_interface CLIENT [--buffer BYTES] [--rate BYTES_PER_S] [--flip-every BYTES]
-//                              [--seed N] [--status PATH]
+//                              [--flip-limit N] [--seed N] [--status PATH]
 //
 // It passes MIDI on as a USB adapter does: the host hands it bytes far faster than the MIDI wire
 // takes them; they wait in a buffer of --buffer bytes (default 256), and what arrives while the
 // buffer is full is dropped. The wire takes them at --rate bytes a second (default 3125, the
 // MIDI wire's 31 250 bit/s at 10 bits a byte; a slower rate models a poor adapter). With
 // --flip-every N one bit of a byte on the wire is flipped, on average once in N bytes, at
-// places drawn from --seed (default 1), so a run can be repeated.
+// places drawn from --seed (default 1), so a run can be repeated; --flip-limit N stops after N
+// flips (a burst of interference that passes).
 //
 // Time is the server's frame clock, not the wall clock: a byte leaves the wire a fixed number of
 // frames after the one before it, whatever the load on the machine.
@@ -43,6 +44,7 @@ struct Options {
   std::size_t buffer = 256;
   double rate = 3125;
   double flip_every = 0;  // 0: no flips
+  std::uint64_t flip_limit = ~std::uint64_t{0};
   std::uint64_t seed = 1;
   std::string status;
 };
@@ -140,20 +142,21 @@ struct Interface {
   }
 
   // Puts on the wire every byte that finishes before frame `until`.
-  void drain(double until, double cycle_start, jack_nframes_t frames, void* out) {
+  void drain(double until, double cycle_start, jack_nframes_t frames, void* buffer) {
     while (count > 0 && wire_done + frames_per_byte <= until) {
       wire_done += frames_per_byte;
       std::uint8_t byte = ring[head];
       head = (head + 1) % ring.size();
       --count;
-      if (options.flip_every > 0 && next_uniform() * options.flip_every < 1.0) {
+      if (options.flip_every > 0 && flipped.load(std::memory_order_relaxed) < options.flip_limit &&
+          next_uniform() * options.flip_every < 1.0) {
         byte ^= static_cast<std::uint8_t>(1u << static_cast<unsigned>(next_uniform() * 8));
         flipped.fetch_add(1, std::memory_order_relaxed);
       }
       passed.fetch_add(1, std::memory_order_relaxed);
       const double offset = wire_done - cycle_start;
       const auto at = static_cast<jack_nframes_t>(offset < 0 ? 0 : offset);
-      framer.add(byte, at < frames ? at : frames - 1, out);
+      framer.add(byte, at < frames ? at : frames - 1, buffer);
     }
     if (count == 0 && wire_done < until) wire_done = until;
   }
@@ -192,6 +195,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.rate = value;
     } else if (name == "--flip-every" && value >= 0) {
       o.flip_every = value;
+    } else if (name == "--flip-limit" && value >= 0) {
+      o.flip_limit = static_cast<std::uint64_t>(value);
     } else if (name == "--status") {
       o.status = argv[i + 1];
     } else if (name == "--seed") {
@@ -228,7 +233,7 @@ int main(int argc, char** argv) {
   if (argc < 2 || !parse(argc, argv, s.options)) {
     std::fprintf(stderr,
                  "usage: slow_midi_interface CLIENT [--buffer BYTES] [--rate BYTES_PER_S] "
-                 "[--flip-every BYTES] [--seed N] [--status PATH]\n");
+                 "[--flip-every BYTES] [--flip-limit N] [--seed N] [--status PATH]\n");
     return 2;
   }
   s.ring.resize(s.options.buffer);
