@@ -146,8 +146,11 @@ void CableTest::short_message(std::uint32_t packed) {
   if ((packed & 0xFF) < 0xF8) check_.cut();
 }
 
+// A buffer comes back when full or when its message ended: one neither full nor ending in F7
+// holds a message cut short, whose end is known now rather than when the next one begins.
 void CableTest::long_data(const std::uint8_t* data, std::uint32_t length) {
   check_.feed(data, length);
+  if (length > 0 && length < MidiInPort::kBufferBytes && data[length - 1] != 0xF7) check_.cut();
   if (check_.whole_total() != whole_seen_) {
     whole_seen_ = check_.whole_total();
     last_whole_ = now_();

@@ -11,8 +11,10 @@
 // places drawn from --seed (default 1), so a run can be repeated; --flip-limit N stops after N
 // flips (a burst of interference that passes).
 //
-// Time is the server's frame clock, not the wall clock: a byte leaves the wire a fixed number of
-// frames after the one before it, whatever the load on the machine.
+// Time is the wall clock as the server estimates it for each cycle (jack_get_cycle_times), since
+// a real interface drains in real time. The dummy driver's frame clock is no measure of it on a
+// busy machine: there it falls behind (70 ms ticks of the sender were 62 ms of frames apart on
+// average under a load of 14 on two cores), which would make the host look faster than it is.
 //
 // With --status it keeps PATH up to date with one line "passed P dropped D flipped F idle I": the
 // bytes passed on, dropped and flipped so far, and the cycles in a row that found the buffer
@@ -110,12 +112,13 @@ struct Interface {
   jack_client_t* client = nullptr;
   jack_port_t* in = nullptr;
   jack_port_t* out = nullptr;
-  double frames_per_byte = 0;
+  double us_per_byte = 0;   // the wire's time for one byte, in microseconds
+  double us_per_frame = 0;
 
   // The process thread only.
   std::vector<std::uint8_t> ring;  // the adapter's buffer
   std::size_t head = 0, count = 0;
-  double wire_done = 0;  // frame at which the wire finishes the byte it carries
+  double wire_done = 0;  // when the wire finishes the byte it carries (microseconds)
   std::uint64_t random = 0;
   Framer framer;
 
@@ -141,10 +144,10 @@ struct Interface {
     }
   }
 
-  // Puts on the wire every byte that finishes before frame `until`.
+  // Puts on the wire every byte that finishes before `until`.
   void drain(double until, double cycle_start, jack_nframes_t frames, void* buffer) {
-    while (count > 0 && wire_done + frames_per_byte <= until) {
-      wire_done += frames_per_byte;
+    while (count > 0 && wire_done + us_per_byte <= until) {
+      wire_done += us_per_byte;
       std::uint8_t byte = ring[head];
       head = (head + 1) % ring.size();
       --count;
@@ -154,7 +157,7 @@ struct Interface {
         flipped.fetch_add(1, std::memory_order_relaxed);
       }
       passed.fetch_add(1, std::memory_order_relaxed);
-      const double offset = wire_done - cycle_start;
+      const double offset = (wire_done - cycle_start) / us_per_frame;
       const auto at = static_cast<jack_nframes_t>(offset < 0 ? 0 : offset);
       framer.add(byte, at < frames ? at : frames - 1, buffer);
     }
@@ -167,15 +170,22 @@ int process(jack_nframes_t frames, void* arg) {
   void* in = jack_port_get_buffer(s->in, frames);
   void* out = jack_port_get_buffer(s->out, frames);
   jack_midi_clear_buffer(out);
-  const double start = jack_last_frame_time(s->client);
+  // The server's estimate of when this cycle began, which follows the wall clock but not the
+  // lateness of a single wake-up.
+  jack_nframes_t frame = 0;
+  jack_time_t now = 0, next = 0;
+  float period = 0;
+  double start = double(jack_get_time());
+  if (jack_get_cycle_times(s->client, &frame, &now, &next, &period) == 0) start = double(now);
   const std::uint32_t events = jack_midi_get_event_count(in);
   for (std::uint32_t i = 0; i < events; ++i) {
     jack_midi_event_t event;
     if (jack_midi_event_get(&event, in, i) != 0) continue;
-    s->drain(start + event.time, start, frames, out);
-    s->take(event.buffer, event.size, start + event.time);
+    const double at = start + event.time * s->us_per_frame;
+    s->drain(at, start, frames, out);
+    s->take(event.buffer, event.size, at);
   }
-  s->drain(start + frames, start, frames, out);
+  s->drain(start + frames * s->us_per_frame, start, frames, out);
   s->framer.end_cycle(frames - 1, out);
   if (events == 0 && s->count == 0) {
     s->idle.fetch_add(1, std::memory_order_relaxed);
@@ -243,7 +253,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "slow_midi_interface: no JACK server\n");
     return 1;
   }
-  s.frames_per_byte = double(jack_get_sample_rate(s.client)) / s.options.rate;
+  s.us_per_byte = 1e6 / s.options.rate;
+  s.us_per_frame = 1e6 / double(jack_get_sample_rate(s.client));
   s.in = jack_port_register(s.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
   s.out = jack_port_register(s.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
   jack_set_process_callback(s.client, process, &s);
