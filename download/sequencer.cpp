@@ -51,11 +51,11 @@ int DownloadSequencer::milliseconds_left() const {
   std::uint64_t chunks =
       std::max<std::uint64_t>(chunk_count(bytes, pace_.chunk_bytes),
                               std::uint64_t(std::max(totals.current_remaining, 0)) * per_block);
-  std::int64_t gaps = gap_waiting_ ? pace_.file_gap_ms : 0;
+  std::int64_t gaps = 0;
   if (flags_.continue_flag != 0) {
     chunks += std::uint64_t(std::max(totals.selected_blocks, 0)) * per_block;
-    if (pace_.file_gap_ms > 0 && !gap_waiting_)
-      gaps += std::int64_t{files_waiting()} * pace_.file_gap_ms;
+    // Each file still selected starts after a pause (the one under way counted whole).
+    if (pace_.file_gap_ms > 0) gaps = std::int64_t{files_waiting()} * pace_.file_gap_ms;
   }
   return static_cast<int>(std::min<std::int64_t>(download_ms(chunks, pace_) + gaps, 1'000'000'000));
 }
@@ -64,7 +64,7 @@ int DownloadSequencer::chunks_per_block() const {
   return static_cast<int>(chunk_count(kPackedBlockSize, pace_.chunk_bytes));
 }
 
-// Selected rows after the one being sent, each of which starts after a pause.
+// Selected rows: the files the down-load has not started yet.
 int DownloadSequencer::files_waiting() const {
   const ListPort& rows = list_.rows();
   int files = 0;

@@ -69,14 +69,11 @@ inline constexpr int kMarkStep = 2;
 
 class DownloadSequencer {
  public:
-  static constexpr std::uint32_t kChunkBytes = Pace::kMaxChunkBytes;
   static constexpr int kTickMs = Pace::kMinIntervalMs;
   // Ticks of 70 ms a chunk may stay unreported before the device counts as lost (about 2 s); a
   // working device reports a 200-byte chunk done within one or two ticks. Longer ticks wait
   // about as long, and never fewer than two ticks.
   static constexpr int kDoneWaitTicks = 29;
-  // A block of a sound goes out in six chunks of 200 bytes, one per tick.
-  static constexpr int kChunksPerBlock = 6;
 
   DownloadSequencer(SoundList& list, WindowPort& window, MidiOutPort& port)
       : list_(list), window_(window), port_(port) {}

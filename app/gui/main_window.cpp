@@ -118,6 +118,7 @@ MainWindow::MainWindow()
   SoundListWidget* list = controls_.list;
   auto* delegate = new RowDelegate(bitmaps_, sound_list_.state(), list);
   delegate->show_overviews(&sound_list_, &overviews_, &play_cursor_);
+  delegate->follow_pace(&download_pace_);
   list->setItemDelegate(delegate);
   list->setMouseTracking(true);
   connect(&overviews_, &OverviewCache::ready, list->viewport(), qOverload<>(&QWidget::update));

@@ -42,6 +42,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   // import folder is remembered; without a store the Open folder is kept while the window lives
   // and imports go next to the audio files.
   void set_settings_store(SettingsStore* store);
+  // The pace of the MIDI output in use: the rows' tooltips count down-load times at it.
+  void set_download_pace(const Pace& pace) { download_pace_ = pace; }
   // The line about the MIDI input under the list, shown with the monitor; empty hides it.
   void set_monitor_status(const std::string& line);
 
@@ -101,6 +103,7 @@ class MainWindow : public QMainWindow, public WindowPort {
 
   WindowHooks hooks_;
   CurrentDevices devices_;
+  Pace download_pace_;  // of the MIDI output in use
   std::vector<std::string> command_line_;
   SettingsStore* store_ = nullptr;
   QString open_folder_;

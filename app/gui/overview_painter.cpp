@@ -82,7 +82,8 @@ void paint_overview(QPainter* painter, const QRect& area, const SoundOverview& o
   painter->restore();
 }
 
-QString overview_tooltip(const std::string& path, int blocks, const SoundOverview* overview) {
+QString overview_tooltip(const std::string& path, int blocks, const SoundOverview* overview,
+                         const Pace& pace) {
   QStringList lines{QFile::decodeName(QByteArray::fromStdString(path))};
   if (overview != nullptr && overview->has_header)
     lines << QStringLiteral("Name \"%1\", type \"%2\"")
@@ -93,7 +94,7 @@ QString overview_tooltip(const std::string& path, int blocks, const SoundOvervie
   lines << QStringLiteral("Blocks %1").arg(blocks);
   if (overview != nullptr) {
     lines << QStringLiteral("Down-load takes about %1")
-                 .arg(seconds_text(overview->download_seconds()));
+                 .arg(seconds_text(overview->download_seconds(pace)));
     if (overview->damaged())
       lines << QStringLiteral("Damaged: %1").arg(QString::fromStdString(overview->problem));
   }

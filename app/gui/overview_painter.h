@@ -27,8 +27,9 @@ QRect overview_area(const QRect& row, int text_right);
 void paint_overview(QPainter* painter, const QRect& area, const SoundOverview& overview,
                     const QColor& ink, std::optional<double> played);
 
-// Full path, header name and type, duration, blocks and down-load time; without an overview yet,
-// the path and the blocks the row counts.
-QString overview_tooltip(const std::string& path, int blocks, const SoundOverview* overview);
+// Full path, header name and type, duration, blocks and down-load time at `pace`; without an
+// overview yet, the path and the blocks the row counts.
+QString overview_tooltip(const std::string& path, int blocks, const SoundOverview* overview,
+                         const Pace& pace = Pace{});
 
 }  // namespace brisca

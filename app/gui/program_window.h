@@ -38,7 +38,7 @@ struct Program {
   // Builds the subsystems on `window` and opens the remembered devices.
   WindowHooks attach(MainWindow& window);
   // Setup > Test Cable...
-  void test_cable(QWidget* parent);
+  void test_cable(QWidget* parent, MainWindow& window);
 };
 
 // Opens the window on the paths in argv and runs until it is closed. The devices are opened

@@ -102,8 +102,10 @@ bool RowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
   const std::string path = list_->full_path(index.row());
   const std::uint32_t word = index.data(SoundListWidget::kWordRole).toUInt();
   std::shared_ptr<const SoundOverview> overview = cache_ ? cache_->last(path) : nullptr;
-  QToolTip::showText(event->globalPos(), overview_tooltip(path, item_blocks(word), overview.get()),
-                     view, option.rect);
+  QToolTip::showText(
+      event->globalPos(),
+      overview_tooltip(path, item_blocks(word), overview.get(), pace_ != nullptr ? *pace_ : Pace{}),
+      view, option.rect);
   return true;
 }
 

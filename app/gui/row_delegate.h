@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "download/pace.h"
 #include "soundlist/sound_list.h"
 
 namespace brisca {
@@ -42,6 +43,9 @@ class RowDelegate : public QStyledItemDelegate {
     cursor_ = cursor;
   }
 
+  // Tooltips count down-load times at this pace (the default until told).
+  void follow_pace(const Pace* pace) { pace_ = pace; }
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -57,6 +61,7 @@ class RowDelegate : public QStyledItemDelegate {
   const SoundList* list_ = nullptr;
   OverviewCache* cache_ = nullptr;
   const PlayCursor* cursor_ = nullptr;
+  const Pace* pace_ = nullptr;
 };
 
 }  // namespace brisca

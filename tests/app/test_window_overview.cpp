@@ -124,6 +124,14 @@ void WindowOverviewTest::example_sounds_draw_their_overviews() {
            qPrintable(tip));
   QVERIFY2(tip.contains("\nBlocks 27\nDown-load takes about "), qPrintable(tip));
   QVERIFY(!tip.contains("Damaged"));
+  // At a slower pace: one interval per chunk of that pace's size (a block is 6 chunks of 200
+  // bytes, 12 of 100).
+  const auto overview = window->overviews().last(kick);
+  QCOMPARE(overview->messages.chunks(100), 2 * overview->messages.chunks(200));
+  const double slow = static_cast<double>(overview->messages.chunks(100)) * 0.140;
+  const QString slow_tip = overview_tooltip(kick, 27, overview.get(), Pace{100, 140, 0});
+  QVERIFY2(slow_tip.contains(QStringLiteral("Down-load takes about %1 s").arg(slow, 0, 'f', 1)),
+           qPrintable(slow_tip));
 }
 
 void WindowOverviewTest::damaged_and_changed_files() {

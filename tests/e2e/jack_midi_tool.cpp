@@ -329,7 +329,7 @@ int thru(const char* name) {
 }
 
 // The files' messages split as the down-load splits them.
-std::vector<Bytes> expected_chunks(int count, char** files) {
+std::vector<Bytes> expected_chunks(int count, char** files, std::uint32_t chunk_bytes) {
   std::vector<Bytes> chunks;
   for (int f = 0; f < count; ++f) {
     auto track = brisca::TrackReader::open(files[f]);
@@ -340,8 +340,8 @@ std::vector<Bytes> expected_chunks(int count, char** files) {
     brisca::MidiEvent event;
     while (track->next(event)) {
       if (!event.is_sysex_with_data()) continue;
-      for (std::uint32_t at = 0; at < event.length; at += 200) {
-        const std::uint32_t end = std::min(event.length, at + 200);
+      for (std::uint32_t at = 0; at < event.length; at += chunk_bytes) {
+        const std::uint32_t end = std::min(event.length, at + chunk_bytes);
         chunks.emplace_back(event.data.get() + at, event.data.get() + end);
       }
     }
@@ -349,7 +349,7 @@ std::vector<Bytes> expected_chunks(int count, char** files) {
   return chunks;
 }
 
-void report_spacing(const std::vector<Event>& events, double rate) {
+void report_spacing(const std::vector<Event>& events, double rate, double interval_ms) {
   if (events.size() < 3) return;
   std::vector<double> gaps;  // the first gap also holds the open report's tick
   for (std::size_t i = 2; i < events.size(); ++i)
@@ -357,19 +357,33 @@ void report_spacing(const std::vector<Event>& events, double rate) {
   std::sort(gaps.begin(), gaps.end());
   double sum = 0;
   for (double g : gaps) sum += g;
-  std::printf("spacing: %zu gaps, mean %.2f ms, min %.2f, median %.2f, max %.2f (target 70)\n",
+  std::printf("spacing: %zu gaps, mean %.2f ms, min %.2f, median %.2f, max %.2f (target %.0f)\n",
               gaps.size(), sum / double(gaps.size()), gaps.front(), gaps[gaps.size() / 2],
-              gaps.back());
-  std::printf("span: first to last chunk %.3f s for %zu chunks (%.4f of chunks x 70 ms)\n",
-              double(events.back().frame - events.front().frame) / rate, events.size(),
-              double(events.back().frame - events.front().frame) / rate /
-                  (0.070 * double(events.size() - 1)));
+              gaps.back(), interval_ms);
+  const double span = double(events.back().frame - events.front().frame) / rate;
+  std::size_t bytes = 0;
+  for (const Event& e : events) bytes += e.bytes.size();
+  std::printf(
+      "span: first to last chunk %.3f s for %zu chunks (%.4f of chunks x %.0f ms), "
+      "%.0f bytes/s\n",
+      span, events.size(), span / (interval_ms / 1000.0 * double(events.size() - 1)), interval_ms,
+      double(bytes - events.back().bytes.size()) / span);
 }
 
+// RECORD RATE [--pace CHUNK INTERVAL] FILES...: the pace the files were sent at (200 70).
 int main_check(int argc, char** argv) {
   const std::vector<Event> events = read_record(argv[0]);
   const double rate = std::atof(argv[1]);
-  const std::vector<Bytes> chunks = expected_chunks(argc - 2, argv + 2);
+  int first_file = 2;
+  std::uint32_t chunk_bytes = 200;
+  double interval_ms = 70;
+  if (argc >= 5 && std::string(argv[2]) == "--pace") {
+    chunk_bytes = static_cast<std::uint32_t>(std::max(1, std::atoi(argv[3])));
+    interval_ms = std::atof(argv[4]);
+    first_file = 5;
+  }
+  const std::vector<Bytes> chunks =
+      expected_chunks(argc - first_file, argv + first_file, chunk_bytes);
   int bad = 0;
   for (std::size_t i = 0; i < std::max(events.size(), chunks.size()) && bad < 5; ++i) {
     if (i < events.size() && i < chunks.size() && events[i].bytes == chunks[i]) continue;
@@ -380,7 +394,7 @@ int main_check(int argc, char** argv) {
   }
   std::printf("%zu chunks received, %zu expected, %s\n", events.size(), chunks.size(),
               bad == 0 ? "all equal" : "MISMATCH");
-  report_spacing(events, rate);
+  report_spacing(events, rate, interval_ms);
   return bad == 0 ? 0 : 1;
 }
 
