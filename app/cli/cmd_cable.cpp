@@ -92,10 +92,8 @@ int run_cable(MidiService& service, SettingsStore* store, const CableOptions& op
   // The pause between files is no part of the test: the one chosen for OUT stays.
   Pace found = outcome.found->pace;
   found.file_gap_ms = pace_for_output(store, out_entry).file_gap_ms;
-  io.out << outcome.text << " (" << std::lround(outcome.found->bytes_per_second)
-         << " bytes/s)";
-  if (remember_pace(store, out_entry, found))
-    io.out << "; remembered for " << out_entry;
+  io.out << outcome.text << " (" << std::lround(outcome.found->bytes_per_second) << " bytes/s)";
+  if (remember_pace(store, out_entry, found)) io.out << "; remembered for " << out_entry;
   io.out << '\n';
   return kOk;
 }

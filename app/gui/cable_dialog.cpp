@@ -29,7 +29,9 @@ void QtEventPort::start_timer(int id, int period_ms) {
   if (timer == nullptr) {
     timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer, &QTimer::timeout, this, [this, id] {
+    // Each tick starts the next period afresh, as the window's down-load timer does.
+    QObject::connect(timer, &QTimer::timeout, this, [this, id, timer] {
+      timer->start();
       if (timer_) timer_(id);
     });
   }

@@ -225,7 +225,8 @@ int main(int argc, char** argv) {
   if (mode == "play" && argc >= 5) return play(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
   if (mode == "messages" && argc == 3) return print_messages(argv[2]);
   if (mode == "thru" && argc == 3) return thru(argv[2]);
-  std::cerr << "usage: jack_midi_tool receive|send|check|arrived|make-sysex|make-sound|play|messages|thru "
+  std::cerr << "usage: jack_midi_tool "
+               "receive|send|check|arrived|make-sysex|make-sound|play|messages|thru "
                "...\n";
   return 2;
 }
@@ -436,9 +437,8 @@ int arrived(int argc, char** argv) {
       break;
     }
   }
-  std::printf("%zu of %zu messages arrived whole, %zu damaged, %zu lost\n", whole,
-              expected.size(), got.size() - whole,
-              expected.size() - std::min(expected.size(), got.size()));
+  std::printf("%zu of %zu messages arrived whole, %zu damaged, %zu lost\n", whole, expected.size(),
+              got.size() - whole, expected.size() - std::min(expected.size(), got.size()));
   return whole == expected.size() && got.size() == expected.size() ? 0 : 1;
 }
 

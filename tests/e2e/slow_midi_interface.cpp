@@ -112,7 +112,7 @@ struct Interface {
   jack_client_t* client = nullptr;
   jack_port_t* in = nullptr;
   jack_port_t* out = nullptr;
-  double us_per_byte = 0;   // the wire's time for one byte, in microseconds
+  double us_per_byte = 0;  // the wire's time for one byte, in microseconds
   double us_per_frame = 0;
 
   // The process thread only.
