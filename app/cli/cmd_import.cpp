@@ -11,6 +11,7 @@
 #include "app/cli/cli.h"
 #include "app/devices/pace_settings.h"
 #include "app/devices/qt_settings_store.h"
+#include "app/end_signals.h"
 #include "import/import_sound.h"
 #include "import/sound_shape.h"
 
@@ -105,7 +106,7 @@ int run_import(const ImportCommandOptions& o, Streams io) {
       failed = true;
       continue;
     }
-    io.out << result_line(r) << '\n';
+    io.out << result_line(r) << '\n' << std::flush;  // kept in a pipe if a signal ends the run
   }
   return failed ? kFailed : kOk;
 }
@@ -159,6 +160,7 @@ int cmd_import(const Args& args, Streams io) {
   if (rate_option->count() > 0) o.rate = hz;
   QtSettingsStore store;
   o.pace = remembered_output_pace(&store);
+  RemoveUnfinishedOnSignals signals;  // an interrupted import leaves no temporary file
   return run_import(o, io);
 }
 
