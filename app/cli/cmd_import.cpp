@@ -160,7 +160,7 @@ int cmd_import(const Args& args, Streams io) {
   if (rate_option->count() > 0) o.rate = hz;
   QtSettingsStore store;
   o.pace = remembered_output_pace(&store);
-  RemoveUnfinishedOnSignals signals;  // an interrupted import leaves no temporary file
+  RemoveUnfinishedOnSignals on_signals;  // an interrupted import leaves no temporary file
   return run_import(o, io);
 }
 
