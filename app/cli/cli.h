@@ -39,6 +39,7 @@ int cmd_send(const Args& args, Streams io);
 int cmd_monitor(const Args& args, Streams io);
 int cmd_receive(const Args& args, Streams io);
 int cmd_import(const Args& args, Streams io);
+int cmd_cable(const Args& args, Streams io);
 
 // What `briscatool import` was asked to do, however its options were spelt.
 struct ImportCommandOptions {

@@ -50,10 +50,10 @@ bool ConsoleWindow::fire_due_timer() {
   const auto now = Clock::now();
   for (auto& [id, timer] : timers_) {
     if (timer.next > now) continue;
-    // Ticks keep to their schedule; after a long stall the schedule starts again from now
-    // instead of firing a burst of late ticks.
-    timer.next += timer.period;
-    if (timer.next <= now) timer.next = now + timer.period;
+    // The next tick comes a whole period after this one fired, however late it was: a late tick
+    // followed by one on the old schedule would hand the down-load's next chunk over early,
+    // and a MIDI interface with a small buffer drops what arrives before it has room.
+    timer.next = now + timer.period;
     const int fired = id;
     if (timer_handler_) timer_handler_(fired);  // may start or stop timers
     return true;

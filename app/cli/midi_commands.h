@@ -59,6 +59,17 @@ int parse_receive_options(const Args& args, ReceiveOptions& options, Streams io)
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
                 Streams io, const InterruptCount& interrupts);
 
+// `briscatool cable`: the loop from an output back to an input, and the least time per pace.
+struct CableOptions {
+  std::string midi_out;
+  std::string midi_in;
+  double seconds = 0;  // 0: ten blocks' worth at each pace
+};
+int parse_cable_options(const Args& args, CableOptions& options, Streams io);
+// Exit 0 when a pace passed (remembered for the output in `store`), 1 when none did.
+int run_cable(MidiService& service, SettingsStore* store, const CableOptions& options, Streams io,
+              const InterruptCount& interrupts);
+
 // The MIDI port a command uses and its entry text.
 struct ChosenPort {
   int choice = 0;  // entry of the name table side; 0: none

@@ -197,7 +197,10 @@ void MainWindow::start_timer(int id, int period_ms) {
   if (timer == nullptr) {
     timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
-    connect(timer, &QTimer::timeout, this, [this, id] {
+    // Each tick starts the next period afresh: QTimer keeps to its old schedule after a late
+    // tick, so the next would come early and hand a chunk over too soon after the last one.
+    connect(timer, &QTimer::timeout, this, [this, id, timer] {
+      timer->start();
       if (id == kMonitorTimerId)
         hooks_.monitor->on_timer(id);
       else

@@ -56,11 +56,17 @@ class DialogSetupHooks : public SetupHooks {
       : choices_(choices), changed_(std::move(changed)) {}
   void midi_setup(QWidget* parent) override { run(SetupDialog::Kind::Midi, parent); }
   void audio_setup(QWidget* parent) override { run(SetupDialog::Kind::Audio, parent); }
+  void test_cable(QWidget* parent) override {
+    if (cable_) cable_(parent);
+  }
+  // What Setup > Test Cable... runs.
+  void on_test_cable(std::function<void(QWidget*)> run) { cable_ = std::move(run); }
 
  private:
   void run(SetupDialog::Kind kind, QWidget* parent);
   DeviceChoices& choices_;
   std::function<void()> changed_;
+  std::function<void(QWidget*)> cable_;
 };
 
 }  // namespace brisca

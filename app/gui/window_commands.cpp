@@ -64,6 +64,9 @@ void MainWindow::command(int id, int notification) {
     case kAudioSetupId:
       hooks_.setup->audio_setup(this);
       break;
+    case kTestCableId:
+      hooks_.setup->test_cable(this);
+      break;
     case kUsageId:
       show_usage_dialog(this, usage_text_);
       break;

@@ -239,7 +239,9 @@ void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command) {
                      {"Import &Folder...", kImportFolderId},
                      {"&Receive Sounds...", kReceiveSoundsId},
                      {"E&xit", kExitId}});
-  add_menu("&Setup", {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}});
+  add_menu(
+      "&Setup",
+      {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}, {"&Test Cable...", kTestCableId}});
   add_menu("&Help", {{"&Usage...", kUsageId}, {"&About...", kAboutId}});
 }
 

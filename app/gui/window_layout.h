@@ -73,6 +73,7 @@ enum MenuId : int {
   kImportAudioId = 40009,
   kImportFolderId = 40010,
   kReceiveSoundsId = 40011,
+  kTestCableId = 40012,
 };
 
 inline constexpr int kFieldCount = kMonitorFieldCount + 2;

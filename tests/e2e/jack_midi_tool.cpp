@@ -8,6 +8,10 @@
 //                                          compares the record with the files' System
 //                                          Exclusive messages in 200-byte chunks, one event per
 //                                          chunk; prints the spacing of the chunks
+//   jack_midi_tool arrived RECORD FILE...
+//                                          compares the System Exclusive messages in the
+//                                          record, however they were split into events, with
+//                                          the files' messages; prints how many arrived whole
 //   jack_midi_tool make-sysex PATH LEN...  a sound file of messages of these lengths
 //   jack_midi_tool make-sound PATH BLOCKS [NAME]
 //                                          a sound file of a header and BLOCKS - 1 data blocks
@@ -200,6 +204,7 @@ int send_all(const char* name, Client& c, int gap_ms) {
 }
 
 int main_check(int argc, char** argv);
+int arrived(int argc, char** argv);
 int make_sysex(const char* path, int count, char** lengths);
 int make_sound(const char* path, int blocks, const char* name);
 int play(const char* name, int gap_ms, int count, char** items);
@@ -213,13 +218,15 @@ int main(int argc, char** argv) {
   if (mode == "receive" && argc == 4) return receive(argv[2], argv[3]);
   if (mode == "send" && argc >= 4) return send(argv[2], argc - 3, argv + 3);
   if (mode == "check" && argc >= 5) return main_check(argc - 2, argv + 2);
+  if (mode == "arrived" && argc >= 4) return arrived(argc - 2, argv + 2);
   if (mode == "make-sysex" && argc >= 4) return make_sysex(argv[2], argc - 3, argv + 3);
   if (mode == "make-sound" && (argc == 4 || argc == 5))
     return make_sound(argv[2], std::atoi(argv[3]), argc == 5 ? argv[4] : "Pace Test");
   if (mode == "play" && argc >= 5) return play(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
   if (mode == "messages" && argc == 3) return print_messages(argv[2]);
   if (mode == "thru" && argc == 3) return thru(argv[2]);
-  std::cerr << "usage: jack_midi_tool receive|send|check|make-sysex|make-sound|play|messages|thru "
+  std::cerr << "usage: jack_midi_tool "
+               "receive|send|check|arrived|make-sysex|make-sound|play|messages|thru "
                "...\n";
   return 2;
 }
@@ -390,6 +397,49 @@ int main_check(int argc, char** argv) {
               bad == 0 ? "all equal" : "MISMATCH");
   report_spacing(events, rate, interval_ms);
   return bad == 0 ? 0 : 1;
+}
+
+// The record's System Exclusive messages: from an F0 to its F7, or to the status byte that cut
+// it short. Real-time bytes are taken out wherever they are.
+std::vector<Bytes> received_messages(const std::vector<Event>& events) {
+  std::vector<Bytes> messages;
+  bool inside = false;
+  for (const Event& e : events) {
+    for (std::uint8_t byte : e.bytes) {
+      if (byte >= 0xF8) continue;
+      if (byte >= 0x80 && byte != 0xF7) inside = false;
+      if (byte == 0xF0) {
+        messages.emplace_back();
+        inside = true;
+      }
+      if (!inside) continue;
+      messages.back().push_back(byte);
+      if (byte == 0xF7) inside = false;
+    }
+  }
+  return messages;
+}
+
+int arrived(int argc, char** argv) {
+  const std::vector<Bytes> got = received_messages(read_record(argv[0]));
+  std::vector<Bytes> expected;
+  for (int f = 1; f < argc; ++f) {
+    const std::vector<Bytes> messages = sysex_messages(argv[f]);
+    expected.insert(expected.end(), messages.begin(), messages.end());
+  }
+  // Each message received whole is one of the expected, in order; the rest are damaged.
+  std::size_t next = 0, whole = 0;
+  for (const Bytes& m : got) {
+    for (std::size_t k = next; k < expected.size(); ++k) {
+      if (expected[k] != m) continue;
+      ++whole;
+      next = k + 1;
+      break;
+    }
+  }
+  std::printf("%zu of %zu messages arrived whole, %zu damaged, %zu lost\n", whole, expected.size(),
+              got.size() - whole, expected.size() - std::min(expected.size(), got.size()));
+  return whole == expected.size() && got.size() == expected.size() ? 0 : 1;
 }
 
 int make_sysex(const char* path, int count, char** lengths) {
