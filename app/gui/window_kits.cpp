@@ -75,7 +75,7 @@ void MainWindow::took_playlists(const std::vector<std::string>& playlists) {
   if (controls_.list->sorted()) {
     set_sort_by_name(false);
     write_flag(store_, kSortByNameValue, false);
-    show_status("The list keeps the playlist's order (Edit > Sort by Name sorts it)");
+    show_status("Listed in the playlist's order (Edit > Sort by Name)");
   }
   for (const std::string& playlist : playlists)
     remember_recent_list(store_, absolute_path(playlist));

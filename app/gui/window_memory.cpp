@@ -83,10 +83,16 @@ bool GeometryMemory::restore() {
   // restoring it brings a place off every screen back onto one.
   if (!window_->restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*text))))
     return false;
-  // A size larger than the screen now (a smaller screen, or a larger scale) is cut to it.
+  keep_on_screen();
+  return true;
+}
+
+// A size larger than the screen now (a smaller screen, or a larger scale) is cut to it, and the
+// window moved wholly onto it.
+void GeometryMemory::keep_on_screen() {
   const QScreen* screen = QGuiApplication::screenAt(window_->geometry().center());
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr || window_->isMaximized() || window_->isFullScreen()) return true;
+  if (screen == nullptr || window_->isMaximized() || window_->isFullScreen()) return;
   const QRect area = screen->availableGeometry();
   QRect place = window_->geometry();
   place.setSize(place.size().boundedTo(area.size()).expandedTo(window_->minimumSize()));
@@ -95,13 +101,13 @@ bool GeometryMemory::restore() {
   place.moveTop(std::clamp(place.top(), area.top(),
                            std::max(area.top(), area.bottom() - place.height() + 1)));
   if (place != window_->geometry()) window_->setGeometry(place);
-  return true;
 }
 
 bool GeometryMemory::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_) return false;
   switch (event->type()) {
     case QEvent::Show:
+      if (!shown_) keep_on_screen();  // as the window system placed it
       shown_ = true;
       break;
     case QEvent::Move:

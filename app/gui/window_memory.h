@@ -50,6 +50,7 @@ class GeometryMemory : public QObject {
 
  private:
   void save();
+  void keep_on_screen();
 
   QWidget* window_;
   SettingsStore* store_;

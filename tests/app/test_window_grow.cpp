@@ -147,7 +147,7 @@ void WindowGrowTest::size_place_monitor_and_order_are_remembered() {
     // Left off every screen (a screen that is gone), and larger than the screen, it comes back
     // onto one, within it.
     window.setGeometry(QRect(6000, 5000, 2500, 1500));
-    QTRY_COMPARE(window.pos(), QPoint(6000, 5000));
+    QTRY_COMPARE(window.geometry().topLeft(), QPoint(6000, 5000));
     window.hide();
   }
   QtSettingsStore store(ini);
@@ -266,7 +266,7 @@ void WindowGrowTest::overviews_share_one_column_and_one_time_scale() {
           break;
         }
     }
-    QVERIFY2(differing * 3 > pairs,
+    QVERIFY2(differing * 10 > pairs,
              qPrintable(QStringLiteral("%1 of %2").arg(differing).arg(pairs)));
   }
 }
