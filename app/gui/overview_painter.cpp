@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -40,28 +41,53 @@ double envelope_scale(const std::vector<SampleRange>& columns, int height) {
   return (height - 1) / (2.0 * peak);
 }
 
-// One column of the envelope per device pixel, drawn into an image of the device's resolution
-// and put on the row unscaled: as sharp as the text on a screen that scales by 2.
-void paint_envelope(QPainter* painter, const QRect& area, const SoundOverview& overview,
-                    const OverviewLook& look) {
-  const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
-  const int width = std::max(1, static_cast<int>(std::lround(area.width() * ratio)));
-  const int height = std::max(1, static_cast<int>(std::lround(area.height() * ratio)));
-  QImage image(width, height, QImage::Format_RGB32);
+// One column of the envelope per device pixel, drawn into an image of the device's resolution.
+QImage envelope_image(const QSize& size, const SoundOverview& overview, const OverviewLook& look) {
+  QImage image(size, QImage::Format_RGB32);
   image.fill(look.background);
-  const std::vector<SampleRange> columns = overview.columns(width);
-  const double middle = (height - 1) / 2.0;
-  const double scale = envelope_scale(columns, height);
+  const std::vector<SampleRange> columns = overview.columns(size.width());
+  const double middle = (size.height() - 1) / 2.0;
+  const double scale = envelope_scale(columns, size.height());
   const QRgb ink = look.ink.rgb();
+  const long last = size.height() - 1L;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     // Higher samples are drawn higher; every column shows at least one pixel.
-    const long top = std::clamp(std::lround(middle - columns[i].high * scale), 0L, height - 1L);
-    const long bottom = std::clamp(std::lround(middle - columns[i].low * scale), top, height - 1L);
+    const long top = std::clamp(std::lround(middle - columns[i].high * scale), 0L, last);
+    const long bottom = std::clamp(std::lround(middle - columns[i].low * scale), top, last);
     for (long y = top; y <= bottom; ++y)
       reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)))[i] = ink;
   }
-  image.setDevicePixelRatio(ratio);
-  painter->drawImage(area.topLeft(), image);
+  return image;
+}
+
+// The envelope put on the row unscaled: as sharp as the text on a screen that scales by 2. The
+// drawn envelopes are kept (by their contents, size and colours), so scrolling draws each once.
+void paint_envelope(QPainter* painter, const QRect& area, const SoundOverview& overview,
+                    const OverviewLook& look) {
+  const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+  const QSize size(std::max(1, static_cast<int>(std::lround(area.width() * ratio))),
+                   std::max(1, static_cast<int>(std::lround(area.height() * ratio))));
+  const auto* bytes = reinterpret_cast<const char*>(overview.envelope.data());
+  const QString key =
+      QStringLiteral("brisca-envelope-%1-%2-%3x%4-%5-%6")
+          .arg(qHash(QByteArrayView(
+              bytes, static_cast<qsizetype>(overview.envelope.size() * sizeof(SampleRange)))))
+          .arg(overview.samples)
+          .arg(size.width())
+          .arg(size.height())
+          .arg(look.ink.rgb())
+          .arg(look.background.rgb());
+  // Room for a few pages of a maximised list at a scale factor of 2.
+  static const bool roomy =
+      (QPixmapCache::setCacheLimit(std::max(QPixmapCache::cacheLimit(), 64 * 1024)), true);
+  (void)roomy;
+  QPixmap pixmap;
+  if (!QPixmapCache::find(key, &pixmap)) {
+    pixmap = QPixmap::fromImage(envelope_image(size, overview, look));
+    QPixmapCache::insert(key, pixmap);
+  }
+  pixmap.setDevicePixelRatio(ratio);
+  painter->drawPixmap(area.topLeft(), pixmap);
 }
 
 QString seconds_text(double seconds) {

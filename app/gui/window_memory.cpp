@@ -93,8 +93,12 @@ void GeometryMemory::keep_on_screen() {
   const QScreen* screen = QGuiApplication::screenAt(window_->geometry().center());
   if (screen == nullptr) screen = QGuiApplication::primaryScreen();
   if (screen == nullptr || window_->isMaximized() || window_->isFullScreen()) return;
-  const QRect area = screen->availableGeometry();
-  QRect place = window_->geometry();
+  // The room for the window's own area: the screen less the window system's frame, once known.
+  const QRect frame = window_->frameGeometry(), inner = window_->geometry();
+  const QRect area = screen->availableGeometry().marginsRemoved(
+      QMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+               frame.right() - inner.right(), frame.bottom() - inner.bottom()));
+  QRect place = inner;
   place.setSize(place.size().boundedTo(area.size()).expandedTo(window_->minimumSize()));
   place.moveLeft(std::clamp(place.left(), area.left(),
                             std::max(area.left(), area.right() - place.width() + 1)));

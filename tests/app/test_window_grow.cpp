@@ -156,11 +156,14 @@ void WindowGrowTest::size_place_monitor_and_order_are_remembered() {
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   const QRect screen = window.screen()->availableGeometry();
-  QVERIFY2(screen.contains(window.geometry()), qPrintable(QStringLiteral("%1,%2 on %3x%4")
-                                                              .arg(window.x())
-                                                              .arg(window.y())
-                                                              .arg(screen.width())
-                                                              .arg(screen.height())));
+  const QRect at = window.frameGeometry();
+  QVERIFY2(screen.contains(at), qPrintable(QStringLiteral("%1x%2 at %3,%4 on %5x%6")
+                                               .arg(at.width())
+                                               .arg(at.height())
+                                               .arg(at.x())
+                                               .arg(at.y())
+                                               .arg(screen.width())
+                                               .arg(screen.height())));
 }
 
 void WindowGrowTest::overviews_share_one_column_and_one_time_scale() {
