@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/cli/cli.h"
+#include "app/end_signals.h"
 #include "import/import_sound.h"
 #include "import/sound_shape.h"
 
@@ -102,7 +103,7 @@ int run_import(const ImportCommandOptions& o, Streams io) {
       failed = true;
       continue;
     }
-    io.out << result_line(r) << '\n';
+    io.out << result_line(r) << '\n' << std::flush;  // kept in a pipe if a signal ends the run
   }
   return failed ? kFailed : kOk;
 }
@@ -154,6 +155,7 @@ int cmd_import(const Args& args, Streams io) {
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   if (name_option->count() > 0) o.name = name;
   if (rate_option->count() > 0) o.rate = hz;
+  RemoveUnfinishedOnSignals signals;  // an interrupted import leaves no temporary file
   return run_import(o, io);
 }
 
