@@ -1,14 +1,16 @@
 // briscatool send [--midi-out ENTRY] [--shared] [--chunk BYTES] [--interval MS] [--file-gap MS]
 // PATH...: gathers the PATHs as the window does, selects every row and down-loads them in list
 // order through the output port and the sequencer, at the pace remembered for the output unless
-// told otherwise (its first line names the pace). Ctrl-C stops after the file being sent; a second
-// Ctrl-C, SIGTERM or SIGHUP stops at once, and the output is closed before the command returns
-// either way. Another BriscaTool sending to the same output refuses the send; other clients sending
-// to it do too, unless
+// told otherwise (its first line names the pace). A kit given as a playlist goes in the
+// playlist's order: with a playlist among the PATHs the list keeps the order the files were
+// gathered in. Ctrl-C stops after the file being sent; a second Ctrl-C, SIGTERM or SIGHUP stops
+// at once, and the output is closed before the command returns either way. Another BriscaTool
+// sending to the same output refuses the send; other clients sending to it do too, unless
 // --shared. A damaged file (cut short, or fewer blocks than its header counts) is named and
 // fails the send.
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <optional>
@@ -20,6 +22,7 @@
 #include "app/devices/pace_settings.h"
 #include "download/download.h"
 #include "soundlist/gather.h"
+#include "soundlist/playlist.h"
 
 namespace brisca::cli {
 namespace {
@@ -110,6 +113,9 @@ class SendSession {
 
   // Each PATH must add at least one row; a file refused with a warning counts as not sent.
   void gather(const std::vector<std::string>& paths) {
+    if (std::any_of(paths.begin(), paths.end(),
+                    [](const std::string& p) { return is_playlist_name(p); }))
+      rows_.keep_order_added();
     Gatherer gatherer(list_);
     for (const std::string& path : paths) {
       const int before = rows_.count();
@@ -203,8 +209,9 @@ CLI::Validator pace_check(std::string (*problem)(long long)) {
 }
 
 std::unique_ptr<CLI::App> send_command(SendOptions& options) {
-  auto app = make_command(
-      "send", "Down-loads sound files to the module: every file of the PATHs, in list order.");
+  auto app = make_command("send",
+                          "Down-loads sound files to the module: every file of the PATHs, in list "
+                          "order (in the order gathered when a PATH is a playlist).");
   app->add_option("--midi-out", options.midi_out,
                   "the output's number or name as `briscatool devices` lists it (default: the "
                   "remembered choice, else the first)")
@@ -226,7 +233,9 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
                   "pace, else 0)")
       ->type_name("MS")
       ->check(pace_check(file_gap_problem));
-  app->add_option("PATH", options.paths, "a sound file or a folder (its files, not sub-folders)")
+  app->add_option("PATH", options.paths,
+                  "a sound file, a folder (its files, not sub-folders) or a playlist (.m3u: a "
+                  "kit, its sounds in order)")
       ->required()
       ->type_name("");
   app->footer(

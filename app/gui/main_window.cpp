@@ -14,6 +14,7 @@
 
 #include "app/gui/audio_import.h"
 #include "app/gui/sound_list_widget.h"
+#include "app/gui/window_resize.h"
 #include "soundlist/gather.h"
 
 namespace brisca {
@@ -107,21 +108,23 @@ MainWindow::MainWindow()
   setWindowIcon(program_icon());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   client_->setPalette(grey_palette(client_->palette()));
   client_->setAutoFillBackground(true);
   setCentralWidget(client_);
   build_menu(menuBar(), [this](int id) { command(id); });
   list_actions_ = add_list_actions(menuBar(), controls_.list, [this](int id) { command(id); });
+  kit_actions_ = add_kit_actions(menuBar(), [this](int id) { command(id); });
   setAcceptDrops(true);
 
   SoundListWidget* list = controls_.list;
-  auto* delegate = new RowDelegate(bitmaps_, sound_list_.state(), list);
-  delegate->show_overviews(&sound_list_, &overviews_, &play_cursor_);
-  delegate->follow_pace(&download_pace_);
-  list->setItemDelegate(delegate);
+  delegate_ = new RowDelegate(bitmaps_, sound_list_.state(), list);
+  delegate_->show_overviews(&sound_list_, &overviews_, &play_cursor_);
+  delegate_->follow_pace(&download_pace_);
+  list->setItemDelegate(delegate_);
   list->setMouseTracking(true);
   connect(&overviews_, &OverviewCache::ready, list->viewport(), qOverload<>(&QWidget::update));
+  watch_list_changes();
   cursor_timer_ = new QTimer(this);
   cursor_timer_->setInterval(kCursorPeriodMs);
   connect(cursor_timer_, &QTimer::timeout, this, [this] { follow_play_cursor(); });
@@ -138,6 +141,12 @@ MainWindow::MainWindow()
     controls_.list->reserve_foot(0);
   });
 
+  layout_ = new ResizeLayout(client_, controls_);
+  layout_->set_after_apply([this] {
+    const QRect place = layout_->status_rect();
+    status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
+  });
+  resize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
   apply_height();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
@@ -236,7 +245,7 @@ void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
     case WindowMessage::CommandLine: {
       std::vector<std::string> paths = std::move(command_line_);
       command_line_.clear();
-      add_arguments(sound_list_, paths);
+      gather_at_start(paths);
       break;
     }
     case WindowMessage::NextDownload:
@@ -269,8 +278,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::show_status(const std::string& text, bool stays) {
   status_->setText(QString::fromStdString(text));
-  status_->setGeometry(
-      QRect(client_->geometry().topLeft() + kStatusRect.topLeft(), kStatusRect.size()));
+  const QRect place = layout_->status_rect();
+  status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
   status_->show();
   status_->raise();
   controls_.list->reserve_foot(kStatusRect.height());

@@ -16,6 +16,7 @@ OverviewCache::OverviewCache(QObject* parent) : QObject(parent) {
 
 OverviewCache::~OverviewCache() {
   waiting_.clear();
+  sweep_.clear();
   pool_.clear();
   pool_.waitForDone();
 }
@@ -49,10 +50,32 @@ void OverviewCache::ask(const std::string& path) {
   start_next();
 }
 
-void OverviewCache::start_next() {
-  while (!waiting_.empty() && static_cast<int>(running_.size()) < pool_.maxThreadCount()) {
-    std::string path = std::move(waiting_.front());
+void OverviewCache::sweep(std::vector<std::string> paths) {
+  sweep_.clear();
+  if (paths.size() > kMaxSweep) return;
+  std::reverse(paths.begin(), paths.end());  // the top of the list first
+  sweep_ = std::move(paths);
+  start_next();
+}
+
+// The next file to compute: a row's ask first, else the next of the sweep not yet made.
+bool OverviewCache::next_path(std::string& path) {
+  if (!waiting_.empty()) {
+    path = std::move(waiting_.front());
     waiting_.pop_front();
+    return true;
+  }
+  while (!sweep_.empty()) {
+    path = std::move(sweep_.back());
+    sweep_.pop_back();
+    if (entries_.count(path) == 0 && running_.count(path) == 0) return true;
+  }
+  return false;
+}
+
+void OverviewCache::start_next() {
+  std::string path;
+  while (static_cast<int>(running_.size()) < pool_.maxThreadCount() && next_path(path)) {
     running_.insert(path);
     pool_.start([this, path] {
       // Stamped before reading: a change while reading shows as a new stamp at the next look.
@@ -70,13 +93,14 @@ void OverviewCache::done(const std::string& path, Stamp stamp,
   running_.erase(path);
   if (entries_.size() >= kMaxEntries) entries_.clear();
   entries_[path] = Entry{stamp, std::move(overview)};
+  last_made_ = path;
   ++computed_;
   start_next();
   emit ready();
 }
 
 void OverviewCache::wait_idle() {
-  while (!running_.empty() || !waiting_.empty()) {
+  while (!running_.empty() || !waiting_.empty() || !sweep_.empty()) {
     pool_.waitForDone();
     QCoreApplication::sendPostedEvents(this);
   }

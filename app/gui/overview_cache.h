@@ -1,7 +1,9 @@
 // The overviews of the list's rows, computed on worker threads as rows are drawn and kept by
 // path, size and modification time. A row asks while it is drawn; the newest asks are served
 // first and old ones fall off the queue, so scrolling through a long list computes only the rows
-// that stay in view. When an overview is ready the cache reports it and the list repaints.
+// that stay in view. Behind them, at their own pace, a sweep computes the rest of the list, so
+// that the longest sound (the overviews' time scale) is known. When an overview is ready the
+// cache reports it and the list repaints.
 #pragma once
 
 #include <QObject>
@@ -32,10 +34,17 @@ class OverviewCache : public QObject {
   std::shared_ptr<const SoundOverview> find(const std::string& path);
   // The overview last made of the file, whatever the file is now (for tooltips and the cursor).
   std::shared_ptr<const SoundOverview> last(const std::string& path) const;
+  // Computes the overviews of these files not yet made, whenever no row waits for one; replaces
+  // the sweep before. A list of more than kMaxSweep files is not swept (the cache would not
+  // hold it).
+  static constexpr std::size_t kMaxSweep = kMaxEntries / 2;
+  void sweep(std::vector<std::string> paths);
 
   // Waits for the computations under way (tests and tear-down).
   void wait_idle();
   int computed() const { return computed_; }
+  // The file whose overview was made last (the one ready() tells of).
+  const std::string& last_made() const { return last_made_; }
 
  signals:
   void ready();
@@ -53,13 +62,16 @@ class OverviewCache : public QObject {
   static Stamp stamp_of(const std::string& path);
   void ask(const std::string& path);
   void start_next();
+  bool next_path(std::string& path);
   void done(const std::string& path, Stamp stamp, std::shared_ptr<const SoundOverview> overview);
 
   std::unordered_map<std::string, Entry> entries_;
   std::deque<std::string> waiting_;  // newest first
+  std::vector<std::string> sweep_;   // taken from the back
   std::unordered_set<std::string> running_;
   QThreadPool pool_;
   int computed_ = 0;
+  std::string last_made_;
 };
 
 }  // namespace brisca

@@ -10,6 +10,7 @@
 #include "app/cli/midi_commands.h"
 #include "app/cli/send_progress.h"
 #include "soundfile/sound_writer.h"
+#include "soundlist/playlist.h"
 #include "tests/download/download_fixture.h"
 #include "tests/download/fake_midi_out.h"
 
@@ -60,6 +61,25 @@ TEST_F(SendCommand, SendsEveryFileInListOrderAndSaysSo) {
   EXPECT_NE(text.find("a.mid  Total Blocks"), std::string::npos) << text;
   EXPECT_LT(text.find("a.mid: sent"), text.find("b.mid: sent"));
   EXPECT_NE(text.find("Sent 2 of 2 files"), std::string::npos);
+}
+
+// A kit saved as a playlist, moved with its folder elsewhere, is sent from there in its order
+// (not sorted by name), with the sound it lists from outside its folder.
+TEST_F(SendCommand, AKitPlaylistMovedWithItsFolderIsSentInItsOrder) {
+  std::filesystem::create_directories(folder / "kit");
+  write("kit/z.mid", {sysex(40, 4)});
+  write("kit/y.mid", {sysex(60, 5)});
+  const std::string outside = (folder / "a.mid").string();
+  ASSERT_TRUE(
+      write_playlist((folder / "kit/kit.m3u").string(),
+                     {(folder / "kit/z.mid").string(), outside, (folder / "kit/y.mid").string()}));
+  std::filesystem::rename(folder / "kit", folder / "moved");
+  EXPECT_EQ(send({(folder / "moved/kit.m3u").string()}), cli::kOk) << err.str();
+  Bytes expected;
+  for (const Bytes& b : {sysex(40, 4), sysex(120, 2), sysex(30, 3), sysex(60, 5)})
+    expected.insert(expected.end(), b.begin(), b.end());
+  EXPECT_EQ(sent(), expected);
+  EXPECT_NE(err.str().find("Sent 3 of 3 files"), std::string::npos) << err.str();
 }
 
 TEST_F(SendCommand, AnUnknownEntryListsThePorts) {
