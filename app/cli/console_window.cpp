@@ -18,10 +18,10 @@ BoxAnswer ConsoleWindow::message_box(std::string_view text, std::string_view cap
 
 void ConsoleWindow::post_message(WindowMessage message, std::uintptr_t wparam,
                                  std::uintptr_t lparam) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({message, wparam, lparam});
-  }
+  // Notified under the lock: once the loop has taken the message it may return and the window
+  // be destroyed, so the poster must be done with the condition variable by then.
+  std::lock_guard lock(mutex_);
+  queue_.push_back({message, wparam, lparam});
   wake_.notify_one();
 }
 

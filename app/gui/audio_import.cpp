@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QProgressDialog>
-#include <QThread>
 
 #include "import/audio_input.h"
 #include "soundfile/midi_reader.h"
@@ -21,13 +20,15 @@ AudioImport::AudioImport(QWidget* owner, SoundMade on_sound, Failures on_failure
     : QObject(owner),
       owner_(owner),
       on_sound_(std::move(on_sound)),
-      on_failures_(std::move(on_failures)) {}
+      on_failures_(std::move(on_failures)) {
+  connect(this, &AudioImport::result_waiting, this, &AudioImport::take_results,
+          Qt::QueuedConnection);
+}
 
 AudioImport::~AudioImport() {
-  if (thread_ == nullptr) return;
+  if (!worker_.joinable()) return;
   cancel_rest();
-  thread_->wait();
-  delete thread_;
+  worker_.join();
 }
 
 void AudioImport::add(const std::vector<std::string>& audio_paths, const std::string& folder) {
@@ -54,33 +55,62 @@ void AudioImport::add(const std::vector<std::string>& audio_paths, const std::st
     progress_->show();
   }
   show_progress();
-  if (thread_ == nullptr) {
-    stopping_ = false;
+  if (!worker_.joinable()) {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = false;
+    }
     start_thread();
   }
 }
 
 void AudioImport::start_thread() {
-  thread_ = QThread::create([this] { work(); });
-  connect(thread_, &QThread::finished, this, &AudioImport::on_thread_done);
-  thread_->start(QThread::LowPriority);
+  worker_ended_ = false;
+  worker_ = std::thread([this] { work(); });
 }
 
 // Worker thread: takes the files one at a time until none is left or the rest is cancelled.
+// Each result, and at last the worker's end, is queued under the lock and announced to the
+// window's thread, which takes them in order.
 void AudioImport::work() {
   for (;;) {
     Job job;
     {
       std::lock_guard lock(mutex_);
-      if (queue_.empty() || stopping_) return;
+      if (queue_.empty() || stopping_) {
+        worker_ended_ = true;
+        break;
+      }
       job = std::move(queue_.front());
       queue_.pop_front();
     }
     ImportResult result = import_audio(job.audio, job.output, ImportSettings{});
-    QMetaObject::invokeMethod(
-        this, [this, result, audio = job.audio] { on_result(result, audio); },
-        Qt::QueuedConnection);
+    {
+      std::lock_guard lock(mutex_);
+      results_.push_back({std::move(result), std::move(job.audio)});
+    }
+    emit result_waiting();
   }
+  emit result_waiting();
+}
+
+// One result at a time: a box shown for a result may take in the next ones meanwhile.
+void AudioImport::take_results() {
+  for (;;) {
+    Result r;
+    {
+      std::lock_guard lock(mutex_);
+      if (results_.empty()) {
+        if (!worker_ended_ || !worker_.joinable()) return;
+        break;
+      }
+      r = std::move(results_.front());
+      results_.pop_front();
+    }
+    on_result(r.result, r.audio);
+  }
+  worker_.join();
+  on_thread_done();
 }
 
 void AudioImport::on_result(const ImportResult& result, const std::string& audio) {
@@ -92,10 +122,8 @@ void AudioImport::on_result(const ImportResult& result, const std::string& audio
   show_progress();
 }
 
-// Results are queued before the thread's end, so every one has been taken in by now.
+// Results are queued before the worker's end, so every one has been taken in by now.
 void AudioImport::on_thread_done() {
-  thread_->deleteLater();
-  thread_ = nullptr;
   {
     std::lock_guard lock(mutex_);
     if (!queue_.empty() && !stopping_) {  // files added just as the thread ran out of work
@@ -135,8 +163,8 @@ void AudioImport::show_progress() {
 }
 
 void AudioImport::cancel_rest() {
-  stopping_ = true;
   std::lock_guard lock(mutex_);
+  stopping_ = true;
   queue_.clear();
 }
 

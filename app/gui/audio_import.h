@@ -6,17 +6,16 @@
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "import/import_sound.h"
 
 class QProgressDialog;
-class QThread;
 class QWidget;
 
 namespace brisca {
@@ -34,18 +33,25 @@ class AudioImport : public QObject {
   // Imports each file into `folder`, or next to the file when `folder` is empty. Files added
   // while an import runs join it.
   void add(const std::vector<std::string>& audio_paths, const std::string& folder);
-  bool busy() const { return thread_ != nullptr; }
+  bool busy() const { return worker_.joinable(); }
 
  signals:
   // Every file asked for is done (imported, failed or cancelled) and the box has been closed.
   void finished();
+  // From the worker: a result, or the worker's end, waits to be taken in.
+  void result_waiting();
 
  private:
   struct Job {
     std::string audio, output;
   };
+  struct Result {
+    ImportResult result;
+    std::string audio;
+  };
   void start_thread();
   void work();
+  void take_results();
   void on_result(const ImportResult& result, const std::string& audio);
   void on_thread_done();
   void cancel_rest();
@@ -54,10 +60,14 @@ class AudioImport : public QObject {
   QWidget* owner_;
   SoundMade on_sound_;
   Failures on_failures_;
+  // Handed between the window's thread and the worker, guarded by mutex_.
   std::mutex mutex_;
-  std::deque<Job> queue_;  // guarded by mutex_
-  std::atomic<bool> stopping_{false};
-  QThread* thread_ = nullptr;
+  std::deque<Job> queue_;
+  std::deque<Result> results_;
+  bool stopping_ = false;
+  bool worker_ended_ = false;  // the worker has queued its last result and returns
+  std::thread worker_;         // joined by the window's thread once it has ended
+  // The window's thread only.
   QPointer<QProgressDialog> progress_;
   std::vector<std::string> names_;  // every file of this import, in order
   int done_ = 0;

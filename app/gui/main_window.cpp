@@ -20,19 +20,6 @@
 namespace brisca {
 namespace {
 
-// One private message on its way to the window's thread.
-class MessageEvent : public QEvent {
- public:
-  static QEvent::Type type() {
-    static const auto kType = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return kType;
-  }
-  MessageEvent(WindowMessage m, std::uintptr_t w, std::uintptr_t l)
-      : QEvent(type()), message(m), wparam(w), lparam(l) {}
-  WindowMessage message;
-  std::uintptr_t wparam, lparam;
-};
-
 PreviewHooks& no_preview() {
   static PreviewHooks hooks;
   return hooks;
@@ -103,6 +90,8 @@ MainWindow::MainWindow()
       client_(new QWidget(this)),
       controls_(build_controls(client_, [this](int id) { button_command(id); })),
       sound_list_(*controls_.list, this) {
+  connect(this, &MainWindow::message_waiting, this, &MainWindow::take_message,
+          Qt::QueuedConnection);
   set_hooks({});
   setWindowTitle(QStringLiteral("BriscaTool"));
   setWindowIcon(program_icon());
@@ -197,8 +186,25 @@ BoxAnswer MainWindow::message_box(std::string_view text, std::string_view captio
   return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
 }
 
+// Safe from any thread: the message itself goes through messages_ under its lock, and the
+// queued signal only wakes the window's thread to take the oldest one.
 void MainWindow::post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
-  QCoreApplication::postEvent(this, new MessageEvent(message, wparam, lparam));
+  {
+    std::lock_guard lock(messages_mutex_);
+    messages_.push_back({message, wparam, lparam});
+  }
+  emit message_waiting();
+}
+
+void MainWindow::take_message() {
+  Message m{};
+  {
+    std::lock_guard lock(messages_mutex_);
+    if (messages_.empty()) return;
+    m = messages_.front();
+    messages_.pop_front();
+  }
+  handle_message(m.message, m.wparam, m.lparam);
 }
 
 void MainWindow::start_timer(int id, int period_ms) {
@@ -222,15 +228,6 @@ void MainWindow::start_timer(int id, int period_ms) {
 void MainWindow::stop_timer(int id) {
   auto it = timers_.find(id);
   if (it != timers_.end()) it->second->stop();
-}
-
-bool MainWindow::event(QEvent* event) {
-  if (event->type() == MessageEvent::type()) {
-    auto* m = static_cast<MessageEvent*>(event);
-    handle_message(m->message, m->wparam, m->lparam);
-    return true;
-  }
-  return QMainWindow::event(event);
 }
 
 void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -85,13 +87,17 @@ class MainWindow : public QMainWindow, public WindowPort {
   void start_timer(int id, int period_ms) override;
   void stop_timer(int id) override;
 
+ signals:
+  // post_message queued a message; each one announced takes one message in.
+  void message_waiting();
+
  protected:
-  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void take_message();
   void handle_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam);
   void button_command(int id);
   void on_key(int key_code);
@@ -152,6 +158,14 @@ class MainWindow : public QMainWindow, public WindowPort {
   bool reopen_last_ = false;  // the list is kept in the store and opened again at start
   bool torn_down_ = false;
   bool forced_close_ = false;
+
+  // Messages posted from any thread (device callbacks, workers), guarded by messages_mutex_.
+  struct Message {
+    WindowMessage message;
+    std::uintptr_t wparam, lparam;
+  };
+  std::mutex messages_mutex_;
+  std::deque<Message> messages_;
 };
 
 }  // namespace brisca

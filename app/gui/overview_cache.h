@@ -7,13 +7,16 @@
 #pragma once
 
 #include <QObject>
-#include <QThreadPool>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "preview/overview.h"
 
@@ -27,6 +30,7 @@ class OverviewCache : public QObject {
   static constexpr std::size_t kMaxEntries = 4096;  // overviews kept before starting afresh
 
   explicit OverviewCache(QObject* parent = nullptr);
+  // Drops the asks not yet taken and joins the workers (each finishes the file it reads).
   ~OverviewCache() override;
 
   // The overview of the file as it is now on disk, or nullptr while it is being computed (it is
@@ -48,6 +52,8 @@ class OverviewCache : public QObject {
 
  signals:
   void ready();
+  // From a worker: a result waits in results_ (taken in on the window's thread).
+  void result_waiting();
 
  private:
   struct Stamp {
@@ -59,19 +65,36 @@ class OverviewCache : public QObject {
     Stamp stamp;
     std::shared_ptr<const SoundOverview> overview;
   };
+  struct Result {
+    std::string path;
+    Stamp stamp;
+    std::shared_ptr<const SoundOverview> overview;
+  };
   static Stamp stamp_of(const std::string& path);
   void ask(const std::string& path);
   void start_next();
   bool next_path(std::string& path);
-  void done(const std::string& path, Stamp stamp, std::shared_ptr<const SoundOverview> overview);
+  void work();
+  void take_results();
+  void done(Result result);
 
+  // The window's thread only.
   std::unordered_map<std::string, Entry> entries_;
   std::deque<std::string> waiting_;  // newest first
   std::vector<std::string> sweep_;   // taken from the back
   std::unordered_set<std::string> running_;
-  QThreadPool pool_;
   int computed_ = 0;
   std::string last_made_;
+  int worker_count_ = 1;
+
+  // Handed between the window's thread and the workers, guarded by mutex_.
+  std::mutex mutex_;
+  std::condition_variable job_ready_;     // a job was queued, or the cache is ending
+  std::condition_variable result_ready_;  // a result was queued (wait_idle waits on it)
+  std::deque<std::string> jobs_;
+  std::deque<Result> results_;
+  bool ending_ = false;
+  std::vector<std::thread> workers_;  // started with the first ask
 };
 
 }  // namespace brisca
