@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,7 +24,7 @@ class QTimer;
 
 namespace brisca {
 
-class AudioImport;
+class ImportDialog;
 class SettingsStore;
 
 class MainWindow : public QMainWindow, public WindowPort {
@@ -50,7 +51,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   OverviewCache& overviews() { return overviews_; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
-  AudioImport& audio_import() { return *import_; }
+  // The Import Audio dialog while it is open, else null.
+  ImportDialog* import_dialog() const;
 
   // Closes the window as File > Exit does (devices closed in order), for a close the user did
   // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
@@ -94,7 +96,7 @@ class MainWindow : public QMainWindow, public WindowPort {
   void apply_height();
   void open_files();
   void import_audio(const std::vector<std::string>& paths);
-  void choose_import_folder();
+  void import_audio_folder();
   void add_dropped(const std::vector<std::string>& paths);
   void clear_monitor_fields();
   void tear_down();
@@ -115,7 +117,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   QTimer* cursor_timer_ = nullptr;
   std::map<int, QTimer*> timers_;
   SettingsStore* settings_ = nullptr;
-  std::unique_ptr<AudioImport> import_;
+  QPointer<ImportDialog> import_dialog_;
+  std::string audio_folder_;  // where Import Folder... last found audio files
   QLabel* status_ = nullptr;
   QTimer* status_timer_ = nullptr;
   bool monitor_shown_ = false;
