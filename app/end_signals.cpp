@@ -7,12 +7,13 @@
 #include <cerrno>
 #include <csignal>
 
+#include "soundfile/atomic_file.h"
+
 namespace brisca {
 namespace {
 
 std::atomic<int> g_interrupts{0};
 std::atomic<bool> g_terminated{false};
-std::atomic<int> g_last{0};
 int g_pipe[2] = {-1, -1};
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -25,7 +26,6 @@ int slot_of(int signal) {
 // Only async-signal-safe work: lock-free atomics, write(), sigaction().
 void on_signal(int signal) {
   const int saved = errno;
-  g_last.store(signal);
   if (signal == SIGINT) {
     if (g_interrupts.fetch_add(1) + 1 >= 2) sigaction(SIGINT, &g_previous[0], nullptr);
   } else {
@@ -38,13 +38,36 @@ void on_signal(int signal) {
   errno = saved;
 }
 
+struct sigaction g_before_removal[3]{};
+
+// Async-signal-safe as well: unlink(), sigaction(), raise().
+void remove_and_end(int signal) {
+  AtomicFile::remove_unfinished();
+  struct sigaction plain {};
+  plain.sa_handler = SIG_DFL;
+  sigemptyset(&plain.sa_mask);
+  sigaction(signal, &plain, nullptr);
+  // Blocked until the handler returns, then delivered with the default action.
+  ::raise(signal);
+}
+
 }  // namespace
+
+RemoveUnfinishedOnSignals::RemoveUnfinishedOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = remove_and_end;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kSignals) sigaction(signal, &action, &g_before_removal[slot_of(signal)]);
+}
+
+RemoveUnfinishedOnSignals::~RemoveUnfinishedOnSignals() {
+  for (int signal : kSignals) sigaction(signal, &g_before_removal[slot_of(signal)], nullptr);
+}
 
 EndSignals::EndSignals() {
   static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
   g_interrupts.store(0);
   g_terminated.store(false);
-  g_last.store(0);
   if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_pipe[0] = g_pipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = on_signal;
@@ -67,10 +90,6 @@ int EndSignals::interrupts() {
 
 bool EndSignals::terminated() {
   return g_terminated.load();
-}
-
-int EndSignals::last_signal() {
-  return g_last.load();
 }
 
 int EndSignals::wake_fd() {

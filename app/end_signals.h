@@ -20,11 +20,21 @@ class EndSignals {
   static int interrupts();
   // True once SIGTERM or SIGHUP came.
   static bool terminated();
-  // The last signal that came, 0 for none.
-  static int last_signal();
   // Readable after each signal, for an event loop to wait on; drain() empties it.
   static int wake_fd();
   static void drain();
+};
+
+// For a command with no loop to notice a signal (an import busy encoding): while one is alive,
+// SIGINT, SIGTERM and SIGHUP remove the temporary files of the writes in progress (AtomicFile)
+// and then end the process as they would have without it. The previous handling comes back when
+// it goes.
+class RemoveUnfinishedOnSignals {
+ public:
+  RemoveUnfinishedOnSignals();
+  ~RemoveUnfinishedOnSignals();
+  RemoveUnfinishedOnSignals(const RemoveUnfinishedOnSignals&) = delete;
+  RemoveUnfinishedOnSignals& operator=(const RemoveUnfinishedOnSignals&) = delete;
 };
 
 }  // namespace brisca

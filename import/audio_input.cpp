@@ -1,12 +1,15 @@
 #include "import/audio_input.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <string_view>
+
+#include "soundfile/byte_stream.h"
 
 namespace brisca {
 namespace {
@@ -117,9 +120,22 @@ std::string open_error(SNDFILE* file) {
   return std::string("not an audio file that can be read (") + sf_strerror(file) + ")";
 }
 
+// Why `path` is not read at all: it is there but no regular file. Opening a named pipe would
+// wait for a writer for ever, and a device may never end. Empty for a regular file (or none).
+std::string not_a_file(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  return "cannot be opened (" + unopened_file_reason(path) + ")";
+}
+
 }  // namespace
 
 AudioInput read_audio_file(const std::string& path, const AudioLimits& limits) {
+  if (std::string refused = not_a_file(path); !refused.empty()) {
+    AudioInput in;
+    in.error = std::move(refused);
+    return in;
+  }
   SF_INFO info{};
   SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
   if (!file) {
@@ -163,6 +179,7 @@ std::vector<std::string> audio_file_patterns() {
 }
 
 bool is_audio_file(const std::string& path) {
+  if (!not_a_file(path).empty()) return false;
   SF_INFO info{};
   SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
   return file != nullptr;

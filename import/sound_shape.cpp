@@ -11,9 +11,7 @@ double rate_for_pitch(int pitch) {
 }
 
 std::optional<int> pitch_for_rate(double hz) {
-  if (!std::isfinite(hz) || hz > kTopRate * std::exp2(1.0 / 16) ||
-      hz < rate_for_pitch(kMaxImportPitch) * std::exp2(-1.0 / 16))
-    return std::nullopt;
+  if (!(hz >= kLowestImportRate && hz <= kTopRate)) return std::nullopt;  // NaN too
   int best = 0;
   for (int b = 1; b <= kMaxImportPitch; ++b)
     if (std::fabs(rate_for_pitch(b) - hz) < std::fabs(rate_for_pitch(best) - hz)) best = b;

@@ -16,10 +16,13 @@ namespace brisca {
 inline constexpr int kMaxImportPitch = 32;
 inline constexpr double kTopRate = 44100.0;
 
+// The rates a user may ask for, in whole hertz: 2 757 (pitch 32's rate rounded up) to 44 100.
+inline constexpr double kLowestImportRate = 2757.0;
+
 // 44 100 x 2^(-b/8) Hz.
 double rate_for_pitch(int pitch);
-// The pitch byte in 0..32 whose rate is nearest to `hz`; nothing outside the rates of 0 and 32
-// (with half a step either way of leeway).
+// The pitch byte in 0..32 whose rate is nearest to `hz`; nothing outside kLowestImportRate to
+// kTopRate.
 std::optional<int> pitch_for_rate(double hz);
 
 // Trailing samples below this magnitude are cut by default: -70 dBFS, about ten steps of a

@@ -125,6 +125,15 @@ std::string sound_file_name(const std::string& stem, bool partial, int copy) {
   return name + ".mid";
 }
 
+std::string folder_write_problem(const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "is not a folder";
+  auto probe = AtomicFile::create(folder + "/.receive-check");
+  if (!probe) return std::string("cannot be written: ") + std::strerror(errno);
+  probe->discard();
+  return {};
+}
+
 WriteOutcome write_sound_file(const std::string& folder, const std::string& stem, bool partial,
                               const SoundMessages& messages) {
   const std::string dir = folder.empty() ? "." : folder;

@@ -32,6 +32,11 @@ struct WriteOutcome {
   std::string error;  // why it failed
 };
 
+// Why no sound could be written into `folder`, as a few words ("is not a folder", "cannot be
+// written: Permission denied"); empty when it can. A file is made there and removed again, so
+// that every cause (permissions, a read-only mount, a full disk's inode table) shows.
+std::string folder_write_problem(const std::string& folder);
+
 // Writes the sound into `folder` under the first free name. Never replaces a file.
 WriteOutcome write_sound_file(const std::string& folder, const std::string& stem, bool partial,
                               const SoundMessages& messages);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "receive/missing_blocks.h"
 #include "receive/sound_folder.h"
 #include "soundfile/sound_block.h"
 
@@ -11,9 +10,6 @@ namespace brisca {
 namespace {
 
 constexpr int kBlockNumbers = 1 << 14;  // block numbers are 14 bits
-// Blocks kept beyond a sound's own count (repeats, strays) before it is ended: memory stays
-// at one sound even when a device repeats without end.
-constexpr int kExtraBlocks = 64;
 
 }  // namespace
 
@@ -34,9 +30,9 @@ void SoundReceiver::poll(Clock::time_point now) {
   if (sound_) end_sound(text);
 }
 
-void SoundReceiver::stop() {
+void SoundReceiver::stop(const std::string& reason) {
   assembler_.abandon(*this);
-  if (sound_) end_sound("receiving stopped");
+  if (sound_) end_sound(reason);
 }
 
 void SoundReceiver::block(const std::uint8_t* data, std::size_t length) {
@@ -75,7 +71,6 @@ void SoundReceiver::header_block(const std::uint8_t* data, std::size_t length) {
   p.type = header_type(unpacked);
   p.total_blocks = header_total_blocks(unpacked);
   const auto blocks = static_cast<std::size_t>(std::min(p.total_blocks, kBlockNumbers));
-  sound_->seen.assign(blocks, false);
   sound_->bytes.reserve(blocks * (kPackedBlockSize + 1));  // room for the sound, grown once
   keep(data, length);
   events_.sound_begun(p);
@@ -86,33 +81,33 @@ void SoundReceiver::header_block(const std::uint8_t* data, std::size_t length) {
   }
 }
 
+// Why a data block numbered `number` cannot belong to the sound in progress; empty when it
+// continues it.
+std::string SoundReceiver::foreign_block(std::uint16_t number) const {
+  const Sound& s = *sound_;
+  const std::string block = "block " + std::to_string(number);
+  if (number == s.last) return block + " arrived twice";
+  if (number < s.last) return block + " arrived after block " + std::to_string(s.last);
+  if (s.has_header && number >= s.progress.total_blocks)
+    return block + " lies beyond its " + std::to_string(s.progress.total_blocks) + " blocks";
+  return {};
+}
+
 void SoundReceiver::data_block(std::uint16_t number, const std::uint8_t* data, std::size_t length) {
+  if (sound_) {
+    if (std::string reason = foreign_block(number); !reason.empty()) end_sound(reason);
+  }
   if (!sound_) {
     begin(false);
     sound_->progress.name = "Unnamed";
-    sound_->seen.assign(kBlockNumbers, false);
     note_problem("its header block did not arrive");
     events_.sound_begun(sound_->progress);
   }
   Sound& s = *sound_;
-  const int total = s.has_header ? s.progress.total_blocks : kBlockNumbers;
-  if (number >= total) {
-    note_problem("block " + std::to_string(number) + " lies beyond its " + std::to_string(total) +
-                 " blocks");
-  } else if (s.seen[number]) {
-    note_problem("block " + std::to_string(number) + " arrived twice");
-  } else {
-    s.seen[number] = true;
-    ++s.distinct;
-  }
+  s.last = number;
   keep(data, length);
-  ++s.data_blocks;
   events_.block_received(s.progress);
-  if (s.has_header && s.distinct == total - 1) {
-    end_sound({});
-  } else if (s.data_blocks >= std::min(total, kBlockNumbers) - 1 + kExtraBlocks) {
-    end_sound("more blocks arrived than it has");
-  }
+  if (s.has_header && s.check.complete()) end_sound({});
 }
 
 void SoundReceiver::begin(bool has_header) {
@@ -125,6 +120,7 @@ void SoundReceiver::keep(const std::uint8_t* data, std::size_t length) {
   Sound& s = *sound_;
   s.bytes.insert(s.bytes.end(), data, data + length);
   s.ends.push_back(static_cast<std::uint32_t>(s.bytes.size()));
+  s.check.add_message(data, static_cast<std::uint32_t>(length));
   ++s.progress.blocks_received;
 }
 
@@ -138,21 +134,18 @@ void SoundReceiver::end_sound(const std::string& reason_if_short) {
   sound_.reset();
   ReceivedSound r;
   r.sound = s.progress;
-  const std::size_t total = s.has_header ? s.seen.size() : 0;
-  if (!s.has_header) {
+  if (s.has_header) {
+    r.missing = s.check.missing();
+    r.missing_count = s.check.missing_count();
+  } else {
     r.missing = "0 (the header)";
     r.missing_count = 1;
-  } else {
-    r.missing = missing_blocks(s.seen, 1, total);
-    for (std::size_t n = 1; n < total; ++n) r.missing_count += s.seen[n] ? 0 : 1;
-    if (static_cast<std::size_t>(s.progress.total_blocks) > total) {
-      r.missing_count += s.progress.total_blocks - static_cast<int>(total);
-      r.missing += (r.missing.empty() ? "" : ", ") + std::to_string(total) + "-" +
-                   std::to_string(s.progress.total_blocks - 1);
-    }
   }
-  r.whole = s.problem.empty() && r.missing_count == 0 && reason_if_short.empty();
-  if (!r.whole) r.reason = !s.problem.empty() ? s.problem : reason_if_short;
+  r.whole = s.check.complete();
+  if (!r.whole) {
+    r.reason = !s.problem.empty() ? s.problem : reason_if_short;
+    if (r.reason.empty()) r.reason = s.check.problem();
+  }
   (r.whole ? whole_ : incomplete_) += 1;
   const WriteOutcome out =
       write_sound_file(folder_, file_stem(r.sound.name), !r.whole, SoundMessages{s.bytes, s.ends});

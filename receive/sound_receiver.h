@@ -1,15 +1,20 @@
 // Follows sound dumps arriving on the MIDI input and writes each sound into a folder.
 //
 // A header block (block 0) begins a sound: its name, type and total_blocks, which counts every
-// block of the sound, header included. Data blocks are kept in arrival order, byte for byte. The
-// sound is whole when blocks 1 .. total_blocks - 1 have each arrived once; it is then written
-// with its header first. It is incomplete when another header block comes first, a block number
-// repeats or lies beyond total_blocks - 1, a block breaks off in the middle, nothing of the dump
+// block of the sound, header included. Data blocks are kept in arrival order, byte for byte, as
+// long as each one's number is above the one before it and below total_blocks; gaps are blocks
+// that were lost. A data block that does not continue the sound so (a repeat, a step back, a
+// number beyond its count) belongs to another sound: the sound ends there and the block begins
+// a new one, so no file ever holds the blocks of two sounds. The sound is whole when blocks
+// 1 .. total_blocks - 1 have each arrived once, by the same test every part applies to a sound
+// file (SoundCheck); it is then written at once. It is incomplete when another header block or
+// a foreign data block comes first, a block breaks off in the middle, nothing of the dump
 // arrives for kQuietTimeout, or receiving stops. An incomplete sound is still written, to a file
 // named "<name> (partial).mid", and the missing block numbers are told. Data blocks that arrive
 // with no header before them make a sound of their own, named "Unnamed", always partial.
 //
-// Memory: the blocks of one sound, plus one block being reassembled.
+// Memory: the blocks of one sound (at most one of each 14-bit block number), plus one block
+// being reassembled.
 #pragma once
 
 #include <chrono>
@@ -19,6 +24,7 @@
 #include <vector>
 
 #include "receive/sysex_assembler.h"
+#include "soundfile/sound_check.h"
 
 namespace brisca {
 
@@ -70,8 +76,8 @@ class SoundReceiver : private SysexAssembler::Sink {
   void short_message(std::uint32_t /*packed*/) {}
   // Called now and then: ends a dump that has been silent for the timeout.
   void poll(Clock::time_point now);
-  // Ends a dump in progress as incomplete ("receiving stopped").
-  void stop();
+  // Ends a dump in progress as incomplete, for `reason`.
+  void stop(const std::string& reason = "receiving stopped");
 
   bool in_progress() const { return sound_.has_value() || assembler_.in_block(); }
   const SoundProgress* current() const { return sound_ ? &sound_->progress : nullptr; }
@@ -86,16 +92,16 @@ class SoundReceiver : private SysexAssembler::Sink {
     bool has_header = false;
     std::vector<std::uint8_t> bytes;  // every message kept, one after the other
     std::vector<std::uint32_t> ends;  // where each message ends in `bytes`
-    std::vector<bool> seen;           // by block number
-    int distinct = 0;                 // data block numbers seen once
-    int data_blocks = 0;
-    std::string problem;  // the first reason it is incomplete
+    SoundCheck check;                 // what the file will hold
+    int last = 0;                     // the number of the last data block kept
+    std::string problem;              // the first reason it is incomplete
   };
 
   void block(const std::uint8_t* data, std::size_t length) override;
   void broken_block(const std::uint8_t* data, std::size_t length) override;
   void header_block(const std::uint8_t* data, std::size_t length);
   void data_block(std::uint16_t number, const std::uint8_t* data, std::size_t length);
+  std::string foreign_block(std::uint16_t number) const;
   void begin(bool has_header);
   void keep(const std::uint8_t* data, std::size_t length);
   void note_problem(std::string problem);

@@ -4,15 +4,49 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
 namespace brisca {
 namespace {
+
+constexpr std::string_view kTempMark = ".tmp";
+constexpr std::size_t kTempRandom = 6;  // the XXXXXX mkostemp fills in
+
+// The temporary files of the writes in progress, for remove_unfinished(). Each slot holds a copy
+// of its name of its own; a name is freed only while no remove_unfinished() runs, so that a
+// signal handler on another thread never reads freed memory. More writes at once than slots
+// are still made; only their temporary files are not removed at a signal.
+constexpr int kSlots = 32;
+std::array<std::atomic<char*>, kSlots> g_unfinished{};
+std::atomic<int> g_removing{0};
+
+int remember(const std::string& temp_path) {
+  char* copy = new char[temp_path.size() + 1];
+  std::memcpy(copy, temp_path.c_str(), temp_path.size() + 1);
+  for (int slot = 0; slot < kSlots; ++slot) {
+    char* empty = nullptr;
+    if (g_unfinished[static_cast<std::size_t>(slot)].compare_exchange_strong(empty, copy))
+      return slot;
+  }
+  delete[] copy;
+  return -1;
+}
+
+void forget(int slot) {
+  if (slot < 0) return;
+  char* name = g_unfinished[static_cast<std::size_t>(slot)].exchange(nullptr);
+  while (g_removing.load() != 0) std::this_thread::yield();
+  delete[] name;
+}
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -61,7 +95,8 @@ std::optional<AtomicFile> AtomicFile::create(const std::string& path) {
     return std::nullopt;
   }
   std::vector<char> name(path.begin(), path.end());
-  for (char c : std::string_view(".tmpXXXXXX")) name.push_back(c);
+  for (char c : kTempMark) name.push_back(c);
+  name.insert(name.end(), kTempRandom, 'X');
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return std::nullopt;
@@ -71,6 +106,7 @@ std::optional<AtomicFile> AtomicFile::create(const std::string& path) {
   file.path_ = path;
   file.temp_path_ = name.data();
   file.fd_ = fd;
+  file.slot_ = remember(file.temp_path_);
   return file;
 }
 
@@ -85,6 +121,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     temp_path_ = std::exchange(other.temp_path_, std::string());
     fd_ = std::exchange(other.fd_, -1);
     error_ = std::exchange(other.error_, 0);
+    slot_ = std::exchange(other.slot_, -1);
   }
   return *this;
 }
@@ -127,7 +164,7 @@ bool AtomicFile::commit(Replace replace) {
     errno = error;
     return false;
   }
-  temp_path_.clear();
+  forget_temp();
   sync_folder(folder_of(path_));
   return true;
 }
@@ -142,8 +179,33 @@ void AtomicFile::discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
-  temp_path_.clear();
+  forget_temp();
   errno = saved;
+}
+
+void AtomicFile::forget_temp() {
+  temp_path_.clear();
+  forget(std::exchange(slot_, -1));
+}
+
+void AtomicFile::remove_unfinished() {
+  static_assert(std::atomic<char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+  g_removing.fetch_add(1);
+  for (auto& slot : g_unfinished) {
+    if (const char* name = slot.load()) ::unlink(name);
+  }
+  g_removing.fetch_sub(1);
+}
+
+bool is_temporary_file_name(std::string_view name) {
+  const std::size_t tail = kTempMark.size() + kTempRandom;
+  if (name.size() <= tail || name.substr(name.size() - tail, kTempMark.size()) != kTempMark)
+    return false;
+  for (char c : name.substr(name.size() - kTempRandom)) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alnum) return false;
+  }
+  return true;
 }
 
 bool write_file_atomic(const std::string& path, std::span<const std::uint8_t> bytes,

@@ -1,11 +1,15 @@
-// Whether a sound file is whole: its track reads to its declared end without being cut, and,
-// when it has a header block, it holds at least as many sound-dump blocks as the header's
-// total_blocks (which counts every block of the sound, the header included). The down-load
-// refuses to call a file sent that fails this, and the overviews mark such files damaged.
+// Whether a sound file is whole. The one test every part uses (down-load, the overviews and
+// their damaged mark, `briscatool info`, received sounds): the track reads to its declared end
+// without being cut, and, once it holds any sound-dump block, it holds exactly one header block
+// and each data block number from 1 to the header's total_blocks - 1 (total_blocks counts every
+// block of the sound, the header included) exactly once, and no other sound-dump block. Blocks
+// may stand in any order; messages that are not sound-dump blocks are passed over. A file
+// without a single sound-dump block is no sound: only the cut test applies to it.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "soundfile/byte_stream.h"
 #include "soundfile/midi_reader.h"
@@ -17,11 +21,18 @@ struct SoundCheck {
   std::int32_t error = 0;  // open_track's code when the file's headers are bad; else 0
   bool cut = false;        // the file ended inside an event or short of the declared track
   int header_total = -1;   // total_blocks of the first header block; -1 without one
-  int blocks = 0;          // sound-dump blocks read, the header included
+  int headers = 0;         // header blocks read
+  int blocks = 0;          // sound-dump blocks read, the headers included
+  int distinct = 0;        // data block numbers read, each counted once
+  int highest = 0;         // the highest data block number read; 0 for none
+  int repeated = 0;        // the first data block number read a second time; 0 for none
+  std::vector<bool> seen;  // by data block number
 
-  bool complete() const {
-    return error == 0 && !cut && (header_total < 0 || blocks >= header_total);
-  }
+  bool complete() const;
+  // The data block numbers from 1 to header_total - 1 that are not there: their count and as
+  // text ("3, 7-9"). Nothing without a header.
+  int missing_count() const;
+  std::string missing() const;
   // What is wrong, to follow the file's name ("ends after 13 of 27 blocks"); empty when whole.
   std::string problem() const;
 
@@ -30,6 +41,9 @@ struct SoundCheck {
   void add(const MidiEvent& event);
   void add_message(const std::uint8_t* data, std::uint32_t length);
   void end_track(const TrackReader& track) { cut = cut || track.cut(); }
+
+ private:
+  std::string block_problem() const;
 };
 
 // Reads the whole file from its start.

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "soundfile/atomic_file.h"
 #include "soundfile/block_count.h"
 #include "soundfile/midi_reader.h"
 #include "soundfile/track_reader.h"
@@ -62,7 +63,9 @@ std::vector<std::string> file_names_of(const std::string& folder) {
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code type_ec;
     if (it->is_directory(type_ec)) continue;
-    names.push_back(it->path().filename().string());
+    std::string name = it->path().filename().string();
+    // What a write in progress, or one a crash cut off, left is not a sound of the folder.
+    if (!is_temporary_file_name(name)) names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());
   return names;

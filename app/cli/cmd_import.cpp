@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/cli/cli.h"
+#include "app/end_signals.h"
 #include "import/import_sound.h"
 #include "import/sound_shape.h"
 
@@ -151,7 +152,8 @@ int run_import(const ImportCommandOptions& o, Streams io) {
       failed = true;
       continue;
     }
-    io.out << result_line(r.output, r, s.level) << '\n';
+    // Flushed: kept in a pipe if a signal ends the run.
+    io.out << result_line(r.output, r, s.level) << '\n' << std::flush;
   }
   return failed ? kFailed : kOk;
 }
@@ -229,6 +231,7 @@ int cmd_import(const Args& args, Streams io) {
   if (rate_option->count() > 0) o.rate = hz;
   if (loudness_option->count() > 0) o.loudness = lufs;
   if (app->get_option("--gain")->count() > 0) o.gain = gain;
+  RemoveUnfinishedOnSignals signals;  // an interrupted import leaves no temporary file
   return run_import(o, io);
 }
 

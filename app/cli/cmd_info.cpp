@@ -12,6 +12,7 @@
 #include "app/cli/cli.h"
 #include "app/cli/json.h"
 #include "preview/overview.h"
+#include "soundfile/atomic_file.h"
 #include "soundfile/block_count.h"
 
 namespace brisca::cli {
@@ -38,12 +39,15 @@ std::string lower(std::string s) {
   return s;
 }
 
-// The files of a folder (not its sub-folders), in the list's case-insensitive order.
+// The files of a folder (not its sub-folders, nor the temporary files of writes), in the list's
+// case-insensitive order.
 std::vector<std::string> folder_files(const std::string& folder, std::error_code& ec) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
     std::error_code type_ec;
-    if (!entry.is_directory(type_ec)) names.push_back(entry.path().filename().string());
+    std::string name = entry.path().filename().string();
+    if (!entry.is_directory(type_ec) && !is_temporary_file_name(name))
+      names.push_back(std::move(name));
   }
   std::stable_sort(names.begin(), names.end(),
                    [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });

@@ -1,13 +1,13 @@
-// briscatool receive [--midi-in ENTRY] [-o DIR] [--count N] [--seconds S]: listens on the MIDI
-// input and writes each sound dump that arrives into DIR as a sound file. A progress line per
-// sound (name, blocks so far of total) and a line per file written go to stdout. Ends after N
-// sounds, S seconds, or Ctrl-C / SIGTERM / SIGHUP; a dump in progress is then written as partial.
-#include <signal.h>
+// briscatool receive [--midi-in ENTRY] [-o DIR] [--count N] [--seconds S] [--wait]: listens on
+// the MIDI input and writes each sound dump that arrives into DIR as a sound file. A progress
+// line per sound (name, blocks so far of total) and a line per file written go to stdout. Ends
+// after N sounds, S seconds, or Ctrl-C / SIGTERM / SIGHUP (EndSignals: the dump in progress is
+// written as partial and the port closed, so a JACK server is not left waiting for a client
+// that died). An input that is lost (its device or server gone) is told and ends it with status
+// 1; with --wait it is tried again until it comes back.
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <iostream>
 
 #include "app/cli/console_window.h"
@@ -17,12 +17,13 @@
 #include "app/devices/services.h"
 #include "monitor/midi_in_port.h"
 #include "receive/port_listener.h"
+#include "receive/sound_folder.h"
 #include "receive/sound_receiver.h"
 
 namespace brisca::cli {
 namespace {
 
-constexpr int kPollTimerId = 2;
+constexpr int kPollTimerId = kMonitorTimerId + 1;  // beside the port's own reopening timer
 constexpr int kPollPeriodMs = 100;
 
 // The progress line of the sound being received and a line per sound that ended.
@@ -71,35 +72,6 @@ class ReceivePrinter : public ReceiveEvents {
   std::chrono::steady_clock::time_point shown_{};
 };
 
-// SIGINT, SIGTERM and SIGHUP end the command the orderly way (the dump in progress written, the
-// port closed, so a JACK server is not left waiting for a client that died); a second signal
-// brings back the previous handling.
-std::atomic<int> g_stops{0};
-struct sigaction g_previous[3];
-constexpr int kStopSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-
-void on_stop_signal(int) {
-  if (g_stops.fetch_add(1) + 1 >= 2)
-    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &g_previous[i], nullptr);
-}
-
-class StopSignals {
- public:
-  StopSignals() {
-    g_stops.store(0);
-    struct sigaction action {};
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &action, &g_previous[i]);
-  }
-  ~StopSignals() {
-    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &g_previous[i], nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-  static int count() { return g_stops.load(); }
-};
-
 }  // namespace
 
 std::unique_ptr<CLI::App> receive_command(ReceiveOptions& options) {
@@ -118,19 +90,21 @@ std::unique_ptr<CLI::App> receive_command(ReceiveOptions& options) {
   app->add_option("--seconds", options.seconds, "stop after S seconds")
       ->type_name("S")
       ->check(positive("seconds", false));
+  app->add_flag("--wait", options.wait,
+                "when the input is lost (its device or server gone), wait for it to come back "
+                "instead of ending");
   app->footer(
       "A sound that arrives incomplete is written as \"NAME (partial).mid\". Ctrl-C stops (a "
       "dump in progress is written as partial). Exit status: 0 when every sound arrived whole, "
-      "1 when one was incomplete or could not be written or the input fails, 2 for a usage "
-      "error.");
+      "1 when one was incomplete or could not be written or the input fails or is lost (unless "
+      "--wait), 2 for a usage error.");
   return app;
 }
 
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
                 Streams io, const InterruptCount& interrupts) {
-  std::error_code ec;
-  if (!std::filesystem::is_directory(options.folder, ec)) {
-    io.err << "briscatool receive: \"" << options.folder << "\" is not a folder\n";
+  if (const std::string problem = folder_write_problem(options.folder); !problem.empty()) {
+    io.err << "briscatool receive: \"" << options.folder << "\" " << problem << '\n';
     return kFailed;
   }
   const NameTable table = fill_midi_table(service);
@@ -145,10 +119,32 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
   ConsoleWindow window;
   MidiInPort port(service);
   port.set_listener(&listener);
+  port.keep_reopening(options.wait);
+  bool lost = false;  // and not back
+  bool ever_lost = false;
+  port.on_status([&](const InputStatus& status) {
+    // Closing the port at the end clears the loss as well: only a reopened device is back.
+    if (status.lost == lost || (!status.lost && !port.is_open())) return;
+    lost = status.lost;
+    const std::string input = "briscatool receive: the MIDI input \"" + entry + "\" ";
+    if (lost) {
+      ever_lost = true;
+      io.err << input << "was lost" << (options.wait ? "; waiting for it to come back" : "") << '\n'
+             << std::flush;
+      receiver.stop("the input was lost");  // the rest of a dump in progress is gone with it
+    } else {
+      io.err << input << "is back\n" << std::flush;
+    }
+  });
   window.on_message([&](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
     if (m == WindowMessage::MidiInput) port.handle_input_event(wparam, lparam);
   });
-  window.on_timer([&](int) { receiver.poll(SoundReceiver::Clock::now()); });
+  window.on_timer([&](int id) {
+    if (id == kPollTimerId)
+      receiver.poll(SoundReceiver::Clock::now());
+    else
+      port.on_timer(id);
+  });
   if (port.open(&window, choice) == 0) {
     io.err << "briscatool receive: the MIDI input \"" << entry << "\" cannot be opened\n";
     return kFailed;
@@ -161,14 +157,14 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
                       : std::chrono::hours(24 * 365);
   window.run(
       [&] {
-        return (interrupts && interrupts() > 0) ||
+        return (lost && !options.wait) || (interrupts && interrupts() > 0) ||
                (options.count > 0 && printer.ended() >= options.count);
       },
       limit);
   port.close();
   receiver.stop();
   const bool all_whole = receiver.incomplete_count() == 0 && receiver.unwritten_count() == 0;
-  return all_whole ? kOk : kFailed;
+  return all_whole && !(ever_lost && !options.wait) ? kOk : kFailed;
 }
 
 int cmd_receive(const Args& args, Streams io) {
@@ -178,8 +174,8 @@ int cmd_receive(const Args& args, Streams io) {
   options.live_progress = &io.out == &std::cout && ::isatty(STDOUT_FILENO);
   auto service = make_midi_service();
   QtSettingsStore store;
-  StopSignals stop_signals;
-  return run_receive(*service, &store, options, io, &StopSignals::count);
+  InterruptGuard guard;
+  return run_receive(*service, &store, options, io, &InterruptGuard::count);
 }
 
 }  // namespace brisca::cli

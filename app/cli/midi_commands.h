@@ -30,6 +30,7 @@ struct ReceiveOptions {
   long count = 0;                 // end after this many sounds; 0: no limit
   std::optional<double> seconds;  // end after this long
   bool live_progress = false;     // rewrite the progress line in place (a terminal)
+  bool wait = false;              // a lost input is waited for instead of ending the command
 };
 int parse_receive_options(const Args& args, ReceiveOptions& options, std::ostream& err);
 // Exit 0 when every sound that began arrived whole and was written, 1 otherwise.

@@ -2,10 +2,19 @@
 // files read back and played through the real decoder.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <climits>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <numbers>
 #include <random>
 #include <sstream>
@@ -16,6 +25,22 @@
 #include "soundfile/block_count.h"
 #include "soundfile/track_reader.h"
 #include "tests/support/sound_files.h"
+
+// A signal at a chosen moment: while this names part of a file's path, flushing that file to
+// disk first raises SIGTERM. This program's own fsync takes the place of the system's for the
+// code linked into it (the sound-file writer flushes each file before it is given its name).
+std::atomic<const char*> g_term_at_sync{nullptr};
+
+extern "C" int fsync(int fd) {
+  if (const char* mark = g_term_at_sync.load()) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::vector<char> target(PATH_MAX + 1, '\0');
+    const ssize_t n = ::readlink(link, target.data(), PATH_MAX);
+    if (n > 0 && std::strstr(target.data(), mark) != nullptr) ::raise(SIGTERM);
+  }
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace brisca::cli {
 namespace {
@@ -274,9 +299,15 @@ TEST_F(ImportCommand, RefusalsLeaveNoOutput) {
   write_audio(at("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 330 * 8000, kSine);
   const std::string good =
       write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
-  Result r = run_cli({"-d", tmp.make_folder("out"), at("text.wav"), at("empty.wav"),
-                      at("header-only.wav"), at("long.wav"), at("missing.wav"), good});
+  ASSERT_EQ(::mkfifo(at("pipe.wav").c_str(), 0600), 0);
+  ::alarm(20);  // a pipe that blocked would hang here
+  Result r =
+      run_cli({"-d", tmp.make_folder("out"), at("text.wav"), at("empty.wav"), at("header-only.wav"),
+               at("long.wav"), at("missing.wav"), at("pipe.wav"), good});
+  ::alarm(0);
   EXPECT_EQ(r.status, kFailed);
+  EXPECT_NE(r.err.find("pipe.wav: cannot be opened (a named pipe, not a file)"), std::string::npos)
+      << r.err;
   EXPECT_NE(r.err.find("text.wav: not an audio file"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("empty.wav: is empty"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("header-only.wav: holds no samples"), std::string::npos) << r.err;
@@ -302,9 +333,50 @@ TEST_F(ImportCommand, RefusalsLeaveNoOutput) {
   EXPECT_EQ(run_cli({}).status, kUsage);
   EXPECT_EQ(run_cli({good, at("text.wav"), "-o", at("two.mid")}).status, kUsage);
   EXPECT_EQ(run_cli({good, "-o", at("r.mid"), "-d", at("out")}).status, kUsage);
-  for (const char* rate : {"50000", "2000", "fast"})
+  // The rates the help gives, 2757 to 44100, and no others.
+  for (const char* rate : {"44101", "2756", "50000", "fast"})
     EXPECT_EQ(run_cli({good, "-o", at("r.mid"), "--rate", rate}).status, kUsage) << rate;
   EXPECT_FALSE(exists("r.mid"));
+  for (const char* rate : {"2757", "44100"})
+    EXPECT_EQ(run_cli({good, "-o", at(std::string(rate) + ".mid"), "--rate", rate}).status, kOk);
+}
+
+// SIGTERM while a sound file is being written: the temporary file goes with the process, which
+// ends by the signal, and the result line of the file imported before it has reached the pipe.
+TEST_F(ImportCommand, ASignalLeavesNoTemporaryFileAndKeepsThePrintedLines) {
+  const std::string first =
+      write_audio(at("first.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 2000, kSine);
+  const std::string second =
+      write_audio(at("second.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 20000, kSine);
+  const std::string out = tmp.make_folder("out");
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::dup2(pipe_fds[1], STDOUT_FILENO);
+    ::close(pipe_fds[0]);
+    g_term_at_sync.store("/second.mid.tmp");
+    std::vector<std::string> args{"briscatool", "import", "-d", out, first, second};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    const int status = run(static_cast<int>(argv.size()), argv.data(), {std::cout, std::cerr});
+    std::cout << "not ended by the signal, status " << status << std::endl;
+    ::_exit(0);
+  }
+  ::close(pipe_fds[1]);
+  std::string printed;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;)
+    printed.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipe_fds[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << printed;
+  EXPECT_EQ(printed.rfind(out + "/first.mid: ", 0), 0u) << printed;
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"first.mid"});
 }
 
 }  // namespace

@@ -68,6 +68,20 @@ TEST_F(InfoCommand, JsonHasExactlyTheSevenKeys) {
             std::string::npos);
 }
 
+// Data blocks without their header (a received "Unnamed (partial).mid") are no whole sound, and
+// what an interrupted write left in the folder is no sound at all.
+TEST_F(InfoCommand, HeaderlessFilesAreIncompleteAndTemporaryFilesAreNotListed) {
+  UnpackedBlock data{};
+  write_file(dir / "Unnamed (partial).mid", make_smf0({make_block(1, data), make_block(2, data)}));
+  write_file(dir / "Snare.mid.tmpA1b2C3", make_smf0({make_header_block("Snare", "DRUM", 1)}));
+  Result r = run_cli({"info", dir.string()});
+  EXPECT_EQ(r.status, kOk) << r.err;
+  EXPECT_EQ(r.out.find(".tmp"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Unnamed (partial).mid   [0]   0.04 s   incomplete: has no header block\n"),
+            std::string::npos)
+      << r.out;
+}
+
 TEST_F(InfoCommand, BadFilesFailWithTheReadersText) {
   write_file(dir / "text.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
   Bytes format1 = make_smf0({});

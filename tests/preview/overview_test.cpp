@@ -94,6 +94,14 @@ TEST(Overview, DamagedAndShortFiles) {
   write_file(tmp / "whole.mid", whole);
   EXPECT_FALSE(compute_overview(tmp / "whole.mid").damaged());
 
+  // Data blocks without their header, as received: they decode, and the row is still marked.
+  write_file(tmp / "Unnamed (partial).mid", make_smf0({level_block(1, 10), level_block(2, 10)}));
+  o = compute_overview(tmp / "Unnamed (partial).mid");
+  EXPECT_TRUE(o.damaged());
+  EXPECT_EQ(o.problem, "has no header block");
+  EXPECT_EQ(o.blocks, 0);
+  EXPECT_EQ(o.samples, 1760u);
+
   // A header only: whole, but nothing to draw.
   write_file(tmp / "empty.mid", test::sound_file({}, 1));
   o = compute_overview(tmp / "empty.mid");

@@ -6,6 +6,9 @@
 #                                           messages; a repeated sound goes beside the first; a
 #                                           lost block gives exit 1 and a partial file
 #   receive_e2e.sh round-trip BUILD SOURCE  `send` into a port whose far end is `receive`
+#   receive_e2e.sh server-loss BUILD SOURCE a private server killed mid-dump: `receive` says the
+#                                           input was lost, writes the part as partial, exit 1;
+#                                           `receive --wait` receives again once it is back
 set -euo pipefail
 scenario=$1
 build=$(cd "$2" && pwd)
@@ -15,15 +18,21 @@ briscatool=$build/app/briscatool
 work=$build/e2e-receive/$scenario
 rm -rf "$work" && mkdir -p "$work/out"
 export JACK_NO_START_SERVER=1
+server_env=$build/servers/jack.env
+[ "$scenario" = server-loss ] && server_env=$work/server/jack.env
+[ "$scenario" = server-loss ] && bash "$source_dir/scripts/jack-server" start "$work/server" >/dev/null
 set -a
-# shellcheck disable=SC1091
-. "$build/servers/jack.env"
+# shellcheck disable=SC1090
+. "$server_env"
 set +a
 
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ "$scenario" = server-loss ]; then
+    bash "$source_dir/scripts/jack-server" stop "$work/server" >/dev/null 2>&1 || true
+  fi
 }
 trap cleanup EXIT
 
@@ -34,6 +43,30 @@ wait_for_port() {
   done
   echo "port $1 never appeared" >&2
   return 1
+}
+
+# Waits until a line of file $1 holds the text $2 (a hang fails).
+wait_for_line() {
+  for _ in $(seq 600); do
+    grep -qF "$2" "$1" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  echo "no line \"$2\" in $1 after 30 s" >&2
+  cat "$1" >&2
+  return 1
+}
+
+# Waits for process $1 to end and returns its status; one still running after 60 s has hung.
+wait_exit() {
+  for _ in $(seq 1200); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.05
+  done
+  if kill -0 "$1" 2>/dev/null; then
+    echo "process $1 still runs after 60 s" >&2
+    kill -KILL "$1"
+  fi
+  wait "$1"
 }
 
 # Same System Exclusive messages in both files (the received file may differ in MIDI layout).
@@ -74,13 +107,14 @@ case $scenario in
     same_messages "$source_dir/examples/hat.mid" "$work/out/Example Closed Hat (2).mid"
     same_messages "$work/tom.mid" "$work/out/Big_Tom.mid"
     same_messages "$work/rim.mid" "$work/out/_.mid"
-    # Block 7 of Tom is lost: the dump goes quiet, and the sound is written as partial.
+    # Block 7 of Tom is lost: the dump goes quiet and the module leaves (the input is lost), and
+    # the sound is written as partial at whichever comes first.
     start=$(date +%s%3N)
     receive_from e2e-module 1 --seconds 60 --count 1 -- "$work/tom.mid@7"
     echo "partial sound written $(($(date +%s%3N) - start)) ms after the dump began"
     "$tool" messages "$work/tom.mid" | sed 8d >"$work/expected.txt"
     diff "$work/expected.txt" <("$tool" messages "$work/out/Big_Tom (partial).mid")
-    grep -qx 'Wrote .*/Big_Tom (partial).mid: incomplete, nothing arrived for 3 s; missing block 7' \
+    grep -qxE 'Wrote .*/Big_Tom \(partial\).mid: incomplete, (nothing arrived for 3 s|the input was lost); missing block 7' \
       "$work/receive.out"
     # SIGTERM in the middle of a dump: the part that arrived is written, the port closed.
     "$tool" play e2e-module 100 "$work/tom.mid" &
@@ -116,6 +150,53 @@ case $scenario in
     wait "$receiver" || status=$?
     cat "$work/receive.out"
     [ "$status" -eq 0 ] || { cat "$work/receive.err"; echo "receive exited $status" >&2; exit 1; }
+    same_messages "$source_dir/examples/hat.mid" "$work/out/Example Closed Hat.mid"
+    ;;
+
+  server-loss)
+    "$tool" make-sound "$work/tom.mid" 30 "Tom"
+    # The hat without its block 1, then Tom: the hat is written as partial the moment Tom's
+    # header arrives, which tells that Tom's dump is under way.
+    kill_mid_dump() {
+      "$tool" play e2e-module 100 "$source_dir/examples/hat.mid@1" "$work/tom.mid" &
+      pids+=($!)
+      wait_for_port e2e-module:out
+      "$briscatool" receive --midi-in e2e-module:out -o "$work/out" "$@" >"$work/receive.out" \
+        2>"$work/receive.err" &
+      receiver=$!
+      pids+=("$receiver")
+      wait_for_line "$work/receive.out" 'Example Closed Hat (partial).mid: incomplete'
+      kill -KILL "$(cat "$work/server/jack.pid")"
+      killed=$(date +%s%3N)
+    }
+    kill_mid_dump
+    status=0
+    wait_exit "$receiver" || status=$?
+    echo "receive ended $(($(date +%s%3N) - killed)) ms after its server was killed, exit $status"
+    cat "$work/receive.out" "$work/receive.err"
+    [ "$status" -eq 1 ] || { echo "receive whose server died exited $status" >&2; exit 1; }
+    grep -qx 'briscatool receive: the MIDI input "JACK: e2e-module:out" was lost' "$work/receive.err"
+    grep -q '^Wrote .*/Tom (partial).mid: incomplete, the input was lost; missing block' \
+      "$work/receive.out"
+
+    # With --wait it goes on once a server and the module are back.
+    rm -rf "$work/out" && mkdir "$work/out"
+    bash "$source_dir/scripts/jack-server" start "$work/server" >/dev/null
+    kill_mid_dump --wait --count 3
+    wait_for_line "$work/receive.err" 'was lost; waiting for it to come back'
+    bash "$source_dir/scripts/jack-server" start "$work/server" >/dev/null
+    # The module gives up after 10 s unconnected, the input is tried again after 2, 4, 8, 16 s.
+    for _ in 1 2 3 4 5; do
+      "$tool" play e2e-module 30 "$source_dir/examples/hat.mid" 2>/dev/null && break
+    done
+    status=0
+    wait_exit "$receiver" || status=$?
+    echo "receive --wait ended $(($(date +%s%3N) - killed)) ms after its server was killed," \
+      "exit $status"
+    cat "$work/receive.out" "$work/receive.err"
+    [ "$status" -eq 1 ] || { echo "receive --wait exited $status" >&2; exit 1; }
+    grep -qx 'briscatool receive: the MIDI input "JACK: e2e-module:out" is back' "$work/receive.err"
+    grep -q '^Wrote .*/Tom (partial).mid: incomplete, the input was lost' "$work/receive.out"
     same_messages "$source_dir/examples/hat.mid" "$work/out/Example Closed Hat.mid"
     ;;
 

@@ -9,6 +9,7 @@
 #include "receive/port_listener.h"
 #include "receive/sound_folder.h"
 #include "receive/sound_receiver.h"
+#include "soundfile/sound_check.h"
 #include "tests/monitor/fake_midi_in.h"
 #include "tests/receive/dump_maker.h"
 #include "tests/support/fake_window.h"
@@ -127,12 +128,6 @@ TEST(SoundReceiver, IncompleteDumpsAreWrittenAsPartialAndTellWhatIsMissing) {
        "3",
        {0, 1, 2, 4, 5},
        2},
-      {"a repeated block",
-       {0, 1, 2, 2, 3, 4, 5},
-       "block 2 arrived twice",
-       "",
-       {0, 1, 2, 2, 3, 4, 5},
-       1},
       {"a header without blocks",
        {0, -1},
        "the header block of another sound arrived",
@@ -212,6 +207,94 @@ TEST(SoundReceiver, BrokenBlocksStrayBlocksAndStoppingNeverPassForWhole) {
   EXPECT_EQ(file_messages(events.ended[2].path), (std::vector<Bytes>{other[1], other[2]}));
   for (const ReceivedSound& s : events.ended) EXPECT_FALSE(s.whole);
   EXPECT_EQ(receiver.whole_count(), 0);
+}
+
+// A data block that does not continue the sound in progress (a repeat, a step back, a number
+// beyond its count) ends it and begins another: each file holds the blocks of one sound, and
+// the file of each sound passes the file test exactly when the sound was called whole.
+TEST(SoundReceiver, NoFileHoldsTheBlocksOfTwoSounds) {
+  test::TempDir dir;
+  Recorder events;
+  SoundReceiver receiver(dir.path(), events);
+  const auto kick = dump_messages("Example Kick", 27);
+  const auto snare = dump_messages("Example Snare", 6);
+  const auto tom = dump_messages("Tom", 6);
+  const auto hat = dump_messages("Hat", 4);
+  const auto big = dump_messages("Big", 12);
+  auto send = [&](const std::vector<Bytes>& sound, std::vector<int> order) {
+    for (int i : order) receiver.long_data(sound[i].data(), sound[i].size(), Clock::time_point{});
+  };
+  // Block 5 of the kick is lost, then the snare's header: the snare's blocks begin anew.
+  std::vector<int> kick_sent;
+  for (int i = 0; i < 27; ++i)
+    if (i != 5) kick_sent.push_back(i);
+  send(kick, kick_sent);
+  send(snare, {1, 2, 3, 4, 5});
+  send(tom, {0, 1, 2, 2, 3, 4, 5});  // a repeat
+  send(hat, {0, 1, 2});
+  send(big, {9, 10});    // beyond the hat's 4 blocks
+  send(big, {4, 7, 2});  // a step back among blocks without a header
+  receiver.stop();
+
+  struct Expected {
+    const char* file;
+    std::vector<Bytes> messages;
+    const char* reason;
+    const char* missing;
+  };
+  std::vector<Bytes> kick_kept;
+  for (int i : kick_sent) kick_kept.push_back(kick[i]);
+  const std::vector<Expected> expected{
+      {"Example Kick (partial).mid", kick_kept, "block 1 arrived after block 26", "5"},
+      {"Unnamed (partial).mid",
+       {snare[1], snare[2], snare[3], snare[4], snare[5]},
+       "its header block did not arrive",
+       "0 (the header)"},
+      {"Tom (partial).mid", {tom[0], tom[1], tom[2]}, "block 2 arrived twice", "3-5"},
+      {"Unnamed (partial) (2).mid",
+       {tom[2], tom[3], tom[4], tom[5]},
+       "its header block did not arrive",
+       "0 (the header)"},
+      {"Hat (partial).mid", {hat[0], hat[1], hat[2]}, "block 9 lies beyond its 4 blocks", "3"},
+      {"Unnamed (partial) (3).mid",
+       {big[9], big[10]},
+       "its header block did not arrive",
+       "0 (the header)"},
+      {"Unnamed (partial) (4).mid",
+       {big[4], big[7]},
+       "its header block did not arrive",
+       "0 (the header)"},
+      {"Unnamed (partial) (5).mid", {big[2]}, "its header block did not arrive", "0 (the header)"},
+  };
+  ASSERT_EQ(events.ended.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const ReceivedSound& s = events.ended[i];
+    SCOPED_TRACE(expected[i].file);
+    EXPECT_EQ(name_of(s.path), expected[i].file);
+    EXPECT_EQ(file_messages(s.path), expected[i].messages);
+    EXPECT_EQ(s.reason, expected[i].reason);
+    EXPECT_EQ(s.missing, expected[i].missing);
+    EXPECT_FALSE(s.whole);
+  }
+  EXPECT_EQ(receiver.incomplete_count(), 8);
+  for (const ReceivedSound& s : events.ended) {
+    auto stream = ByteStream::open_file(s.path);
+    ASSERT_TRUE(stream);
+    const SoundCheck check = check_sound(*stream);
+    EXPECT_FALSE(check.complete()) << s.path;
+    EXPECT_FALSE(check.problem().empty()) << s.path;
+  }
+  auto stream = ByteStream::open_file(events.ended[0].path);
+  EXPECT_EQ(check_sound(*stream).problem(), "lacks block 5 of 27");
+  stream = ByteStream::open_file(events.ended[1].path);
+  EXPECT_EQ(check_sound(*stream).problem(), "has no header block");
+
+  // Once whole, a sound is written under its own name and passes the same test.
+  send(snare, {0, 1, 2, 3, 4, 5});
+  ASSERT_EQ(events.ended.size(), expected.size() + 1);
+  EXPECT_TRUE(events.ended.back().whole);
+  stream = ByteStream::open_file(events.ended.back().path);
+  EXPECT_TRUE(check_sound(*stream).complete());
 }
 
 TEST(SoundFolder, NamesFromHeadersStayInsideTheFolder) {

@@ -1,5 +1,6 @@
 // Whether a sound file is whole: every cut of a good file is caught, a file with fewer blocks
-// than its header promises is named short, and whole files pass however they end.
+// than its header promises is named short, one whose blocks are not exactly those of one sound
+// is named for its fault, and whole files pass however they end.
 #include <gtest/gtest.h>
 
 #include "sound_bytes.h"
@@ -56,10 +57,35 @@ TEST(SoundCheck, FewerBlocksThanTheHeaderPromisesAndBadHeaders) {
   EXPECT_FALSE(short_file.cut);
   EXPECT_FALSE(short_file.complete());
   EXPECT_EQ(short_file.problem(), "ends after 13 of 27 blocks");
-  // More blocks than promised, and a header that is not first, are whole.
-  std::vector<Bytes> late = sound(3, 5);
-  std::swap(late.front(), late.back());
-  EXPECT_TRUE(check(make_smf0(late)).complete());
+  // A sound is whole only with one header and each of its data blocks exactly once, in any
+  // order; no sound-dump block of anything else.
+  const Bytes other_header = make_header_block("Snare", "DRUM", 3);
+  struct Case {
+    std::vector<int> blocks;  // data block numbers; -1 the header of total 4, -2 another header
+    const char* problem;
+  };
+  const std::vector<Case> cases{
+      {{-1, 1, 2, 3}, ""},
+      {{3, 1, 2, -1}, ""},
+      {{1, 2, 3}, "has no header block"},
+      {{-1, 1, 2, 3, -2}, "holds 2 header blocks"},
+      {{-1, 1, 2, 2, 3}, "holds block 2 twice"},
+      {{-1, 1, 2, 3, 4}, "holds block 4, beyond its 4 blocks"},
+      {{-1, 1, 3}, "lacks block 2 of 4"},
+      {{-1, 2}, "lacks blocks 1, 3 of 4"},
+  };
+  for (const Case& c : cases) {
+    std::vector<Bytes> messages{Bytes{0xF0, 0x41, 0x10, 0xF7}};  // another maker's: passed over
+    for (int n : c.blocks)
+      messages.push_back(n == -1   ? make_header_block("Kick", "DRUM", 4)
+                         : n == -2 ? other_header
+                                   : data_block(static_cast<std::uint16_t>(n)));
+    const SoundCheck got = check(make_smf0(messages));
+    EXPECT_EQ(got.problem(), c.problem) << c.problem;
+    EXPECT_EQ(got.complete(), std::string(c.problem).empty()) << c.problem;
+  }
+  EXPECT_EQ(check(make_smf0({make_header_block("Kick", "DRUM", 0)})).problem(),
+            "its header gives 0 blocks");
   // A message too short to hold a block number is not a block.
   std::vector<Bytes> stubs = sound(3, 2);
   stubs.push_back(Bytes{0xF0, 0x33, 0x00, 0x05, 0x00, 0xF7});

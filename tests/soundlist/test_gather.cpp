@@ -83,12 +83,14 @@ TEST_F(GatherTest, MultiFileFormAddsEachNameUnderOneEntry) {
   EXPECT_EQ(list.full_path(3), tmp / "one/d.mid");
 }
 
-TEST_F(GatherTest, FolderAddsEveryFileButNotItsSubFolders) {
+TEST_F(GatherTest, FolderAddsEveryFileButNotItsSubFoldersNorTemporaryFiles) {
   std::string folder = tmp.make_folder("kit");
   test::write_sound(folder + "/snare.mid", 5);
   test::write_sound(folder + "/noext", 6);
   test::write_sound(folder + "/.hidden.syx", 7);
   test::write_sound(tmp.make_folder("kit/sub") + "/deep.mid", 8);
+  // What an interrupted write left is no sound of the folder.
+  test::write_sound(folder + "/snare.mid.tmpX1b2C3", 5);
   Gatherer(list).add_paths({folder + "/"});
   EXPECT_EQ(texts(), (std::vector<std::string>{".hidden.syx", "noext", "snare.mid"}));
   EXPECT_EQ(list.state().directories, (std::vector<std::string>{folder + "/"}));

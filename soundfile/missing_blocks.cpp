@@ -1,4 +1,4 @@
-#include "receive/missing_blocks.h"
+#include "soundfile/missing_blocks.h"
 
 namespace brisca {
 
