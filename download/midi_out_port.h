@@ -41,8 +41,6 @@ class MidiOutPort {
   int open(int choice);
   bool is_open() const { return device_ != nullptr; }
   int choice() const { return choice_; }
-  // The choice of a device that was lost (0 when none was): reopen() tries it again.
-  int lost_choice() const { return lost_choice_; }
   // Opens the lost device again; a failed try keeps it lost. Returns the choice, or 0.
   int reopen();
 

@@ -11,9 +11,11 @@
 
 namespace brisca {
 
-// An exclusive lock on a file of the runtime folder ($XDG_RUNTIME_DIR, else /tmp) named after
-// a destination. The holder writes its process id into the file, so a refused one can say who
-// holds it. A lock file that cannot be made locks nothing: it never stops a down-load.
+// An exclusive lock on a file named after a destination, in a folder only this user can write
+// to ($XDG_RUNTIME_DIR, else briscatool-UID in $TMPDIR or /tmp, made 0700). The holder writes
+// its process id into the file, so a refused one can say who holds it. A lock file that cannot
+// be made locks nothing: it never stops a down-load. A link, or a file or folder of someone
+// else's, found where the lock would be is never opened through nor changed.
 class DestinationLock {
  public:
   DestinationLock() = default;
@@ -26,9 +28,11 @@ class DestinationLock {
   bool acquire(const std::string& destination);
   void release();
   int holder() const { return holder_; }
+  // Where the lock file is; empty when there is no private folder for it.
   static std::string path_for(const std::string& destination);
 
  private:
+  static std::string file_name_for(const std::string& destination);
   int fd_ = -1;
   int holder_ = 0;
 };

@@ -97,8 +97,6 @@ class DownloadSequencer {
   // A message has begun at the device and its last chunk has not been reported done: cutting
   // the down-load now leaves the module's receiver inside a System Exclusive message.
   bool inside_message() const { return inside_message_; }
-  // A lost device was cut inside a message: the next send ends it with a lone F7 first.
-  bool owes_end_of_message() const { return owe_end_; }
 
   bool is_sending() const { return flags_.sending != 0; }
   // Sending, or about to start the next file (message 1044 on its way).
@@ -106,7 +104,6 @@ class DownloadSequencer {
   bool between_files() const { return flags_.sending == 0 && next_posted_; }
   const DownloadState& state() const { return state_; }
   const DownloadFlags& flags() const { return flags_; }
-  const MidiHeader* outstanding() const { return outstanding_; }
 
   void on_cut_short(std::function<void(const CutShort&)> listener) {
     cut_listener_ = std::move(listener);

@@ -120,7 +120,7 @@ void MidiInPort::callback(std::uint32_t generation, std::uint32_t id, std::uintp
     post_short(static_cast<std::uint32_t>(param1) & kPackedMask);
     return;
   }
-  if (id == MIM_LONGDATA || id == MIM_LONGERROR) {
+  if (id == MIM_LONGDATA) {
     const int index = header_index(param1);
     if (index < 0) return;
     returned_[static_cast<std::size_t>(index)].store(true, std::memory_order_release);
@@ -154,8 +154,6 @@ void MidiInPort::handle_input_event(std::uintptr_t id, std::uintptr_t param) {
     show_short(static_cast<std::uint32_t>(value) & kPackedMask, sequence);
   } else if (id == MIM_LONGDATA) {
     handle_long(param);
-  } else if (id == MIM_LONGERROR) {
-    requeue(param);
   } else if (id == kMonitorFlush) {
     flush();
   } else if (id == kMonitorLost) {
@@ -203,13 +201,6 @@ void MidiInPort::handle_long(std::uintptr_t param) {
   if (listener_ != nullptr) listener_->long_data(header.data, length);
   show_sysex(window_, header.data, length);
   if (device_) device_->add_buffer(header);
-}
-
-// A buffer the device gave back with bad data: nothing is shown, but the buffer stays in use.
-void MidiInPort::requeue(std::uintptr_t param) {
-  const int index = header_index(param);
-  if (index < 0 || !returned_[static_cast<std::size_t>(index)].exchange(false)) return;
-  if (device_) device_->add_buffer(headers_[static_cast<std::size_t>(index)]);
 }
 
 void MidiInPort::clear_data() {

@@ -102,7 +102,6 @@ class MidiInPort {
   void show_short(std::uint32_t packed, std::uint32_t sequence);
   void flush();
   void handle_long(std::uintptr_t param);
-  void requeue(std::uintptr_t param);
   int header_index(std::uintptr_t address) const;
   void shut_device();
 

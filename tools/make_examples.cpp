@@ -2,13 +2,13 @@
 //   make_examples OUTDIR                  kick.mid, snare.mid, hat.mid, clap.mid, tom.mid
 //   make_examples --loop SECONDS FILE     a drum loop of that length (for timing render)
 // Each file is a header block (name, type "DRUM", total_blocks) and then data blocks of pitch
-// byte 0, encoded against the decoder so that it plays the sound back as made.
+// byte 0, made by the sound encoder of import, so they play back the sound as made.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "preview/block_encoder.h"
+#include "import/encoder.h"
 #include "preview/kernel.h"
 #include "soundfile/sound_writer.h"
 #include "tools/example_sounds.h"
@@ -24,12 +24,20 @@ int usage() {
 
 bool write_sound(const std::string& path, const std::string& name,
                  const std::vector<std::int16_t>& samples) {
-  const brisca::Bytes file = brisca::make_sound_file(name, "DRUM", samples);
+  std::vector<float> source(samples.size());
+  for (std::size_t i = 0; i < samples.size(); ++i) source[i] = samples[i] / 32768.0f;
+  const brisca::EncodedSound sound = brisca::encode_sound(source);
+  std::vector<brisca::Bytes> messages{
+      brisca::make_header_block(name, "DRUM", static_cast<int>(sound.blocks.size()) + 1)};
+  for (std::size_t k = 0; k < sound.blocks.size(); ++k)
+    messages.push_back(brisca::make_block(static_cast<std::uint16_t>(k + 1), sound.blocks[k]));
+  const brisca::Bytes file = brisca::make_smf0(messages);
   if (!brisca::write_file(path, file)) {
     std::fprintf(stderr, "%s: cannot be written\n", path.c_str());
     return false;
   }
-  std::printf("%s: %zu samples, %zu bytes\n", path.c_str(), samples.size(), file.size());
+  std::printf("%s: %zu samples, %zu bytes, SNR %.1f dB\n", path.c_str(), samples.size(),
+              file.size(), sound.snr_db);
   return true;
 }
 

@@ -58,7 +58,6 @@ class MainWindow : public QMainWindow, public WindowPort {
   // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
   // closed first.
   void force_close();
-  bool close_forced() const { return forced_close_; }
 
   // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
   // 2 double-click).

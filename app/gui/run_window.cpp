@@ -94,14 +94,16 @@ int run_window(int argc, char** argv, const HookFactory& make_hooks) {
   if (make_hooks) window.set_hooks(make_hooks(window));
   window.set_command_line(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
 
-  // SIGINT, SIGTERM and SIGHUP close the window as File > Exit does, without a question.
+  // SIGINT, SIGTERM and SIGHUP close the window as File > Exit does, without a question, and
+  // end the program however long its devices took to close: exit() leaves every event loop,
+  // where quit() may be refused by a window that stays open.
   std::optional<QSocketNotifier> wake;
   if (EndSignals::wake_fd() >= 0) {
     wake.emplace(EndSignals::wake_fd(), QSocketNotifier::Read);
     QObject::connect(&*wake, &QSocketNotifier::activated, &window, [&window] {
       EndSignals::drain();
       window.force_close();
-      QCoreApplication::quit();
+      QCoreApplication::exit(0);
     });
   }
   window.show();

@@ -17,21 +17,16 @@
 namespace brisca {
 
 // Report ids, the numbers the window and the rings carry.
-inline constexpr std::uint32_t WOM_OPEN = 955;
-inline constexpr std::uint32_t WOM_CLOSE = 956;
 inline constexpr std::uint32_t WOM_DONE = 957;
 inline constexpr std::uint32_t MIM_OPEN = 961;
 inline constexpr std::uint32_t MIM_CLOSE = 962;
 inline constexpr std::uint32_t MIM_DATA = 963;
 inline constexpr std::uint32_t MIM_LONGDATA = 964;
-inline constexpr std::uint32_t MIM_ERROR = 965;
-inline constexpr std::uint32_t MIM_LONGERROR = 966;
 inline constexpr std::uint32_t MOM_OPEN = 967;
 inline constexpr std::uint32_t MOM_CLOSE = 968;
 inline constexpr std::uint32_t MOM_DONE = 969;
 
 // Results other than 0 (the numbers of the multimedia calls the interfaces stand for).
-inline constexpr int MMSYSERR_ERROR = 1;         // unspecified failure
 inline constexpr int MMSYSERR_INVALHANDLE = 5;   // the device is already closed
 inline constexpr int MMSYSERR_INVALPARAM = 11;   // bad header, message or length
 inline constexpr int MIDIERR_UNPREPARED = 64;    // header not prepared

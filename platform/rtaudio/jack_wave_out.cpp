@@ -6,7 +6,7 @@
 #include <chrono>
 #include <mutex>
 
-#include "platform/rtaudio/bounded.h"
+#include "platform/core/bounded_close.h"
 
 namespace brisca::rtaudio {
 
@@ -123,12 +123,7 @@ int JackWaveOut::close() {
   if (closed()) return kErrInvalidHandle;
   if (watchdog_) watchdog_->stop();
   begin_close();
-  run_bounded(
-      [client = client_] {
-        leave(*client);
-        return true;
-      },
-      kCloseLimit);
+  close_bounded([client = client_] { leave(*client); });
   return 0;
 }
 

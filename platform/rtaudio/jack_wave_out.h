@@ -24,10 +24,10 @@ class JackWaveOut : public QueuedWaveOut {
   static std::unique_ptr<JackWaveOut> open(const std::string& device, DeviceCallback callback);
   ~JackWaveOut() override;
 
+  // Waits a bounded time for libjack to let go (close_bounded); past it the client is left to
+  // its thread.
   int close() override;
 
-  // How long close() waits for libjack to let go; past it the client is left to its thread.
-  static constexpr std::chrono::milliseconds kCloseLimit{2000};
   // A client whose process thread has not run for this long is lost.
   static constexpr std::chrono::milliseconds kStallLimit{2000};
 

@@ -4,7 +4,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/rtaudio/bounded.h"
+#include "platform/core/bounded_close.h"
 
 namespace brisca::rtaudio {
 namespace {
@@ -108,12 +108,7 @@ int RtWaveOut::close() {
   if (watchdog_) watchdog_->stop();
   begin_close();
   // Past the limit the stream is left to its thread and freed if the backend ever returns.
-  run_bounded(
-      [stream = stream_] {
-        tear_down(*stream);
-        return true;
-      },
-      kCloseLimit);
+  close_bounded([stream = stream_] { tear_down(*stream); });
   return 0;
 }
 

@@ -24,11 +24,10 @@ class RtWaveOut : public QueuedWaveOut {
                                          DeviceCallback callback);
   ~RtWaveOut() override;
 
+  // Waits a bounded time for the backend to let go (close_bounded); past it the stream is left
+  // to finish on its own thread, so a server that hangs cannot hang the caller.
   int close() override;
 
-  // How long close() waits for the backend to let go; past it the stream is left to finish on
-  // its own thread, so a server that hangs cannot hang the caller.
-  static constexpr std::chrono::milliseconds kCloseLimit{2000};
   // A running stream that has not called back for this long is lost.
   static constexpr std::chrono::milliseconds kStallLimit{2000};
 

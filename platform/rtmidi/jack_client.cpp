@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <mutex>
+#include <thread>
+
+#include "platform/core/bounded_close.h"
 
 namespace brisca {
 
@@ -20,7 +23,9 @@ void quiet_jack_messages() {
 }
 
 JackMidiClient::JackMidiClient(jack_client_t* client, Direction direction, JackHandler& handler)
-    : client_(client), direction_(direction), handler_(handler) {}
+    : client_(client), direction_(direction), gate_(std::make_shared<Gate>()) {
+  gate_->handler.store(&handler);
+}
 
 std::unique_ptr<JackMidiClient> JackMidiClient::open(const std::string& client_name,
                                                      Direction direction, JackHandler& handler) {
@@ -33,8 +38,9 @@ std::unique_ptr<JackMidiClient> JackMidiClient::open(const std::string& client_n
   self->port_ = jack_port_register(client, direction == Direction::Out ? "out" : "in",
                                    JACK_DEFAULT_MIDI_TYPE, flags, 0);
   if (self->port_ == nullptr) return nullptr;
-  if (jack_set_process_callback(client, on_process, self.get()) != 0) return nullptr;
-  jack_on_info_shutdown(client, on_shutdown, self.get());
+  if (direction == Direction::Out) self->gate_->out_port = self->port_;
+  if (jack_set_process_callback(client, on_process, self->gate_.get()) != 0) return nullptr;
+  jack_on_info_shutdown(client, on_shutdown, self->gate_.get());
   return self;
 }
 
@@ -52,19 +58,40 @@ bool JackMidiClient::activate_and_connect(const std::string& peer) {
 
 void JackMidiClient::close() {
   if (client_ == nullptr) return;
-  jack_deactivate(client_);
-  jack_client_close(client_);  // fails, harmlessly, once the server is gone
+  // The handler hears nothing from here on, whether or not the server lets the client go in
+  // time; a callback already inside it ends within its cycle.
+  gate_->handler.store(nullptr);
+  while (gate_->inside.load() != 0) std::this_thread::yield();
+  // The gate stays alive with the close, for the callbacks of a client that is slow to leave.
+  close_bounded([client = client_, gate = gate_] {
+    jack_deactivate(client);
+    jack_client_close(client);  // fails, harmlessly, once the server is gone
+  });
   client_ = nullptr;
   port_ = nullptr;
 }
 
-int JackMidiClient::on_process(jack_nframes_t frames, void* self) {
-  static_cast<JackMidiClient*>(self)->handler_.process(frames);
+// The counter goes up before the handler is read, and close() clears the handler before it
+// reads the counter (both sequentially consistent): either the callback sees no handler, or
+// close() sees it inside and waits.
+int JackMidiClient::on_process(jack_nframes_t frames, void* gate) {
+  auto* g = static_cast<Gate*>(gate);
+  g->inside.fetch_add(1);
+  if (JackHandler* handler = g->handler.load()) {
+    handler->process(frames);
+  } else if (g->out_port != nullptr) {
+    // An output buffer left as it was would send its last events again in each cycle.
+    jack_midi_clear_buffer(jack_port_get_buffer(g->out_port, frames));
+  }
+  g->inside.fetch_sub(1);
   return 0;
 }
 
-void JackMidiClient::on_shutdown(jack_status_t, const char*, void* self) {
-  static_cast<JackMidiClient*>(self)->handler_.server_lost();
+void JackMidiClient::on_shutdown(jack_status_t, const char*, void* gate) {
+  auto* g = static_cast<Gate*>(gate);
+  g->inside.fetch_add(1);
+  if (JackHandler* handler = g->handler.load()) handler->server_lost();
+  g->inside.fetch_sub(1);
 }
 
 std::vector<std::string> jack_midi_ports(bool for_output) {

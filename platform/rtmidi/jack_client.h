@@ -4,6 +4,7 @@
 
 #include <jack/jack.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,7 +34,8 @@ class JackMidiClient {
   // Starts processing and connects our port with `peer` (a full port name). False on failure.
   bool activate_and_connect(const std::string& peer);
   // Stops processing and leaves the server; after it the handler is never called again. Safe
-  // after the server is gone.
+  // after the server is gone. A server that does not answer holds the caller for a bounded
+  // time only (see close_bounded): the client then leaves on a thread of its own.
   void close();
 
   jack_client_t* client() const { return client_; }
@@ -41,13 +43,20 @@ class JackMidiClient {
 
  private:
   JackMidiClient(jack_client_t* client, Direction direction, JackHandler& handler);
-  static int on_process(jack_nframes_t frames, void* self);
-  static void on_shutdown(jack_status_t code, const char* reason, void* self);
+  // What libjack's threads call through: the handler until close() begins, and after that only
+  // an empty output buffer, as a client given up on keeps running until it has left.
+  struct Gate {
+    std::atomic<JackHandler*> handler;
+    std::atomic<int> inside{0};  // callbacks running now
+    jack_port_t* out_port = nullptr;
+  };
+  static int on_process(jack_nframes_t frames, void* gate);
+  static void on_shutdown(jack_status_t code, const char* reason, void* gate);
 
   jack_client_t* client_;
   jack_port_t* port_ = nullptr;
   Direction direction_;
-  JackHandler& handler_;
+  std::shared_ptr<Gate> gate_;
 };
 
 // Silences libjack's messages on stderr ("Cannot connect to server socket" when no server runs);

@@ -2,7 +2,12 @@
 // selected again (never marked sent), and sending works again afterwards.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <sstream>
 
 #include "tests/download/download_fixture.h"
 
@@ -246,6 +251,86 @@ TEST_F(Faults, TwoSendersNeverShareADestinationUnasked) {
   download.send_files();
   EXPECT_EQ(window.boxes.size(), 3u);
   EXPECT_TRUE(download.is_sending());
+}
+
+// Sets an environment variable (or unsets it, for null) for as long as it lives.
+class EnvSetting {
+ public:
+  EnvSetting(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    if (old != nullptr) old_ = old;
+    had_ = old != nullptr;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~EnvSetting() { had_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+std::string contents(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Without $XDG_RUNTIME_DIR the locks live in briscatool-UID of the temporary folder, made for
+// this user alone. Whatever is planted there instead is never opened through nor changed: a link
+// at a lock file's name (its target keeps every byte), a link in place of the folder, a folder
+// others may write to. The down-load then goes on without the lock.
+TEST_F(Faults, PlantedLinksNeverReachAnotherFile) {
+  namespace fs = std::filesystem;
+  service.log->destination = "JACK: planted" + std::to_string(::getpid()) + ":in";
+  const std::string destination = service.log->destination;
+  const fs::path tmp = folder / "tmp";
+  fs::create_directories(tmp);
+  const EnvSetting runtime("XDG_RUNTIME_DIR", nullptr);
+  const EnvSetting tmpdir("TMPDIR", tmp.c_str());
+  const fs::path own = tmp / ("briscatool-" + std::to_string(::geteuid()));
+  const fs::path lock = DestinationLock::path_for(destination);
+  ASSERT_EQ(lock.parent_path(), own);
+  {
+    DestinationLock held;
+    ASSERT_TRUE(held.acquire(destination));
+    struct stat st {};
+    ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_FALSE(DestinationLock().acquire(destination));
+  }
+
+  const fs::path victim = folder / "victim.txt";
+  std::ofstream(victim) << "precious bytes\n";
+  fs::remove(lock);
+  fs::create_symlink(victim, lock);
+  DestinationLock through_link;
+  EXPECT_TRUE(through_link.acquire(destination));
+  EXPECT_TRUE(DestinationLock().acquire(destination));  // nothing was locked
+  EXPECT_EQ(contents(victim), "precious bytes\n");
+  EXPECT_TRUE(fs::is_symlink(lock));
+
+  add_file("a.mid", {sysex(500)}, 3);
+  select("a.mid");
+  download.send_files();
+  run_to_idle();
+  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(window.boxes.empty());
+
+  // The folder itself planted: as a link to a folder of this user's, and open to everyone.
+  const fs::path elsewhere = folder / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::permissions(elsewhere, fs::perms::owner_all);
+  fs::remove_all(own);
+  fs::create_directory_symlink(elsewhere, own);
+  EXPECT_TRUE(DestinationLock().acquire(destination));
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  fs::remove(own);
+  fs::create_directory(own);
+  fs::permissions(own, fs::perms::all);
+  EXPECT_TRUE(DestinationLock().acquire(destination));
+  EXPECT_TRUE(fs::is_empty(own));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -101,13 +102,22 @@ class PulseCapture {
   }
   ~PulseCapture() { stop(); }
   bool ok() const { return pid_ > 0; }
-  // Waits until the server lists the recording stream (parec connects in well under a second).
+  // Waits until the server lists the recording stream (parec connects in well under a second;
+  // a busy machine may take longer, 30 s is a hang).
   bool wait_recording() const {
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 600; ++i) {
       if (std::system("pactl list short source-outputs 2>/dev/null | grep -q .") == 0) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
+  }
+  // Waits until `seconds` more of sound were written from now, so what was played just before
+  // is in the file however late the recorder runs; gives up after 30 s (a hang), leaving the
+  // judgment to what the file holds.
+  void wait_recorded(double seconds) const {
+    const auto target = bytes_written() + static_cast<std::uintmax_t>(seconds * 44100) * 2;
+    for (int i = 0; i < 3000 && bytes_written() < target; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::vector<std::int16_t> stop() {
     if (pid_ > 0) {
@@ -126,6 +136,12 @@ class PulseCapture {
   }
 
  private:
+  std::uintmax_t bytes_written() const {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file_, error);
+    return error ? 0 : size;
+  }
+
   std::string file_;
   pid_t pid_ = -1;
 };

@@ -32,7 +32,7 @@ TEST_F(PulseAudioTest, PlayedSamplesEqualTheRenderedOnes) {
   const std::string command = test::quoted(test::briscatool()) + " play " + test::quoted(sound) +
                               " --audio-out " + test::quoted(kSinkEntry);
   ASSERT_EQ(std::system(command.c_str()), 0);
-  std::this_thread::sleep_for(300ms);  // the recorder's own latency
+  capture.wait_recorded(0.3);  // past the recorder's own latency
   const auto recorded = capture.stop();
   const std::size_t at = test::find_sound(recorded, rendered);
   ASSERT_NE(at, test::kNotFound);

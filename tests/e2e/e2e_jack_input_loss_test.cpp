@@ -25,10 +25,10 @@ using test::Bytes;
 using test::JackPeer;
 using Clock = std::chrono::steady_clock;
 
-// Handles what the port posted, as the window would, until `done` or `limit`.
+// Handles what the port posted, as the window would, until `done` or `limit` (a hang).
 template <class Done>
 bool pump(test::FakeWindow& window, MidiInPort& port, Done done,
-          std::chrono::milliseconds limit = 10s) {
+          std::chrono::milliseconds limit = 30s) {
   const auto end = Clock::now() + limit;
   while (!done()) {
     test::Posted posted{};
@@ -48,7 +48,7 @@ bool send_until_shown(JackPeer& source, test::FakeWindow& window, MidiInPort& po
                       const Bytes& message, Field field) {
   const std::uint32_t packed = message[0] | message[1] << 8 | message[2] << 16;
   const std::string text = short_message_text(static_cast<int>(field), packed);
-  for (int attempt = 0; attempt < 50; ++attempt) {
+  for (const auto end = Clock::now() + 30s; Clock::now() < end;) {
     source.send({message});
     if (pump(
             window, port, [&] { return window.field(field) == text; }, 200ms))
@@ -103,7 +103,7 @@ TEST(JackInputLoss, TheMonitorHearsOfTheLossAndListensAgainOnceTheServerIsBack) 
   server.reset();
   // A server of the same name starts only once the killed one has been reaped.
   const std::string proc = "/proc/" + std::to_string(first_server);
-  for (int i = 0; i < 1000 && access(proc.c_str(), F_OK) == 0; ++i)
+  for (int i = 0; i < 3000 && access(proc.c_str(), F_OK) == 0; ++i)
     std::this_thread::sleep_for(10ms);
   server = std::make_unique<test::PrivateJackServer>(dir);
   ASSERT_TRUE(server->started());

@@ -25,7 +25,7 @@ using test::JackPeer;
 
 namespace {
 
-constexpr int kWaitMs = 10000;
+constexpr int kWaitMs = 30000;
 const char* const kSink = "brisca-e2e-window-sink";
 const char* const kSource = "brisca-e2e-window-source";
 const char* const kOtherSource = "brisca-e2e-window-source2";
@@ -139,7 +139,7 @@ void WindowMidiTest::send_files_delivers_every_chunk_to_the_chosen_output() {
     QTRY_VERIFY_WITH_TIMEOUT(all_rows_sent(), 30000);
   });
   QVERIFY(boxes.empty());
-  QVERIFY(sink->wait_events(expected_chunks.size(), std::chrono::seconds(5)));
+  QVERIFY(sink->wait_events(expected_chunks.size(), std::chrono::seconds(30)));
   const std::vector<Bytes> received = sink->events();
   QCOMPARE(received.size(), expected_chunks.size());
   for (std::size_t i = 0; i < received.size(); ++i) {
@@ -237,7 +237,7 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
   QCOMPARE(list().item_word(2) & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
   QCOMPARE(field("Total Blocks"), QStringLiteral("   3"));
   QCOMPARE(window->status_text(), QStringLiteral("0 sounds, 0 blocks sent"));
-  QVERIFY(sink->wait_events(before + 12, std::chrono::seconds(5)));  // header and block 1
+  QVERIFY(sink->wait_events(before + 12, std::chrono::seconds(30)));  // header and block 1
 }
 
 // Closing asks while a sound is being sent; No keeps sending, Yes closes the output, which ends

@@ -175,7 +175,7 @@ int send(const char* name, int count, char** messages) {
 // Writes c.to_send, one message a cycle, at least gap_ms apart.
 int send_all(const char* name, Client& c, int gap_ms) {
   if (!open_client(c, name, false, send_process)) return 1;
-  for (int i = 0; i < 1000 && jack_port_connected(c.port) == 0; ++i)
+  for (int i = 0; i < 3000 && jack_port_connected(c.port) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (jack_port_connected(c.port) == 0) {
     std::cerr << "jack_midi_tool: nobody connected to " << name << ":out\n";

@@ -46,7 +46,7 @@ class JackPeer {
     std::lock_guard lock(mutex_);
     return received_;
   }
-  bool wait_events(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  bool wait_events(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return received_.size() >= n; });
   }
@@ -56,7 +56,7 @@ class JackPeer {
     std::lock_guard lock(mutex_);
     to_send_.push_back(std::move(pieces));
   }
-  bool wait_sent(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  bool wait_sent(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return to_send_.empty(); });
   }

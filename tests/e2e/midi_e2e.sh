@@ -10,9 +10,12 @@
 #                                          leaves the far end with a lone F7
 #   midi_e2e.sh signals BUILD SOURCE       SIGTERM, SIGHUP, SIGINT end monitor and the window
 #                                          with their JACK ports closed; the server answers on
+#   midi_e2e.sh stalled-server BUILD SOURCE
+#                                          SIGTERM ends monitor, send and the window while
+#                                          their server does not answer
 #
-# send and monitor use the server of the jack_server test fixture; server-loss starts one of
-# its own, as it kills it.
+# The scenarios use the server of the jack_server test fixture; server-loss and stalled-server
+# start one of their own, as they kill or stop it.
 set -euo pipefail
 scenario=$1
 build=$(cd "$2" && pwd)
@@ -22,73 +25,42 @@ briscatool=$build/app/briscatool
 work=$build/e2e-midi/$scenario
 rm -rf "$work" && mkdir -p "$work"
 export JACK_NO_START_SERVER=1
+# shellcheck source=tests/support/e2e.sh
+. "$source_dir/tests/support/e2e.sh"
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-
-use_server_env() {
-  set -a
-  # shellcheck disable=SC1090
-  . "$1"
-  set +a
-}
-
-wait_for_port() {
-  for _ in $(seq 200); do
-    jack_lsp 2>/dev/null | grep -qx "$1" && return 0
-    sleep 0.05
-  done
-  echo "port $1 never appeared" >&2
-  return 1
-}
-
-now_ms() { date +%s%3N; }
-
-# True once process $1 catches SIGTERM (its handler is in place).
-catches_term() {
-  local mask
-  mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$1/status" 2>/dev/null) || return 1
-  [ -n "$mask" ] && (((0x$mask >> 14) & 1))
-}
-
-# Sends signal $2 to process $1 (named $3) whose JACK ports start with $4; it must end within
-# 5 s with exit ${5:-0}, its ports gone, and the server must still answer another client at once.
+# Sends signal $2 to process $1 (named $3) whose JACK ports start with $4; it must end with exit
+# ${5:-0}, the server must still answer another client, and its ports must go (a close given up
+# on leaves them to the server, which drops them once it sees the process gone).
 end_by_signal() {
-  local pid=$1 sig=$2 what=$3 ports=$4 expected=${5:-0} start status=0
-  for _ in $(seq 200); do
-    catches_term "$pid" && jack_lsp 2>/dev/null | grep -q "^$ports" && break
-    sleep 0.05
-  done
-  jack_lsp | grep -q "^$ports" || { echo "$what never opened $ports" >&2; return 1; }
+  local pid=$1 sig=$2 what=$3 ports=$4 expected=${5:-0} start
+  e2e_track "$pid"
+  e2e_wait_for "$what opening $ports" has_port_starting "$ports"
+  e2e_end_by_signal "$pid" "$sig" "$what"
+  [ "$e2e_status" -eq "$expected" ] || return 1
   start=$(now_ms)
-  kill -"$sig" "$pid"
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "$what still runs 5 s after SIG$sig" >&2
-    kill -KILL "$pid"
-    return 1
-  fi
-  wait "$pid" || status=$?
-  echo "SIG$sig: $what ended after $(($(now_ms) - start)) ms (checked every 50 ms), exit $status"
-  [ "$status" -eq "$expected" ] || return 1
-  start=$(now_ms)
-  timeout 3 jack_lsp >"$work/after.txt" || { echo "the server no longer answers" >&2; return 1; }
+  timeout "$E2E_HANG_S" jack_lsp >/dev/null || { echo "the server no longer answers" >&2; return 1; }
   echo "  jack_lsp answered after $(($(now_ms) - start)) ms"
-  ! grep -q "^$ports" "$work/after.txt" || { echo "$ports still open" >&2; return 1; }
+  e2e_wait_for "the server dropping $ports" no_port_starting "$ports"
+  echo "  $ports gone $(($(now_ms) - start)) ms after that"
+}
+
+# The window on the examples with its MIDI in and out remembered (JACK port names); its pid in
+# $window.
+start_window() {
+  export XDG_CONFIG_HOME=$work/config
+  mkdir -p "$XDG_CONFIG_HOME/Osmira"
+  printf '[General]\nMIDIin=JACK: %s\nMIDIout=JACK: %s\n' "$1" "$2" \
+    >"$XDG_CONFIG_HOME/Osmira/Pelorin.conf"
+  QT_QPA_PLATFORM=offscreen "$briscatool" "$source_dir/examples" 2>"$work/window.err" &
+  window=$!
+  e2e_track "$window"
 }
 
 # Sends FILES to a receiving port and checks what arrived; prints the pace.
 send_and_check() {
   "$tool" receive e2e-recv "$work/record.txt" &
   local receiver=$!
-  pids+=("$receiver")
+  e2e_track "$receiver"
   wait_for_port e2e-recv:in
   local start end status=0
   start=$(now_ms)
@@ -109,37 +81,28 @@ send_and_check() {
 
 case $scenario in
   send)
-    use_server_env "$build/servers/jack.env"
+    e2e_use_jack "$build/servers"
     "$tool" make-sysex "$work/odd.mid" 200 201 400 5 1173
     send_and_check "$source_dir/examples/hat.mid" "$work/odd.mid"
     ;;
 
   server-loss)
-    bash "$source_dir/scripts/jack-server" start "$work/server" >/dev/null
-    use_server_env "$work/server/jack.env"
+    e2e_start_jack "$work/server"
     "$tool" receive e2e-recv "$work/record.txt" &
-    pids+=($!)
+    e2e_track $!
     wait_for_port e2e-recv:in
     "$briscatool" send --midi-out "e2e-recv:in" "$source_dir/examples/kick.mid" \
       2>"$work/send.err" &
     sender=$!
-    sleep 1.5
+    e2e_track "$sender"
+    e2e_wait_for "the send starting" grep -q "Total Blocks" "$work/send.err"
     kill -KILL "$(cat "$work/server/jack.pid")"
     killed=$(now_ms)
+    e2e_wait_for "briscatool send ending after the server was killed" e2e_ended "$sender"
     status=0
-    for _ in $(seq 100); do
-      kill -0 "$sender" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$sender" 2>/dev/null; then
-      echo "briscatool send still runs 10 s after the server was killed" >&2
-      kill -KILL "$sender"
-      exit 1
-    fi
     wait "$sender" || status=$?
     echo "briscatool send ended $(($(now_ms) - killed)) ms after the server was killed" \
-      "(checked every 100 ms), exit $status"
-    bash "$source_dir/scripts/jack-server" stop "$work/server" >/dev/null
+      "(checked every 50 ms), exit $status"
     cat "$work/send.err"
     [ "$status" -ne 0 ] || { echo "a send cut short exited 0" >&2; exit 1; }
     grep -q "kick.mid: cut short, not sent completely" "$work/send.err"
@@ -147,12 +110,12 @@ case $scenario in
     ;;
 
   send-faults)
-    use_server_env "$build/servers/jack.env"
+    e2e_use_jack "$build/servers"
     export XDG_RUNTIME_DIR=$work/run  # the send locks of this run only
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     "$tool" receive e2e-recv "$work/record.txt" &
     receiver=$!
-    pids+=("$receiver")
+    e2e_track "$receiver"
     wait_for_port e2e-recv:in
 
     # A sound cut in half on disk: what it holds goes out, then the send names it and fails.
@@ -170,11 +133,8 @@ case $scenario in
     "$tool" make-sysex "$work/long.mid" 5000 5000 5000 5000
     "$briscatool" send --midi-out e2e-recv:in "$work/long.mid" 2>"$work/first.err" &
     first=$!
-    pids+=("$first")
-    for _ in $(seq 200); do
-      grep -q "Total Blocks" "$work/first.err" && break
-      sleep 0.05
-    done
+    e2e_track "$first"
+    e2e_wait_for "the first send starting" grep -q "Total Blocks" "$work/first.err"
     status=0
     "$briscatool" send --midi-out e2e-recv:in "$work/whole.mid" 2>"$work/second.err" || status=$?
     cat "$work/second.err"
@@ -199,12 +159,13 @@ case $scenario in
     ;;
 
   monitor)
-    use_server_env "$build/servers/jack.env"
+    e2e_use_jack "$build/servers"
     "$tool" send e2e-src "90 3c 00" "c5 07" "f0 01 02 03 04 05 06 07 08 f7" "fe" "e3 00 40" &
     sender=$!
-    pids+=("$sender")
+    e2e_track "$sender"
     wait_for_port e2e-src:out
-    "$briscatool" monitor --midi-in "e2e-src:out" --count 5 --seconds 20 >"$work/monitor.out"
+    "$briscatool" monitor --midi-in "e2e-src:out" --count 5 --seconds "$E2E_HANG_S" \
+      >"$work/monitor.out"
     wait "$sender"
     cat "$work/monitor.out"
     diff - "$work/monitor.out" <<'LINES'
@@ -217,13 +178,13 @@ LINES
     ;;
 
   signals)
-    use_server_env "$build/servers/jack.env"
+    e2e_use_jack "$build/servers"
     "$tool" receive e2e-sig-recv "$work/record.txt" &
-    pids+=($!)
+    e2e_track $!
     wait_for_port e2e-sig-recv:in
     for sig in TERM HUP INT; do
-      "$tool" send "e2e-sig-$sig" "fe" &
-      pids+=($!)
+      "$tool" thru "e2e-sig-$sig" &  # a source that stays, so the input is never lost
+      e2e_track $!
       wait_for_port "e2e-sig-$sig:out"
       "$briscatool" monitor --midi-in "e2e-sig-$sig:out" >"$work/monitor-$sig.out" &
       end_by_signal $! "$sig" "briscatool monitor" "BriscaTool in"
@@ -235,20 +196,61 @@ LINES
     cat "$work/send.err"
     grep -q "kick.mid: cut short, not sent completely" "$work/send.err"
     # The window with its remembered MIDI in and out open.
-    export XDG_CONFIG_HOME=$work/config
-    mkdir -p "$XDG_CONFIG_HOME/Osmira"
-    "$tool" send e2e-sig-win "fe" &
-    pids+=($!)
+    "$tool" thru e2e-sig-win &
+    e2e_track $!
     wait_for_port e2e-sig-win:out
-    printf '[General]\nMIDIin=JACK: e2e-sig-win:out\nMIDIout=JACK: e2e-sig-recv:in\n' \
-      >"$XDG_CONFIG_HOME/Osmira/Pelorin.conf"
-    QT_QPA_PLATFORM=offscreen "$briscatool" "$source_dir/examples" 2>"$work/window.err" &
-    window=$!
-    for _ in $(seq 200); do
-      jack_lsp 2>/dev/null | grep -q "^BriscaTool out" && break
-      sleep 0.05
-    done
+    start_window e2e-sig-win:out e2e-sig-recv:in
+    e2e_wait_for "the window opening its MIDI out" has_port_starting "BriscaTool out"
     end_by_signal "$window" TERM "the window" "BriscaTool"
+    ;;
+
+  stalled-server)
+    # A server that stops answering (stopped with SIGSTOP) while the window, `monitor` and
+    # `send` have clients on it: each still ends soon after SIGTERM, with exit 0 (1 for the send
+    # cut short); the server, once it goes on, answers and drops their ports. Each program gets
+    # a server of its own: one that was stopped under clients spends seconds dropping them.
+    # stall_server NAME: a fresh server, and a client e2e-stall passing its input to its output.
+    stall_server() {
+      [ -z "${thru:-}" ] || { kill -TERM "$thru"; wait "$thru" || true; }
+      [ -z "${stall_dir:-}" ] || bash "$source_dir/scripts/jack-server" stop "$stall_dir" >/dev/null
+      stall_dir=$work/server-$1
+      e2e_start_jack "$stall_dir"
+      "$tool" thru e2e-stall &
+      thru=$!
+      e2e_track "$thru"
+      wait_for_port e2e-stall:out
+    }
+    # end_stalled PID WHAT PORTS EXPECTED: stops the server, ends PID by SIGTERM, goes on.
+    end_stalled() {
+      local jackd status=0
+      e2e_wait_for "$2 opening $3" has_port_starting "$3"
+      e2e_wait_for "$2 catching signals" catches_term "$1"
+      jackd=$(cat "$stall_dir/jack.pid")
+      kill -STOP "$jackd"
+      e2e_end_by_signal "$1" TERM "$2 (server stopped)" || status=$?
+      kill -CONT "$jackd"
+      [ "$status" -eq 0 ] && [ "$e2e_status" -eq "$4" ] || return 1
+      echo "stalled server: $2 ended $e2e_ms ms after SIGTERM" >>"$work/figures.txt"
+      start=$(now_ms)
+      timeout "$E2E_HANG_S" jack_lsp >/dev/null || { echo "the server no longer answers" >&2; exit 1; }
+      echo "  jack_lsp answered after $(($(now_ms) - start)) ms"
+      e2e_wait_for "the server dropping $3" no_port_starting "$3"
+      echo "  $3 gone $(($(now_ms) - start)) ms after that"
+    }
+    stall_server monitor
+    "$briscatool" monitor --midi-in e2e-stall:out >"$work/monitor.out" &
+    end_stalled $! "briscatool monitor" "BriscaTool in" 0
+    stall_server send
+    "$briscatool" send --midi-out e2e-stall:in "$source_dir/examples/kick.mid" \
+      2>"$work/send.err" &
+    sender=$!
+    e2e_wait_for "the send starting" grep -q "Total Blocks" "$work/send.err"
+    end_stalled "$sender" "briscatool send" "BriscaTool out" 1
+    stall_server window
+    start_window e2e-stall:out e2e-stall:in
+    e2e_wait_for "the window opening its MIDI in" has_port_starting "BriscaTool in"
+    end_stalled "$window" "the window" "BriscaTool" 0
+    cat "$work/figures.txt"
     ;;
 
   *)

@@ -53,7 +53,7 @@ inline void preview_survives_server_loss(const std::string& dir, AudioServerCont
   ASSERT_TRUE(player.busy());
   const auto killed_at = std::chrono::steady_clock::now();
   ASSERT_TRUE(server.kill());
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 15s));
+  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
   std::cout << "the preview ended "
             << std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - killed_at)

@@ -43,7 +43,7 @@ class ReportLog {
 
   // Waits until `n` reports of `id` have come. The limit only keeps a broken build from hanging.
   bool wait_count(std::uint32_t id, std::size_t n,
-                  std::chrono::milliseconds limit = std::chrono::seconds(20)) const {
+                  std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] {
       std::size_t have = 0;

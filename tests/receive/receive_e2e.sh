@@ -18,32 +18,16 @@ briscatool=$build/app/briscatool
 work=$build/e2e-receive/$scenario
 rm -rf "$work" && mkdir -p "$work/out"
 export JACK_NO_START_SERVER=1
-server_env=$build/servers/jack.env
-[ "$scenario" = server-loss ] && server_env=$work/server/jack.env
-[ "$scenario" = server-loss ] && bash "$source_dir/scripts/jack-server" start "$work/server" >/dev/null
-set -a
-# shellcheck disable=SC1090
-. "$server_env"
-set +a
+# shellcheck source=tests/support/e2e.sh
+. "$source_dir/tests/support/e2e.sh"
+if [ "$scenario" = server-loss ]; then
+  e2e_start_jack "$work/server"
+else
+  e2e_use_jack "$build/servers"
+fi
 
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if [ "$scenario" = server-loss ]; then
-    bash "$source_dir/scripts/jack-server" stop "$work/server" >/dev/null 2>&1 || true
-  fi
-}
-trap cleanup EXIT
-
-wait_for_port() {
-  for _ in $(seq 200); do
-    jack_lsp 2>/dev/null | grep -qx "$1" && return 0
-    sleep 0.05
-  done
-  echo "port $1 never appeared" >&2
-  return 1
-}
+# True once the input port of `briscatool receive` is connected to $1.
+receive_listens() { grep -qx "   $1" <<<"$(jack_ports -c "BriscaTool in:in")"; }
 
 # Waits until a line of file $1 holds the text $2 (a hang fails).
 wait_for_line() {
@@ -85,7 +69,7 @@ receive_from() {
   shift
   "$tool" play "$name" 30 "$@" &
   local module=$!
-  pids+=("$module")
+  e2e_track "$module"
   wait_for_port "$name:out"
   local status=0
   "$briscatool" receive --midi-in "$name:out" -o "$work/out" "${args[@]}" \
@@ -119,12 +103,14 @@ case $scenario in
     # SIGTERM in the middle of a dump: the part that arrived is written, the port closed.
     "$tool" play e2e-module 100 "$work/tom.mid" &
     module=$!
-    pids+=("$module")
+    e2e_track "$module"
     wait_for_port e2e-module:out
     "$briscatool" receive --midi-in "e2e-module:out" -o "$work/out" >>"$work/receive.out" \
       2>>"$work/receive.err" &
     receiver=$!
-    sleep 1.5
+    e2e_track "$receiver"
+    e2e_wait_for "receive listening" receive_listens e2e-module:out
+    sleep 1.5  # part of the dump arrives
     kill -TERM "$receiver"
     status=0
     wait "$receiver" || status=$?
@@ -138,13 +124,13 @@ case $scenario in
 
   round-trip)
     "$tool" thru e2e-thru &
-    pids+=($!)
+    e2e_track $!
     wait_for_port e2e-thru:out
     "$briscatool" receive --midi-in "e2e-thru:out" -o "$work/out" --count 1 --seconds 60 \
       >"$work/receive.out" 2>"$work/receive.err" &
     receiver=$!
-    pids+=("$receiver")
-    sleep 1  # until receive listens
+    e2e_track "$receiver"
+    e2e_wait_for "receive listening" receive_listens e2e-thru:out
     "$briscatool" send --midi-out "e2e-thru:in" "$source_dir/examples/hat.mid" 2>"$work/send.err"
     status=0
     wait "$receiver" || status=$?
@@ -159,12 +145,12 @@ case $scenario in
     # header arrives, which tells that Tom's dump is under way.
     kill_mid_dump() {
       "$tool" play e2e-module 100 "$source_dir/examples/hat.mid@1" "$work/tom.mid" &
-      pids+=($!)
+      e2e_track $!
       wait_for_port e2e-module:out
       "$briscatool" receive --midi-in e2e-module:out -o "$work/out" "$@" >"$work/receive.out" \
         2>"$work/receive.err" &
       receiver=$!
-      pids+=("$receiver")
+      e2e_track "$receiver"
       wait_for_line "$work/receive.out" 'Example Closed Hat (partial).mid: incomplete'
       kill -KILL "$(cat "$work/server/jack.pid")"
       killed=$(date +%s%3N)
