@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "download/pace.h"
+#include "import/audio_input.h"
+#include "import/level.h"
 #include "soundfile/sound_block.h"
+#include "soundfile/sound_writer.h"
 
 namespace brisca {
 
@@ -33,6 +36,7 @@ struct ImportSettings {
   bool trim = true;
   bool replace = false;  // an existing output file may be replaced
   Pace pace;             // the down-load pace the result's down-load time is counted at
+  LevelChoice level;
 };
 
 struct ImportResult {
@@ -43,9 +47,32 @@ struct ImportResult {
   double seconds = 0.0;
   double download_seconds = 0.0;  // at the settings' pace
   MessageLengths messages;        // what a down-load of the file sends, for other paces
-  double snr_db = 0.0;
+  double snr_db = 0.0;            // against the audio after the level change
+  double gain_db = 0.0;
+  double loudness_lufs = 0.0;  // of what the module plays
+  bool limited = false;        // a loudness asked for would have clipped (see LeveledSound)
+  bool clipped = false;
   bool ok() const { return error.empty(); }
 };
+
+// A sound made in memory and not yet written: its figures (or the error) and its messages.
+struct PreparedSound {
+  ImportResult result;               // `output` empty
+  std::vector<Bytes> messages;       // header block, then data blocks 1..N
+  std::vector<std::int16_t> played;  // what the module plays, as `briscatool render` writes it
+};
+
+// `audio` as read for preparing sounds of any rate: mixed to mono at its own rate, no longer
+// than a sound of the lowest rate holds.
+AudioInput read_import_source(const std::string& audio);
+// The sound `settings` make of `in` (read from the file `audio`, whose name names the sound).
+PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
+                            const ImportSettings& settings);
+// `audio` as read, mixed to mono and carried to 44.1 kHz: what "Play Original" plays.
+std::vector<float> original_at_top_rate(const AudioInput& in, std::string& error);
+// Writes a prepared sound to `output` (replacing only when `settings.replace`); the result's
+// `output` and `error` are set.
+ImportResult write_prepared(const PreparedSound& sound, const std::string& output, bool replace);
 
 // `audio` into the sound file `output`. On failure nothing is left at `output` (an existing file
 // stays as it was).

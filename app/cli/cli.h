@@ -53,6 +53,10 @@ struct ImportCommandOptions {
   bool no_trim = false;
   bool force = false;
   Pace pace;  // the down-load time printed is counted at this pace
+  std::string normalize;           // --normalize: "peak", or empty
+  std::optional<double> loudness;  // --loudness LUFS
+  std::optional<double> gain;      // --gain DB
+  bool dry_run = false;            // print what would be made, write nothing
 };
 // Imports each file; 0 when every one was imported, 1 when any failed, 2 for a usage error.
 int run_import(const ImportCommandOptions& options, Streams io);

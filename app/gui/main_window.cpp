@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/gui/audio_import.h"
+#include "app/gui/import_dialog.h"
 #include "app/gui/sound_list_widget.h"
 #include "app/gui/window_resize.h"
 #include "soundlist/gather.h"
@@ -142,11 +142,6 @@ MainWindow::MainWindow()
     move(area.x() + std::max(0, (area.width() - kOuterWidth) / 2), area.y());
   }
   sound_list_.refresh_total();
-  import_ = std::make_unique<AudioImport>(
-      this, [this](const std::string& sound) { Gatherer(sound_list_).add_paths({sound}); },
-      [this](const std::string& text) {
-        message_box(text, "Import Audio", BoxIcon::Warning, BoxButtons::Ok);
-      });
 }
 
 MainWindow::~MainWindow() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <deque>
 #include <functional>
 #include <map>
@@ -27,9 +28,9 @@ class QTimer;
 
 namespace brisca {
 
-class AudioImport;
 class Gatherer;
 class GeometryMemory;
+class ImportDialog;
 class ResizeLayout;
 class SettingsStore;
 
@@ -63,7 +64,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   const KitActions& kit_actions() const { return kit_actions_; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
-  AudioImport& audio_import() { return *import_; }
+  // The Import Audio dialog while it is open, else null.
+  ImportDialog* import_dialog() const;
 
   // Closes the window as File > Exit does (devices closed in order), for a close the user did
   // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
@@ -122,7 +124,7 @@ class MainWindow : public QMainWindow, public WindowPort {
   void update_overview_scale();
   void show_overview_scale(double longest);
   void import_audio(const std::vector<std::string>& paths);
-  void choose_import_folder();
+  void import_audio_folder();
   void add_dropped(const std::vector<std::string>& paths);
   void clear_monitor_fields();
   void tear_down();
@@ -151,7 +153,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   QTimer* cursor_timer_ = nullptr;
   std::map<int, QTimer*> timers_;
   SettingsStore* settings_ = nullptr;
-  std::unique_ptr<AudioImport> import_;
+  QPointer<ImportDialog> import_dialog_;
+  std::string audio_folder_;  // where Import Folder... last found audio files
   QLabel* status_ = nullptr;
   QTimer* status_timer_ = nullptr;
   bool monitor_shown_ = false;

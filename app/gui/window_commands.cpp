@@ -10,7 +10,7 @@
 #include "app/devices/settings.h"
 #include "app/gui/audio_import.h"
 #include "app/gui/dialogs.h"
-#include "app/gui/import_folder_dialog.h"
+#include "app/gui/import_dialog.h"
 #include "app/gui/main_window.h"
 #include "app/gui/sound_list_widget.h"
 #include "app/gui/window_memory.h"
@@ -83,7 +83,7 @@ void MainWindow::command(int id, int notification) {
       import_audio(choose_audio_files(this));
       break;
     case kImportFolderId:
-      choose_import_folder();
+      import_audio_folder();
       break;
     case kRemoveRowId:
       sound_list_.remove_current();
@@ -239,14 +239,44 @@ void MainWindow::open_files() {
     store_->write(kOpenFolderSetting, QFile::encodeName(open_folder_).toStdString());
 }
 
-void MainWindow::import_audio(const std::vector<std::string>& paths) {
-  import_->add(paths, remembered_import_folder(settings_));
+ImportDialog* MainWindow::import_dialog() const {
+  return import_dialog_.data();
 }
 
-void MainWindow::choose_import_folder() {
-  std::optional<std::string> folder =
-      brisca::choose_import_folder(this, remembered_import_folder(settings_));
-  if (folder && settings_ != nullptr) settings_->write(kImportFolderValue, *folder);
+// The Import Audio dialog for these files (joining a dialog already open is not offered: one
+// kit at a time). It is window-modal and goes when closed.
+void MainWindow::import_audio(const std::vector<std::string>& paths) {
+  if (paths.empty() || import_dialog_ != nullptr) return;
+  // The dialog plays through the preview's output: the list's play cursor would follow it.
+  cursor_timer_->stop();
+  play_cursor_ = PlayCursor{};
+  controls_.list->viewport()->update();
+  ImportDialogPorts ports;
+  ports.preview = hooks_.preview;
+  ports.audio_output = devices_.audio_out > 0;
+  ports.settings = settings_;
+  ports.add_sounds = [this](const std::vector<std::string>& sounds) {
+    Gatherer(sound_list_).add_paths(sounds);
+  };
+  ports.show_summary = [this](const std::string& line) { show_status(line, true); };
+  ports.show_failures = [this](const std::string& text) {
+    message_box(text, "Import Audio", BoxIcon::Warning, BoxButtons::Ok);
+  };
+  import_dialog_ = new ImportDialog(this, paths, std::move(ports));
+  import_dialog_->setAttribute(Qt::WA_DeleteOnClose);
+  import_dialog_->setWindowModality(Qt::WindowModal);
+  import_dialog_->show();
+}
+
+void MainWindow::import_audio_folder() {
+  std::string folder;
+  std::vector<std::string> audio = choose_audio_folder(this, audio_folder_, folder);
+  if (folder.empty()) return;
+  audio_folder_ = folder;
+  if (audio.empty())
+    show_status("No audio files in " + folder);
+  else
+    import_audio(audio);
 }
 
 // Audio files are imported and their sound files added; everything else is gathered.
