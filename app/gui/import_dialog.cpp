@@ -76,6 +76,7 @@ ImportDialog::ImportDialog(QWidget* parent, const std::vector<std::string>& audi
     Row row;
     row.audio = audio;
     row.settings.name = header_name_for_file(audio);
+    row.settings.pace = ports_.pace;
     rows_.push_back(std::move(row));
   }
   queue_ = std::make_unique<PrepareQueue>([this](RowSound result) {

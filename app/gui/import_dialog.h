@@ -33,6 +33,7 @@ struct ImportDialogPorts {
   PreviewHooks* preview = nullptr;  // null or without an open output: nothing to play on
   bool audio_output = false;        // an audio output is chosen
   SettingsStore* settings = nullptr;
+  Pace pace;  // the down-load pace in force: the rows' down-load times are counted at it
   // The sound files written, to be added to the list.
   std::function<void(const std::vector<std::string>& sounds)> add_sounds;
   // The one line saying what was made.

@@ -255,6 +255,7 @@ void MainWindow::import_audio(const std::vector<std::string>& paths) {
   ports.preview = hooks_.preview;
   ports.audio_output = devices_.audio_out > 0;
   ports.settings = settings_;
+  ports.pace = download_pace_;
   ports.add_sounds = [this](const std::vector<std::string>& sounds) {
     Gatherer(sound_list_).add_paths(sounds);
   };
