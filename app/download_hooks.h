@@ -1,7 +1,8 @@
 // The window's down-load hooks over the down-load subsystem: the MIDI output port and the
 // sequencer, driven by the window's buttons, keys, timer 1 and message 1044. Each down-load
 // takes its destination's lock and asks about other senders first; while it runs the window's
-// status line shows the time left, and at its end what was sent.
+// status line shows the time left, and at its end what was sent. Each output opened sends at its
+// own pace.
 #pragma once
 
 #include <functional>
@@ -26,11 +27,15 @@ class DownloadWindowHooks final : public DownloadHooks {
   }
 
   void set_status_line(StatusLine status) { status_ = std::move(status); }
+  // The pace of an output's entry (the one remembered for it, else the default).
+  void set_pace_source(std::function<Pace(int choice)> pace_of) { pace_of_ = std::move(pace_of); }
+  const Pace& pace() { return download_.sequencer().pace(); }
 
   // MIDI setup confirmed: a down-load going on is either carried over to the new output (it was
   // between two files) or stopped, and then the user is told.
   int open(int choice) override {
     const bool busy = download_.sequencer().is_busy();
+    if (pace_of_) download_.sequencer().set_pace(pace_of_(choice));
     const int result = download_.open(choice);
     if (busy && !download_.sequencer().is_busy())
       window_.message_box(
@@ -76,6 +81,7 @@ class DownloadWindowHooks final : public DownloadHooks {
   WindowPort& window_;
   Download download_;
   StatusLine status_;
+  std::function<Pace(int choice)> pace_of_;
   std::string shown_;
 };
 

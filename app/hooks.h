@@ -4,9 +4,12 @@
 // Everything here runs on the window's thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace brisca {
 
@@ -26,6 +29,12 @@ class PreviewHooks : public DeviceHooks {  // the audio output
   virtual void on_wave_message(std::uintptr_t /*wparam*/, std::uintptr_t /*lparam*/) {}
   // Samples of the current preview played so far; nothing while no preview plays.
   virtual std::optional<std::uint64_t> played_samples() { return std::nullopt; }
+  // Plays 44.1 kHz samples from sample `from` on (what plays stops first); played_samples()
+  // counts from there.
+  virtual void play_samples(std::shared_ptr<const std::vector<std::int16_t>> /*samples*/,
+                            std::size_t /*from*/) {}
+  // Stops what plays.
+  virtual void stop_preview() {}
 };
 
 class DownloadHooks : public DeviceHooks {  // the MIDI output

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "soundfile/midi_reader.h"
+#include "soundfile/sound_block.h"
 
 namespace brisca {
 
@@ -40,18 +41,42 @@ std::string time_left_text(int milliseconds) {
 }
 
 // The file being sent counts by its bytes left or its blocks left, whichever takes longer (a
-// sound's blocks are six chunks each; other messages may be longer); files not yet started by
-// their blocks.
+// sound's blocks are six 200-byte chunks each; other messages may be longer); files not yet
+// started by their blocks, each after a pause.
 int DownloadSequencer::milliseconds_left() const {
   const SoundListState& totals = list_.state();
   std::uint64_t bytes = state_.file ? state_.file->remaining() : 0;
   if (state_.next_offset != 0) bytes += state_.message_length - state_.next_offset;
-  std::int64_t chunks =
-      std::max<std::int64_t>((bytes + kChunkBytes - 1) / kChunkBytes,
-                             std::int64_t{std::max(totals.current_remaining, 0)} * kChunksPerBlock);
-  if (flags_.continue_flag != 0)
-    chunks += std::int64_t{std::max(totals.selected_blocks, 0)} * kChunksPerBlock;
-  return static_cast<int>(std::min<std::int64_t>(chunks * kTickMs, 1'000'000'000));
+  const std::uint64_t per_block = static_cast<std::uint64_t>(chunks_per_block());
+  std::uint64_t chunks =
+      std::max<std::uint64_t>(chunk_count(bytes, pace_.chunk_bytes),
+                              std::uint64_t(std::max(totals.current_remaining, 0)) * per_block);
+  std::int64_t gaps = 0;
+  if (flags_.continue_flag != 0) {
+    chunks += std::uint64_t(std::max(totals.selected_blocks, 0)) * per_block;
+    // Each file still selected starts after a pause (the one under way counted whole).
+    if (pace_.file_gap_ms > 0) gaps = std::int64_t{files_waiting()} * pace_.file_gap_ms;
+  }
+  return static_cast<int>(std::min<std::int64_t>(download_ms(chunks, pace_) + gaps, 1'000'000'000));
+}
+
+int DownloadSequencer::chunks_per_block() const {
+  return static_cast<int>(chunk_count(kPackedBlockSize, pace_.chunk_bytes));
+}
+
+// Selected rows: the files the down-load has not started yet.
+int DownloadSequencer::files_waiting() const {
+  const ListPort& rows = list_.rows();
+  int files = 0;
+  for (int row = 0, count = rows.count(); row < count; ++row)
+    if ((rows.item_word(row) & ITEM_SELECTED) != 0) ++files;
+  return files;
+}
+
+// Ticks of the pace's interval that cover about the 29 ticks of 70 ms a done report may take.
+int DownloadSequencer::done_wait_ticks() const {
+  const int interval = std::max(pace_.interval_ms, kTickMs);
+  return std::max(2, (kDoneWaitTicks * kTickMs + interval - 1) / interval);
 }
 
 void DownloadSequencer::start_next_file() {
@@ -72,7 +97,7 @@ void DownloadSequencer::start_next_file() {
     return;
   }
   state_.file = std::move(reader);
-  window_.start_timer(kDownloadTimerId, kTickMs);
+  window_.start_timer(kDownloadTimerId, pace_.interval_ms);
 
   SoundListState& totals = list_.state();
   totals.current_remaining = item_blocks(list_.rows().item_word(row));
@@ -121,13 +146,14 @@ void DownloadSequencer::end_file() {
   give_back(std::move(cut));
 }
 
-// The next 200 bytes of the current message, or what remains of it.
+// The next chunk of the current message (200 bytes at the default pace), or what remains of it.
 void DownloadSequencer::send_chunk(MidiHeader* done) {
   MidiHeader& header = done != nullptr ? *done : port_.next_header();
   const std::uint32_t start = state_.next_offset;
+  const auto chunk = static_cast<std::uint32_t>(pace_.chunk_bytes);
   header.data = state_.message.get() + start;
-  header.buffer_length = kChunkBytes;
-  state_.next_offset += kChunkBytes;
+  header.buffer_length = chunk;
+  state_.next_offset += chunk;
   if (state_.next_offset >= state_.message_length) {
     header.buffer_length = state_.message_length - start;
     state_.next_offset = 0;
@@ -150,9 +176,10 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
     header.data = state_.message.get();
     header.buffer_length = state_.message_length;
     state_.next_offset = 0;
-    if (state_.message_length > kChunkBytes) {
-      header.buffer_length = kChunkBytes;
-      state_.next_offset = kChunkBytes;
+    const auto chunk = static_cast<std::uint32_t>(pace_.chunk_bytes);
+    if (state_.message_length > chunk) {
+      header.buffer_length = chunk;
+      state_.next_offset = chunk;
     }
     // A file may hold more messages than its row counts: the figure stops at 0.
     if (list_.state().current_remaining > 0) list_.state().current_remaining -= 1;
@@ -174,6 +201,10 @@ void DownloadSequencer::hand_over(MidiHeader& header) {
 }
 
 void DownloadSequencer::on_tick() {
+  if (gap_waiting_) {
+    start_after_gap();
+    return;
+  }
   auto report = port_.take_report();
   if (report && report->id == MOM_DONE) {
     MidiHeader* header = port_.own_header(report->param1);
@@ -187,20 +218,35 @@ void DownloadSequencer::on_tick() {
   if (flags_.sending == 0 || outstanding_ == nullptr) return;
   if (report && report->id == MOM_CLOSE) {
     lose_device();
-  } else if (++waited_ticks_ > kDoneWaitTicks) {
+  } else if (++waited_ticks_ > done_wait_ticks()) {
     lose_device();
   }
 }
 
 void DownloadSequencer::on_next_download() {
-  if (!next_posted_) return;  // the down-load was cut short after this message was posted
+  if (!next_posted_ || gap_waiting_) return;  // cut short after this was posted, or pausing
+  // With a pause between files the download timer times it; the port stays quiet meanwhile.
+  if (pace_.file_gap_ms > 0 && list_.find_first_item(ITEM_SELECTED) >= 0) {
+    gap_waiting_ = true;
+    window_.start_timer(kDownloadTimerId, pace_.file_gap_ms);
+    return;
+  }
   next_posted_ = false;
   start_next_file();
   if (!is_busy()) finish_chain();
 }
 
+// The pause is over: the next file starts, unless the down-load was asked to stop meanwhile.
+void DownloadSequencer::start_after_gap() {
+  gap_waiting_ = false;
+  next_posted_ = false;
+  window_.stop_timer(kDownloadTimerId);
+  if (flags_.continue_flag != 0) start_next_file();
+  if (!is_busy()) finish_chain();
+}
+
 void DownloadSequencer::request_stop() {
-  if (flags_.sending == 0) return;
+  if (flags_.sending == 0 && !gap_waiting_) return;
   BoxAnswer answer = window_.message_box("Stop down-load at next sound?", "Stop", BoxIcon::Question,
                                          BoxButtons::YesNo);
   if (answer == BoxAnswer::Yes) flags_.continue_flag = 0;
@@ -213,6 +259,8 @@ void DownloadSequencer::lose_device() {
 }
 
 void DownloadSequencer::abort(CutReason reason) {
+  if (gap_waiting_) window_.stop_timer(kDownloadTimerId);
+  gap_waiting_ = false;
   next_posted_ = false;
   flags_.continue_flag = 0;
   outstanding_ = nullptr;

@@ -1,7 +1,8 @@
 // The down-load sequencer: sends the selected rows' files to the module, top row first, one
-// System Exclusive chunk of at most 200 bytes at a time. A chunk goes to the port only when the
-// port has reported the previous one done; the window's 70 ms timer hands over at most one done
-// report per tick, which paces the down-load.
+// System Exclusive chunk at a time. A chunk goes to the port only when the port has reported the
+// previous one done; the window's timer hands over at most one done report per tick, which paces
+// the down-load. The pace sets the chunk size (200 bytes), the tick (70 ms) and a pause between
+// two files (none); see download/pace.h.
 //
 // Everything here runs on the window's thread.
 #pragma once
@@ -14,6 +15,7 @@
 
 #include "common/window_port.h"
 #include "download/midi_out_port.h"
+#include "download/pace.h"
 #include "soundfile/sound_check.h"
 #include "soundfile/track_reader.h"
 #include "soundlist/sound_list.h"
@@ -67,13 +69,11 @@ inline constexpr int kMarkStep = 2;
 
 class DownloadSequencer {
  public:
-  static constexpr std::uint32_t kChunkBytes = 200;
-  static constexpr int kTickMs = 70;
-  // Ticks a chunk may stay unreported before the device counts as lost (about 2 s); a working
-  // device reports a 200-byte chunk done within one or two ticks.
+  static constexpr int kTickMs = Pace::kMinIntervalMs;
+  // Ticks of 70 ms a chunk may stay unreported before the device counts as lost (about 2 s); a
+  // working device reports a 200-byte chunk done within one or two ticks. Longer ticks wait
+  // about as long, and never fewer than two ticks.
   static constexpr int kDoneWaitTicks = 29;
-  // A block of a sound goes out in six chunks, one per tick.
-  static constexpr int kChunksPerBlock = 6;
 
   DownloadSequencer(SoundList& list, WindowPort& window, MidiOutPort& port)
       : list_(list), window_(window), port_(port) {}
@@ -114,9 +114,16 @@ class DownloadSequencer {
   void on_finished(std::function<void(const SendSummary&)> listener) {
     finished_listener_ = std::move(listener);
   }
-  // Milliseconds the blocks left take at one chunk per tick: the whole down-load, or only the
-  // file being sent once the down-load stops after it.
+  // Milliseconds the blocks left take at one chunk per tick, with the pauses between files: the
+  // whole down-load, or only the file being sent once the down-load stops after it.
   int milliseconds_left() const;
+
+  // The pace from the next chunk on (the tick from the next file on). The default is 200-byte
+  // chunks every 70 ms with no pause between files.
+  void set_pace(const Pace& pace) { pace_ = pace; }
+  const Pace& pace() const { return pace_; }
+  // Between two files, waiting out the pause before the next one.
+  bool in_file_gap() const { return gap_waiting_; }
 
  private:
   void send_chunk(MidiHeader* done);
@@ -128,6 +135,10 @@ class DownloadSequencer {
   void give_back(CutShort cut);
   void mark_row(int index, int kind);
   void show_total();
+  void start_after_gap();
+  int done_wait_ticks() const;
+  int chunks_per_block() const;
+  int files_waiting() const;
 
   SoundList& list_;
   WindowPort& window_;
@@ -136,7 +147,9 @@ class DownloadSequencer {
   DownloadFlags flags_;
   MidiHeader* outstanding_ = nullptr;  // the chunk the port has not reported done yet
   int waited_ticks_ = 0;
-  bool next_posted_ = false;  // a 1044 is on its way
+  bool next_posted_ = false;  // a 1044 is on its way, or its pause before the next file runs
+  bool gap_waiting_ = false;  // the download timer times the pause before the next file
+  Pace pace_;
   bool inside_message_ = false;
   bool owe_end_ = false;
   bool chain_ = false;  // a down-load is going on (the gate let it through)

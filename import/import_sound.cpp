@@ -21,8 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kChunkBytes = 200;
-constexpr double kTickSeconds = 0.070;
 constexpr std::size_t kNameField = 32, kTypeOffset = 32, kTypeField = 4, kTotalOffset = 44;
 
 // The header block: the template's bytes (or zeros) with this sound's name, type and total.
@@ -45,19 +43,21 @@ std::string too_long_text(int pitch) {
   return text;
 }
 
-// The source as the sound's samples, or an error.
-std::vector<float> sound_samples(const std::string& audio, const ImportSettings& s,
-                                 std::string& error) {
-  const double rate = rate_for_pitch(s.pitch);
+AudioLimits limits_for(int pitch, bool trim) {
   AudioLimits limits;
-  limits.max_seconds = kMaxDataBlocks * 880.0 / rate;
-  limits.trim_threshold = s.trim ? kSilenceThreshold : 0.0f;
-  AudioInput in = read_audio_file(audio, limits);
+  limits.max_seconds = kMaxDataBlocks * 880.0 / rate_for_pitch(pitch);
+  limits.trim_threshold = trim ? kSilenceThreshold : 0.0f;
+  return limits;
+}
+
+// The source as the sound's samples, or an error.
+std::vector<float> sound_samples(const AudioInput& in, const ImportSettings& s,
+                                 std::string& error) {
   if (!in.ok()) {
     error = in.too_long ? too_long_text(s.pitch) : in.error;
     return {};
   }
-  std::vector<float> samples = resample(in.samples, in.rate, rate, &error);
+  std::vector<float> samples = resample(in.samples, in.rate, rate_for_pitch(s.pitch), &error);
   if (samples.empty()) return {};
   if (s.trim) samples.resize(trimmed_length(samples));
   if (samples.size() > static_cast<std::size_t>(kMaxDataBlocks) * 880) {
@@ -65,6 +65,16 @@ std::vector<float> sound_samples(const std::string& audio, const ImportSettings&
     return {};
   }
   return samples;
+}
+
+// What keeps `audio` from being imported at all, or nothing.
+std::string audio_problem(const std::string& audio) {
+  std::error_code ec;
+  if (!fs::exists(audio, ec)) return "no such file";
+  if (fs::is_directory(audio, ec)) return "is a folder, not an audio file";
+  if (fs::is_regular_file(audio, ec) && fs::file_size(audio, ec) == 0)
+    return "is empty: it holds no samples";
+  return {};
 }
 
 }  // namespace
@@ -90,16 +100,68 @@ std::optional<HeaderTemplate> read_header_template(const std::string& path, std:
   return std::nullopt;
 }
 
-double download_seconds(const std::vector<std::size_t>& message_lengths) {
-  std::size_t chunks = 0;
-  for (std::size_t n : message_lengths) chunks += (n + kChunkBytes - 1) / kChunkBytes;
-  return static_cast<double>(chunks) * kTickSeconds;
-}
-
 std::string output_path_for(const std::string& audio, const std::string& folder) {
   fs::path source(audio);
   fs::path dir = folder.empty() ? source.parent_path() : fs::path(folder);
   return (dir / source.stem()).string() + ".mid";
+}
+
+AudioInput read_import_source(const std::string& audio) {
+  AudioInput in;
+  in.error = audio_problem(audio);
+  if (!in.error.empty()) return in;
+  return read_audio_file(audio, limits_for(kMaxImportPitch, true));
+}
+
+PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
+                            const ImportSettings& s) {
+  PreparedSound p;
+  ImportResult& r = p.result;
+  std::vector<float> samples = sound_samples(in, s, r.error);
+  if (samples.empty()) return p;
+  LeveledSound leveled = encode_leveled(samples, s.pitch, s.level);
+  const EncodedSound& sound = leveled.sound;
+  const int total = static_cast<int>(sound.blocks.size()) + 1;
+  const std::string name = s.name ? header_name_from(*s.name) : header_name_for_file(audio);
+  const std::uint8_t device = s.header_template ? s.header_template->device : 0;
+  p.messages.reserve(sound.blocks.size() + 1);
+  p.messages.push_back(header_message(s, name, total));
+  for (std::size_t k = 0; k < sound.blocks.size(); ++k)
+    p.messages.push_back(make_block(static_cast<std::uint16_t>(k + 1), sound.blocks[k], device));
+  MessageLengths lengths;
+  for (const Bytes& m : p.messages) lengths.add(static_cast<std::uint32_t>(m.size()));
+  r.blocks = total;
+  r.seconds = static_cast<double>(sound.blocks.size()) * 880.0 / rate_for_pitch(s.pitch);
+  r.download_seconds = static_cast<double>(download_ms(lengths, s.pace)) / 1000.0;
+  r.messages = lengths;
+  r.snr_db = sound.snr_db;
+  r.gain_db = leveled.gain_db;
+  r.loudness_lufs = leveled.loudness_lufs;
+  r.limited = leveled.limited;
+  r.clipped = leveled.clipped;
+  p.played = std::move(leveled.sound.decoded);
+  return p;
+}
+
+std::vector<float> original_at_top_rate(const AudioInput& in, std::string& error) {
+  if (!in.ok()) {
+    error = in.error;
+    return {};
+  }
+  return resample(in.samples, in.rate, kTopRate, &error);
+}
+
+ImportResult write_prepared(const PreparedSound& p, const std::string& output, bool replace) {
+  ImportResult r = p.result;
+  r.output = output;
+  if (!r.ok()) return r;
+  const Bytes file = make_smf0(p.messages);
+  if (!write_file_atomic(output, file, replace ? Replace::Allow : Replace::Refuse)) {
+    r.output_exists = errno == EEXIST;
+    r.error = r.output_exists ? output + " exists already"
+                              : output + ": cannot be written (" + std::strerror(errno) + ")";
+  }
+  return r;
 }
 
 ImportResult import_audio(const std::string& audio, const std::string& output,
@@ -107,18 +169,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
   ImportResult r;
   r.output = output;
   std::error_code ec;
-  if (!fs::exists(audio, ec)) {
-    r.error = "no such file";
-    return r;
-  }
-  if (fs::is_directory(audio, ec)) {
-    r.error = "is a folder, not an audio file";
-    return r;
-  }
-  if (fs::is_regular_file(audio, ec) && fs::file_size(audio, ec) == 0) {
-    r.error = "is empty: it holds no samples";
-    return r;
-  }
+  r.error = audio_problem(audio);
+  if (!r.error.empty()) return r;
   if (!s.replace && fs::exists(fs::symlink_status(output, ec))) {
     r.error = output + " exists already";
     r.output_exists = true;
@@ -128,36 +180,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
     r.error = "the output would replace the audio file itself";
     return r;
   }
-  std::vector<float> samples = sound_samples(audio, s, r.error);
-  if (samples.empty()) return r;
-
-  EncoderOptions options;
-  options.pitch_byte = s.pitch;
-  EncodedSound sound = encode_sound(samples, options);
-
-  const int total = static_cast<int>(sound.blocks.size()) + 1;
-  const std::string name = s.name ? header_name_from(*s.name) : header_name_for_file(audio);
-  const std::uint8_t device = s.header_template ? s.header_template->device : 0;
-  std::vector<Bytes> messages;
-  messages.reserve(sound.blocks.size() + 1);
-  messages.push_back(header_message(s, name, total));
-  for (std::size_t k = 0; k < sound.blocks.size(); ++k)
-    messages.push_back(make_block(static_cast<std::uint16_t>(k + 1), sound.blocks[k], device));
-  std::vector<std::size_t> lengths;
-  for (const Bytes& m : messages) lengths.push_back(m.size());
-
-  const Bytes file = make_smf0(messages);
-  if (!write_file_atomic(output, file, s.replace ? Replace::Allow : Replace::Refuse)) {
-    r.output_exists = errno == EEXIST;
-    r.error = r.output_exists ? output + " exists already"
-                              : output + ": cannot be written (" + std::strerror(errno) + ")";
-    return r;
-  }
-  r.blocks = total;
-  r.seconds = static_cast<double>(sound.blocks.size()) * 880.0 / rate_for_pitch(s.pitch);
-  r.download_seconds = download_seconds(lengths);
-  r.snr_db = sound.snr_db;
-  return r;
+  const AudioInput in = read_audio_file(audio, limits_for(s.pitch, s.trim));
+  return write_prepared(prepare_sound(audio, in, s), output, s.replace);
 }
 
 }  // namespace brisca

@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "download/pace.h"
+#include "import/audio_input.h"
+#include "import/level.h"
 #include "soundfile/sound_block.h"
+#include "soundfile/sound_writer.h"
 
 namespace brisca {
 
@@ -31,6 +35,8 @@ struct ImportSettings {
   std::optional<HeaderTemplate> header_template;
   bool trim = true;
   bool replace = false;  // an existing output file may be replaced
+  Pace pace;             // the down-load pace the result's down-load time is counted at
+  LevelChoice level;
 };
 
 struct ImportResult {
@@ -39,10 +45,34 @@ struct ImportResult {
   bool output_exists = false;  // failed because the output exists and may not be replaced
   int blocks = 0;              // every block of the file, header included
   double seconds = 0.0;
-  double download_seconds = 0.0;
-  double snr_db = 0.0;
+  double download_seconds = 0.0;  // at the settings' pace
+  MessageLengths messages;        // what a down-load of the file sends, for other paces
+  double snr_db = 0.0;            // against the audio after the level change
+  double gain_db = 0.0;
+  double loudness_lufs = 0.0;  // of what the module plays
+  bool limited = false;        // a loudness asked for would have clipped (see LeveledSound)
+  bool clipped = false;
   bool ok() const { return error.empty(); }
 };
+
+// A sound made in memory and not yet written: its figures (or the error) and its messages.
+struct PreparedSound {
+  ImportResult result;               // `output` empty
+  std::vector<Bytes> messages;       // header block, then data blocks 1..N
+  std::vector<std::int16_t> played;  // what the module plays, as `briscatool render` writes it
+};
+
+// `audio` as read for preparing sounds of any rate: mixed to mono at its own rate, no longer
+// than a sound of the lowest rate holds.
+AudioInput read_import_source(const std::string& audio);
+// The sound `settings` make of `in` (read from the file `audio`, whose name names the sound).
+PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
+                            const ImportSettings& settings);
+// `audio` as read, mixed to mono and carried to 44.1 kHz: what "Play Original" plays.
+std::vector<float> original_at_top_rate(const AudioInput& in, std::string& error);
+// Writes a prepared sound to `output` (replacing only when `settings.replace`); the result's
+// `output` and `error` are set.
+ImportResult write_prepared(const PreparedSound& sound, const std::string& output, bool replace);
 
 // `audio` into the sound file `output`. On failure nothing is left at `output` (an existing file
 // stays as it was).
@@ -51,9 +81,5 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
 
 // The output for `audio` in `folder` (its own folder when empty): its name with ".mid".
 std::string output_path_for(const std::string& audio, const std::string& folder);
-
-// Time to down-load messages of these lengths: each goes out in chunks of 200 bytes, one chunk
-// per 70 ms tick.
-double download_seconds(const std::vector<std::size_t>& message_lengths);
 
 }  // namespace brisca

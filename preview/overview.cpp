@@ -13,9 +13,6 @@
 namespace brisca {
 namespace {
 
-constexpr std::uint32_t kChunkBytes = 200;  // what the down-load sends per tick
-constexpr double kTickSeconds = 0.070;
-
 SampleRange merged(SampleRange a, SampleRange b) {
   return {std::min(a.low, b.low), std::max(a.high, b.high)};
 }
@@ -32,8 +29,8 @@ bool read_header(const std::string& path, SoundOverview& into) {
   return true;
 }
 
-// Whether the file is whole, the same way the down-load judges it, and how many chunks a
-// down-load of it sends.
+// Whether the file is whole, the same way the down-load judges it, and the messages a down-load
+// of it sends.
 void check_whole(const std::string& path, SoundOverview& into) {
   std::optional<TrackReader> track = TrackReader::open(path);
   if (!track || !track->ok()) return;
@@ -41,7 +38,7 @@ void check_whole(const std::string& path, SoundOverview& into) {
   MidiEvent event;
   while (track->next(event)) {
     check.add(event);
-    if (event.is_sysex_with_data()) into.chunks += (event.length + kChunkBytes - 1) / kChunkBytes;
+    if (event.is_sysex_with_data()) into.messages.add(event.length);
   }
   check.end_track(*track);
   into.complete = check.complete();
@@ -66,9 +63,8 @@ double SoundOverview::seconds() const {
   return static_cast<double>(samples) / kOutputRate;
 }
 
-// One tick per chunk, and one more for the report of the last.
-double SoundOverview::download_seconds() const {
-  return chunks == 0 ? 0.0 : static_cast<double>(chunks + 1) * kTickSeconds;
+double SoundOverview::download_seconds(const Pace& pace) const {
+  return static_cast<double>(download_ms(messages, pace)) / 1000.0;
 }
 
 std::vector<SampleRange> SoundOverview::columns(int count) const {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "download/pace.h"
+
 namespace brisca {
 
 struct SampleRange {
@@ -26,12 +28,12 @@ struct SoundOverview {
   std::uint64_t samples_per_bucket = 1;
   std::vector<SampleRange> envelope;  // bucket i covers samples [i, i + 1) x samples_per_bucket
 
-  std::uint64_t chunks = 0;  // 200-byte chunks a down-load sends, one per 70 ms tick at best
+  MessageLengths messages;  // the System Exclusive messages a down-load sends
 
   bool damaged() const { return !readable || !complete; }
   double seconds() const;  // samples / 44 100
-  // The time a down-load takes: a tick per chunk and one for the last chunk's report.
-  double download_seconds() const;
+  // The time a down-load of the file takes at `pace` (see download_ms).
+  double download_seconds(const Pace& pace = Pace{}) const;
   // The envelope over `count` columns of equal length; empty when there are no samples.
   std::vector<SampleRange> columns(int count) const;
 };

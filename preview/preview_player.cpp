@@ -67,7 +67,7 @@ void PreviewPlayer::close() {
   device_->close();
   device_.reset();
   for (Buffer& b : buffers_) b = Buffer{};
-  source_.reset();
+  clear_state();
   handed_.clear();
   choice_ = 0;
 }
@@ -75,7 +75,7 @@ void PreviewPlayer::close() {
 void PreviewPlayer::start_preview(const std::string& directory, const std::string& name) {
   if (!device_) return;
   stop();  // a time-out is not acted upon: the new file is opened anyway
-  source_.reset();
+  clear_state();
   write_failed_ = false;
   handed_.clear();
   played_done_ = 0;
@@ -87,6 +87,21 @@ void PreviewPlayer::start_preview(const std::string& directory, const std::strin
     return;
   }
   source_.emplace(std::move(*track));
+  refill();
+  refill();
+}
+
+void PreviewPlayer::start_samples(std::shared_ptr<const std::vector<std::int16_t>> samples,
+                                  std::size_t from) {
+  if (!device_) return;
+  stop();
+  clear_state();
+  write_failed_ = false;
+  handed_.clear();
+  played_done_ = 0;
+  if (!samples) return;
+  samples_at_ = std::min(from, samples->size());
+  samples_ = std::move(samples);
   refill();
   refill();
 }
@@ -103,7 +118,15 @@ PreviewPlayer::Buffer* PreviewPlayer::free_buffer() {
 void PreviewPlayer::refill() {
   if (!device_) return;
   Buffer* buffer = free_buffer();
-  if (buffer == nullptr || !source_) return;
+  if (buffer == nullptr) return;
+  if (samples_) {
+    const std::size_t count = std::min(kPreviewBufferBytes / 2, samples_->size() - samples_at_);
+    std::copy_n(samples_->data() + samples_at_, count, buffer->samples.get());
+    samples_at_ += count;
+    if (count > 0) submit(*buffer, static_cast<int>(count * 2));
+    return;
+  }
+  if (!source_) return;
   const int fill = source_->fill(buffer->samples.get(), kPreviewBufferBytes);
   if (fill > 0) submit(*buffer, fill);
 }
@@ -123,7 +146,7 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
   // Stop does not wait for it, and end this preview.
   device_->unprepare_header(header);
   store_flags(header.flags, HDR_DONE);
-  source_.reset();
+  clear_state();
   write_failed_ = true;
 }
 

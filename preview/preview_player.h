@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/window_port.h"
 #include "platform/api/devices.h"
@@ -41,12 +42,19 @@ class PreviewPlayer {
   // Plays directory + name from its start. Ignored while no device is open; a file that cannot
   // be opened plays nothing; a file whose header is bad raises the sound-file warning box.
   void start_preview(const std::string& directory, const std::string& name);
-  // Fills the first free buffer from the track and submits it (nothing when the track is out).
+  // Plays 44.1 kHz samples from sample `from` on, as start_preview plays a file: what plays is
+  // stopped first, and played_samples() counts from `from`. Ignored while no device is open.
+  void start_samples(std::shared_ptr<const std::vector<std::int16_t>> samples, std::size_t from);
+  // Fills the first free buffer from the track (or the samples) and submits it (nothing when
+  // they are out).
   void refill();
   // Message 1027: a buffer-done report refills.
   void on_wave_message(std::uintptr_t wparam, std::uintptr_t lparam);
   // Forgets the sound file (closing it) without touching the device.
-  void clear_state() { source_.reset(); }
+  void clear_state() {
+    source_.reset();
+    samples_.reset();
+  }
 
   int device_choice() const { return choice_; }
   // True while a buffer is queued or a report of the device has not been handled yet: playback
@@ -81,6 +89,8 @@ class PreviewPlayer {
   int choice_ = 0;
   std::array<Buffer, 2> buffers_;
   std::optional<BlockSource> source_;
+  std::shared_ptr<const std::vector<std::int16_t>> samples_;  // played instead of a file
+  std::size_t samples_at_ = 0;                                // the next sample to submit
   bool write_failed_ = false;
   std::atomic<int> unhandled_reports_{0};
   std::deque<Handed> handed_;

@@ -37,13 +37,13 @@ std::unique_ptr<std::uint8_t[]> allocate_body(std::uint64_t size) {
   return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
-bool read_channel_event(MidiEvent& event, ByteStream& stream, int s) {
+bool read_channel_event(MidiEvent& event, ByteStream& stream, int s, std::uint8_t& running_status) {
   if (s < 0x80) {
     stream.ungetc(s);
-    s = running_status();
+    s = running_status;
   }
   event.status = static_cast<std::uint8_t>(s);
-  running_status() = event.status;
+  running_status = event.status;
   int d1 = stream.getc();
   if (d1 == ByteStream::kEof) return false;
   event.inline_data[0] = static_cast<std::uint8_t>(d1);
@@ -90,11 +90,6 @@ bool read_sysex_event(MidiEvent& event, ByteStream& stream) {
 
 }  // namespace
 
-std::uint8_t& running_status() {
-  static std::uint8_t status = 0x80;
-  return status;
-}
-
 bool is_long_meta(std::uint8_t type) {
   switch (type) {
     case 0x00:
@@ -119,7 +114,7 @@ std::int32_t open_track(ByteStream& stream) {
   return static_cast<std::int32_t>(big_endian32(head + 18));
 }
 
-std::int32_t read_event(MidiEvent& event, ByteStream& stream) {
+std::int32_t read_event(MidiEvent& event, ByteStream& stream, std::uint8_t& running_status) {
   const std::uint64_t start = stream.tell();
   event.delta = 0;
   event.data.reset();
@@ -128,7 +123,7 @@ std::int32_t read_event(MidiEvent& event, ByteStream& stream) {
   if (s == ByteStream::kEof) return TRUNCATED_EVENT;
   bool complete = true;
   if (s < 0xF0) {
-    complete = read_channel_event(event, stream, s);
+    complete = read_channel_event(event, stream, s, running_status);
   } else if (s == 0xFF) {
     event.status = 0xFF;
     complete = read_meta_event(event, stream);

@@ -40,12 +40,15 @@ inline bool is_reader_error(std::int32_t result) {
   return static_cast<std::uint32_t>(result) >= 0xFFFFFF00u;
 }
 
-std::int32_t open_track(ByteStream& stream);
-std::int32_t read_event(MidiEvent& event, ByteStream& stream);
-bool is_long_meta(std::uint8_t type);
+// The running status a track starts with: a track that opens with a data byte reads it as 0x80.
+inline constexpr std::uint8_t kStartRunningStatus = 0x80;
 
-// The running status byte shared by every reader of the process (0x80 at start-up).
-std::uint8_t& running_status();
+std::int32_t open_track(ByteStream& stream);
+// Reads one event. `running_status` is the reader's own remembered status: a data byte where a
+// status is expected takes it, and only channel events (0x80 to 0xEF) change it. Each track
+// keeps its own, so readers on different threads or files never see each other's state.
+std::int32_t read_event(MidiEvent& event, ByteStream& stream, std::uint8_t& running_status);
+bool is_long_meta(std::uint8_t type);
 
 // "Bad MIDI file!", "Not format 0!", "Bad track!" or "???".
 const char* file_error_text(std::int32_t code);

@@ -26,7 +26,7 @@ bool TrackReader::next(MidiEvent& event) {
     return false;
   }
   const std::uint64_t before = stream_.tell();
-  std::int32_t used = read_event(event, stream_);
+  std::int32_t used = read_event(event, stream_, running_status_);
   if (used == TRUNCATED_EVENT) {
     cut_ = true;
     close();

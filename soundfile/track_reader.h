@@ -40,6 +40,7 @@ class TrackReader {
   ByteStream stream_;
   std::int32_t open_result_ = BAD_MIDI_FILE;
   std::uint32_t remaining_ = 0;
+  std::uint8_t running_status_ = kStartRunningStatus;  // this track's own; never shared
   bool cut_ = false;
 };
 

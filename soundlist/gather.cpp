@@ -161,6 +161,14 @@ bool Gatherer::scan_sound_file(const std::string& name, int dir_index) {
 
 bool Gatherer::scan(const std::string& name, int dir_index, bool whole_folder) {
   std::string path = list_.directory(dir_index) + name;
+  // A playlist named on its own adds what it lists; one among a folder's files is no sound file
+  // and is passed over with them.
+  if (!whole_folder && is_playlist_name(name)) {
+    if (!in_playlist_) return add_playlist(path);
+    failures_.push_back({"A playlist inside a playlist is not followed:\n" + shortened(path), name,
+                         shortened(path) + ": a playlist inside a playlist is not followed"});
+    return false;
+  }
   // Only regular files are opened: opening a FIFO or a device would block or never end.
   // The file's own entry first: a plain file needs no more looking up than that.
   std::error_code ec;
@@ -198,6 +206,52 @@ void Gatherer::add_full_path(std::string_view path) {
   if (parts.name.empty()) return;
   int index = directory_index(parts.directory);
   if (index >= 0) scan_sound_file(parts.name, index);
+}
+
+bool Gatherer::add_playlist(const std::string& path) {
+  Batch batch(*this);
+  const std::string name = split_path(path).name;
+  const PlaylistFile file = read_playlist(path);
+  if (!file.ok) {
+    failures_.push_back({"The playlist " + file.error + ":\n" + shortened(path), name,
+                         shortened(path) + ": the playlist " + file.error});
+    return false;
+  }
+  playlists_.push_back(path);
+  return add_listed(file.playlist, name);
+}
+
+bool Gatherer::add_listed(const Playlist& playlist, const std::string& name) {
+  Batch batch(*this);
+  for (const std::string& problem : playlist.problems)
+    failures_.push_back({name + ", " + problem, name, name + ", " + problem});
+  const int before = list_.rows().count();
+  in_playlist_ = true;
+  for (const PlaylistEntry& entry : playlist.entries) add_listed_file(entry.path, name);
+  in_playlist_ = false;
+  return list_.rows().count() > before;
+}
+
+// One file a playlist lists: a folder adds its files, a file itself; a missing one is told.
+void Gatherer::add_listed_file(const std::string& path, const std::string& playlist_name) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (refused_as_too_long(path, ec)) return;
+  if (!fs::exists(status)) {
+    failures_.push_back(
+        {"This file listed in " + playlist_name + " was not found:\n" + shortened(path),
+         split_path(path).name, shortened(path) + ": not found (listed in " + playlist_name + ")"});
+    return;
+  }
+  if (fs::is_directory(status)) {
+    add_folder(path);
+  } else if (!fs::is_regular_file(status)) {
+    failures_.push_back({"This entry of " + playlist_name + " is not a file:\n" + shortened(path),
+                         split_path(path).name,
+                         shortened(path) + ": not a file (listed in " + playlist_name + ")"});
+  } else {
+    add_full_path(path);
+  }
 }
 
 std::string Gatherer::canonical_of(const std::string& path) {

@@ -1,6 +1,7 @@
 // Gathering sound files into the list: paths from the command line, files and folders dropped
 // on the window, and the files chosen in the Open dialog. Every route ends in scan_sound_file,
-// which counts a file's blocks and adds its row.
+// which counts a file's blocks and adds its row. A playlist (.m3u) named on any of these routes
+// adds the sounds it lists, in its order.
 #pragma once
 
 #include <map>
@@ -10,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "soundlist/playlist.h"
 #include "soundlist/sound_list.h"
 
 namespace brisca {
@@ -69,6 +71,15 @@ class Gatherer {
   // (the reason as text, the name as caption) and adds no row; a file the list holds already
   // (by its canonical path) is passed over. True when a row was added.
   bool scan_sound_file(const std::string& name, int dir_index);
+  // Adds the files a playlist lists, in order; a listed file that is missing or no sound file,
+  // and a playlist that cannot be read, are told with the other failures. A playlist listed in
+  // a playlist is not followed. True when a row was added.
+  bool add_playlist(const std::string& path);
+  // The same for a playlist already read, named `name` in what is told.
+  bool add_listed(const Playlist& playlist, const std::string& name);
+
+  // The playlists read by this gatherer, in order.
+  const std::vector<std::string>& playlists() const { return playlists_; }
 
  private:
   // One file or folder that was not added: its own box's text and caption, and its line in a
@@ -79,6 +90,7 @@ class Gatherer {
 
   bool scan(const std::string& name, int dir_index, bool whole_folder);
   void add_full_path(std::string_view path);
+  void add_listed_file(const std::string& path, const std::string& playlist_name);
   int directory_index(const std::string& directory);
   bool refused_as_too_long(const std::string& path, const std::error_code& ec);
   static std::string canonical_of(const std::string& path);
@@ -89,7 +101,9 @@ class Gatherer {
   std::set<std::string> refused_;
   std::map<int, std::string> canonical_folders_;  // by directory index
   std::vector<Failure> failures_;
+  std::vector<std::string> playlists_;
   int depth_ = 0;
+  bool in_playlist_ = false;
 };
 
 // Program arguments after the program name: each is one path.

@@ -16,7 +16,7 @@ struct Command {
   std::string_view synopsis;
 };
 
-constexpr std::array<Command, 8> kCommands{{
+constexpr std::array<Command, 9> kCommands{{
     {"info", cmd_info, "block counts, header names and types of sound files"},
     {"render", cmd_render, "write what preview plays of a sound as a WAV file"},
     {"devices", cmd_devices, "list the MIDI and audio devices"},
@@ -25,6 +25,7 @@ constexpr std::array<Command, 8> kCommands{{
     {"monitor", cmd_monitor, "show the MIDI that arrives, as the monitor fields do"},
     {"import", cmd_import, "make sound files of audio files"},
     {"receive", cmd_receive, "save the sound dumps that arrive as sound files"},
+    {"cable", cmd_cable, "test a MIDI cable loop and find the pace it carries"},
 }};
 
 const Command* find_command(std::string_view word) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "download/pace.h"
+
 namespace brisca::cli {
 
 // Exit statuses.
@@ -37,6 +39,7 @@ int cmd_send(const Args& args, Streams io);
 int cmd_monitor(const Args& args, Streams io);
 int cmd_receive(const Args& args, Streams io);
 int cmd_import(const Args& args, Streams io);
+int cmd_cable(const Args& args, Streams io);
 
 // What `briscatool import` was asked to do, however its options were spelt.
 struct ImportCommandOptions {
@@ -49,6 +52,11 @@ struct ImportCommandOptions {
   std::string template_path;
   bool no_trim = false;
   bool force = false;
+  Pace pace;  // the down-load time printed is counted at this pace
+  std::string normalize;           // --normalize: "peak", or empty
+  std::optional<double> loudness;  // --loudness LUFS
+  std::optional<double> gain;      // --gain DB
+  bool dry_run = false;            // print what would be made, write nothing
 };
 // Imports each file; 0 when every one was imported, 1 when any failed, 2 for a usage error.
 int run_import(const ImportCommandOptions& options, Streams io);

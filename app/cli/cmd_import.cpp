@@ -1,6 +1,7 @@
 // briscatool import AUDIO... [-o OUT.mid | -d DIR] [--name NAME] [--type TYPE] [--rate HZ]
-// [--template SOUND] [--no-trim] [--force]: makes a sound file of each audio file and prints
-// what it made.
+// [--template SOUND] [--no-trim] [--force] [--normalize peak | --loudness LUFS | --gain DB]
+// [--dry-run]: makes a sound file of each audio file and prints what it made, its down-load
+// time at the pace remembered for the remembered MIDI output.
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include <system_error>
 
 #include "app/cli/cli.h"
+#include "app/devices/pace_settings.h"
+#include "app/devices/qt_settings_store.h"
 #include "app/end_signals.h"
 #include "import/import_sound.h"
 #include "import/sound_shape.h"
@@ -18,11 +21,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string result_line(const ImportResult& r) {
+// What the level choice did: the gain, the loudness reached, and whether it was limited.
+std::string level_note(const ImportResult& r, const LevelChoice& level) {
+  char text[160];
+  switch (level.mode) {
+    case LevelMode::kAsIs:
+      return {};
+    case LevelMode::kLoudness:
+      if (r.limited)
+        std::snprintf(text, sizeof text,
+                      ", limited to %.1f LUFS (%g LUFS would clip), gain %+.1f dB", r.loudness_lufs,
+                      level.value, r.gain_db);
+      else
+        std::snprintf(text, sizeof text, ", %.1f LUFS, gain %+.1f dB", r.loudness_lufs, r.gain_db);
+      return text;
+    case LevelMode::kPeak:
+    case LevelMode::kGain:
+      std::snprintf(text, sizeof text, ", gain %+.1f dB%s", r.gain_db, r.clipped ? ", clips" : "");
+      return text;
+  }
+  return {};
+}
+
+std::string result_line(const std::string& what, const ImportResult& r, const LevelChoice& level) {
   char text[160];
   std::snprintf(text, sizeof text, ": %d blocks, %.3f s, down-load %.1f s, SNR %.1f dB", r.blocks,
                 r.seconds, r.download_seconds, r.snr_db);
-  return r.output + text;
+  return what + text + level_note(r, level);
 }
 
 CLI::Validator type_check() {
@@ -62,7 +87,29 @@ std::string settings_from(const ImportCommandOptions& o, ImportSettings& s) {
   s.type = o.type;
   s.trim = !o.no_trim;
   s.replace = o.force;
+  s.pace = o.pace;
+  const int levels = (o.normalize.empty() ? 0 : 1) + (o.loudness ? 1 : 0) + (o.gain ? 1 : 0);
+  if (levels > 1) return "give one of --normalize, --loudness and --gain";
+  if (!o.normalize.empty() && o.normalize != "peak") return "--normalize takes \"peak\"";
+  if (!o.normalize.empty()) s.level = {LevelMode::kPeak, 0.0};
+  if (o.loudness) s.level = {LevelMode::kLoudness, *o.loudness};
+  if (o.gain) s.level = {LevelMode::kGain, *o.gain};
   return {};
+}
+
+// Each file as it would be made, written nowhere.
+int dry_run(const ImportCommandOptions& o, const ImportSettings& s, Streams io) {
+  bool failed = false;
+  for (const std::string& audio : o.audio) {
+    const PreparedSound p = prepare_sound(audio, read_import_source(audio), s);
+    if (!p.result.ok()) {
+      io.err << audio << ": " << p.result.error << '\n';
+      failed = true;
+      continue;
+    }
+    io.out << result_line(audio, p.result, s.level) << '\n';
+  }
+  return failed ? kFailed : kOk;
 }
 
 }  // namespace
@@ -75,9 +122,14 @@ int run_import(const ImportCommandOptions& o, Streams io) {
     return kUsage;
   }
   std::error_code ec;
-  if (!o.folder.empty() && !fs::is_directory(o.folder, ec)) {
-    io.err << o.folder << ": no such folder\n";
-    return kFailed;
+  // A dry run writes nothing, not even the folder.
+  if (!o.dry_run && !o.folder.empty() && !fs::is_directory(o.folder, ec)) {
+    fs::create_directories(o.folder, ec);
+    if (!fs::is_directory(o.folder, ec)) {
+      io.err << o.folder << ": cannot be made a folder"
+             << (ec ? " (" + ec.message() + ")" : std::string()) << '\n';
+      return kFailed;
+    }
   }
   if (!o.template_path.empty()) {
     std::string error;
@@ -87,6 +139,7 @@ int run_import(const ImportCommandOptions& o, Streams io) {
       return kFailed;
     }
   }
+  if (o.dry_run) return dry_run(o, s, io);
   bool failed = false;
   std::set<std::string> written;
   for (const std::string& audio : o.audio) {
@@ -103,7 +156,8 @@ int run_import(const ImportCommandOptions& o, Streams io) {
       failed = true;
       continue;
     }
-    io.out << result_line(r) << '\n' << std::flush;  // kept in a pipe if a signal ends the run
+    // Flushed: kept in a pipe if a signal ends the run.
+    io.out << result_line(r.output, r, s.level) << '\n' << std::flush;
   }
   return failed ? kFailed : kOk;
 }
@@ -117,12 +171,15 @@ int cmd_import(const Args& args, Streams io) {
       "Makes a sound file of each AUDIO file (any format libsndfile reads, at any rate; the "
       "channels are mixed to one), next to it unless -o or -d says otherwise, and prints its "
       "blocks, duration, down-load time and fidelity (SNR of what the module plays against the "
-      "audio). Exit status 0 when every file was imported, 1 when any failed, 2 for a usage "
+      "audio after any level change: the level is a choice, not an error). Exit status 0 when "
+      "every file was imported, 1 when any failed, 2 for a usage "
       "error.");
   app->add_option("AUDIO", o.audio, "the audio files")->required()->type_name("");
   auto* output = app->add_option("-o,--output", o.output, "the sound file to write (one AUDIO)")
                      ->type_name("OUT.mid");
-  app->add_option("-d,--dir", o.folder, "write each sound file into DIR, named after its audio")
+  app->add_option("-d,--dir", o.folder,
+                  "write each sound file into DIR (made when it does not exist), named after its "
+                  "audio")
       ->type_name("DIR")
       ->excludes(output);
   auto* name_option = app->add_option("--name", name,
@@ -148,6 +205,27 @@ int cmd_import(const Args& args, Streams io) {
                 "keep the silent end (by default trailing samples below -70 dBFS are cut: "
                 "each block costs module memory and 0.42 s to send)");
   app->add_flag("--force", o.force, "replace an existing output file");
+  double lufs = 0, gain = 0;
+  auto* normalize =
+      app->add_option("--normalize", o.normalize,
+                      "peak: scale each sound so that what the module plays peaks at full scale "
+                      "without clipping")
+          ->type_name("peak")
+          ->check(CLI::IsMember({"peak"}));
+  auto* loudness_option =
+      app->add_option("--loudness", lufs,
+                      "bring each sound to this integrated loudness (EBU R128, e.g. -16) as the "
+                      "module plays it, a sound shorter than 400 ms measured over its whole "
+                      "length; limited so that nothing clips (the line then says so and what "
+                      "loudness it got)")
+          ->type_name("LUFS")
+          ->excludes(normalize);
+  app->add_option("--gain", gain, "add a fixed gain in dB")
+      ->type_name("DB")
+      ->excludes(normalize)
+      ->excludes(loudness_option);
+  app->add_flag("--dry-run", o.dry_run,
+                "print blocks, duration, down-load time and SNR of each sound and write nothing");
   app->callback([&] {
     if (!o.output.empty() && o.audio.size() > 1)
       throw CLI::ValidationError("-o takes one AUDIO; use -d DIR for several");
@@ -155,7 +233,11 @@ int cmd_import(const Args& args, Streams io) {
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   if (name_option->count() > 0) o.name = name;
   if (rate_option->count() > 0) o.rate = hz;
-  RemoveUnfinishedOnSignals signals;  // an interrupted import leaves no temporary file
+  QtSettingsStore store;
+  o.pace = remembered_output_pace(&store);
+  if (loudness_option->count() > 0) o.loudness = lufs;
+  if (app->get_option("--gain")->count() > 0) o.gain = gain;
+  RemoveUnfinishedOnSignals unfinished;  // an interrupted import leaves no temporary file
   return run_import(o, io);
 }
 

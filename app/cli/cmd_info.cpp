@@ -1,5 +1,6 @@
 // briscatool info [--json] PATH...: the block count of each sound file as the list shows it,
-// the header's name and type, the duration of its decoded samples and whether it is whole.
+// the header's name and type, the duration of its decoded samples and whether it is whole. A
+// playlist PATH stands for the sounds it lists, in its order.
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -11,6 +12,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/json.h"
+#include "app/cli/playlist_args.h"
 #include "preview/overview.h"
 #include "soundfile/atomic_file.h"
 #include "soundfile/block_count.h"
@@ -108,13 +110,16 @@ int cmd_info(const Args& args, Streams io) {
                           "header's name and type, the duration of its sound and whether it "
                           "holds every block its header promises.");
   app->add_flag("--json", json, "print a JSON array, one object per file");
-  app->add_option("PATH", paths, "a sound file or a folder (its files, not sub-folders)")
+  app->add_option("PATH", paths,
+                  "a sound file, a folder (its files, not sub-folders) or a playlist (.m3u: its "
+                  "sounds, in order)")
       ->required()
       ->type_name("");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   std::vector<FileInfo> infos;
-  bool failed = false;
-  for (const std::string& path : paths) {
+  const ExpandedPaths expanded = expand_playlists(paths, io.err);
+  bool failed = expanded.failed;
+  for (const std::string& path : expanded.paths) {
     std::error_code ec;
     std::vector<std::string> files{path};
     if (fs::is_directory(path, ec)) files = folder_files(path, ec);

@@ -7,28 +7,16 @@
 
 #include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
-#include "app/devices/name_tables.h"
-#include "app/devices/qt_settings_store.h"
-#include "app/devices/services.h"
 #include "monitor/midi_in_port.h"
 #include "monitor/monitor_display.h"
 
 namespace brisca::cli {
 namespace {
 
-struct Limits {
-  double seconds = 0;  // 0: no limit
-  long count = 0;      // 0: no limit
-  std::chrono::milliseconds time() const {
-    if (seconds <= 0) return std::chrono::hours(24 * 365);
-    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
-  }
-};
-
-struct MonitorOptions {
-  std::string midi_in;
-  Limits limits;
-};
+std::chrono::milliseconds time_limit(double seconds) {
+  if (seconds <= 0) return std::chrono::hours(24 * 365);
+  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+}
 
 std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
   auto app = make_command(
@@ -37,10 +25,10 @@ std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
                   "the input's number or name as `briscatool devices` lists it (default: the "
                   "remembered choice, else the first)")
       ->type_name("ENTRY");
-  app->add_option("--seconds", options.limits.seconds, "stop after S seconds")
+  app->add_option("--seconds", options.seconds, "stop after S seconds")
       ->type_name("S")
       ->check(positive("seconds", false));
-  app->add_option("--count", options.limits.count, "stop after N field updates")
+  app->add_option("--count", options.count, "stop after N field updates")
       ->type_name("N")
       ->check(positive("field updates", true));
   app->footer(
@@ -50,16 +38,17 @@ std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
 
 }  // namespace
 
-int run_monitor(MidiService& service, SettingsStore* store, const Args& args, Streams io,
-                const InterruptCount& interrupts) {
-  MonitorOptions options;
+int parse_monitor_options(const Args& args, MonitorOptions& options, Streams io) {
   auto app = monitor_command(options);
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  const NameTable table = fill_midi_table(service);
-  const int remembered = settings_operation(kReadMidiIn, 0, store, table, NameTable{});
-  const int choice = resolve_entry(table.in, options.midi_in, remembered, "midi-in", io.err);
-  if (choice == 0) return kFailed;
-  const std::string& entry = table.in[static_cast<std::size_t>(choice)];
+  return parse_command(*app, args, io);
+}
+
+int run_monitor(MidiService& service, SettingsStore* store, const MonitorOptions& options,
+                Streams io, const InterruptCount& interrupts) {
+  const ChosenPort chosen = choose_port(service, store, PortSide::In, options.midi_in, io.err);
+  if (chosen.choice == 0) return kFailed;
+  const int choice = chosen.choice;
+  const std::string& entry = chosen.entry;
 
   ConsoleWindow window;
   MidiInPort port(service);
@@ -76,7 +65,7 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
   window.on_field([&](Field field, std::string_view text) {
     const int index = static_cast<int>(field);
     if (index < 0 || index >= kMonitorFieldCount) return;
-    if (options.limits.count > 0 && printed >= options.limits.count) return;
+    if (options.count > 0 && printed >= options.count) return;
     io.out << monitor_field_label(index) << ": " << text << '\n' << std::flush;
     ++printed;
   });
@@ -88,9 +77,9 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
   window.run(
       [&] {
         return lost || (interrupts && interrupts() > 0) ||
-               (options.limits.count > 0 && printed >= options.limits.count);
+               (options.count > 0 && printed >= options.count);
       },
-      options.limits.time());
+      time_limit(options.seconds));
   port.close();
   if (const std::uint64_t dropped = port.status().dropped; dropped > 0)
     io.err << "briscatool monitor: " << dropped << " incoming messages were dropped under load\n";
@@ -98,13 +87,7 @@ int run_monitor(MidiService& service, SettingsStore* store, const Args& args, St
 }
 
 int cmd_monitor(const Args& args, Streams io) {
-  MonitorOptions options;
-  auto app = monitor_command(options);
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  auto service = make_midi_service();
-  QtSettingsStore store;
-  InterruptGuard guard;
-  return run_monitor(*service, &store, args, io, &InterruptGuard::count);
+  return run_midi_command<InterruptGuard>(args, io, parse_monitor_options, run_monitor);
 }
 
 }  // namespace brisca::cli

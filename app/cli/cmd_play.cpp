@@ -1,6 +1,7 @@
-// briscatool play SOUND [--audio-out ENTRY]: plays a sound through the preview engine on an
-// audio output (ENTRY: an entry text of the audio-out table or its index; by default the
-// remembered audio-out choice) and returns once its last buffer is done.
+// briscatool play SOUND... [--audio-out ENTRY]: plays sounds one after another through the
+// preview engine on an audio output (ENTRY: an entry text of the audio-out table or its index;
+// by default the remembered audio-out choice) and returns once the last one's last buffer is
+// done. A playlist SOUND stands for the sounds it lists, in its order.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "app/cli/cli.h"
 #include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
+#include "app/cli/playlist_args.h"
 #include "app/devices/qt_settings_store.h"
 #include "app/devices/services.h"
 #include "app/devices/settings.h"
@@ -58,18 +60,25 @@ std::pair<std::string, std::string> split_path(const std::string& path) {
 }  // namespace
 
 int cmd_play(const Args& args, Streams io) {
-  std::string path;
+  std::vector<std::string> sounds;
   std::optional<std::string> audio_out;
-  auto app = make_command("play", "Plays a sound file on an audio output, as preview does.");
-  app->add_option("SOUND", path, "the sound file")->required()->type_name("");
+  auto app = make_command(
+      "play", "Plays sound files on an audio output, one after another, as preview does.");
+  app->add_option("SOUND", sounds, "a sound file, or a playlist (.m3u: its sounds, in order)")
+      ->required()
+      ->type_name("");
   app->add_option("--audio-out", audio_out,
                   "the output's number or name as `briscatool devices` lists it (default: the "
                   "remembered choice)")
       ->type_name("ENTRY");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  if (!TrackReader::open(path)) {
-    io.err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
-    return kFailed;
+  const ExpandedPaths expanded = expand_playlists(sounds, io.err);
+  if (expanded.failed) return kFailed;
+  for (const std::string& path : expanded.paths) {
+    if (!TrackReader::open(path)) {
+      io.err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
+      return kFailed;
+    }
   }
   InterruptGuard guard;
   auto service = make_audio_service();
@@ -98,11 +107,16 @@ int cmd_play(const Args& args, Streams io) {
            << "\"\n";
     return kFailed;
   }
-  const auto [directory, name] = split_path(path);
-  player.start_preview(directory, name);
-  // Ctrl-C, SIGTERM or SIGHUP stop the sound; the output is closed before returning.
-  window.run([&] { return !player.busy() || InterruptGuard::count() > 0; });
-  const bool stopped = player.busy();
+  // Ctrl-C, SIGTERM or SIGHUP stop the sound and those after it; the output is closed before
+  // returning.
+  bool stopped = false;
+  for (const std::string& path : expanded.paths) {
+    const auto [directory, name] = split_path(path);
+    player.start_preview(directory, name);
+    window.run([&] { return !player.busy() || InterruptGuard::count() > 0; });
+    stopped = player.busy() || InterruptGuard::count() > 0;
+    if (stopped || player.device_failed()) break;
+  }
   const bool lost = player.device_failed();
   player.close();
   if (lost) io.err << "briscatool play: the audio output went away during playback\n";

@@ -12,9 +12,6 @@
 
 #include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
-#include "app/devices/name_tables.h"
-#include "app/devices/qt_settings_store.h"
-#include "app/devices/services.h"
 #include "monitor/midi_in_port.h"
 #include "receive/port_listener.h"
 #include "receive/sound_folder.h"
@@ -101,17 +98,23 @@ std::unique_ptr<CLI::App> receive_command(ReceiveOptions& options) {
   return app;
 }
 
+int parse_receive_options(const Args& args, ReceiveOptions& options, Streams io) {
+  auto app = receive_command(options);
+  const int status = parse_command(*app, args, io);
+  options.live_progress = &io.out == &std::cout && ::isatty(STDOUT_FILENO);
+  return status;
+}
+
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
                 Streams io, const InterruptCount& interrupts) {
   if (const std::string problem = folder_write_problem(options.folder); !problem.empty()) {
     io.err << "briscatool receive: \"" << options.folder << "\" " << problem << '\n';
     return kFailed;
   }
-  const NameTable table = fill_midi_table(service);
-  const int remembered = settings_operation(kReadMidiIn, 0, store, table, NameTable{});
-  const int choice = resolve_entry(table.in, options.midi_in, remembered, "midi-in", io.err);
-  if (choice == 0) return kFailed;
-  const std::string& entry = table.in[static_cast<std::size_t>(choice)];
+  const ChosenPort chosen = choose_port(service, store, PortSide::In, options.midi_in, io.err);
+  if (chosen.choice == 0) return kFailed;
+  const int choice = chosen.choice;
+  const std::string& entry = chosen.entry;
 
   ReceivePrinter printer(io, options.live_progress);
   SoundReceiver receiver(options.folder, printer);
@@ -168,14 +171,7 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
 }
 
 int cmd_receive(const Args& args, Streams io) {
-  ReceiveOptions options;
-  auto app = receive_command(options);
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  options.live_progress = &io.out == &std::cout && ::isatty(STDOUT_FILENO);
-  auto service = make_midi_service();
-  QtSettingsStore store;
-  InterruptGuard guard;
-  return run_receive(*service, &store, options, io, &InterruptGuard::count);
+  return run_midi_command<InterruptGuard>(args, io, parse_receive_options, run_receive);
 }
 
 }  // namespace brisca::cli

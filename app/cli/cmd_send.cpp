@@ -1,12 +1,17 @@
-// briscatool send [--midi-out ENTRY] [--shared] PATH...: gathers the PATHs as the window does,
-// selects every row and down-loads them in list order through the output port and the
-// sequencer. Ctrl-C stops after the file being sent; a second Ctrl-C, SIGTERM or SIGHUP stops at
-// once, and the output is closed before the command returns either way. Another BriscaTool
+// briscatool send [--midi-out ENTRY] [--shared] [--chunk BYTES] [--interval MS] [--file-gap MS]
+// PATH...: gathers the PATHs as the window does, selects every row and down-loads them in list
+// order through the output port and the sequencer, at the pace remembered for the output unless
+// told otherwise (its first line names the pace). A kit given as a playlist goes in the
+// playlist's order: with a playlist among the PATHs the list keeps the order the files were
+// gathered in. Ctrl-C stops after the file being sent; a second Ctrl-C, SIGTERM or SIGHUP stops
+// at once, and the output is closed before the command returns either way. Another BriscaTool
 // sending to the same output refuses the send; other clients sending to it do too, unless
 // --shared. A damaged file (cut short, or fewer blocks than its header counts) is named and
 // fails the send.
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <iostream>
 #include <optional>
 
@@ -14,11 +19,10 @@
 #include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
 #include "app/cli/send_progress.h"
-#include "app/devices/name_tables.h"
-#include "app/devices/qt_settings_store.h"
-#include "app/devices/services.h"
+#include "app/devices/pace_settings.h"
 #include "download/download.h"
 #include "soundlist/gather.h"
+#include "soundlist/playlist.h"
 
 namespace brisca::cli {
 namespace {
@@ -38,15 +42,20 @@ class SendSession {
         progress_(io.err, is_terminal(io.err)),
         download_(service, list_, window_) {}
 
-  int run(const std::string& midi_out, bool shared, const std::vector<std::string>& paths) {
-    const NameTable table = fill_midi_table(service_);
-    const int remembered = settings_operation(kReadMidiOut, 0, store_, table, NameTable{});
-    const int choice = resolve_entry(table.out, midi_out, remembered, "midi-out", io_.err);
-    if (choice == 0) return kFailed;
-    const std::string& entry = table.out[static_cast<std::size_t>(choice)];
-    download_.guard_destination(shared);
+  int run(const SendOptions& options) {
+    const ChosenPort port = choose_port(service_, store_, PortSide::Out, options.midi_out, io_.err);
+    if (port.choice == 0) return kFailed;
+    const int choice = port.choice;
+    const std::string& entry = port.entry;
+    const Pace pace = pace_in_force(options, entry);
+    if (const std::string problem = pace_problem(pace); !problem.empty()) {
+      io_.err << "briscatool send: " << problem << '\n';
+      return kUsage;
+    }
+    download_.sequencer().set_pace(pace);
+    download_.guard_destination(options.shared);
     wire();
-    gather(paths);
+    gather(options.paths);
     if (rows_.count() == 0) {
       io_.err << "briscatool send: no sound file to send\n";
       return kFailed;
@@ -56,7 +65,8 @@ class SendSession {
       return kFailed;
     }
     list_.select_all(true);
-    progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry);
+    progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry + ", " +
+                   pace_text(pace));
     progress_.begin(list_.state().selected_blocks);
     download_.send_files();
     const SendGate* gate = download_.gate();
@@ -69,6 +79,15 @@ class SendSession {
   }
 
  private:
+  // The pace remembered for the output (else the default), with each field given replacing its.
+  Pace pace_in_force(const SendOptions& options, const std::string& entry) const {
+    Pace pace = pace_for_output(store_, entry);
+    if (options.chunk_bytes) pace.chunk_bytes = *options.chunk_bytes;
+    if (options.interval_ms) pace.interval_ms = *options.interval_ms;
+    if (options.file_gap_ms) pace.file_gap_ms = *options.file_gap_ms;
+    return pace;
+  }
+
   void wire() {
     window_.on_box(
         [this](std::string_view text, std::string_view caption, BoxIcon, BoxButtons buttons) {
@@ -94,6 +113,9 @@ class SendSession {
 
   // Each PATH must add at least one row; a file refused with a warning counts as not sent.
   void gather(const std::vector<std::string>& paths) {
+    if (std::any_of(paths.begin(), paths.end(),
+                    [](const std::string& p) { return is_playlist_name(p); }))
+      rows_.keep_order_added();
     Gatherer gatherer(list_);
     for (const std::string& path : paths) {
       const int before = rows_.count();
@@ -120,8 +142,11 @@ class SendSession {
     } else if (presses == 1 && !stopping_) {
       stopping_ = true;
       download_.sequencer().stop_at_next_sound();
-      progress_.note("Stopping after " + current() + ", " +
-                     time_left_text(download_.sequencer().milliseconds_left()) +
+      const std::string file = current();  // none during a pause between files
+      progress_.note((file.empty()
+                          ? std::string("Stopping before the next file")
+                          : "Stopping after " + file + ", " +
+                                time_left_text(download_.sequencer().milliseconds_left())) +
                      " (Ctrl-C again to stop at once)");
     }
     return aborted_;
@@ -170,15 +195,23 @@ class SendSession {
   bool aborted_ = false;
 };
 
-struct SendOptions {
-  std::string midi_out;
-  bool shared = false;
-  std::vector<std::string> paths;
-};
+// A check that turns a pace field's problem into the option's error.
+CLI::Validator pace_check(std::string (*problem)(long long)) {
+  return CLI::Validator(
+      [problem](std::string& text) -> std::string {
+        long long value = 0;
+        const char* end = text.data() + text.size();
+        auto [stop, ec] = std::from_chars(text.data(), end, value);
+        if (ec != std::errc() || stop != end) return "needs a whole number, not \"" + text + "\"";
+        return problem(value);
+      },
+      "");
+}
 
 std::unique_ptr<CLI::App> send_command(SendOptions& options) {
-  auto app = make_command(
-      "send", "Down-loads sound files to the module: every file of the PATHs, in list order.");
+  auto app = make_command("send",
+                          "Down-loads sound files to the module: every file of the PATHs, in list "
+                          "order (in the order gathered when a PATH is a playlist).");
   app->add_option("--midi-out", options.midi_out,
                   "the output's number or name as `briscatool devices` lists it (default: the "
                   "remembered choice, else the first)")
@@ -186,35 +219,49 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
   app->add_flag("--shared", options.shared,
                 "send even while other clients send to the output (their messages would mix "
                 "with the sound on the way)");
-  app->add_option("PATH", options.paths, "a sound file or a folder (its files, not sub-folders)")
+  app->add_option("--chunk", options.chunk_bytes,
+                  "bytes per chunk, 1 to 200 (default: the output's remembered pace, else 200)")
+      ->type_name("BYTES")
+      ->check(pace_check(chunk_problem));
+  app->add_option("--interval", options.interval_ms,
+                  "milliseconds from one chunk to the next, 70 or more (default: the output's "
+                  "remembered pace, else 70)")
+      ->type_name("MS")
+      ->check(pace_check(interval_problem));
+  app->add_option("--file-gap", options.file_gap_ms,
+                  "a pause in milliseconds between two files (default: the output's remembered "
+                  "pace, else 0)")
+      ->type_name("MS")
+      ->check(pace_check(file_gap_problem));
+  app->add_option("PATH", options.paths,
+                  "a sound file, a folder (its files, not sub-folders) or a playlist (.m3u: a "
+                  "kit, its sounds in order)")
       ->required()
       ->type_name("");
   app->footer(
       "Ctrl-C stops after the sound being sent; a second Ctrl-C stops at once.\n"
       "Another BriscaTool sending to the same output refuses the send, naming its process.\n"
+      "A chunk goes only after the output reported the previous one done; faster than 200-byte\n"
+      "chunks every 70 ms is not offered.\n"
       "Exit status: 0 when every file was sent whole, 1 otherwise, 2 for a usage error.");
   return app;
 }
 
 }  // namespace
 
-int run_send(MidiService& service, SettingsStore* store, const Args& args, Streams io,
-             const InterruptCount& interrupts) {
-  SendOptions options;
+int parse_send_options(const Args& args, SendOptions& options, Streams io) {
   auto app = send_command(options);
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
+  return parse_command(*app, args, io);
+}
+
+int run_send(MidiService& service, SettingsStore* store, const SendOptions& options, Streams io,
+             const InterruptCount& interrupts) {
   SendSession session(service, store, io, interrupts);
-  return session.run(options.midi_out, options.shared, options.paths);
+  return session.run(options);
 }
 
 int cmd_send(const Args& args, Streams io) {
-  SendOptions options;
-  auto app = send_command(options);
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  auto service = make_midi_service();
-  QtSettingsStore store;
-  InterruptGuard guard;
-  return run_send(*service, &store, args, io, &InterruptGuard::count);
+  return run_midi_command<InterruptGuard>(args, io, parse_send_options, run_send);
 }
 
 }  // namespace brisca::cli

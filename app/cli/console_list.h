@@ -1,5 +1,5 @@
-// The sound list's rows for the command line: a sorted list like the window's, which tells an
-// observer whenever a row's item word changes.
+// The sound list's rows for the command line: a sorted list like the window's (or one in the
+// order rows were added), which tells an observer whenever a row's item word changes.
 #pragma once
 
 #include <algorithm>
@@ -18,9 +18,16 @@ class ConsoleList final : public ListPort {
   using WordObserver = std::function<void(int row, std::uint32_t before, std::uint32_t after)>;
   void on_word(WordObserver observer) { observer_ = std::move(observer); }
 
+  // Rows added from now on go last instead of into their sorted place.
+  void keep_order_added() { sorted_ = false; }
+
   int count() const override { return static_cast<int>(rows_.size()); }
   // Case-insensitive order; a name equal to others goes after them.
   int add_row(const std::string& text) override {
+    if (!sorted_) {
+      rows_.push_back(Row{text, 0});
+      return count() - 1;
+    }
     auto after = [](const std::string& t, const Row& r) { return lower(t) < lower(r.text); };
     auto it = std::upper_bound(rows_.begin(), rows_.end(), text, after);
     it = rows_.insert(it, Row{text, 0});
@@ -55,6 +62,7 @@ class ConsoleList final : public ListPort {
 
   std::vector<Row> rows_;
   WordObserver observer_;
+  bool sorted_ = true;
 };
 
 }  // namespace brisca::cli

@@ -18,10 +18,10 @@ BoxAnswer ConsoleWindow::message_box(std::string_view text, std::string_view cap
 
 void ConsoleWindow::post_message(WindowMessage message, std::uintptr_t wparam,
                                  std::uintptr_t lparam) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.push_back({message, wparam, lparam});
-  }
+  // Notified under the lock: once the loop has taken the message it may return and the window
+  // be destroyed, so the poster must be done with the condition variable by then.
+  std::lock_guard lock(mutex_);
+  queue_.push_back({message, wparam, lparam});
   wake_.notify_one();
 }
 
@@ -50,10 +50,10 @@ bool ConsoleWindow::fire_due_timer() {
   const auto now = Clock::now();
   for (auto& [id, timer] : timers_) {
     if (timer.next > now) continue;
-    // Ticks keep to their schedule; after a long stall the schedule starts again from now
-    // instead of firing a burst of late ticks.
-    timer.next += timer.period;
-    if (timer.next <= now) timer.next = now + timer.period;
+    // The next tick comes a whole period after this one fired, however late it was: a late tick
+    // followed by one on the old schedule would hand the down-load's next chunk over early,
+    // and a MIDI interface with a small buffer drops what arrives before it has room.
+    timer.next = now + timer.period;
     const int fired = id;
     if (timer_handler_) timer_handler_(fired);  // may start or stop timers
     return true;

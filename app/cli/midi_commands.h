@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,13 +19,33 @@ namespace brisca::cli {
 // How often Ctrl-C was pressed since the command began.
 using InterruptCount = std::function<int()>;
 
-// `store` holds the remembered choices (null: none remembered).
-int run_send(MidiService& service, SettingsStore* store, const Args& args, Streams io,
-             const InterruptCount& interrupts);
-int run_monitor(MidiService& service, SettingsStore* store, const Args& args, Streams io,
-                const InterruptCount& interrupts);
+// Each command's options are parsed once: parse_X_options gives -1 when the command is to go
+// on, otherwise the status to exit with (help shown, usage error). run_X does the work; `store`
+// holds the remembered choices (null: none remembered).
 
-// `briscatool receive`: the options as given, and the work over them.
+// `briscatool send`. A pace field not given is the remembered pace's for the output (else the
+// default's).
+struct SendOptions {
+  std::string midi_out;  // empty: the remembered choice, else the first port
+  bool shared = false;
+  std::optional<int> chunk_bytes, interval_ms, file_gap_ms;
+  std::vector<std::string> paths;
+};
+int parse_send_options(const Args& args, SendOptions& options, Streams io);
+int run_send(MidiService& service, SettingsStore* store, const SendOptions& options, Streams io,
+             const InterruptCount& interrupts);
+
+// `briscatool monitor`.
+struct MonitorOptions {
+  std::string midi_in;  // empty: the remembered choice, else the first port
+  double seconds = 0;   // 0: no limit
+  long count = 0;       // field updates; 0: no limit
+};
+int parse_monitor_options(const Args& args, MonitorOptions& options, Streams io);
+int run_monitor(MidiService& service, SettingsStore* store, const MonitorOptions& options,
+                Streams io, const InterruptCount& interrupts);
+
+// `briscatool receive`.
 struct ReceiveOptions {
   std::string midi_in;            // empty: the remembered choice, else the first port
   std::string folder = ".";       // where the sound files go
@@ -32,10 +54,50 @@ struct ReceiveOptions {
   bool live_progress = false;     // rewrite the progress line in place (a terminal)
   bool wait = false;              // a lost input is waited for instead of ending the command
 };
-int parse_receive_options(const Args& args, ReceiveOptions& options, std::ostream& err);
+int parse_receive_options(const Args& args, ReceiveOptions& options, Streams io);
 // Exit 0 when every sound that began arrived whole and was written, 1 otherwise.
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
                 Streams io, const InterruptCount& interrupts);
+
+// `briscatool cable`: the loop from an output back to an input, and the least time per pace.
+struct CableOptions {
+  std::string midi_out;
+  std::string midi_in;
+  double seconds = 0;  // 0: ten blocks' worth at each pace
+};
+int parse_cable_options(const Args& args, CableOptions& options, Streams io);
+// Exit 0 when a pace passed (remembered for the output in `store`), 1 when none did.
+int run_cable(MidiService& service, SettingsStore* store, const CableOptions& options, Streams io,
+              const InterruptCount& interrupts);
+
+// The MIDI port a command uses and its entry text.
+struct ChosenPort {
+  int choice = 0;  // entry of the name table side; 0: none
+  std::string entry;
+};
+enum class PortSide { In, Out };
+// The port `wanted` names on that side of the service's name table (see resolve_entry), else
+// the remembered choice, else the first. Choice 0 when there is none; the reason is then on
+// `err`.
+ChosenPort choose_port(MidiService& service, SettingsStore* store, PortSide side,
+                       const std::string& wanted, std::ostream& err);
+
+// Runs `work` on the build's MIDI service and the per-user store of remembered choices.
+int with_midi_service(const std::function<int(MidiService&, SettingsStore*)>& work);
+
+// The preamble the MIDI commands share: the options parsed once, then the work run on the
+// build's MIDI service and the per-user store while `Signals` counts SIGINT, SIGTERM and SIGHUP.
+template <class Signals, class Options>
+int run_midi_command(const Args& args, Streams io, int (*parse)(const Args&, Options&, Streams),
+                     int (*run)(MidiService&, SettingsStore*, const Options&, Streams,
+                                const InterruptCount&)) {
+  Options options;
+  if (const int status = parse(args, options, io); status >= 0) return status;
+  return with_midi_service([&](MidiService& service, SettingsStore* store) {
+    Signals signals;
+    return run(service, store, options, io, &Signals::count);
+  });
+}
 
 // The entry of a name table side ("none" at 0) that `wanted` names: its number as `briscatool
 // devices` lists it, its exact text, or the one entry containing it, case-insensitively. With

@@ -1,9 +1,13 @@
-// Choosing a MIDI port by its entry text on the command line, and Ctrl-C counting.
+// The preamble of the MIDI commands: the MIDI service and store they run on, choosing a port
+// by its entry text, and Ctrl-C counting.
 #include <algorithm>
 #include <cctype>
 #include <ostream>
 
 #include "app/cli/midi_commands.h"
+#include "app/devices/name_tables.h"
+#include "app/devices/qt_settings_store.h"
+#include "app/devices/services.h"
 
 namespace brisca::cli {
 namespace {
@@ -58,6 +62,25 @@ int resolve_entry(const std::vector<std::string>& entries, const std::string& wa
       << (found < 0 ? "matches several ports" : "names no port") << "; the ports are:\n";
   list_entries(entries, err);
   return 0;
+}
+
+ChosenPort choose_port(MidiService& service, SettingsStore* store, PortSide side,
+                       const std::string& wanted, std::ostream& err) {
+  const NameTable table = fill_midi_table(service);
+  const bool in = side == PortSide::In;
+  const std::vector<std::string>& entries = in ? table.in : table.out;
+  const int remembered =
+      settings_operation(in ? kReadMidiIn : kReadMidiOut, 0, store, table, NameTable{});
+  ChosenPort port;
+  port.choice = resolve_entry(entries, wanted, remembered, in ? "midi-in" : "midi-out", err);
+  if (port.choice > 0) port.entry = entries[static_cast<std::size_t>(port.choice)];
+  return port;
+}
+
+int with_midi_service(const std::function<int(MidiService&, SettingsStore*)>& work) {
+  auto service = make_midi_service();
+  QtSettingsStore store;
+  return work(*service, &store);
 }
 
 InterruptGuard::InterruptGuard() = default;

@@ -1,7 +1,6 @@
 // What `briscatool send` tells the user on stderr while it sends: the file, the "Total Blocks"
-// figure, the share done and the time left (the blocks still to send at one 200-byte chunk per
-// 70 ms tick). On a terminal one line is rewritten in place;
-// otherwise each update is a line of its own.
+// figure, the share done and the time left (the blocks still to send at the pace in force). On a
+// terminal one line is rewritten in place; otherwise each update is a line of its own.
 #pragma once
 
 #include <iosfwd>

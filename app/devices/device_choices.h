@@ -55,6 +55,8 @@ class DeviceChoices {
   const NameTable& midi_table() const { return midi_table_; }
   const NameTable& audio_table() const { return audio_table_; }
   const DeviceIndices& current() const { return current_; }
+  // Where the choices are remembered (null: nowhere); the outputs' paces are kept there too.
+  SettingsStore* store() const { return store_; }
 
  private:
   void reopen(DeviceHooks& hooks, int& current, int pending, int write_operation);

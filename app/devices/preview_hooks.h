@@ -20,6 +20,14 @@ class PlayerPreviewHooks : public PreviewHooks {
   std::optional<std::uint64_t> played_samples() override {
     return player_.played_samples(std::chrono::steady_clock::now());
   }
+  void play_samples(std::shared_ptr<const std::vector<std::int16_t>> samples,
+                    std::size_t from) override {
+    player_.start_samples(std::move(samples), from);
+  }
+  void stop_preview() override {
+    player_.stop();
+    player_.clear_state();
+  }
 
  private:
   PreviewPlayer& player_;

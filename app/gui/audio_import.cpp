@@ -2,143 +2,13 @@
 
 #include <QFile>
 #include <QFileDialog>
-#include <QProgressDialog>
-#include <QThread>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "import/audio_input.h"
-#include "soundfile/midi_reader.h"
 
 namespace brisca {
-namespace {
-
-QString file_label(const std::string& path) {
-  return QString::fromUtf8(std::string(file_name_of(path)).c_str());
-}
-
-}  // namespace
-
-AudioImport::AudioImport(QWidget* owner, SoundMade on_sound, Failures on_failures)
-    : QObject(owner),
-      owner_(owner),
-      on_sound_(std::move(on_sound)),
-      on_failures_(std::move(on_failures)) {}
-
-AudioImport::~AudioImport() {
-  if (thread_ == nullptr) return;
-  cancel_rest();
-  thread_->wait();
-  delete thread_;
-}
-
-void AudioImport::add(const std::vector<std::string>& audio_paths, const std::string& folder) {
-  if (audio_paths.empty()) return;
-  {
-    std::lock_guard lock(mutex_);
-    for (const std::string& audio : audio_paths)
-      queue_.push_back({audio, output_path_for(audio, folder)});
-  }
-  names_.insert(names_.end(), audio_paths.begin(), audio_paths.end());
-  if (names_.size() > 1 && progress_ == nullptr) {
-    progress_ = new QProgressDialog(owner_);
-    progress_->setWindowTitle(QStringLiteral("Import Audio"));
-    progress_->setCancelButtonText(QStringLiteral("Cancel"));
-    // Not modal: the window stays usable, and setValue() never runs the event loop inside it
-    // (as it does for a modal one), so no result is taken in while another is.
-    progress_->setWindowModality(Qt::NonModal);
-    progress_->setMinimumDuration(0);
-    progress_->setAutoClose(false);
-    progress_->setAutoReset(false);
-    progress_->setMinimumWidth(320);
-    connect(progress_, &QProgressDialog::canceled, this, &AudioImport::cancel_rest);
-    show_progress();
-    progress_->show();
-  }
-  show_progress();
-  if (thread_ == nullptr) {
-    stopping_ = false;
-    start_thread();
-  }
-}
-
-void AudioImport::start_thread() {
-  thread_ = QThread::create([this] { work(); });
-  connect(thread_, &QThread::finished, this, &AudioImport::on_thread_done);
-  thread_->start(QThread::LowPriority);
-}
-
-// Worker thread: takes the files one at a time until none is left or the rest is cancelled.
-void AudioImport::work() {
-  for (;;) {
-    Job job;
-    {
-      std::lock_guard lock(mutex_);
-      if (queue_.empty() || stopping_) return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    ImportResult result = import_audio(job.audio, job.output, ImportSettings{});
-    QMetaObject::invokeMethod(
-        this, [this, result, audio = job.audio] { on_result(result, audio); },
-        Qt::QueuedConnection);
-  }
-}
-
-void AudioImport::on_result(const ImportResult& result, const std::string& audio) {
-  ++done_;
-  if (result.ok())
-    on_sound_(result.output);
-  else
-    failures_.push_back(std::string(file_name_of(audio)) + ": " + result.error);
-  show_progress();
-}
-
-// Results are queued before the thread's end, so every one has been taken in by now.
-void AudioImport::on_thread_done() {
-  thread_->deleteLater();
-  thread_ = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    if (!queue_.empty() && !stopping_) {  // files added just as the thread ran out of work
-      start_thread();
-      return;
-    }
-    queue_.clear();
-  }
-  if (progress_) {
-    progress_->hide();
-    progress_->deleteLater();
-  }
-  progress_ = nullptr;
-  std::vector<std::string> failures = std::move(failures_);
-  failures_.clear();
-  names_.clear();
-  done_ = 0;
-  if (!failures.empty()) {
-    std::string text =
-        failures.size() == 1 ? "This file was not imported:\n" : "These files were not imported:\n";
-    for (const std::string& f : failures) text += "\n" + f;
-    on_failures_(text);
-  }
-  emit finished();
-}
-
-void AudioImport::show_progress() {
-  if (progress_ == nullptr) return;
-  const int total = static_cast<int>(names_.size());
-  if (done_ < total)
-    progress_->setLabelText(QStringLiteral("Importing %1\n(%2 of %3)")
-                                .arg(file_label(names_[static_cast<std::size_t>(done_)]))
-                                .arg(done_ + 1)
-                                .arg(total));
-  progress_->setRange(0, total);
-  progress_->setValue(done_);
-}
-
-void AudioImport::cancel_rest() {
-  stopping_ = true;
-  std::lock_guard lock(mutex_);
-  queue_.clear();
-}
 
 std::vector<std::string> choose_audio_files(QWidget* parent) {
   QString patterns;
@@ -154,6 +24,24 @@ std::vector<std::string> choose_audio_files(QWidget* parent) {
   if (dialog.exec() != QDialog::Accepted) return paths;
   for (const QString& f : dialog.selectedFiles())
     paths.push_back(QFile::encodeName(f).toStdString());
+  return paths;
+}
+
+std::vector<std::string> choose_audio_folder(QWidget* parent, const std::string& start,
+                                             std::string& folder) {
+  folder =
+      QFile::encodeName(QFileDialog::getExistingDirectory(parent, QStringLiteral("Import Folder"),
+                                                          QFile::decodeName(start.c_str())))
+          .toStdString();
+  std::vector<std::string> paths;
+  if (folder.empty()) return paths;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    std::error_code kind;
+    if (entry.is_regular_file(kind) && is_audio_file(entry.path().string()))
+      paths.push_back(entry.path().string());
+  }
+  std::sort(paths.begin(), paths.end());
   return paths;
 }
 

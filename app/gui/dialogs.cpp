@@ -73,12 +73,15 @@ void show_usage_dialog(QWidget* parent, const QByteArray& usage_text) {
   dialog.exec();
 }
 
-void open_files_dialog(QWidget* parent, SoundList& list, QString& folder) {
+void open_files_dialog(QWidget* parent, Gatherer& gather, QString& folder) {
   QFileDialog dialog(parent);
   if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFiles);
-  dialog.setNameFilters({QStringLiteral("MIDI Files (*.mid)"), QStringLiteral("All Files (*.*)")});
+  dialog.setNameFilters({QStringLiteral("MIDI Files and Playlists (*.mid *.m3u *.m3u8)"),
+                         QStringLiteral("MIDI Files (*.mid)"),
+                         QStringLiteral("Playlists (*.m3u *.m3u8)"),
+                         QStringLiteral("All Files (*.*)")});
   if (dialog.exec() != QDialog::Accepted) return;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return;
@@ -94,10 +97,20 @@ void open_files_dialog(QWidget* parent, SoundList& list, QString& folder) {
     else
       elsewhere.push_back(QFile::encodeName(info.absoluteFilePath()).toStdString());
   }
-  Gatherer gather(list);
   Gatherer::Batch one_report(gather);
   gather.add_file_list(choice);
   gather.add_paths(elsewhere);
+}
+
+QString save_list_dialog(QWidget* parent, const QString& folder) {
+  QFileDialog dialog(parent, QStringLiteral("Save List As"));
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({QStringLiteral("Playlists (*.m3u)")});
+  dialog.setDefaultSuffix(QStringLiteral("m3u"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
 }
 
 }  // namespace brisca

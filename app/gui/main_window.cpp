@@ -12,25 +12,13 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/gui/audio_import.h"
+#include "app/gui/import_dialog.h"
 #include "app/gui/sound_list_widget.h"
+#include "app/gui/window_resize.h"
 #include "soundlist/gather.h"
 
 namespace brisca {
 namespace {
-
-// One private message on its way to the window's thread.
-class MessageEvent : public QEvent {
- public:
-  static QEvent::Type type() {
-    static const auto kType = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return kType;
-  }
-  MessageEvent(WindowMessage m, std::uintptr_t w, std::uintptr_t l)
-      : QEvent(type()), message(m), wparam(w), lparam(l) {}
-  WindowMessage message;
-  std::uintptr_t wparam, lparam;
-};
 
 PreviewHooks& no_preview() {
   static PreviewHooks hooks;
@@ -102,25 +90,30 @@ MainWindow::MainWindow()
       client_(new QWidget(this)),
       controls_(build_controls(client_, [this](int id) { button_command(id); })),
       sound_list_(*controls_.list, this) {
+  connect(this, &MainWindow::message_waiting, this, &MainWindow::take_message,
+          Qt::QueuedConnection);
   set_hooks({});
   setWindowTitle(QStringLiteral("BriscaTool"));
   setWindowIcon(program_icon());
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   client_->setPalette(grey_palette(client_->palette()));
   client_->setAutoFillBackground(true);
   setCentralWidget(client_);
   build_menu(menuBar(), [this](int id) { command(id); });
   list_actions_ = add_list_actions(menuBar(), controls_.list, [this](int id) { command(id); });
+  kit_actions_ = add_kit_actions(menuBar(), [this](int id) { command(id); });
   setAcceptDrops(true);
 
   SoundListWidget* list = controls_.list;
-  auto* delegate = new RowDelegate(bitmaps_, sound_list_.state(), list);
-  delegate->show_overviews(&sound_list_, &overviews_, &play_cursor_);
-  list->setItemDelegate(delegate);
+  delegate_ = new RowDelegate(bitmaps_, sound_list_.state(), list);
+  delegate_->show_overviews(&sound_list_, &overviews_, &play_cursor_);
+  delegate_->follow_pace(&download_pace_);
+  list->setItemDelegate(delegate_);
   list->setMouseTracking(true);
   connect(&overviews_, &OverviewCache::ready, list->viewport(), qOverload<>(&QWidget::update));
+  watch_list_changes();
   cursor_timer_ = new QTimer(this);
   cursor_timer_->setInterval(kCursorPeriodMs);
   connect(cursor_timer_, &QTimer::timeout, this, [this] { follow_play_cursor(); });
@@ -137,17 +130,18 @@ MainWindow::MainWindow()
     controls_.list->reserve_foot(0);
   });
 
+  layout_ = new ResizeLayout(client_, controls_);
+  layout_->set_after_apply([this] {
+    const QRect place = layout_->status_rect();
+    status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
+  });
+  resize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
   apply_height();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
     move(area.x() + std::max(0, (area.width() - kOuterWidth) / 2), area.y());
   }
   sound_list_.refresh_total();
-  import_ = std::make_unique<AudioImport>(
-      this, [this](const std::string& sound) { Gatherer(sound_list_).add_paths({sound}); },
-      [this](const std::string& text) {
-        message_box(text, "Import Audio", BoxIcon::Warning, BoxButtons::Ok);
-      });
 }
 
 MainWindow::~MainWindow() {
@@ -187,8 +181,25 @@ BoxAnswer MainWindow::message_box(std::string_view text, std::string_view captio
   return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
 }
 
+// Safe from any thread: the message itself goes through messages_ under its lock, and the
+// queued signal only wakes the window's thread to take the oldest one.
 void MainWindow::post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
-  QCoreApplication::postEvent(this, new MessageEvent(message, wparam, lparam));
+  {
+    std::lock_guard lock(messages_mutex_);
+    messages_.push_back({message, wparam, lparam});
+  }
+  emit message_waiting();
+}
+
+void MainWindow::take_message() {
+  Message m{};
+  {
+    std::lock_guard lock(messages_mutex_);
+    if (messages_.empty()) return;
+    m = messages_.front();
+    messages_.pop_front();
+  }
+  handle_message(m.message, m.wparam, m.lparam);
 }
 
 void MainWindow::start_timer(int id, int period_ms) {
@@ -196,7 +207,10 @@ void MainWindow::start_timer(int id, int period_ms) {
   if (timer == nullptr) {
     timer = new QTimer(this);
     timer->setTimerType(Qt::PreciseTimer);
-    connect(timer, &QTimer::timeout, this, [this, id] {
+    // Each tick starts the next period afresh: QTimer keeps to its old schedule after a late
+    // tick, so the next would come early and hand a chunk over too soon after the last one.
+    connect(timer, &QTimer::timeout, this, [this, id, timer] {
+      timer->start();
       if (id == kMonitorTimerId)
         hooks_.monitor->on_timer(id);
       else
@@ -211,15 +225,6 @@ void MainWindow::stop_timer(int id) {
   if (it != timers_.end()) it->second->stop();
 }
 
-bool MainWindow::event(QEvent* event) {
-  if (event->type() == MessageEvent::type()) {
-    auto* m = static_cast<MessageEvent*>(event);
-    handle_message(m->message, m->wparam, m->lparam);
-    return true;
-  }
-  return QMainWindow::event(event);
-}
-
 void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
                                 std::uintptr_t lparam) {
   switch (message) {
@@ -232,7 +237,7 @@ void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
     case WindowMessage::CommandLine: {
       std::vector<std::string> paths = std::move(command_line_);
       command_line_.clear();
-      add_arguments(sound_list_, paths);
+      gather_at_start(paths);
       break;
     }
     case WindowMessage::NextDownload:
@@ -265,8 +270,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::show_status(const std::string& text, bool stays) {
   status_->setText(QString::fromStdString(text));
-  status_->setGeometry(
-      QRect(client_->geometry().topLeft() + kStatusRect.topLeft(), kStatusRect.size()));
+  const QRect place = layout_->status_rect();
+  status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
   status_->show();
   status_->raise();
   controls_.list->reserve_foot(kStatusRect.height());

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/devices/settings.h"
+#include "app/gui/kit_menu.h"
 #include "app/gui/list_menu.h"
 #include "app/gui/overview_cache.h"
 #include "app/gui/row_delegate.h"
@@ -23,7 +28,10 @@ class QTimer;
 
 namespace brisca {
 
-class AudioImport;
+class Gatherer;
+class GeometryMemory;
+class ImportDialog;
+class ResizeLayout;
 class SettingsStore;
 
 class MainWindow : public QMainWindow, public WindowPort {
@@ -40,17 +48,24 @@ class MainWindow : public QMainWindow, public WindowPort {
   void set_command_line(std::vector<std::string> paths) { command_line_ = std::move(paths); }
   // Where the folder the Open dialog last ended in is kept from one run to the next, and the
   // import folder is remembered; without a store the Open folder is kept while the window lives
-  // and imports go next to the audio files.
+  // and imports go next to the audio files. The window also keeps its size and place there,
+  // whether the monitor shows, the list's order and the recent playlists, and takes them back
+  // now (call it before the window is shown).
   void set_settings_store(SettingsStore* store);
+  // The pace of the MIDI output in use: the rows' tooltips count down-load times at it.
+  void set_download_pace(const Pace& pace) { download_pace_ = pace; }
   // The line about the MIDI input under the list, shown with the monitor; empty hides it.
   void set_monitor_status(const std::string& line);
 
   SoundList& sound_list() { return sound_list_; }
   SoundListWidget& list_widget() { return *controls_.list; }
   OverviewCache& overviews() { return overviews_; }
+  RowDelegate& row_delegate() { return *delegate_; }
+  const KitActions& kit_actions() const { return kit_actions_; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
-  AudioImport& audio_import() { return *import_; }
+  // The Import Audio dialog while it is open, else null.
+  ImportDialog* import_dialog() const;
 
   // Closes the window as File > Exit does (devices closed in order), for a close the user did
   // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
@@ -74,13 +89,17 @@ class MainWindow : public QMainWindow, public WindowPort {
   void start_timer(int id, int period_ms) override;
   void stop_timer(int id) override;
 
+ signals:
+  // post_message queued a message; each one announced takes one message in.
+  void message_waiting();
+
  protected:
-  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void take_message();
   void handle_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam);
   void button_command(int id);
   void on_key(int key_code);
@@ -92,14 +111,27 @@ class MainWindow : public QMainWindow, public WindowPort {
   void toggle_monitor();
   void apply_height();
   void open_files();
+  void kit_command(int id);
+  void save_list_as();
+  void open_recent_list(int index);
+  void gather(const std::function<void(Gatherer&)>& work);
+  void gather_at_start(const std::vector<std::string>& paths);
+  void took_playlists(const std::vector<std::string>& playlists);
+  void refresh_recent_menu();
+  void set_sort_by_name(bool sorted);
+  void watch_list_changes();
+  void list_changed();
+  void update_overview_scale();
+  void show_overview_scale(double longest);
   void import_audio(const std::vector<std::string>& paths);
-  void choose_import_folder();
+  void import_audio_folder();
   void add_dropped(const std::vector<std::string>& paths);
   void clear_monitor_fields();
   void tear_down();
 
   WindowHooks hooks_;
   CurrentDevices devices_;
+  Pace download_pace_;  // of the MIDI output in use
   std::vector<std::string> command_line_;
   SettingsStore* store_ = nullptr;
   QString open_folder_;
@@ -109,17 +141,34 @@ class MainWindow : public QMainWindow, public WindowPort {
   Controls controls_;
   SoundList sound_list_;
   ListActions list_actions_;
+  KitActions kit_actions_;
+  ResizeLayout* layout_ = nullptr;
+  GeometryMemory* geometry_ = nullptr;
+  RowDelegate* delegate_ = nullptr;
+  QTimer* list_changed_timer_ = nullptr;  // the work after rows came, went or moved
+  QTimer* scale_timer_ = nullptr;         // the time scale after overviews came in
+  double longest_sound_ = 0;              // seconds: the longest whole sound known in the list
   OverviewCache overviews_;
   PlayCursor play_cursor_;
   QTimer* cursor_timer_ = nullptr;
   std::map<int, QTimer*> timers_;
   SettingsStore* settings_ = nullptr;
-  std::unique_ptr<AudioImport> import_;
+  QPointer<ImportDialog> import_dialog_;
+  std::string audio_folder_;  // where Import Folder... last found audio files
   QLabel* status_ = nullptr;
   QTimer* status_timer_ = nullptr;
   bool monitor_shown_ = false;
+  bool reopen_last_ = false;  // the list is kept in the store and opened again at start
   bool torn_down_ = false;
   bool forced_close_ = false;
+
+  // Messages posted from any thread (device callbacks, workers), guarded by messages_mutex_.
+  struct Message {
+    WindowMessage message;
+    std::uintptr_t wparam, lparam;
+  };
+  std::mutex messages_mutex_;
+  std::deque<Message> messages_;
 };
 
 }  // namespace brisca

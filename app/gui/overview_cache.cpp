@@ -1,8 +1,9 @@
 #include "app/gui/overview_cache.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <QCoreApplication>
 #include <QThread>
 #include <algorithm>
 
@@ -10,14 +11,19 @@ namespace brisca {
 
 OverviewCache::OverviewCache(QObject* parent) : QObject(parent) {
   // One worker below the machine's cores, so the window's thread keeps one to itself.
-  pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
-  pool_.setThreadPriority(QThread::LowPriority);
+  worker_count_ = std::max(1, QThread::idealThreadCount() - 1);
+  connect(this, &OverviewCache::result_waiting, this, &OverviewCache::take_results,
+          Qt::QueuedConnection);
 }
 
 OverviewCache::~OverviewCache() {
-  waiting_.clear();
-  pool_.clear();
-  pool_.waitForDone();
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+    jobs_.clear();
+  }
+  job_ready_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
 }
 
 OverviewCache::Stamp OverviewCache::stamp_of(const std::string& path) {
@@ -49,36 +55,103 @@ void OverviewCache::ask(const std::string& path) {
   start_next();
 }
 
-void OverviewCache::start_next() {
-  while (!waiting_.empty() && static_cast<int>(running_.size()) < pool_.maxThreadCount()) {
-    std::string path = std::move(waiting_.front());
+void OverviewCache::sweep(std::vector<std::string> paths) {
+  sweep_.clear();
+  if (paths.size() > kMaxSweep) return;
+  std::reverse(paths.begin(), paths.end());  // the top of the list first
+  sweep_ = std::move(paths);
+  start_next();
+}
+
+// The next file to compute: a row's ask first, else the next of the sweep not yet made.
+bool OverviewCache::next_path(std::string& path) {
+  if (!waiting_.empty()) {
+    path = std::move(waiting_.front());
     waiting_.pop_front();
-    running_.insert(path);
-    pool_.start([this, path] {
-      // Stamped before reading: a change while reading shows as a new stamp at the next look.
-      const Stamp stamp = stamp_of(path);
-      auto overview = std::make_shared<const SoundOverview>(compute_overview(path));
-      QMetaObject::invokeMethod(
-          this, [this, path, stamp, overview] { done(path, stamp, overview); },
-          Qt::QueuedConnection);
-    });
+    return true;
+  }
+  while (!sweep_.empty()) {
+    path = std::move(sweep_.back());
+    sweep_.pop_back();
+    if (entries_.count(path) == 0 && running_.count(path) == 0) return true;
+  }
+  return false;
+}
+
+// Hands the next files to the workers (a row's ask first, then the sweep), no more at a time than
+// there are workers, so the asks left waiting can still be overtaken by newer ones.
+void OverviewCache::start_next() {
+  if (workers_.empty())
+    for (int i = 0; i < worker_count_; ++i) workers_.emplace_back([this] { work(); });
+  bool queued = false;
+  {
+    std::lock_guard lock(mutex_);
+    std::string path;
+    while (static_cast<int>(running_.size()) < worker_count_ && next_path(path)) {
+      running_.insert(path);
+      jobs_.push_back(std::move(path));
+      queued = true;
+    }
+  }
+  if (queued) job_ready_.notify_all();
+}
+
+// A worker: reads one asked file at a time, at a lower priority than the window, and queues the
+// overview for the window's thread.
+void OverviewCache::work() {
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+  for (;;) {
+    std::string path;
+    {
+      std::unique_lock lock(mutex_);
+      job_ready_.wait(lock, [this] { return ending_ || !jobs_.empty(); });
+      if (ending_) return;
+      path = std::move(jobs_.front());
+      jobs_.pop_front();
+    }
+    // Stamped before reading: a change while reading shows as a new stamp at the next look.
+    const Stamp stamp = stamp_of(path);
+    auto overview = std::make_shared<const SoundOverview>(compute_overview(path));
+    {
+      std::lock_guard lock(mutex_);
+      results_.push_back({std::move(path), stamp, std::move(overview)});
+    }
+    result_ready_.notify_all();
+    emit result_waiting();
   }
 }
 
-void OverviewCache::done(const std::string& path, Stamp stamp,
-                         std::shared_ptr<const SoundOverview> overview) {
-  running_.erase(path);
+void OverviewCache::take_results() {
+  for (;;) {
+    Result result;
+    {
+      std::lock_guard lock(mutex_);
+      if (results_.empty()) return;
+      result = std::move(results_.front());
+      results_.pop_front();
+    }
+    done(std::move(result));
+  }
+}
+
+void OverviewCache::done(Result result) {
+  running_.erase(result.path);
   if (entries_.size() >= kMaxEntries) entries_.clear();
-  entries_[path] = Entry{stamp, std::move(overview)};
+  entries_[result.path] = Entry{result.stamp, std::move(result.overview)};
+  last_made_ = result.path;
   ++computed_;
   start_next();
   emit ready();
 }
 
 void OverviewCache::wait_idle() {
-  while (!running_.empty() || !waiting_.empty()) {
-    pool_.waitForDone();
-    QCoreApplication::sendPostedEvents(this);
+  start_next();
+  while (!running_.empty()) {
+    {
+      std::unique_lock lock(mutex_);
+      result_ready_.wait(lock, [this] { return !results_.empty(); });
+    }
+    take_results();  // each result starts the next file
   }
 }
 

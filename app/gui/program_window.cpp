@@ -1,6 +1,10 @@
 #include "app/gui/program_window.h"
 
+#include <QMessageBox>
+
+#include "app/devices/pace_settings.h"
 #include "app/devices/services.h"
+#include "app/gui/cable_dialog.h"
 #include "app/gui/main_window.h"
 #include "app/gui/run_window.h"
 #include "soundlist/gather.h"
@@ -23,6 +27,11 @@ WindowHooks Program::attach(MainWindow& window) {
   download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
   download->set_status_line(
       [&window](const std::string& text, bool stays) { window.show_status(text, stays); });
+  download->set_pace_source([this](int choice) {
+    const std::vector<std::string>& outputs = choices->midi_table().out;
+    if (choice <= 0 || static_cast<std::size_t>(choice) >= outputs.size()) return Pace{};
+    return pace_for_output(&store, outputs[static_cast<std::size_t>(choice)]);
+  });
   player = std::make_unique<PreviewPlayer>(*audio, window);
   preview = std::make_unique<PlayerPreviewHooks>(*player);
   choices = std::make_unique<DeviceChoices>(*midi, *audio, &store);
@@ -31,14 +40,43 @@ WindowHooks Program::attach(MainWindow& window) {
   choices->start_audio();
   player->clear_state();
   window.set_current_devices(window_devices(choices->current()));
+  window.set_download_pace(download->pace());
   window.set_settings_store(&store);
   setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
     window.set_current_devices(window_devices(choices->current()));
+    window.set_download_pace(download->pace());
   });
+  setup->on_test_cable([this, &window](QWidget* parent) { test_cable(parent, window); });
   receive = std::make_unique<DialogReceiveHooks>(
       monitor->port(), &store,
       [&window](const std::string& path) { Gatherer(window.sound_list()).add_path(path); });
   return WindowHooks{preview.get(), download.get(), monitor.get(), setup.get(), receive.get()};
+}
+
+// On the window's MIDI output and input, while no down-load goes on (the dialog is modal, so
+// none starts meanwhile).
+void Program::test_cable(QWidget* parent, MainWindow& window) {
+  if (download->is_sending()) {
+    QMessageBox::information(parent, QStringLiteral("Test Cable"),
+                             QStringLiteral("A down-load is going on: test the cable when it "
+                                            "has finished."));
+    return;
+  }
+  const DeviceIndices& current = choices->current();
+  const NameTable& table = choices->midi_table();
+  CableEntries entries{current.midi_out, current.midi_in, {}, {}};
+  if (current.midi_out > 0) entries.out_entry = table.out[std::size_t(current.midi_out)];
+  if (current.midi_in > 0) entries.in_entry = table.in[std::size_t(current.midi_in)];
+  // A pace kept for the window's output is the one its next down-load goes at.
+  const std::string output = entries.out_entry;
+  CableDialog dialog(
+      *midi, &store, entries,
+      [this, &window, output] {
+        download->download().sequencer().set_pace(pace_for_output(&store, output));
+        window.set_download_pace(download->pace());
+      },
+      parent);
+  dialog.exec();
 }
 
 int run_program_window(int argc, char** argv) {

@@ -13,6 +13,8 @@
 #include "app/gui/window_hooks.h"
 #include "app/monitor_hooks.h"
 
+class QWidget;
+
 namespace brisca {
 
 class MainWindow;
@@ -35,6 +37,8 @@ struct Program {
   ~Program();
   // Builds the subsystems on `window` and opens the remembered devices.
   WindowHooks attach(MainWindow& window);
+  // Setup > Test Cable...
+  void test_cable(QWidget* parent, MainWindow& window);
 };
 
 // Opens the window on the paths in argv and runs until it is closed. The devices are opened

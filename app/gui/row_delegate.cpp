@@ -15,6 +15,9 @@ namespace {
 
 constexpr int kHighlightLeft = 18;
 constexpr int kTextLeft = 20;
+// The texts take at most this share of a row when the overviews need the rest; longer names
+// are shortened in the middle.
+constexpr double kLabelShare = 0.55;
 
 void draw_focus_rect(QPainter* painter, const QRect& rect, const QColor& colour) {
   painter->save();
@@ -47,6 +50,30 @@ const QPixmap* RowBitmaps::for_word(std::uint32_t word, int animation_counter) c
   return chosen != nullptr && !chosen->isNull() ? chosen : nullptr;
 }
 
+// The widest row text, capped at the texts' share of the row.
+int RowDelegate::label_room(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  if (widest_label_ < 0 || widest_font_ != option.font) {
+    widest_label_ = 0;
+    widest_font_ = option.font;
+    const QAbstractItemModel* model = index.model();
+    for (int row = 0; model != nullptr && row < model->rowCount(); ++row) {
+      const QModelIndex at = model->index(row, 0);
+      const std::string label =
+          row_label(at.data(SoundListWidget::kNameRole).toByteArray().toStdString(),
+                    at.data(SoundListWidget::kWordRole).toUInt());
+      widest_label_ =
+          std::max(widest_label_, option.fontMetrics.horizontalAdvance(
+                                      QFile::decodeName(QByteArray::fromStdString(label))));
+    }
+  }
+  const int share = static_cast<int>((option.rect.width() - kTextLeft) * kLabelShare);
+  return std::min(widest_label_, share);
+}
+
+int RowDelegate::column_left(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  return option.rect.left() + kTextLeft + label_room(option, index) + kOverviewGap;
+}
+
 void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const {
   if (!index.isValid()) return;
@@ -59,40 +86,50 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                  std::min(bitmap->height(), rect.height()));
     painter->drawPixmap(rect.topLeft(), *bitmap, source);
   }
-  std::string name = index.data(SoundListWidget::kNameRole).toByteArray().toStdString();
-  QString label = QFile::decodeName(QByteArray::fromStdString(row_label(name, word)));
+  const QByteArray name = index.data(SoundListWidget::kNameRole).toByteArray();
+  QString label = QFile::decodeName(QByteArray::fromStdString(row_label(name.toStdString(), word)));
   const bool highlighted = (option.state & QStyle::State_Selected) != 0;
   const QRect band(rect.left() + kHighlightLeft, rect.top(), rect.width() - kHighlightLeft,
                    rect.height());
-  if (highlighted) {
-    painter->fillRect(band, option.palette.highlight());
-    painter->setPen(option.palette.highlightedText().color());
-  } else {
-    painter->setPen(option.palette.text().color());
-  }
+  const QColor ink =
+      highlighted ? option.palette.highlightedText().color() : option.palette.text().color();
+  const QColor background =
+      highlighted ? option.palette.highlight().color() : option.palette.base().color();
+  if (highlighted) painter->fillRect(band, background);
+  painter->setPen(ink);
   painter->setFont(option.font);
-  painter->drawText(rect.left() + kTextLeft, rect.top() + option.fontMetrics.ascent(), label);
-  paint_row_overview(painter, rect,
-                     rect.left() + kTextLeft + option.fontMetrics.horizontalAdvance(label),
-                     index.row(), painter->pen().color());
-  if ((option.state & QStyle::State_HasFocus) != 0)
-    draw_focus_rect(
-        painter, band,
-        highlighted ? option.palette.highlightedText().color() : option.palette.text().color());
+  const bool overviews = list_ != nullptr && cache_ != nullptr;
+  if (overviews) {
+    // A name too long for the texts' share loses its middle; the block count stays whole.
+    const int room = label_room(option, index);
+    if (option.fontMetrics.horizontalAdvance(label) > room) {
+      const QString count = QString::fromStdString(row_label("", word));
+      label = option.fontMetrics.elidedText(QFile::decodeName(name), Qt::ElideMiddle,
+                                            room - option.fontMetrics.horizontalAdvance(count)) +
+              count;
+    }
+  }
+  const int baseline =
+      rect.top() + (rect.height() - option.fontMetrics.height()) / 2 + option.fontMetrics.ascent();
+  painter->drawText(rect.left() + kTextLeft, baseline, label);
+  if (overviews)
+    paint_row_overview(painter, option, column_left(option, index), index.row(), ink, background);
+  if ((option.state & QStyle::State_HasFocus) != 0) draw_focus_rect(painter, band, ink);
   painter->restore();
 }
 
-void RowDelegate::paint_row_overview(QPainter* painter, const QRect& row, int text_right, int index,
-                                     const QColor& ink) const {
-  if (list_ == nullptr || cache_ == nullptr) return;
-  const QRect area = overview_area(row, text_right);
-  if (area.isEmpty()) return;
+void RowDelegate::paint_row_overview(QPainter* painter, const QStyleOptionViewItem& option,
+                                     int column_left, int index, const QColor& ink,
+                                     const QColor& background) const {
+  const QRect column =
+      overview_column(option.rect, column_left, duration_room(option.fontMetrics, scale_));
+  if (column.isEmpty()) return;
   const std::string path = list_->full_path(index);
   std::shared_ptr<const SoundOverview> overview = cache_->find(path);
   if (!overview) return;  // drawn once it is ready
-  std::optional<double> played;
-  if (cursor_ != nullptr && cursor_->played && cursor_->path == path) played = cursor_->played;
-  paint_overview(painter, area, *overview, ink, played);
+  OverviewLook look{ink, background, scale_, std::nullopt};
+  if (cursor_ != nullptr && cursor_->played && cursor_->path == path) look.played = cursor_->played;
+  paint_overview(painter, column, *overview, look);
 }
 
 bool RowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
@@ -102,13 +139,15 @@ bool RowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
   const std::string path = list_->full_path(index.row());
   const std::uint32_t word = index.data(SoundListWidget::kWordRole).toUInt();
   std::shared_ptr<const SoundOverview> overview = cache_ ? cache_->last(path) : nullptr;
-  QToolTip::showText(event->globalPos(), overview_tooltip(path, item_blocks(word), overview.get()),
-                     view, option.rect);
+  QToolTip::showText(
+      event->globalPos(),
+      overview_tooltip(path, item_blocks(word), overview.get(), pace_ != nullptr ? *pace_ : Pace{}),
+      view, option.rect);
   return true;
 }
 
 QSize RowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  return QSize(option.rect.width(), kRowHeight);
+  return QSize(option.rect.width(), row_height_for(option.fontMetrics));
 }
 
 }  // namespace brisca

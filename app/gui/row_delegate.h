@@ -1,6 +1,7 @@
 // Draws the rows of the sound list: the state bitmap at the left, "name   [N]" at x = 20, the
-// list's own highlight from x = 18 and the focus rectangle; in the free space right of the text
-// the sound's overview, with the play cursor on the row that plays; and the row's tooltip.
+// list's own highlight from x = 18 and the focus rectangle; right of the texts, in a column that
+// starts at the same x in every row, the sound's overview on the list's time scale with its
+// duration, and the play cursor on the row that plays; and the row's tooltip.
 #pragma once
 
 #include <QPixmap>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "download/pace.h"
 #include "soundlist/sound_list.h"
 
 namespace brisca {
@@ -42,6 +44,16 @@ class RowDelegate : public QStyledItemDelegate {
     cursor_ = cursor;
   }
 
+  // Tooltips count down-load times at this pace (the default until told).
+  void follow_pace(const Pace* pace) { pace_ = pace; }
+  // The overviews' time scale: seconds across the column.
+  void set_scale(double seconds) { scale_ = seconds; }
+  double scale() const { return scale_; }
+  // The rows' texts changed (rows added, removed or reordered): the column is placed anew.
+  void labels_changed() { widest_label_ = -1; }
+  // Where a row's overview column begins (view coordinates), for the row rectangle `row`.
+  int column_left(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -49,14 +61,19 @@ class RowDelegate : public QStyledItemDelegate {
                  const QModelIndex& index) override;
 
  private:
-  void paint_row_overview(QPainter* painter, const QRect& row, int text_right, int index,
-                          const QColor& ink) const;
+  int label_room(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+  void paint_row_overview(QPainter* painter, const QStyleOptionViewItem& option, int column_left,
+                          int index, const QColor& ink, const QColor& background) const;
 
   const RowBitmaps& bitmaps_;
   const SoundListState& state_;
   const SoundList* list_ = nullptr;
   OverviewCache* cache_ = nullptr;
   const PlayCursor* cursor_ = nullptr;
+  const Pace* pace_ = nullptr;
+  double scale_ = 1.0;
+  mutable int widest_label_ = -1;  // the widest row text in the font below, -1: to be measured
+  mutable QFont widest_font_;
 };
 
 }  // namespace brisca

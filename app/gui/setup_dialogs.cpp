@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/gui/pace_box.h"
 #include "app/gui/window_layout.h"
 
 namespace brisca {
@@ -41,9 +42,9 @@ constexpr Shape kAudioShape{"Audio Setup",
                             47,
                             124};
 
-QPushButton* add_button(QDialog& dialog, const char* text, int id, int x) {
+QPushButton* add_button(QDialog& dialog, const char* text, int id, int x, int top) {
   auto* button = new QPushButton(QString::fromLatin1(text), &dialog);
-  button->setGeometry(across(x), down(74), across(50), down(14));
+  button->setGeometry(across(x), top, across(50), down(14));
   button->setProperty("controlId", id);
   return button;
 }
@@ -64,7 +65,6 @@ SetupDialog::SetupDialog(Kind kind, DeviceChoices& choices, QWidget* parent)
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(ui_font());
-  setFixedSize(across(shape.width), down(95));
   setModal(true);
   add_label(*this, shape.in_label, 7, shape.list_width);
   in_list_ =
@@ -74,9 +74,11 @@ SetupDialog::SetupDialog(Kind kind, DeviceChoices& choices, QWidget* parent)
   out_list_ =
       add_list(shape.out_id, table.out, kind == Kind::Midi ? current.midi_out : current.audio_out,
                47, shape.list_width, pending_out_);
-  QPushButton* ok = add_button(*this, "OK", 1, shape.ok_x);
+  const int buttons_top = kind == Kind::Midi ? add_pace_box(table.out, shape.list_width) : down(74);
+  setFixedSize(across(shape.width), buttons_top + down(21));
+  QPushButton* ok = add_button(*this, "OK", 1, shape.ok_x, buttons_top);
   ok->setDefault(true);
-  QPushButton* cancel = add_button(*this, "Cancel", 2, shape.cancel_x);
+  QPushButton* cancel = add_button(*this, "Cancel", 2, shape.cancel_x, buttons_top);
   connect(ok, &QPushButton::clicked, this, [this] {
     apply();
     accept();
@@ -99,7 +101,22 @@ QComboBox* SetupDialog::add_list(int id, const std::vector<std::string>& entries
   return list;
 }
 
+// The pace of the output chosen in the list, below it; returns where the buttons go.
+int SetupDialog::add_pace_box(const std::vector<std::string>& outputs, int width) {
+  pace_box_ = new PaceBox(choices_.store(), this);
+  const auto show = [this, outputs](int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < outputs.size())
+      pace_box_->show_output(index, outputs[static_cast<std::size_t>(index)]);
+  };
+  show(pending_out_);
+  connect(out_list_, &QComboBox::currentIndexChanged, this, show);
+  const int top = down(64);
+  pace_box_->setGeometry(across(7), top, across(width), down(78));
+  return top + pace_box_->height() + down(7);
+}
+
 void SetupDialog::apply() {
+  if (pace_box_ != nullptr) pace_box_->store_edits();
   if (kind_ == Kind::Midi)
     choices_.apply_midi_setup(pending_in_, pending_out_);
   else

@@ -1,5 +1,6 @@
 // The MIDI Setup and Audio Setup dialogs: two drop-down lists of a name table each, OK and
-// Cancel. OK hands the chosen entries to the device choices (which close, remember and reopen
+// Cancel; MIDI Setup also shows the down-load pace of the chosen output. OK remembers the paces
+// changed and hands the chosen entries to the device choices (which close, remember and reopen
 // the devices); Cancel changes nothing.
 #pragma once
 
@@ -12,6 +13,8 @@
 class QComboBox;
 
 namespace brisca {
+
+class PaceBox;
 
 inline constexpr int kMidiInListId = 1000;
 inline constexpr int kMidiOutListId = 1002;
@@ -27,16 +30,19 @@ class SetupDialog : public QDialog {
   QComboBox* out_list() const { return out_list_; }
   int pending_in() const { return pending_in_; }
   int pending_out() const { return pending_out_; }
+  PaceBox* pace_box() const { return pace_box_; }  // MIDI Setup only
 
  private:
   QComboBox* add_list(int id, const std::vector<std::string>& entries, int current, int y,
                       int width, int& pending);
+  int add_pace_box(const std::vector<std::string>& outputs, int width);
   void apply();
 
   Kind kind_;
   DeviceChoices& choices_;
   QComboBox* in_list_ = nullptr;
   QComboBox* out_list_ = nullptr;
+  PaceBox* pace_box_ = nullptr;
   int pending_in_ = 0;
   int pending_out_ = 0;
 };
@@ -50,11 +56,17 @@ class DialogSetupHooks : public SetupHooks {
       : choices_(choices), changed_(std::move(changed)) {}
   void midi_setup(QWidget* parent) override { run(SetupDialog::Kind::Midi, parent); }
   void audio_setup(QWidget* parent) override { run(SetupDialog::Kind::Audio, parent); }
+  void test_cable(QWidget* parent) override {
+    if (cable_) cable_(parent);
+  }
+  // What Setup > Test Cable... runs.
+  void on_test_cable(std::function<void(QWidget*)> run) { cable_ = std::move(run); }
 
  private:
   void run(SetupDialog::Kind kind, QWidget* parent);
   DeviceChoices& choices_;
   std::function<void()> changed_;
+  std::function<void(QWidget*)> cable_;
 };
 
 }  // namespace brisca

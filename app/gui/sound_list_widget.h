@@ -5,13 +5,18 @@
 // meaning.
 #pragma once
 
+#include <QFontMetrics>
 #include <QListWidget>
+#include <algorithm>
 
 #include "soundlist/list_port.h"
 
 namespace brisca {
 
-inline constexpr int kRowHeight = 14;
+inline constexpr int kRowHeight = 14;  // with the window's font; a larger font makes taller rows
+inline int row_height_for(const QFontMetrics& metrics) {
+  return std::max(kRowHeight, metrics.height() + 1);
+}
 
 class SoundListWidget : public QListWidget, public ListPort {
   Q_OBJECT
@@ -34,7 +39,7 @@ class SoundListWidget : public QListWidget, public ListPort {
   void set_item_word(int index, std::uint32_t word) override;
   int caret() const override { return currentRow(); }
   int top_index() const override;
-  int row_height() const override { return kRowHeight; }
+  int row_height() const override { return row_height_for(fontMetrics()); }
   int visible_height() const override;
   void repaint_row(int index) override;
   void repaint_all() override;

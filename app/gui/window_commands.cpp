@@ -10,14 +10,17 @@
 #include "app/devices/settings.h"
 #include "app/gui/audio_import.h"
 #include "app/gui/dialogs.h"
-#include "app/gui/import_folder_dialog.h"
+#include "app/gui/import_dialog.h"
 #include "app/gui/main_window.h"
 #include "app/gui/sound_list_widget.h"
+#include "app/gui/window_memory.h"
+#include "app/gui/window_resize.h"
 #include "import/audio_input.h"
 #include "soundlist/gather.h"
 
 namespace brisca {
 namespace {
+constexpr const char* kOpenFolderSetting = "OpenFolder";
 constexpr const char* kNoMidiOutput = "No MIDI output: choose one in Setup > MIDI…";
 constexpr const char* kNoAudioOutput = "No audio output: choose one in Setup > Audio…";
 }  // namespace
@@ -64,6 +67,9 @@ void MainWindow::command(int id, int notification) {
     case kAudioSetupId:
       hooks_.setup->audio_setup(this);
       break;
+    case kTestCableId:
+      hooks_.setup->test_cable(this);
+      break;
     case kUsageId:
       show_usage_dialog(this, usage_text_);
       break;
@@ -77,7 +83,7 @@ void MainWindow::command(int id, int notification) {
       import_audio(choose_audio_files(this));
       break;
     case kImportFolderId:
-      choose_import_folder();
+      import_audio_folder();
       break;
     case kRemoveRowId:
       sound_list_.remove_current();
@@ -92,6 +98,7 @@ void MainWindow::command(int id, int notification) {
       toggle_sorting();
       break;
     default:
+      kit_command(id);
       break;
   }
 }
@@ -170,7 +177,11 @@ void MainWindow::follow_play_cursor() {
 }
 
 void MainWindow::toggle_sorting() {
-  const bool sorted = !controls_.list->sorted();
+  set_sort_by_name(!controls_.list->sorted());
+  write_flag(store_, kSortByNameValue, controls_.list->sorted());
+}
+
+void MainWindow::set_sort_by_name(bool sorted) {
   controls_.list->set_sorted(sorted);
   list_actions_.sort_by_name->setChecked(sorted);
 }
@@ -178,6 +189,7 @@ void MainWindow::toggle_sorting() {
 void MainWindow::toggle_monitor() {
   monitor_shown_ = !monitor_shown_;
   apply_height();
+  write_flag(store_, kMonitorShownValue, monitor_shown_);
 }
 
 void MainWindow::set_monitor_status(const std::string& line) {
@@ -185,18 +197,21 @@ void MainWindow::set_monitor_status(const std::string& line) {
   controls_.monitor_status->setVisible(monitor_shown_ && !line.empty());
 }
 
-// Width and top-left corner stay; only the height changes.
+// The monitor row comes and goes below the list: the window grows or shrinks by the row's
+// height, its width, its top-left corner and the list's height staying as they are. A maximised
+// window keeps its size and the list gives up or takes back the room. The design's size (with
+// or without the row) is the smallest the window can be.
 void MainWindow::apply_height() {
   controls_.monitor_status->setVisible(monitor_shown_ &&
                                        !controls_.monitor_status->text().isEmpty());
-  int client_height = monitor_shown_ ? kClientHeightWithMonitor : kClientHeight;
-  client_->setFixedSize(kClientWidth, client_height);
-  setFixedSize(kClientWidth, menuBar()->sizeHint().height() + client_height);
+  const int bar = menuBar()->sizeHint().height();
+  const int extra = std::max(0, height() - bar - layout_->design_height());
+  layout_->set_monitor_shown(monitor_shown_);
+  const int design = bar + layout_->design_height();
+  setMinimumSize(kClientWidth, design);
+  if (!isMaximized() && !isFullScreen()) resize(width(), design + extra);
+  layout_->apply();
 }
-
-namespace {
-constexpr const char* kOpenFolderSetting = "OpenFolder";
-}  // namespace
 
 void MainWindow::set_settings_store(SettingsStore* store) {
   store_ = store;
@@ -204,23 +219,64 @@ void MainWindow::set_settings_store(SettingsStore* store) {
   if (store_ == nullptr) return;
   if (std::optional<std::string> folder = store_->read(kOpenFolderSetting))
     open_folder_ = QFile::decodeName(QByteArray::fromStdString(*folder));
+  // The monitor row first: the remembered size includes it.
+  if (read_flag(store_, kMonitorShownValue, false) != monitor_shown_) {
+    monitor_shown_ = !monitor_shown_;
+    apply_height();
+  }
+  set_sort_by_name(read_flag(store_, kSortByNameValue, true));
+  reopen_last_ = read_flag(store_, kReopenListValue, false);
+  kit_actions_.reopen_last->setChecked(reopen_last_);
+  refresh_recent_menu();
+  geometry_ = new GeometryMemory(this, store_);
+  geometry_->restore();
 }
 
 void MainWindow::open_files() {
   const QString before = open_folder_;
-  open_files_dialog(this, sound_list_, open_folder_);
+  gather([this](Gatherer& g) { open_files_dialog(this, g, open_folder_); });
   if (store_ != nullptr && open_folder_ != before)
     store_->write(kOpenFolderSetting, QFile::encodeName(open_folder_).toStdString());
 }
 
-void MainWindow::import_audio(const std::vector<std::string>& paths) {
-  import_->add(paths, remembered_import_folder(settings_));
+ImportDialog* MainWindow::import_dialog() const {
+  return import_dialog_.data();
 }
 
-void MainWindow::choose_import_folder() {
-  std::optional<std::string> folder =
-      brisca::choose_import_folder(this, remembered_import_folder(settings_));
-  if (folder && settings_ != nullptr) settings_->write(kImportFolderValue, *folder);
+// The Import Audio dialog for these files (joining a dialog already open is not offered: one
+// kit at a time). It is window-modal and goes when closed.
+void MainWindow::import_audio(const std::vector<std::string>& paths) {
+  if (paths.empty() || import_dialog_ != nullptr) return;
+  // The dialog plays through the preview's output: the list's play cursor would follow it.
+  cursor_timer_->stop();
+  play_cursor_ = PlayCursor{};
+  controls_.list->viewport()->update();
+  ImportDialogPorts ports;
+  ports.preview = hooks_.preview;
+  ports.audio_output = devices_.audio_out > 0;
+  ports.settings = settings_;
+  ports.add_sounds = [this](const std::vector<std::string>& sounds) {
+    Gatherer(sound_list_).add_paths(sounds);
+  };
+  ports.show_summary = [this](const std::string& line) { show_status(line, true); };
+  ports.show_failures = [this](const std::string& text) {
+    message_box(text, "Import Audio", BoxIcon::Warning, BoxButtons::Ok);
+  };
+  import_dialog_ = new ImportDialog(this, paths, std::move(ports));
+  import_dialog_->setAttribute(Qt::WA_DeleteOnClose);
+  import_dialog_->setWindowModality(Qt::WindowModal);
+  import_dialog_->show();
+}
+
+void MainWindow::import_audio_folder() {
+  std::string folder;
+  std::vector<std::string> audio = choose_audio_folder(this, audio_folder_, folder);
+  if (folder.empty()) return;
+  audio_folder_ = folder;
+  if (audio.empty())
+    show_status("No audio files in " + folder);
+  else
+    import_audio(audio);
 }
 
 // Audio files are imported and their sound files added; everything else is gathered.
@@ -230,7 +286,7 @@ void MainWindow::add_dropped(const std::vector<std::string>& paths) {
     std::error_code ec;
     (std::filesystem::is_regular_file(p, ec) && is_audio_file(p) ? audio : other).push_back(p);
   }
-  Gatherer(sound_list_).add_paths(other);
+  gather([&other](Gatherer& g) { g.add_paths(other); });
   import_audio(audio);
 }
 

@@ -8,12 +8,13 @@ class QWidget;
 
 namespace brisca {
 
-// The two device dialogs of the Setup menu.
+// The dialogs of the Setup menu: the two device dialogs and the cable test.
 class SetupHooks {
  public:
   virtual ~SetupHooks() = default;
   virtual void midi_setup(QWidget* /*parent*/) {}
   virtual void audio_setup(QWidget* /*parent*/) {}
+  virtual void test_cable(QWidget* /*parent*/) {}
 };
 
 // File > Receive Sounds...: opens the receiving dialog (not modal).

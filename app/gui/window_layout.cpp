@@ -1,5 +1,7 @@
 #include "app/gui/window_layout.h"
 
+#include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +9,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <cmath>
 
 #include "app/gui/sound_list_widget.h"
 #include "monitor/midi_in_port.h"
@@ -49,24 +52,6 @@ QChar widest_of(const char* digits, const QFontMetrics& metrics) {
     if (metrics.horizontalAdvance(QLatin1Char(*d)) > metrics.horizontalAdvance(widest))
       widest = QLatin1Char(*d);
   return widest;
-}
-
-// Monitor fields keep the window's face but are drawn narrower (then smaller) until the widest
-// text they can be given fits without scrolling.
-void fit_monitor_field(QLineEdit* field, int index) {
-  QFont font = field->font();
-  for (int pixels = font.pixelSize(); pixels >= 7; --pixels) {
-    font.setPixelSize(pixels);
-    for (int stretch = 100; stretch >= 64; stretch -= 4) {
-      font.setStretch(stretch);
-      if (QFontMetrics(font).horizontalAdvance(widest_monitor_text(index, QFontMetrics(font))) <=
-          field_text_room(field)) {
-        if (font != field->font()) field->setFont(font);
-        return;
-      }
-    }
-  }
-  field->setFont(font);
 }
 
 void set_id(QWidget* widget, int id) {
@@ -125,6 +110,24 @@ constexpr FieldSpec kMonitorFields[] = {
 
 }  // namespace
 
+// Monitor fields keep the window's face but are drawn narrower (then smaller) until the widest
+// text they can be given fits without scrolling.
+void fit_monitor_field(QLineEdit* field, int index) {
+  QFont font = field->font();
+  for (int pixels = font.pixelSize(); pixels >= 7; --pixels) {
+    font.setPixelSize(pixels);
+    for (int stretch = 100; stretch >= 64; stretch -= 4) {
+      font.setStretch(stretch);
+      if (QFontMetrics(font).horizontalAdvance(widest_monitor_text(index, QFontMetrics(font))) <=
+          field_text_room(field)) {
+        if (font != field->font()) field->setFont(font);
+        return;
+      }
+    }
+  }
+  field->setFont(font);
+}
+
 int field_text_room(const QLineEdit* field) {
   QStyleOptionFrame option;
   option.initFrom(field);
@@ -173,6 +176,16 @@ QFont ui_font() {
   return font;
 }
 
+QFont list_font() {
+  QFont font = ui_font();
+  const int desktop = QFontInfo(QApplication::font()).pixelSize();
+  constexpr int kDesignPixels = 13;
+  if (desktop > kDesignPixels)
+    font.setPixelSize(static_cast<int>(
+        std::lround(font.pixelSize() * desktop / static_cast<double>(kDesignPixels))));
+  return font;
+}
+
 Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
   client->setFont(ui_font());
   Controls c;
@@ -186,6 +199,7 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   c.list = new SoundListWidget(client);
   c.list->setGeometry(10, 50, 327, 215);
   c.list->setObjectName(QStringLiteral("List"));
+  c.list->setFont(list_font());
   set_id(c.list, kListId);
   for (const FieldSpec& desc : kMonitorFields) {
     QLineEdit* field = make_labelled_field(client, desc);
@@ -200,6 +214,12 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   c.monitor_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   c.monitor_status->setAutoFillBackground(true);
   c.monitor_status->hide();
+  // In the caption row of "Path and Files", right-aligned over the list's right end.
+  c.overview_scale = new QLabel(client);
+  c.overview_scale->setGeometry(150, 10, 187, kLabelHeight);
+  c.overview_scale->setObjectName(QStringLiteral("OverviewScale"));
+  c.overview_scale->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  c.overview_scale->setAutoFillBackground(true);
   return c;
 }
 
@@ -239,7 +259,9 @@ void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command) {
                      {"Import &Folder...", kImportFolderId},
                      {"&Receive Sounds...", kReceiveSoundsId},
                      {"E&xit", kExitId}});
-  add_menu("&Setup", {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}});
+  add_menu(
+      "&Setup",
+      {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}, {"&Test Cable...", kTestCableId}});
   add_menu("&Help", {{"&Usage...", kUsageId}, {"&About...", kAboutId}});
 }
 

@@ -73,6 +73,7 @@ enum MenuId : int {
   kImportAudioId = 40009,
   kImportFolderId = 40010,
   kReceiveSoundsId = 40011,
+  kTestCableId = 40012,
 };
 
 inline constexpr int kFieldCount = kMonitorFieldCount + 2;
@@ -82,15 +83,21 @@ struct Controls {
   std::array<QLineEdit*, kFieldCount> fields{};  // indexed by Field
   std::map<int, QPushButton*> buttons;           // by control id
   QLabel* monitor_status = nullptr;  // between the list and the monitor row, hidden when empty
+  QLabel* overview_scale = nullptr;  // over the list's right end: the overviews' time scale
 };
 
 // The width a line edit can show text in without scrolling it.
 int field_text_room(const QLineEdit* field);
 // The widest text monitor field `field` (0..9) can be given, measured in `metrics`.
 QString widest_monitor_text(int field, const QFontMetrics& metrics);
+// Draws monitor field `index` narrower (then smaller) than its font until that text fits.
+void fit_monitor_field(QLineEdit* field, int index);
 
 // A sans-serif whose line height is 13 pixels ("MS Sans Serif" where it is installed).
 QFont ui_font();
+// The sound list's font: the window's, made larger in proportion when the desktop's own font is
+// larger than 13 pixels, so that the rows grow with it.
+QFont list_font();
 
 // Creates the controls on `client` in the order of the layout; each button reports its id.
 Controls build_controls(QWidget* client, const std::function<void(int)>& on_command);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/api/own_clients.h"
 #include "platform/rtaudio/bounded.h"
 #include "platform/rtaudio/device_names.h"
 #include "platform/rtaudio/jack_wave_out.h"
@@ -51,6 +52,12 @@ bool has_direction(const RtAudio::DeviceInfo& info, bool output) {
   return output ? info.outputChannels > 0 : info.inputChannels > 0;
 }
 
+// A JACK device is a client; the preview's own client ("BriscaTool", playing into the output)
+// would show as an input.
+bool is_own_device(RtAudio::Api api, const RtAudio::DeviceInfo& info) {
+  return api == RtAudio::UNIX_JACK && is_own_client(info.name);
+}
+
 }  // namespace
 
 std::vector<RtAudio::Api> listed_apis() {
@@ -74,7 +81,7 @@ std::vector<RtAudioService::Listed> RtAudioService::list(bool output) {
   std::vector<Listed> listed;
   for (RtAudio::Api api : listed_apis()) {
     for (Probed& p : probe(api)) {
-      if (!has_direction(p.info, output)) continue;
+      if (!has_direction(p.info, output) || is_own_device(api, p.info)) continue;
       Listed entry{api, p.info.name, 0, {entry_name(api, p.info.name), false}};
       entry.info.supports_44k_mono16 = output && plays_44k_mono16(p.info);
       entry.earlier_namesakes =

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/api/own_clients.h"
 #include "platform/rtmidi/alsa_midi_in.h"
 #include "platform/rtmidi/alsa_midi_out.h"
 #include "platform/rtmidi/jack_client.h"
@@ -42,7 +43,7 @@ std::vector<PortRef> list_alsa() {
     const unsigned count = midi.getPortCount();
     for (unsigned i = 0; i < count; ++i) {
       const std::string name = midi.getPortName(i);
-      if (name.empty()) continue;  // gone while listing
+      if (name.empty() || is_own_client(client_of_port(name))) continue;  // gone, or ours
       ports.push_back({MidiApi::Alsa, entry_text(MidiApi::Alsa, name), name, i});
     }
   } catch (const RtMidiError&) {
@@ -54,7 +55,8 @@ std::vector<PortRef> list_alsa() {
 std::vector<PortRef> list_jack(bool for_output) {
   std::vector<PortRef> ports;
   for (const std::string& name : jack_midi_ports(for_output))
-    ports.push_back({MidiApi::Jack, entry_text(MidiApi::Jack, name), name, 0});
+    if (!is_own_client(client_of_port(name)))
+      ports.push_back({MidiApi::Jack, entry_text(MidiApi::Jack, name), name, 0});
   return ports;
 }
 

@@ -1,6 +1,7 @@
 // The MIDI service over the ALSA sequencer and JACK. Each API is asked on its own and skipped
 // when it is missing or fails (no /dev/snd/seq, no JACK server); no JACK server is ever started.
-// ALSA ports come first, then JACK ports; entry texts as in port_names.h. Opening looks the
+// ALSA ports come first, then JACK ports; entry texts as in port_names.h. This program's own
+// ports (its MIDI in and out, see own_clients.h) are never listed. Opening looks the
 // chosen entry up again among the ports present now, as ports come and go between listing and
 // opening.
 #pragma once

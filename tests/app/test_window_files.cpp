@@ -41,8 +41,11 @@ class WindowFilesTest : public QObject {
   static void choose_in_open_dialog(QWidget* modal, const QString& folder, const QString& names) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     QVERIFY(dialog);
-    QCOMPARE(dialog->nameFilters(), (QStringList{"MIDI Files (*.mid)", "All Files (*.*)"}));
-    QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("MIDI Files (*.mid)"));
+    QCOMPARE(dialog->nameFilters(),
+             (QStringList{"MIDI Files and Playlists (*.mid *.m3u *.m3u8)", "MIDI Files (*.mid)",
+                          "Playlists (*.m3u *.m3u8)", "All Files (*.*)"}));
+    QCOMPARE(dialog->selectedNameFilter(),
+             QStringLiteral("MIDI Files and Playlists (*.mid *.m3u *.m3u8)"));
     QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
     dialog->setDirectory(folder);
     auto* name_edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

@@ -63,13 +63,21 @@ class WindowOverviewTest : public QObject {
     window->overviews().wait_idle();
     return list().viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
   }
-  // The part of a row right of its text, where its overview goes.
+  // The part of a row's overview column its envelope takes (the whole column for a damaged file).
   QRect free_space(int row) const {
-    QRect rect = list().visualItemRect(list().item(row));
-    const std::string label = row_label(list().text(row), list().item_word(row));
-    const int text_right =
-        rect.left() + 20 + list().fontMetrics().horizontalAdvance(QString::fromStdString(label));
-    return overview_area(rect, text_right);
+    QStyleOptionViewItem option;
+    option.initFrom(list().viewport());
+    option.rect = list().visualItemRect(list().item(row));
+    option.font = list().font();
+    option.fontMetrics = QFontMetrics(list().font());
+    const RowDelegate& delegate = window->row_delegate();
+    const QRect column =
+        overview_column(option.rect, delegate.column_left(option, list().model()->index(row, 0)),
+                        duration_room(option.fontMetrics, delegate.scale()));
+    std::shared_ptr<const SoundOverview> overview =
+        window->overviews().last(window->sound_list().full_path(row));
+    if (!overview || overview->damaged()) return column;
+    return envelope_area(column, overview->seconds(), delegate.scale());
   }
   QString total() const {
     for (QLineEdit* e : window->centralWidget()->findChildren<QLineEdit*>())
@@ -108,7 +116,7 @@ void WindowOverviewTest::example_sounds_draw_their_overviews() {
   QCOMPARE(window->overviews().computed(), 5);
   for (int row = 0; row < 5; ++row) {
     const QRect area = free_space(row);
-    QVERIFY2(area.width() >= 150, qPrintable(QString::number(area.width())));
+    QVERIFY2(area.width() >= 30, qPrintable(QString::number(area.width())));
     const Ink ink = ink_in(image, area);
     // A waveform: ink in most columns, no damaged mark.
     QVERIFY2(ink.any >= area.width(), qPrintable(list().item(row)->text()));
@@ -124,6 +132,14 @@ void WindowOverviewTest::example_sounds_draw_their_overviews() {
            qPrintable(tip));
   QVERIFY2(tip.contains("\nBlocks 27\nDown-load takes about "), qPrintable(tip));
   QVERIFY(!tip.contains("Damaged"));
+  // At a slower pace: one interval per chunk of that pace's size (a block is 6 chunks of 200
+  // bytes, 12 of 100).
+  const auto overview = window->overviews().last(kick);
+  QCOMPARE(overview->messages.chunks(100), 2 * overview->messages.chunks(200));
+  const double slow = static_cast<double>(overview->messages.chunks(100)) * 0.140;
+  const QString slow_tip = overview_tooltip(kick, 27, overview.get(), Pace{100, 140, 0});
+  QVERIFY2(slow_tip.contains(QStringLiteral("Down-load takes about %1 s").arg(slow, 0, 'f', 1)),
+           qPrintable(slow_tip));
 }
 
 void WindowOverviewTest::damaged_and_changed_files() {

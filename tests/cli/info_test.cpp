@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -51,6 +52,17 @@ TEST_F(InfoCommand, LinesForAFolderInListOrder) {
             "foreign.mid   [2]   0.00 s\n"
             "Snare.mid   [300]   name \"Tight \"Snare\"\", type \"DRUM\"   0.02 s   incomplete: "
             "ends after 2 of 300 blocks\n");
+}
+
+// A playlist stands for its sounds in its order; what it cannot give fails the command.
+TEST_F(InfoCommand, APlaylistGivesItsSoundsInItsOrder) {
+  std::ofstream(dir / "sub" / "kit.m3u") << "#EXTM3U\n../Snare.mid\nhidden.mid\nhttp://x/y.mid\n";
+  Result r = run_cli({"info", (dir / "sub" / "kit.m3u").string()});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1).substr(0, 16), "Snare.mid   [300");
+  EXPECT_NE(r.out.find("\nhidden.mid   [0]"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err,
+            (dir / "sub" / "kit.m3u").string() + ", line 4: http://x/y.mid is not a local file\n");
 }
 
 TEST_F(InfoCommand, JsonHasExactlyTheSevenKeys) {

@@ -2,6 +2,8 @@
 // nothing and refuses writes.
 #include "app/devices/qt_settings_store.h"
 
+#include "app/devices/pace_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <QSettings>
@@ -49,6 +51,31 @@ TEST_F(QtSettingsStoreTest, AValueThatIsNoTextReadsAsNothing) {
     raw.setValue("MIDIout", QStringList{"a", "b"});
   }
   EXPECT_EQ(QtSettingsStore(path("b.conf")).read("MIDIout"), std::nullopt);
+}
+
+// Each output keeps its own pace by its entry text, whatever characters the text holds; one
+// that was never given a pace, or whose stored pace is not offered, sends at the default.
+TEST_F(QtSettingsStoreTest, EachOutputRemembersItsOwnPace) {
+  const std::string usb = "ALSA: USB/MIDI \\ Cable 50% [hw:1,0,0]";
+  const std::string usb_prefix = "ALSA: USB";
+  const Pace slow{64, 140, 500};
+  {
+    QtSettingsStore store(path("pace.conf"));
+    ASSERT_TRUE(remember_pace(&store, usb, slow));
+    ASSERT_TRUE(remember_pace(&store, "JACK: module:in", Pace{}));
+    EXPECT_FALSE(remember_pace(&store, usb_prefix, Pace{200, 50, 0}));  // faster: refused
+    ASSERT_TRUE(store.write(kMidiOutValue, usb));
+  }
+  QtSettingsStore store(path("pace.conf"));
+  EXPECT_EQ(remembered_pace(&store, usb), slow);
+  EXPECT_EQ(remembered_pace(&store, "JACK: module:in"), Pace{});
+  EXPECT_EQ(remembered_pace(&store, usb_prefix), std::nullopt);
+  EXPECT_EQ(pace_for_output(&store, usb_prefix), Pace{});
+  EXPECT_EQ(remembered_output_pace(&store), slow);
+  EXPECT_EQ(pace_for_output(nullptr, usb), Pace{});
+
+  ASSERT_TRUE(store.write(pace_value_name(usb), "chunk 400 interval 70 gap 0"));
+  EXPECT_EQ(pace_for_output(&store, usb), Pace{});
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 // changes nothing. Grabs of both go to the screenshot folder.
 #include "app/gui/setup_dialogs.h"
 
+#include <QSpinBox>
+
+#include "app/gui/pace_box.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -70,7 +74,7 @@ class SetupDialogsTest : public QObject {
     SetupDialog dialog(SetupDialog::Kind::Midi, *choices_);
     dialog.show();
     QCOMPARE(dialog.windowTitle(), QStringLiteral("MIDI Setup"));
-    QCOMPARE(dialog.size(), QSize(279, 154));
+    QCOMPARE(dialog.size(), QSize(279, 276));  // the pace of the chosen output below the lists
     QVERIFY(labels(dialog).contains(QStringLiteral("MIDI In Devices")));
     QVERIFY(labels(dialog).contains(QStringLiteral("MIDI Out Devices")));
     QCOMPARE(dialog.in_list()->property("controlId").toInt(), 1000);
@@ -84,6 +88,38 @@ class SetupDialogsTest : public QObject {
     QVERIFY(button(dialog, 1)->isDefault());
     QCOMPARE(button(dialog, 2)->text(), QStringLiteral("Cancel"));
     save_grab(dialog, "midi_setup.png");
+  }
+
+  // The pace follows the output chosen in the list; edits are kept per output while the dialog
+  // is open, "Default" restores 200-byte chunks every 70 ms, and OK stores what changed.
+  void midiDialogShowsAndRemembersThePaceOfTheChosenOutput() {
+    store_.values["Pace/ALSA: Brisca Port 1"] = "chunk 64 interval 140 gap 500";
+    SetupDialog dialog(SetupDialog::Kind::Midi, *choices_);
+    dialog.show();
+    PaceBox* pace = dialog.pace_box();
+    QVERIFY(pace != nullptr);
+    QCOMPARE(pace->title(), QStringLiteral("Down-load pace"));
+    QVERIFY(pace->pace() == Pace{});  // JACK: synth:in has none remembered
+    dialog.out_list()->setCurrentIndex(1);
+    QVERIFY((pace->pace() == Pace{64, 140, 500}));
+    QCOMPARE(pace->rate_label()->text(), QStringLiteral("457 bytes/s"));
+    save_grab(dialog, "midi_setup_pace.png");
+    pace->interval_box()->setValue(50);  // faster is not offered
+    QCOMPARE(pace->interval_box()->value(), 70);
+    QTest::mouseClick(pace->default_button(), Qt::LeftButton);
+    QVERIFY(pace->pace() == Pace{});
+    QCOMPARE(pace->rate_label()->text(), QStringLiteral("2 857 bytes/s"));
+    dialog.out_list()->setCurrentIndex(2);
+    pace->chunk_box()->setValue(100);
+    dialog.out_list()->setCurrentIndex(0);
+    QVERIFY(!pace->isEnabled());
+    dialog.out_list()->setCurrentIndex(1);
+    QVERIFY(pace->pace() == Pace{});  // the edit stays while the dialog is open
+    QCOMPARE(store_.writes, 0);
+    QTest::mouseClick(button(dialog, 1), Qt::LeftButton);
+    QCOMPARE(store_.values["Pace/ALSA: Brisca Port 1"], std::string("chunk 200 interval 70 gap 0"));
+    QCOMPARE(store_.values["Pace/JACK: synth:in"], std::string("chunk 100 interval 70 gap 0"));
+    QCOMPARE(choices_->current().midi_out, 1);
   }
 
   void audioDialogListsTheTablesWithTheirSuffixes() {

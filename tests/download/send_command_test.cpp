@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "app/cli/midi_commands.h"
 #include "app/cli/send_progress.h"
 #include "soundfile/sound_writer.h"
+#include "soundlist/playlist.h"
 #include "tests/download/download_fixture.h"
 #include "tests/download/fake_midi_out.h"
 
@@ -31,7 +33,10 @@ class SendCommand : public ::testing::Test {
     ASSERT_TRUE(write_file((folder / name).string(), make_smf0(messages)));
   }
   int send(cli::Args args, cli::InterruptCount interrupts = {}) {
-    return cli::run_send(service, nullptr, args, {out, err}, interrupts);
+    cli::SendOptions options;
+    if (const int status = cli::parse_send_options(args, options, {out, err}); status >= 0)
+      return status;
+    return cli::run_send(service, store, options, {out, err}, interrupts);
   }
   Bytes sent() const {
     Bytes all;
@@ -41,6 +46,7 @@ class SendCommand : public ::testing::Test {
 
   std::filesystem::path folder;
   FakeMidiService service;
+  SettingsStore* store = nullptr;
   std::ostringstream out, err;
 };
 
@@ -55,6 +61,25 @@ TEST_F(SendCommand, SendsEveryFileInListOrderAndSaysSo) {
   EXPECT_NE(text.find("a.mid  Total Blocks"), std::string::npos) << text;
   EXPECT_LT(text.find("a.mid: sent"), text.find("b.mid: sent"));
   EXPECT_NE(text.find("Sent 2 of 2 files"), std::string::npos);
+}
+
+// A kit saved as a playlist, moved with its folder elsewhere, is sent from there in its order
+// (not sorted by name), with the sound it lists from outside its folder.
+TEST_F(SendCommand, AKitPlaylistMovedWithItsFolderIsSentInItsOrder) {
+  std::filesystem::create_directories(folder / "kit");
+  write("kit/z.mid", {sysex(40, 4)});
+  write("kit/y.mid", {sysex(60, 5)});
+  const std::string outside = (folder / "a.mid").string();
+  ASSERT_TRUE(
+      write_playlist((folder / "kit/kit.m3u").string(),
+                     {(folder / "kit/z.mid").string(), outside, (folder / "kit/y.mid").string()}));
+  std::filesystem::rename(folder / "kit", folder / "moved");
+  EXPECT_EQ(send({(folder / "moved/kit.m3u").string()}), cli::kOk) << err.str();
+  Bytes expected;
+  for (const Bytes& b : {sysex(40, 4), sysex(120, 2), sysex(30, 3), sysex(60, 5)})
+    expected.insert(expected.end(), b.begin(), b.end());
+  EXPECT_EQ(sent(), expected);
+  EXPECT_NE(err.str().find("Sent 3 of 3 files"), std::string::npos) << err.str();
 }
 
 TEST_F(SendCommand, AnUnknownEntryListsThePorts) {
@@ -88,6 +113,70 @@ TEST_F(SendCommand, CtrlCTwiceStopsAtOnceAndNamesTheFileCutShort) {
   EXPECT_NE(err.str().find("a.mid: cut short, not sent completely"), std::string::npos)
       << err.str();
   EXPECT_NE(err.str().find("Sent 0 of 2 files"), std::string::npos);
+}
+
+// A store of named texts in memory.
+class MemoryStore : public SettingsStore {
+ public:
+  std::optional<std::string> read(const std::string& name) override {
+    auto it = values.find(name);
+    return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  bool write(const std::string& name, const std::string& text) override {
+    values[name] = text;
+    return true;
+  }
+  std::map<std::string, std::string> values;
+};
+
+// The pace remembered for the output is used unless an option replaces a field of it; the first
+// line names it; a pace faster than 200-byte chunks every 70 ms is refused before anything opens.
+TEST_F(SendCommand, SendsAtTheRememberedPaceOrTheOneGivenAndRefusesFaster) {
+  MemoryStore memory;
+  memory.values["Pace/Out B"] = "chunk 100 interval 70 gap 0";
+  store = &memory;
+  const auto sizes = [this] {
+    std::vector<std::size_t> result;
+    for (const auto& c : service.log->chunks) result.push_back(c.size());
+    service.log->chunks.clear();
+    return result;
+  };
+  const auto first_line = [this] {
+    const std::string text = err.str();
+    err.str("");
+    return text.substr(0, text.find('\n'));
+  };
+
+  EXPECT_EQ(send({"--midi-out", "Out B", folder.string()}), cli::kOk);
+  EXPECT_EQ(first_line(),
+            "Sending 2 file(s) to Out B, 100-byte chunks every 70 ms, no pause between files");
+  EXPECT_EQ(sizes(), (std::vector<std::size_t>{100, 20, 30, 100, 100, 50}));
+
+  EXPECT_EQ(send({"--midi-out", "Out B", "--chunk", "64", "--file-gap", "70", folder.string()}),
+            cli::kOk);
+  EXPECT_EQ(first_line(),
+            "Sending 2 file(s) to Out B, 64-byte chunks every 70 ms, 70 ms between files");
+  EXPECT_EQ(sizes(), (std::vector<std::size_t>{64, 56, 30, 64, 64, 64, 58}));
+
+  EXPECT_EQ(send({"--midi-out", "Out A", folder.string()}), cli::kOk);
+  EXPECT_EQ(first_line(),
+            "Sending 2 file(s) to Out A, 200-byte chunks every 70 ms, no pause between files");
+  EXPECT_EQ(sizes(), (std::vector<std::size_t>{120, 30, 200, 50}));
+
+  const std::size_t opened = service.log->opened.size();
+  for (const cli::Args& faster : {cli::Args{"--interval", "69"}, cli::Args{"--chunk", "201"},
+                                  cli::Args{"--chunk", "0"}, cli::Args{"--interval", "7x"}}) {
+    cli::Args args = faster;
+    args.push_back(folder.string());
+    EXPECT_EQ(send(args), cli::kUsage) << faster[0];
+  }
+  const std::string refusals = err.str();
+  EXPECT_NE(refusals.find("an interval of 69 ms is shorter than 70 ms: nothing faster than "
+                          "200-byte chunks every 70 ms is offered"),
+            std::string::npos)
+      << refusals;
+  EXPECT_NE(refusals.find("a chunk of 201 bytes is larger than 200"), std::string::npos);
+  EXPECT_EQ(service.log->opened.size(), opened);
 }
 
 // A damaged file is named with what is wrong and fails the send; a second BriscaTool sending to

@@ -64,6 +64,23 @@ class JackMidiTest : public ::testing::Test {
   ReportLog log;
 };
 
+// With its output open the program's own port ("BriscaTool out:out") is not offered as an
+// input, nor its input as an output: the setup lists never wire the program to itself.
+TEST_F(JackMidiTest, OwnPortsAreNeverListed) {
+  JackPeer sink("brisca-e2e-own", JackPeer::Role::Receive);
+  ASSERT_TRUE(sink.ok());
+  auto out = open_output_to(sink);
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  const std::vector<std::string> inputs = service.input_names();
+  const std::vector<std::string> outputs = service.output_names();
+  EXPECT_GE(index_of(outputs, "JACK: " + sink.port_name()), 0);
+  for (const std::vector<std::string>* names : {&inputs, &outputs})
+    for (const std::string& name : *names)
+      EXPECT_EQ(name.find("BriscaTool"), std::string::npos) << name;
+  out->close();
+}
+
 TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
   JackPeer sink("brisca-e2e-sink", JackPeer::Role::Receive);
   ASSERT_TRUE(sink.ok());

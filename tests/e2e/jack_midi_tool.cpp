@@ -8,6 +8,10 @@
 //                                          compares the record with the files' System
 //                                          Exclusive messages in 200-byte chunks, one event per
 //                                          chunk; prints the spacing of the chunks
+//   jack_midi_tool arrived RECORD FILE...
+//                                          compares the System Exclusive messages in the
+//                                          record, however they were split into events, with
+//                                          the files' messages; prints how many arrived whole
 //   jack_midi_tool make-sysex PATH LEN...  a sound file of messages of these lengths
 //   jack_midi_tool make-sound PATH BLOCKS [NAME]
 //                                          a sound file of a header and BLOCKS - 1 data blocks
@@ -203,6 +207,7 @@ int send_all(const char* name, Client& c, int gap_ms) {
 }
 
 int main_check(int argc, char** argv);
+int arrived(int argc, char** argv);
 int make_sysex(const char* path, int count, char** lengths);
 int make_sound(const char* path, int blocks, const char* name);
 int play(const char* name, int gap_ms, int count, char** items);
@@ -216,13 +221,15 @@ int main(int argc, char** argv) {
   if (mode == "receive" && argc == 4) return receive(argv[2], argv[3]);
   if (mode == "send" && argc >= 4) return send(argv[2], argc - 3, argv + 3);
   if (mode == "check" && argc >= 5) return main_check(argc - 2, argv + 2);
+  if (mode == "arrived" && argc >= 4) return arrived(argc - 2, argv + 2);
   if (mode == "make-sysex" && argc >= 4) return make_sysex(argv[2], argc - 3, argv + 3);
   if (mode == "make-sound" && (argc == 4 || argc == 5))
     return make_sound(argv[2], std::atoi(argv[3]), argc == 5 ? argv[4] : "Pace Test");
   if (mode == "play" && argc >= 5) return play(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
   if (mode == "messages" && argc == 3) return print_messages(argv[2]);
   if (mode == "thru" && argc == 3) return thru(argv[2]);
-  std::cerr << "usage: jack_midi_tool receive|send|check|make-sysex|make-sound|play|messages|thru "
+  std::cerr << "usage: jack_midi_tool "
+               "receive|send|check|arrived|make-sysex|make-sound|play|messages|thru "
                "...\n";
   return 2;
 }
@@ -326,7 +333,7 @@ int thru(const char* name) {
 }
 
 // The files' messages split as the down-load splits them.
-std::vector<Bytes> expected_chunks(int count, char** files) {
+std::vector<Bytes> expected_chunks(int count, char** files, std::uint32_t chunk_bytes) {
   std::vector<Bytes> chunks;
   for (int f = 0; f < count; ++f) {
     auto track = brisca::TrackReader::open(files[f]);
@@ -337,8 +344,8 @@ std::vector<Bytes> expected_chunks(int count, char** files) {
     brisca::MidiEvent event;
     while (track->next(event)) {
       if (!event.is_sysex_with_data()) continue;
-      for (std::uint32_t at = 0; at < event.length; at += 200) {
-        const std::uint32_t end = std::min(event.length, at + 200);
+      for (std::uint32_t at = 0; at < event.length; at += chunk_bytes) {
+        const std::uint32_t end = std::min(event.length, at + chunk_bytes);
         chunks.emplace_back(event.data.get() + at, event.data.get() + end);
       }
     }
@@ -346,7 +353,7 @@ std::vector<Bytes> expected_chunks(int count, char** files) {
   return chunks;
 }
 
-void report_spacing(const std::vector<Event>& events, double rate) {
+void report_spacing(const std::vector<Event>& events, double rate, double interval_ms) {
   if (events.size() < 3) return;
   std::vector<double> gaps;  // the first gap also holds the open report's tick
   for (std::size_t i = 2; i < events.size(); ++i)
@@ -354,19 +361,33 @@ void report_spacing(const std::vector<Event>& events, double rate) {
   std::sort(gaps.begin(), gaps.end());
   double sum = 0;
   for (double g : gaps) sum += g;
-  std::printf("spacing: %zu gaps, mean %.2f ms, min %.2f, median %.2f, max %.2f (target 70)\n",
+  std::printf("spacing: %zu gaps, mean %.2f ms, min %.2f, median %.2f, max %.2f (target %.0f)\n",
               gaps.size(), sum / double(gaps.size()), gaps.front(), gaps[gaps.size() / 2],
-              gaps.back());
-  std::printf("span: first to last chunk %.3f s for %zu chunks (%.4f of chunks x 70 ms)\n",
-              double(events.back().frame - events.front().frame) / rate, events.size(),
-              double(events.back().frame - events.front().frame) / rate /
-                  (0.070 * double(events.size() - 1)));
+              gaps.back(), interval_ms);
+  const double span = double(events.back().frame - events.front().frame) / rate;
+  std::size_t bytes = 0;
+  for (const Event& e : events) bytes += e.bytes.size();
+  std::printf(
+      "span: first to last chunk %.3f s for %zu chunks (%.4f of chunks x %.0f ms), "
+      "%.0f bytes/s\n",
+      span, events.size(), span / (interval_ms / 1000.0 * double(events.size() - 1)), interval_ms,
+      double(bytes - events.back().bytes.size()) / span);
 }
 
+// RECORD RATE [--pace CHUNK INTERVAL] FILES...: the pace the files were sent at (200 70).
 int main_check(int argc, char** argv) {
   const std::vector<Event> events = read_record(argv[0]);
   const double rate = std::atof(argv[1]);
-  const std::vector<Bytes> chunks = expected_chunks(argc - 2, argv + 2);
+  int first_file = 2;
+  std::uint32_t chunk_bytes = 200;
+  double interval_ms = 70;
+  if (argc >= 5 && std::string(argv[2]) == "--pace") {
+    chunk_bytes = static_cast<std::uint32_t>(std::max(1, std::atoi(argv[3])));
+    interval_ms = std::atof(argv[4]);
+    first_file = 5;
+  }
+  const std::vector<Bytes> chunks =
+      expected_chunks(argc - first_file, argv + first_file, chunk_bytes);
   int bad = 0;
   for (std::size_t i = 0; i < std::max(events.size(), chunks.size()) && bad < 5; ++i) {
     if (i < events.size() && i < chunks.size() && events[i].bytes == chunks[i]) continue;
@@ -377,8 +398,51 @@ int main_check(int argc, char** argv) {
   }
   std::printf("%zu chunks received, %zu expected, %s\n", events.size(), chunks.size(),
               bad == 0 ? "all equal" : "MISMATCH");
-  report_spacing(events, rate);
+  report_spacing(events, rate, interval_ms);
   return bad == 0 ? 0 : 1;
+}
+
+// The record's System Exclusive messages: from an F0 to its F7, or to the status byte that cut
+// it short. Real-time bytes are taken out wherever they are.
+std::vector<Bytes> received_messages(const std::vector<Event>& events) {
+  std::vector<Bytes> messages;
+  bool inside = false;
+  for (const Event& e : events) {
+    for (std::uint8_t byte : e.bytes) {
+      if (byte >= 0xF8) continue;
+      if (byte >= 0x80 && byte != 0xF7) inside = false;
+      if (byte == 0xF0) {
+        messages.emplace_back();
+        inside = true;
+      }
+      if (!inside) continue;
+      messages.back().push_back(byte);
+      if (byte == 0xF7) inside = false;
+    }
+  }
+  return messages;
+}
+
+int arrived(int argc, char** argv) {
+  const std::vector<Bytes> got = received_messages(read_record(argv[0]));
+  std::vector<Bytes> expected;
+  for (int f = 1; f < argc; ++f) {
+    const std::vector<Bytes> messages = sysex_messages(argv[f]);
+    expected.insert(expected.end(), messages.begin(), messages.end());
+  }
+  // Each message received whole is one of the expected, in order; the rest are damaged.
+  std::size_t next = 0, whole = 0;
+  for (const Bytes& m : got) {
+    for (std::size_t k = next; k < expected.size(); ++k) {
+      if (expected[k] != m) continue;
+      ++whole;
+      next = k + 1;
+      break;
+    }
+  }
+  std::printf("%zu of %zu messages arrived whole, %zu damaged, %zu lost\n", whole, expected.size(),
+              got.size() - whole, expected.size() - std::min(expected.size(), got.size()));
+  return whole == expected.size() && got.size() == expected.size() ? 0 : 1;
 }
 
 int make_sysex(const char* path, int count, char** lengths) {

@@ -16,3 +16,17 @@ foreach(scenario send monitor server-loss send-faults signals stalled-server)
     set_tests_properties(e2e_midi_${scenario} PROPERTIES FIXTURES_REQUIRED jack_server)
   endif()
 endforeach()
+
+# The cable test and the pace against a simulated MIDI interface with a small buffer and a slow
+# wire, with byte checks at the far end.
+add_executable(slow_midi_interface ${CMAKE_CURRENT_LIST_DIR}/slow_midi_interface.cpp)
+set_target_properties(slow_midi_interface PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/e2e)
+target_link_libraries(slow_midi_interface PRIVATE PkgConfig::E2E_JACK brisca_options)
+foreach(scenario healthy poor flips nothing)
+  add_test(NAME e2e_cable_${scenario}
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/cable_e2e.sh ${scenario} ${PROJECT_BINARY_DIR}
+      ${PROJECT_SOURCE_DIR})
+  set_tests_properties(e2e_cable_${scenario} PROPERTIES
+    FIXTURES_REQUIRED jack_server RESOURCE_LOCK jack_server TIMEOUT 180)
+endforeach()

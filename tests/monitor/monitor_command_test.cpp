@@ -13,7 +13,10 @@ namespace {
 class MonitorCommand : public ::testing::Test {
  protected:
   int monitor(cli::Args args, cli::InterruptCount interrupts = {}) {
-    return cli::run_monitor(service, nullptr, args, {out, err}, interrupts);
+    cli::MonitorOptions options;
+    if (const int status = cli::parse_monitor_options(args, options, {out, err}); status >= 0)
+      return status;
+    return cli::run_monitor(service, nullptr, options, {out, err}, interrupts);
   }
   FakeInService service;
   std::ostringstream out, err;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/preview/block_maker.h"
 #include "tests/support/sound_files.h"
@@ -46,7 +47,7 @@ TEST(Overview, EnvelopeOfAKnownSound) {
   EXPECT_LE(o.envelope.size(), 2 * EnvelopeBuilder::kMaxBuckets);
   std::vector<Bytes> all{make_header_block("TEST", "DRUM", 301)};
   all.insert(all.end(), blocks.begin(), blocks.end());
-  EXPECT_DOUBLE_EQ(o.download_seconds(), (chunks_of(all) + 1) * 0.070);
+  EXPECT_DOUBLE_EQ(o.download_seconds(), static_cast<double>(chunks_of(all)) * 0.070);
 
   // 16384 x 32766 / 32768, truncated. A bucket is 512 samples by now, so the columns next to
   // the step may hold a little of the other side.
@@ -116,6 +117,76 @@ TEST(Overview, DamagedAndShortFiles) {
     EXPECT_FALSE(o.readable) << path;
     EXPECT_TRUE(o.damaged()) << path;
     EXPECT_TRUE(o.envelope.empty()) << path;
+  }
+}
+
+// A sound file whose track opens with channel events before its blocks. The channel events
+// need the running status: each file must read them with its own, or its blocks are misread.
+Bytes with_channel_events(const Bytes& file, const Bytes& events) {
+  Bytes out(file.begin(), file.begin() + 22);
+  out.insert(out.end(), events.begin(), events.end());
+  out.insert(out.end(), file.begin() + 22, file.end());
+  const auto length = static_cast<std::uint32_t>(out.size() - 22);
+  for (int i = 0; i < 4; ++i) out[18 + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  return out;
+}
+
+// The list's workers read many files at once, each on its own thread, while the window reads
+// others. Every overview made so must equal the one made of that file alone.
+TEST(Overview, ManyFilesReadAtOnceGiveTheirOwnOverviews) {
+  const std::vector<Bytes> openings{
+      {0x00, 0xC5, 0x07, 0x00, 0x08},              // program change, one data byte, reused
+      {0x00, 0x3C, 0x40, 0x00, 0x3E, 0x41},        // data bytes first: the start-up status
+      {0x00, 0x92, 0x3C, 0x40, 0x00, 0x3E, 0x00},  // a note on, reused
+  };
+  TempDir tmp;
+  std::vector<std::string> paths;
+  for (int f = 0; f < 12; ++f) {
+    const int count = 2 + f % 5;
+    std::vector<Bytes> blocks;
+    for (int b = 1; b <= count; ++b)
+      blocks.push_back(
+          level_block(static_cast<std::uint16_t>(b), static_cast<std::int8_t>(f * 9 - 50)));
+    paths.push_back(tmp / ("sound" + std::to_string(f) + ".mid"));
+    write_file(paths.back(), with_channel_events(test::sound_file(blocks, count + 1),
+                                                 openings[static_cast<std::size_t>(f) % 3]));
+  }
+  std::vector<SoundOverview> alone;
+  for (const std::string& path : paths) {
+    alone.push_back(compute_overview(path));
+    const SoundOverview& o = alone.back();
+    const int f = static_cast<int>(alone.size()) - 1;
+    ASSERT_TRUE(o.complete) << path << ": " << o.problem;
+    EXPECT_EQ(o.blocks, 3 + f % 5) << path;
+    EXPECT_EQ(o.samples, static_cast<std::uint64_t>(2 + f % 5) * 880u) << path;
+  }
+
+  constexpr int kThreads = 4, kRounds = 3;
+  std::vector<std::vector<SoundOverview>> seen(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      // Each thread starts at another file, so different files are read at the same moment.
+      for (std::size_t i = 0; i < kRounds * paths.size(); ++i)
+        seen[t].push_back(compute_overview(paths[(i + 3 * t) % paths.size()]));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(seen[t].size(), kRounds * paths.size());
+    for (std::size_t i = 0; i < seen[t].size(); ++i) {
+      const SoundOverview& want = alone[(i + 3 * t) % paths.size()];
+      const SoundOverview& got = seen[t][i];
+      EXPECT_EQ(got.blocks, want.blocks) << "thread " << t << " read " << i;
+      EXPECT_EQ(got.complete, want.complete) << "thread " << t << " read " << i;
+      EXPECT_EQ(got.chunks, want.chunks) << "thread " << t << " read " << i;
+      EXPECT_EQ(got.samples, want.samples) << "thread " << t << " read " << i;
+      ASSERT_EQ(got.envelope.size(), want.envelope.size());
+      for (std::size_t b = 0; b < got.envelope.size(); ++b) {
+        EXPECT_EQ(got.envelope[b].low, want.envelope[b].low);
+        EXPECT_EQ(got.envelope[b].high, want.envelope[b].high);
+      }
+    }
   }
 }
 

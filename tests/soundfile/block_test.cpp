@@ -124,7 +124,6 @@ TEST(BlockCount, ForeignMessagesCountOneEach) {
 }
 
 TEST(Writer, MakesAFormat0FileTheReaderWalks) {
-  running_status() = 0x80;
   Bytes a = make_header_block("Hat", "DRUM", 1);
   Bytes b = data_block(1, 0x12);
   Bytes file = make_smf0({a, b});

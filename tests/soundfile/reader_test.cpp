@@ -62,15 +62,15 @@ TEST(OpenTrack, ErrorTextsAndRange) {
 
 class ReadEvent : public ::testing::Test {
  protected:
-  void SetUp() override { running_status() = 0x80; }
   std::int32_t read(const Bytes& bytes) {
     stream_bytes = bytes;
     stream.emplace(stream_of(stream_bytes));
-    return read_event(event, *stream);
+    return read_event(event, *stream, running);
   }
   Bytes stream_bytes;
   std::optional<ByteStream> stream;
   MidiEvent event;
+  std::uint8_t running = kStartRunningStatus;
 };
 
 TEST_F(ReadEvent, SystemExclusiveBodies) {
@@ -88,18 +88,18 @@ TEST_F(ReadEvent, SystemExclusiveBodies) {
   EXPECT_EQ(event.data[0], 0x05);
 }
 
-TEST_F(ReadEvent, RunningStatusIsSharedAndOnlyChannelEventsSetIt) {
-  // A track that opens with a data byte uses the start-up status 0x80.
+TEST_F(ReadEvent, OnlyChannelEventsSetTheRunningStatus) {
+  // A stream that opens with a data byte uses the start-up status 0x80.
   EXPECT_EQ(read({0x00, 0x3C, 0x40}), 3);
   EXPECT_EQ(event.status, 0x80);
   EXPECT_EQ(event.data1(), 0x3C);
 
   EXPECT_EQ(read({0x00, 0x92, 0x3C, 0x40}), 4);
-  EXPECT_EQ(running_status(), 0x92);
-  // A meta and a SysEx event leave it alone; a new stream still uses it.
+  EXPECT_EQ(running, 0x92);
+  // A meta and a SysEx event leave it alone.
   read({0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
   read({0x00, 0xF0, 0x01, 0xF7});
-  EXPECT_EQ(running_status(), 0x92);
+  EXPECT_EQ(running, 0x92);
   EXPECT_EQ(read({0x05, 0x3E, 0x00}), 3);  // the data byte is counted once
   EXPECT_EQ(event.status, 0x92);
   EXPECT_EQ(event.data2(), 0x00);
@@ -149,7 +149,6 @@ TEST_F(ReadEvent, UnhandledStatusAndTruncation) {
 }
 
 TEST(TrackReader, CountsDownAndClosesAtTheEnd) {
-  running_status() = 0x80;
   Bytes body{0x00, 0x90, 0x3C, 0x40, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00};
   Bytes file = smf_with_track(body);
   TrackReader track(stream_of(file));
@@ -165,8 +164,30 @@ TEST(TrackReader, CountsDownAndClosesAtTheEnd) {
   EXPECT_FALSE(track.next(e));
 }
 
+// Each track remembers its own running status from 0x80: a file read after, or between the
+// events of, another file never inherits that file's status.
+TEST(TrackReader, EachTrackKeepsItsOwnRunningStatus) {
+  Bytes sets_92 = smf_with_track({0x00, 0x92, 0x3C, 0x40, 0x00, 0x3E, 0x41});
+  Bytes opens_with_data = smf_with_track({0x00, 0x3C, 0x40, 0x00, 0xB1, 0x07, 0x64});
+  TrackReader first(stream_of(sets_92));
+  TrackReader second(stream_of(opens_with_data));
+  MidiEvent e;
+  ASSERT_TRUE(first.next(e));
+  EXPECT_EQ(e.status, 0x92);
+  ASSERT_TRUE(second.next(e));
+  EXPECT_EQ(e.status, 0x80);
+  ASSERT_TRUE(second.next(e));
+  EXPECT_EQ(e.status, 0xB1);
+  ASSERT_TRUE(first.next(e));
+  EXPECT_EQ(e.status, 0x92);
+  EXPECT_EQ(e.data1(), 0x3E);
+
+  TrackReader later(stream_of(opens_with_data));
+  ASSERT_TRUE(later.next(e));
+  EXPECT_EQ(e.status, 0x80);
+}
+
 TEST(TrackReader, EndsOnShortFilesLongLengthsAndUnhandledStatus) {
-  running_status() = 0x80;
   MidiEvent e;
   // Track length larger than the file: the end of the file ends the track.
   Bytes file = smf_with_track({0x00, 0x90, 0x3C, 0x40}, 1000);

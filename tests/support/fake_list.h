@@ -1,4 +1,5 @@
-// A sorted list of rows for tests, behaving like the window's list control.
+// A sorted list of rows for tests, behaving like the window's list control (or, with `sorted`
+// false, keeping the order rows were added, as the window can).
 #pragma once
 
 #include <algorithm>
@@ -19,6 +20,10 @@ class FakeList : public ListPort {
 
   int count() const override { return static_cast<int>(rows.size()); }
   int add_row(const std::string& text) override {
+    if (!sorted) {
+      rows.push_back(Row{text, 0});
+      return count() - 1;
+    }
     auto less = [](const Row& r, const std::string& t) { return lower(r.text) <= lower(t); };
     auto it = std::lower_bound(rows.begin(), rows.end(), text, less);
     it = rows.insert(it, Row{text, 0});
@@ -44,6 +49,7 @@ class FakeList : public ListPort {
   }
 
   std::vector<Row> rows;
+  bool sorted = true;
   int current = -1;
   int top = 0;
   int height = 215;

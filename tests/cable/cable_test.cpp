@@ -1,0 +1,158 @@
+// The cable test over a loop without devices (tests/cable/fake_loop.h), on a clock the test
+// moves one tick at a time, and `briscatool cable` over the same loop.
+#include "cable/cable_test.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/cli/midi_commands.h"
+#include "app/devices/pace_settings.h"
+#include "tests/cable/fake_loop.h"
+#include "tests/devices/fake_services.h"
+#include "tests/support/fake_window.h"
+
+namespace brisca::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+class CableRun : public ::testing::Test, public CableEvents {
+ protected:
+  void pace_tried(const CablePaceResult& r) override { tried.push_back(r); }
+  void finished(const CableOutcome& o) override { outcome = o; }
+
+  // Runs the test to its end, one timer tick after another.
+  void run() {
+    test.set_clock([this] { return now; });
+    ASSERT_EQ(test.start(1, 1), "");
+    for (int ticks = 0; test.running() && ticks < 10000; ++ticks) {
+      dispatch();
+      ASSERT_EQ(window.timers.count(kCableTimerId), 1u);
+      now += milliseconds(window.timers[kCableTimerId]);
+      test.on_timer(kCableTimerId);
+    }
+    ASSERT_FALSE(test.running());
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(window.timers.count(kCableTimerId), 0u);
+  }
+  void dispatch() {
+    Posted p;
+    while (window.take_posted(p))
+      if (p.message == WindowMessage::MidiInput) test.on_midi_input(p.wparam, p.lparam);
+  }
+  Loop& loop() { return *service.loop; }
+
+  LoopService service;
+  FakeWindow window;
+  CableTest test{service, window, *this};
+  CableTest::Clock::time_point now{};
+  std::vector<CablePaceResult> tried;
+  std::optional<CableOutcome> outcome;
+};
+
+TEST_F(CableRun, AHealthyLoopPassesAtTheDefaultPaceAmidRealTimeTraffic) {
+  loop().wire = [](const Bytes& chunk) {
+    Bytes out(chunk.begin(), chunk.begin() + chunk.size() / 2);
+    out.push_back(0xFE);  // active sensing and clock inside a message end nothing
+    out.push_back(0xF8);
+    out.insert(out.end(), chunk.begin() + chunk.size() / 2, chunk.end());
+    return out;
+  };
+  run();
+  ASSERT_EQ(tried.size(), 1u);
+  EXPECT_EQ(tried[0].count, (CableCount{10, 10, 0, 0}));
+  EXPECT_TRUE(tried[0].passed);
+  EXPECT_EQ(outcome->end, CableEnd::Passed);
+  ASSERT_TRUE(outcome->found);
+  EXPECT_EQ(outcome->found->pace, Pace{});
+  // 60 chunks, the first as the test starts and one a tick from the second tick on (the first
+  // takes the output's open report): 11 740 bytes in 60 x 70 ms.
+  EXPECT_NEAR(outcome->found->bytes_per_second, 11740 / 4.2, 1);
+  Bytes sent;
+  for (std::uint32_t n = 0; n < 10; ++n) {
+    const Bytes m = cable_message(n);
+    EXPECT_EQ(m.size(), 1174u);
+    sent.insert(sent.end(), m.begin(), m.end());
+  }
+  EXPECT_EQ(loop().written, sent);
+  EXPECT_EQ(*std::max_element(loop().chunk_sizes.begin(), loop().chunk_sizes.end()), 200u);
+}
+
+TEST_F(CableRun, ASmallBufferFailsTheBigChunksAndTheFirstPaceThatFitsIsFound) {
+  loop().wire = [](const Bytes& chunk) {  // what does not fit in 128 bytes is dropped
+    return Bytes(chunk.begin(), chunk.begin() + std::min<std::size_t>(chunk.size(), 128));
+  };
+  run();
+  ASSERT_EQ(tried.size(), 4u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(tried[i].pace.chunk_bytes, 200);
+    EXPECT_FALSE(tried[i].passed);
+    EXPECT_GT(tried[i].count.damaged, 0);
+    EXPECT_LE(tried[i].count.sent, 2) << "a pace goes on after its first damaged message";
+  }
+  EXPECT_EQ(tried[1].pace.interval_ms, 100);
+  EXPECT_EQ(tried[3].count, (CableCount{10, 10, 0, 0}));
+  ASSERT_EQ(outcome->end, CableEnd::Passed);
+  EXPECT_EQ(outcome->found->pace, (Pace{100, 70, 0}));
+  EXPECT_EQ(outcome->text, "Pace found: 100-byte chunks every 70 ms");
+}
+
+// Bit 0 of byte 3000 and bit 7 of byte 10 000 on the wire: the first turns a data byte into
+// another, the second into a status byte that cuts its message short.
+TEST_F(CableRun, NoPaceThatDamagedOrLostAMessagePassesAndLostMessagesCount) {
+  auto at = std::make_shared<std::size_t>(0);
+  auto chunks = std::make_shared<int>(0);
+  loop().wire = [at, chunks](const Bytes& chunk) {
+    Bytes out = chunk;
+    for (std::uint8_t& byte : out) {
+      if (*at == 3000) byte ^= 0x01;
+      if (*at == 10000) byte ^= 0x80;
+      ++*at;
+    }
+    if (++*chunks == 61) out.clear();  // the first chunk of the third pace's second message
+    return out;
+  };
+  run();
+  ASSERT_EQ(tried.size(), 4u);
+  EXPECT_EQ(tried[0].count.damaged, 1);
+  EXPECT_EQ(tried[1].count.damaged, 1);
+  EXPECT_EQ(tried[2].count.lost, 1);
+  EXPECT_EQ(tried[2].count.damaged, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(tried[i].passed);
+  ASSERT_EQ(outcome->end, CableEnd::Passed);
+  EXPECT_EQ(outcome->found->pace, (Pace{100, 70, 0}));
+  EXPECT_EQ(tried[3].count, (CableCount{10, 10, 0, 0}));
+}
+
+TEST_F(CableRun, NothingBackEndsWithinSecondsWithTheDevicesClosed) {
+  loop().connected = false;
+  run();
+  EXPECT_EQ(outcome->end, CableEnd::NothingBack);
+  EXPECT_EQ(outcome->text, "nothing came back on IN");
+  EXPECT_LE(now - CableTest::Clock::time_point{}, milliseconds(3100));
+  EXPECT_TRUE(tried.empty());
+  // The message cut short by the end was closed with a lone F7.
+  EXPECT_EQ(loop().written.back(), 0xF7);
+}
+
+TEST(CableCommand, PrintsEachPaceAndRemembersTheOneFoundForTheOutput) {
+  LoopService service;
+  MemoryStore store;
+  store.values[pace_value_name("Loop Out")] = pace_to_setting(Pace{100, 200, 500});
+  std::ostringstream out, err;
+  const cli::CableOptions options{"Loop Out", "Loop In", 0};
+  ASSERT_EQ(cli::run_cable(service, &store, options, {out, err}, {}), cli::kOk) << err.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("\n200-byte chunks every 70 ms: 10 sent, 10 whole, 0 damaged, 0 lost, "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Pace found: 200-byte chunks every 70 ms ("), std::string::npos) << text;
+  EXPECT_NE(text.find("; remembered for Loop Out"), std::string::npos) << text;
+  // The pause between files chosen for the output stays.
+  EXPECT_EQ(remembered_pace(&store, "Loop Out"), (Pace{200, 70, 500}));
+}
+
+}  // namespace
+}  // namespace brisca::test
