@@ -3,6 +3,7 @@
 #include <jack/midiport.h>
 
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -12,6 +13,11 @@ namespace brisca {
 
 namespace {
 void ignore_message(const char*) {}
+
+// Just after a client registers its port, a busy server may still refuse a connection to it
+// ("unknown port") for a moment; a device that has only just come up does the same.
+constexpr auto kConnectSettle = std::chrono::seconds(5);
+constexpr auto kConnectRetry = std::chrono::milliseconds(20);
 }  // namespace
 
 void quiet_jack_messages() {
@@ -51,9 +57,17 @@ JackMidiClient::~JackMidiClient() {
 bool JackMidiClient::activate_and_connect(const std::string& peer) {
   if (jack_activate(client_) != 0) return false;
   const char* ours = jack_port_name(port_);
-  const int result = direction_ == Direction::Out ? jack_connect(client_, ours, peer.c_str())
-                                                  : jack_connect(client_, peer.c_str(), ours);
-  return result == 0 || result == EEXIST;
+  // Tried again while the peer's port is listed, for a bounded time; a port that is not there
+  // fails at once.
+  const auto deadline = std::chrono::steady_clock::now() + kConnectSettle;
+  for (;;) {
+    const int result = direction_ == Direction::Out ? jack_connect(client_, ours, peer.c_str())
+                                                    : jack_connect(client_, peer.c_str(), ours);
+    if (result == 0 || result == EEXIST) return true;
+    if (jack_port_by_name(client_, peer.c_str()) == nullptr) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kConnectRetry);
+  }
 }
 
 void JackMidiClient::close() {

@@ -31,7 +31,8 @@ class JackMidiClient {
   JackMidiClient(const JackMidiClient&) = delete;
   JackMidiClient& operator=(const JackMidiClient&) = delete;
 
-  // Starts processing and connects our port with `peer` (a full port name). False on failure.
+  // Starts processing and connects our port with `peer` (a full port name); a refusal while the
+  // peer's port is listed is tried again for a few seconds. False on failure.
   bool activate_and_connect(const std::string& peer);
   // Stops processing and leaves the server; after it the handler is never called again. Safe
   // after the server is gone. A server that does not answer holds the caller for a bounded

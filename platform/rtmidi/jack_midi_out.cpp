@@ -36,8 +36,16 @@ JackMidiOut::~JackMidiOut() {
 void JackMidiOut::process(jack_nframes_t frames) {
   void* buffer = jack_port_get_buffer(client_->port(), frames);
   jack_midi_clear_buffer(buffer);
+  // This thread sees a new connection only from the server's next graph change on, which a busy
+  // server makes some cycles after jack_connect returned: until then messages wait, and only the
+  // end of a connection seen counts as loss.
+  if (jack_port_connected(client_->port()) > 0) {
+    was_connected_ = true;
+  } else {
+    if (was_connected_ && core_ && !core_->idle()) core_->mark_lost();
+    return;
+  }
   if (!core_ || core_->idle()) return;
-  if (jack_port_connected(client_->port()) == 0) core_->mark_lost();
   core_->drain([buffer](bool, const std::uint8_t* data, std::size_t size) {
     if (jack_midi_max_event_size(buffer) < size) return WriteResult::NoRoom;
     if (jack_midi_event_write(buffer, 0, data, size) != 0) return WriteResult::NoRoom;

@@ -36,6 +36,7 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
   std::string peer_;
   std::unique_ptr<JackMidiClient> client_;
   std::unique_ptr<MidiOutCore> core_;
+  bool was_connected_ = false;  // the process thread only
 };
 
 }  // namespace brisca

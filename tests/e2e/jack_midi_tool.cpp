@@ -19,7 +19,8 @@
 //                                          as a module dumps sounds: once CLIENT:out is
 //                                          connected, writes every System Exclusive message of
 //                                          each ITEM whole, one per cycle, GAP_MS apart; an ITEM
-//                                          FILE@K leaves out message K (from 0) of FILE
+//                                          FILE@K leaves out message K (from 0) of FILE;
+//                                          prints "sent N" once N messages are out
 //   jack_midi_tool messages FILE           prints the file's System Exclusive messages, one a line
 //   jack_midi_tool thru CLIENT             passes every event from CLIENT:in to CLIENT:out
 #include <jack/jack.h>
@@ -196,6 +197,8 @@ int send_all(const char* name, Client& c, int gap_ms) {
     c.sending = true;
     while (c.next_to_send.load() <= i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     c.sending = false;
+    std::printf("sent %zu\n", i + 1);
+    std::fflush(stdout);
     std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));

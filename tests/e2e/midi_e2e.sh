@@ -56,6 +56,15 @@ start_window() {
   e2e_track "$window"
 }
 
+# True once the receiver's record holds as many chunks as FILES make.
+far_end_has_all() {
+  { "$tool" check "$work/record.txt" 44100 "$@" || true; } |
+    awk '/chunks received/ { found = 1; ok = $1 >= $4 } END { exit !(found && ok) }'
+}
+
+# True once the last event recorded at the far end is a lone F7.
+far_end_ended_message() { [ "$(tail -n 1 "$work/record.txt" | cut -d' ' -f2-)" = "f7" ]; }
+
 # Sends FILES to a receiving port and checks what arrived; prints the pace.
 send_and_check() {
   "$tool" receive e2e-recv "$work/record.txt" &
@@ -66,7 +75,7 @@ send_and_check() {
   start=$(now_ms)
   "$briscatool" send --midi-out "e2e-recv:in" "$@" 2>"$work/send.err" || status=$?
   end=$(now_ms)
-  sleep 0.2
+  [ "$status" -ne 0 ] || e2e_wait_for "every chunk at the far end" far_end_has_all "$@"
   kill -TERM "$receiver"
   wait "$receiver"
   cat "$work/send.err"
@@ -144,13 +153,13 @@ case $scenario in
 
     # Ctrl-C twice: the first send stops at once, inside a message, and ends it with a lone F7.
     kill -INT "$first"
-    sleep 0.3
+    e2e_wait_for "the first send taking the first Ctrl-C" grep -q "Stopping after" "$work/first.err"
     kill -INT "$first"
     status=0
     wait "$first" || status=$?
     cat "$work/first.err"
     [ "$status" -ne 0 ] || { echo "a send stopped at once exited 0" >&2; exit 1; }
-    sleep 0.2
+    e2e_wait_for "a lone F7 at the far end" far_end_ended_message || true
     kill -TERM "$receiver"
     wait "$receiver"
     last=$(tail -n 1 "$work/record.txt" | cut -d' ' -f2-)

@@ -67,7 +67,7 @@ receive_from() {
   local args=()
   while [ "$1" != "--" ]; do args+=("$1"); shift; done
   shift
-  "$tool" play "$name" 30 "$@" &
+  "$tool" play "$name" 30 "$@" >"$work/play.out" &
   local module=$!
   e2e_track "$module"
   wait_for_port "$name:out"
@@ -101,7 +101,7 @@ case $scenario in
     grep -qxE 'Wrote .*/Big_Tom \(partial\).mid: incomplete, (nothing arrived for 3 s|the input was lost); missing block 7' \
       "$work/receive.out"
     # SIGTERM in the middle of a dump: the part that arrived is written, the port closed.
-    "$tool" play e2e-module 100 "$work/tom.mid" &
+    "$tool" play e2e-module 100 "$work/tom.mid" >"$work/play.out" &
     module=$!
     e2e_track "$module"
     wait_for_port e2e-module:out
@@ -110,7 +110,8 @@ case $scenario in
     receiver=$!
     e2e_track "$receiver"
     e2e_wait_for "receive listening" receive_listens e2e-module:out
-    sleep 1.5  # part of the dump arrives
+    # Part of the dump arrives: the header and a few blocks are out, each 100 ms after the last.
+    e2e_wait_for "the module sending part of the dump" grep -qx "sent 4" "$work/play.out"
     kill -TERM "$receiver"
     status=0
     wait "$receiver" || status=$?
