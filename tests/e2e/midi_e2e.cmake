@@ -11,7 +11,8 @@ foreach(scenario send monitor server-loss send-faults signals stalled-server)
   add_test(NAME e2e_midi_${scenario}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/midi_e2e.sh ${scenario} ${PROJECT_BINARY_DIR}
       ${PROJECT_SOURCE_DIR})
-  set_tests_properties(e2e_midi_${scenario} PROPERTIES RESOURCE_LOCK jack_server TIMEOUT 120)
+  set_tests_properties(e2e_midi_${scenario} PROPERTIES RESOURCE_LOCK jack_server TIMEOUT 120
+    PROCESSORS 2)
   if(NOT scenario MATCHES "server-loss|stalled-server")
     set_tests_properties(e2e_midi_${scenario} PROPERTIES FIXTURES_REQUIRED jack_server)
   endif()
@@ -28,5 +29,5 @@ foreach(scenario healthy poor flips nothing)
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/cable_e2e.sh ${scenario} ${PROJECT_BINARY_DIR}
       ${PROJECT_SOURCE_DIR})
   set_tests_properties(e2e_cable_${scenario} PROPERTIES
-    FIXTURES_REQUIRED jack_server RESOURCE_LOCK jack_server TIMEOUT 180)
+    FIXTURES_REQUIRED jack_server RESOURCE_LOCK jack_server TIMEOUT 180 PROCESSORS 2)
 endforeach()
