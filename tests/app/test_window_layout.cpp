@@ -111,7 +111,8 @@ void WindowLayoutTest::menu_has_its_items_and_ids() {
                                          "Reopen Last List at &Start=40031", "=", "E&xit=40001"}));
   QCOMPARE(items(menus[1]), (QStringList{"&Remove Row=40020", "Remove &Selected Rows=40021",
                                          "&Clear List=40022", "=", "Sort by &Name=40023"}));
-  QCOMPARE(items(menus[2]), (QStringList{"&MIDI...=40002", "&Audio...=40004"}));
+  QCOMPARE(items(menus[2]),
+           (QStringList{"&MIDI...=40002", "&Audio...=40004", "&Test Cable...=40012"}));
   QCOMPARE(items(menus[3]), (QStringList{"&Usage...=40007", "&About...=40003"}));
 }
 
