@@ -138,13 +138,14 @@ void paint_overview(QPainter* painter, const QRect& column, const SoundOverview&
   if (column.isEmpty()) return;
   painter->save();
   painter->setClipRect(column.adjusted(0, -1, 0, 1));
-  if (overview.damaged() || overview.samples == 0) {
+  if (overview.damaged()) {
     paint_damaged(painter, column);
     painter->restore();
     return;
   }
+  // A whole sound without samples (a header alone) has no envelope, only its duration.
   const QRect area = envelope_area(column, overview.seconds(), look.scale);
-  paint_envelope(painter, area, overview, look);
+  if (overview.samples > 0) paint_envelope(painter, area, overview, look);
   if (look.played) {
     const double at = std::clamp(*look.played, 0.0, 1.0);
     const int x = area.left() + static_cast<int>(at * (area.width() - 1));
