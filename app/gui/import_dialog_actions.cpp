@@ -30,7 +30,11 @@ std::string figures_text(const std::vector<ImportResult>& made) {
     high = std::max(high, r.snr_db);
   }
   char text[96];
-  if (std::abs(high - low) < 0.05)
+  if (!std::isfinite(low))  // every sound is played exactly (silence, say)
+    std::snprintf(text, sizeof text, "%d blocks, SNR exact", blocks);
+  else if (!std::isfinite(high))
+    std::snprintf(text, sizeof text, "%d blocks, SNR %.1f dB to exact", blocks, low);
+  else if (std::abs(high - low) < 0.05)
     std::snprintf(text, sizeof text, "%d blocks, SNR %.1f dB", blocks, low);
   else
     std::snprintf(text, sizeof text, "%d blocks, SNR %.1f-%.1f dB", blocks, low, high);
@@ -140,6 +144,10 @@ void ImportDialog::import_all() {
     if (answer == QMessageBox::Cancel) return;
     replace = answer == QMessageBox::Yes;
   }
+  // A remembered import folder that is gone is made again, as import -d makes its folder; when
+  // that fails, each sound's write says why.
+  if (!folder_.empty() && !std::filesystem::is_directory(folder_, ec))
+    std::filesystem::create_directories(folder_, ec);
   std::vector<ImportResult> made;
   std::vector<std::string> sounds, failures;
   std::set<std::string> written;
