@@ -26,58 +26,34 @@ export JACK_NO_START_SERVER=1
 export XDG_CONFIG_HOME=$work/config  # the paces remembered in this run only
 export XDG_RUNTIME_DIR=$work/run     # the send locks of this run only
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-set -a
-# shellcheck disable=SC1091
-. "$build/servers/jack.env"
-set +a
-
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-
-wait_for_port() {
-  for _ in $(seq 600); do
-    jack_lsp 2>/dev/null | grep -qx "$1" && return 0
-    sleep 0.05
-  done
-  echo "port $1 never appeared" >&2
-  return 1
-}
-
-now_ms() { date +%s%3N; }
+# shellcheck source=../support/e2e.sh
+. "$source_dir/tests/support/e2e.sh"
+e2e_use_jack "$build/servers"
 
 # start_interface NAME OPTIONS...: NAME:in and NAME:out, its state in $work/NAME.status.
 start_interface() {
   local name=$1
   shift
   "$interface" "$name" --status "$work/$name.status" "$@" 2>"$work/$name.err" &
-  pids+=($!)
+  e2e_track $!
   wait_for_port "$name:in"
   wait_for_port "$name:out"
 }
 
 # Waits until interface $1 has passed on everything it took (its buffer empty for a few cycles).
-wait_idle() {
-  for _ in $(seq 600); do
-    if [ -f "$work/$1.status" ]; then
-      local idle
-      idle=$(awk '{ print $8 }' "$work/$1.status")
-      [ "${idle:-0}" -ge 4 ] && return 0
-    fi
-    sleep 0.05
-  done
-  echo "interface $1 never emptied its buffer" >&2
-  return 1
+is_idle() {
+  local idle
+  [ -f "$work/$1.status" ] || return 1
+  idle=$(awk '{ print $8 }' "$work/$1.status")
+  [ "${idle:-0}" -ge 4 ]
 }
+wait_idle() { e2e_wait_for "interface $1 emptying its buffer" is_idle "$1"; }
 
 # far_end INTERFACE RECORD: a receiver of what INTERFACE puts on its wire.
 far_end() {
   "$tool" receive far "$2" &
   far=$!
-  pids+=("$far")
+  e2e_track "$far"
   wait_for_port far:in
   jack_connect "$1:out" far:in
 }
@@ -167,7 +143,7 @@ case $scenario in
   nothing)
     start_interface quiet
     "$tool" receive far "$work/far.txt" &
-    pids+=($!)
+    e2e_track $!
     wait_for_port far:in
     start=$(now_ms)
     status=0
@@ -178,7 +154,7 @@ case $scenario in
     echo "cable with nothing coming back ended after $took ms, exit $status"
     [ "$status" -eq 1 ] || exit 1
     grep -q "nothing came back on IN" "$work/cable.err"
-    [ "$took" -lt 30000 ] || { echo "cable took $took ms" >&2; exit 1; }
+    [ "$took" -lt $((E2E_HANG_S * 1000)) ] || { echo "cable took $took ms" >&2; exit 1; }
     ;;
 
   *)
