@@ -146,6 +146,10 @@ MainWindow::MainWindow()
 
 MainWindow::~MainWindow() {
   tear_down();
+  // Qt deletes the children after this body, and some signal as they go (the list's model
+  // resets): by then this is only a QWidget, so none of them may reach this window's handlers.
+  for (QObject* child : findChildren<QObject*>())
+    QObject::disconnect(child, nullptr, this, nullptr);
 }
 
 void MainWindow::set_hooks(const WindowHooks& hooks) {
