@@ -2,6 +2,9 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace brisca {
 
 namespace {
@@ -9,6 +12,20 @@ namespace {
 constexpr std::size_t kBufferSlack = 64;
 // How long close() lets a message already handed over reach the server.
 constexpr std::chrono::milliseconds kCloseDrain{250};
+// A byte's time on the MIDI wire: 10 bits at 31 250 bit/s.
+constexpr double kWireUsPerByte = 320.0;
+// Further ahead than this the wire's time is not believed (the server's clock was reset).
+constexpr double kLongestWaitUs = 1e6;
+
+// The server's estimate of when this cycle began, as every client of the cycle sees it.
+double cycle_start_us(jack_client_t* client) {
+  jack_nframes_t frame = 0;
+  jack_time_t start = 0, next = 0;
+  float period = 0;
+  if (jack_get_cycle_times(client, &frame, &start, &next, &period) == 0)
+    return static_cast<double>(start);
+  return static_cast<double>(jack_get_time());
+}
 }  // namespace
 
 std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer, DeviceCallback callback) {
@@ -46,9 +63,20 @@ void JackMidiOut::process(jack_nframes_t frames) {
     return;
   }
   if (!core_ || core_->idle()) return;
-  core_->drain([buffer](bool, const std::uint8_t* data, std::size_t size) {
+  const double start = cycle_start_us(client_->client());
+  const double us_per_frame = 1e6 / static_cast<double>(jack_get_sample_rate(client_->client()));
+  if (wire_free_us_ > start + kLongestWaitUs) wire_free_us_ = start;
+  jack_nframes_t placed = 0;  // events of one cycle go in time order
+  core_->drain([&](bool, const std::uint8_t* data, std::size_t size) {
+    // The earliest frame of this cycle at which the wire is free; none: the next cycle.
+    const double wait = (wire_free_us_ - start) / us_per_frame;
+    const jack_nframes_t at =
+        std::max(placed, wait > 0 ? static_cast<jack_nframes_t>(std::ceil(wait)) : 0);
+    if (at >= frames) return WriteResult::NoRoom;
     if (jack_midi_max_event_size(buffer) < size) return WriteResult::NoRoom;
-    if (jack_midi_event_write(buffer, 0, data, size) != 0) return WriteResult::NoRoom;
+    if (jack_midi_event_write(buffer, at, data, size) != 0) return WriteResult::NoRoom;
+    placed = at;
+    wire_free_us_ = start + at * us_per_frame + static_cast<double>(size) * kWireUsPerByte;
     return WriteResult::Written;
   });
 }

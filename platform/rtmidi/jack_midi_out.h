@@ -1,7 +1,10 @@
 // MIDI out through a JACK client of our own: each message becomes one JACK MIDI event holding
 // exactly its bytes, written in the server's process cycle. MOM_DONE follows once the event is
-// in the port's buffer for that cycle. The server's shutdown notice, our port losing its
-// connection (the receiving client has gone) or a cycle that stops coming all count as loss.
+// in the port's buffer for that cycle. No message is placed before the MIDI wire has carried the
+// one before it, so a late cycle cannot hand an interface two chunks back to back; at the
+// down-load's paces this changes nothing but such bunching. The server's shutdown notice, our port
+// losing its connection (the receiving client has gone) or a cycle that stops coming all count as
+// loss.
 #pragma once
 
 #include <memory>
@@ -37,6 +40,9 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
   std::unique_ptr<JackMidiClient> client_;
   std::unique_ptr<MidiOutCore> core_;
   bool was_connected_ = false;  // the process thread only
+  // When, by the server's clock (microseconds), the MIDI wire behind the port has carried the
+  // last message written: the next one is placed no earlier. The process thread only.
+  double wire_free_us_ = 0;
 };
 
 }  // namespace brisca
