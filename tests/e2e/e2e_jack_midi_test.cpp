@@ -209,6 +209,7 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   for (std::size_t i = 0; i < sysex.size(); ++i) sysex[i] = static_cast<std::uint8_t>(i & 0x7F);
   sysex.front() = 0xF0;
   sysex.back() = 0xF7;
+  ASSERT_TRUE(source.wait_connected());
   source.send({{0x90, 0x3C, 0x40}, {0xC5, 0x07}, {0xFE}});
   source.send({Bytes(sysex.begin(), sysex.begin() + 60), {0xF8}});  // a clock inside the SysEx
   source.send({Bytes(sysex.begin() + 60, sysex.end()), {0x80, 0x3C, 0x00}});

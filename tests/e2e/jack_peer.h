@@ -60,6 +60,12 @@ class JackPeer {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return to_send_.empty(); });
   }
+  // Until the port's process cycle sees a connection: a connection just made reaches the cycle
+  // some cycles later on a busy server, and events sent before that go nowhere.
+  bool wait_connected(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return connected_; });
+  }
 
  private:
   static int on_process(jack_nframes_t frames, void* self) {
@@ -69,10 +75,17 @@ class JackPeer {
   // Test code: the lock is held only for moments on the test's side, so the cycle may take it.
   void process(jack_nframes_t frames) {
     void* buffer = jack_port_get_buffer(port_, frames);
+    const bool connected = jack_port_connected(port_) > 0;
     std::unique_lock lock(mutex_);
+    const bool seen = connected != connected_;
+    connected_ = connected;
     if (role_ == Role::Send) {
       jack_midi_clear_buffer(buffer);
-      if (to_send_.empty()) return;
+      if (to_send_.empty()) {
+        lock.unlock();
+        if (seen) changed_.notify_all();
+        return;
+      }
       for (const Bytes& piece : to_send_.front())
         jack_midi_event_write(buffer, 0, piece.data(), piece.size());
       to_send_.pop_front();
@@ -95,6 +108,7 @@ class JackPeer {
   std::condition_variable changed_;
   std::vector<Bytes> received_;
   std::deque<std::vector<Bytes>> to_send_;
+  bool connected_ = false;  // as the last cycle saw the port
 };
 
 }  // namespace brisca::test

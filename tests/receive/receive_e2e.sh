@@ -28,6 +28,14 @@ fi
 
 # True once the input port of `briscatool receive` is connected to $1.
 receive_listens() { grep -qx "   $1" <<<"$(jack_ports -c "BriscaTool in:in")"; }
+# The same for the receive of pid $1; one that has ended fails the script with what it said.
+receive_listening() {
+  receive_listens "$2" && return 0
+  kill -0 "$1" 2>/dev/null && return 1
+  echo "receive ended before it listened to $2:" >&2
+  cat "$work/receive.out" "$work/receive.err" >&2
+  exit 1
+}
 
 # Waits until a line of file $1 holds the text $2 (a hang fails).
 wait_for_line() {
@@ -109,7 +117,7 @@ case $scenario in
       2>>"$work/receive.err" &
     receiver=$!
     e2e_track "$receiver"
-    e2e_wait_for "receive listening" receive_listens e2e-module:out
+    e2e_wait_for "receive listening" receive_listening "$receiver" e2e-module:out
     # Part of the dump arrives: the header and a few blocks are out, each 100 ms after the last.
     e2e_wait_for "the module sending part of the dump" grep -qx "sent 4" "$work/play.out"
     kill -TERM "$receiver"
@@ -131,7 +139,7 @@ case $scenario in
       >"$work/receive.out" 2>"$work/receive.err" &
     receiver=$!
     e2e_track "$receiver"
-    e2e_wait_for "receive listening" receive_listens e2e-thru:out
+    e2e_wait_for "receive listening" receive_listening "$receiver" e2e-thru:out
     "$briscatool" send --midi-out "e2e-thru:in" "$source_dir/examples/hat.mid" 2>"$work/send.err"
     status=0
     wait "$receiver" || status=$?
