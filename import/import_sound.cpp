@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -182,6 +183,13 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
   }
   const AudioInput in = read_audio_file(audio, limits_for(s.pitch, s.trim));
   return write_prepared(prepare_sound(audio, in, s), output, s.replace);
+}
+
+std::string snr_text(double snr_db) {
+  if (!std::isfinite(snr_db)) return "exact";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f dB", snr_db);
+  return text;
 }
 
 }  // namespace brisca

@@ -82,4 +82,8 @@ ImportResult import_audio(const std::string& audio, const std::string& output,
 // The output for `audio` in `folder` (its own folder when empty): its name with ".mid".
 std::string output_path_for(const std::string& audio, const std::string& folder);
 
+// The SNR as it is shown: "44.1 dB", or "exact" when what the module plays equals the audio
+// (silence, say), whose SNR is infinite.
+std::string snr_text(double snr_db);
+
 }  // namespace brisca

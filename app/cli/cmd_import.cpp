@@ -3,7 +3,6 @@
 // [--dry-run]: makes a sound file of each audio file and prints what it made, its down-load
 // time at the pace remembered for the remembered MIDI output.
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -46,12 +45,9 @@ std::string level_note(const ImportResult& r, const LevelChoice& level) {
 
 std::string result_line(const std::string& what, const ImportResult& r, const LevelChoice& level) {
   char text[160];
-  std::snprintf(text, sizeof text, ": %d blocks, %.3f s, down-load %.1f s, SNR %.1f dB", r.blocks,
-                r.seconds, r.download_seconds, r.snr_db);
-  if (!std::isfinite(r.snr_db))  // what the module plays equals the audio
-    std::snprintf(text, sizeof text, ": %d blocks, %.3f s, down-load %.1f s, SNR exact", r.blocks,
-                  r.seconds, r.download_seconds);
-  return what + text + level_note(r, level);
+  std::snprintf(text, sizeof text, ": %d blocks, %.3f s, down-load %.1f s, SNR ", r.blocks,
+                r.seconds, r.download_seconds);
+  return what + text + snr_text(r.snr_db) + level_note(r, level);
 }
 
 CLI::Validator type_check() {

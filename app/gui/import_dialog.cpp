@@ -262,9 +262,7 @@ void ImportDialog::show_figures(int r) {
     table_->item(r, kBlocks)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     table_->item(r, kBlocks)->setText(QString::number(f.blocks));
     table_->item(r, kTime)->setText(QStringLiteral("%1 s").arg(f.download_seconds, 0, 'f', 1));
-    table_->item(r, kSnr)->setText(std::isfinite(f.snr_db)
-                                       ? QStringLiteral("%1 dB").arg(f.snr_db, 0, 'f', 1)
-                                       : QStringLiteral("exact"));
+    table_->item(r, kSnr)->setText(QString::fromStdString(snr_text(f.snr_db)));
   }
   filling_ = false;
 }

@@ -29,16 +29,14 @@ std::string figures_text(const std::vector<ImportResult>& made) {
     low = std::min(low, r.snr_db);
     high = std::max(high, r.snr_db);
   }
-  char text[96];
-  if (!std::isfinite(low))  // every sound is played exactly (silence, say)
-    std::snprintf(text, sizeof text, "%d blocks, SNR exact", blocks);
-  else if (!std::isfinite(high))
-    std::snprintf(text, sizeof text, "%d blocks, SNR %.1f dB to exact", blocks, low);
-  else if (std::abs(high - low) < 0.05)
-    std::snprintf(text, sizeof text, "%d blocks, SNR %.1f dB", blocks, low);
-  else
-    std::snprintf(text, sizeof text, "%d blocks, SNR %.1f-%.1f dB", blocks, low, high);
-  return text;
+  std::string text = std::to_string(blocks) + " blocks, SNR ";
+  if (std::isfinite(high) && std::abs(high - low) >= 0.05) {
+    char range[48];  // both ends finite, so one unit after them
+    std::snprintf(range, sizeof range, "%.1f-%.1f dB", low, high);
+    return text + range;
+  }
+  text += snr_text(low);
+  return std::isfinite(low) && !std::isfinite(high) ? text + " to exact" : text;
 }
 
 }  // namespace
