@@ -108,12 +108,26 @@ inline std::vector<SeenModal> answer_modals(const std::function<void()>& open,
 
 }  // namespace brisca::test
 
-// A test main that asks for Qt's own dialogs, so that tests can reach into them.
-#define BRISCA_QTEST_MAIN(TestClass)                         \
-  int main(int argc, char** argv) {                          \
-    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); \
-    QApplication app(argc, argv);                            \
-    Q_INIT_RESOURCE(briscatool);                             \
-    TestClass test;                                          \
-    return QTest::qExec(&test, argc, argv);                  \
+namespace brisca::test {
+
+// The window tests are one program: each test class registers itself under its class name, and
+// the program runs the class named by its first argument (see qtest_main.cpp), each in a process
+// of its own. use_96dpi gives the class the font resolution of Qt's own test main.
+using QtTestFactory = QObject* (*)();
+bool register_qtest(const char* name, QtTestFactory make, bool use_96dpi);
+
+}  // namespace brisca::test
+
+#define BRISCA_QTEST_CONCAT2(a, b) a##b
+#define BRISCA_QTEST_CONCAT(a, b) BRISCA_QTEST_CONCAT2(a, b)
+#define BRISCA_QTEST_REGISTER(TestClass, use_96dpi)                                  \
+  namespace {                                                                        \
+  const bool BRISCA_QTEST_CONCAT(brisca_qtest_registered_, __COUNTER__) =            \
+      brisca::test::register_qtest(                                                  \
+      TestClass::staticMetaObject.className(), [] { return static_cast<QObject*>(new TestClass); }, \
+      use_96dpi);                                                                    \
   }
+
+// A test class of the window program, which asks for Qt's own dialogs so that tests can reach
+// into them.
+#define BRISCA_QTEST_MAIN(TestClass) BRISCA_QTEST_REGISTER(TestClass, false)

@@ -58,5 +58,5 @@ void CableDialogTest::finds_shows_and_keeps_a_pace() {
 
 }  // namespace brisca::test
 
-QTEST_MAIN(brisca::test::CableDialogTest)
+BRISCA_QTEST_REGISTER(brisca::test::CableDialogTest, true)
 #include "cable_dialog_test.moc"

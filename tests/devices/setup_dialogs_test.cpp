@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "tests/app/window_test_support.h"
+
 #include "tests/devices/fake_services.h"
 
 namespace brisca {
@@ -219,5 +221,5 @@ class SetupDialogsTest : public QObject {
 
 }  // namespace brisca
 
-QTEST_MAIN(brisca::SetupDialogsTest)
+BRISCA_QTEST_REGISTER(brisca::SetupDialogsTest, true)
 #include "setup_dialogs_test.moc"
