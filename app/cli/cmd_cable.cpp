@@ -42,7 +42,7 @@ std::unique_ptr<CLI::App> cable_command(CableOptions& options) {
   app->add_option("--seconds", options.seconds,
                   "send for at least S seconds at each pace (default: ten blocks' worth)")
       ->type_name("S")
-      ->check(positive("seconds", false));
+      ->transform(positive("seconds", false));
   app->footer(
       "Sends messages of a sound-dump block's length at the default pace (200-byte chunks "
       "every 70 ms), then at slower ones, and compares what comes back byte for byte. The "
