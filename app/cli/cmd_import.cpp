@@ -138,10 +138,14 @@ int run_import(const ImportCommandOptions& o, Streams io) {
   std::error_code ec;
   // A dry run writes nothing, not even the folder.
   if (!o.dry_run && !o.folder.empty() && !fs::is_directory(o.folder, ec)) {
-    fs::create_directories(o.folder, ec);
+    // The cause is what making the folder met (a folder it may not write in, say), not what
+    // looking for the folder afterwards found (that it is not there).
+    std::error_code made;
+    fs::create_directories(o.folder, made);
     if (!fs::is_directory(o.folder, ec)) {
+      const std::error_code& why = made ? made : ec;
       io.err << o.folder << ": cannot be made a folder"
-             << (ec ? " (" + ec.message() + ")" : std::string()) << '\n';
+             << (why ? " (" + why.message() + ")" : std::string()) << '\n';
       return kFailed;
     }
   }

@@ -371,6 +371,29 @@ TEST_F(ImportCommand, LevelsThatAreNoNumbersAreRefusedAndSilenceIsLeftAsIs) {
   EXPECT_EQ(header_of(at("silent.mid")).blocks, 3);
 }
 
+// A folder -d cannot make is reported with the cause met in making it, not with what looking
+// for it afterwards found.
+TEST_F(ImportCommand, AFolderThatCannotBeMadeGivesTheCause) {
+  const std::string good =
+      write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
+  ASSERT_EQ(::symlink((tmp / "nowhere/out").c_str(), at("dangling").c_str()), 0);
+  Result r = run_cli({good, "-d", at("dangling")});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_EQ(r.err, at("dangling") + ": cannot be made a folder (File exists)\n");
+  // Only where permissions apply (not for root).
+  if (::geteuid() != 0) {
+    const std::string locked = tmp.make_folder("locked");
+    ASSERT_EQ(::chmod(locked.c_str(), 0500), 0);
+    r = run_cli({good, "-d", locked + "/out"});
+    EXPECT_EQ(r.err, locked + "/out: cannot be made a folder (Permission denied)\n");
+    r = run_cli({good, "-d", locked});
+    EXPECT_NE(r.err.find("locked/good.mid: cannot be written (Permission denied)"),
+              std::string::npos)
+        << r.err;
+    ::chmod(locked.c_str(), 0700);
+  }
+}
+
 // SIGTERM while a sound file is being written: the temporary file goes with the process, which
 // ends by the signal, and the result line of the file imported before it has reached the pipe.
 TEST_F(ImportCommand, ASignalLeavesNoTemporaryFileAndKeepsThePrintedLines) {
