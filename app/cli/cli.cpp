@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -96,16 +97,35 @@ std::unique_ptr<CLI::App> make_command(std::string_view name, std::string_view d
   return app;
 }
 
+std::optional<double> plain_decimal(std::string& text, bool whole) {
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  char plain[32];
+  std::to_chars_result written{};
+  double number = 0;
+  if (whole) {
+    long long value = 0;
+    auto [stop, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || stop != end) return std::nullopt;
+    written = std::to_chars(plain, plain + sizeof plain, value);
+    number = static_cast<double>(value);
+  } else {
+    auto [stop, ec] = std::from_chars(begin, end, number);
+    if (ec != std::errc() || stop != end || !std::isfinite(number)) return std::nullopt;
+    written = std::to_chars(plain, plain + sizeof plain, number);
+  }
+  text.assign(plain, written.ptr);
+  return number;
+}
+
 CLI::Validator positive(const std::string& what, bool whole) {
   return CLI::Validator(
       [what, whole](std::string& text) -> std::string {
-        double value = 0;
-        const char* end = text.data() + text.size();
-        auto [stop, ec] = std::from_chars(text.data(), end, value);
-        const bool is_whole = text.find_first_not_of("0123456789") == std::string::npos;
-        if (ec != std::errc() || stop != end || !(value > 0) || value > 1e9 || (whole && !is_whole))
+        const std::string given = text;
+        const std::optional<double> value = plain_decimal(text, whole);
+        if (!value || !(*value > 0) || *value > 1e9)
           return "needs a positive " + std::string(whole ? "whole number" : "number") + " of " +
-                 what + ", not \"" + text + "\"";
+                 what + ", not \"" + given + "\"";
         return {};
       },
       whole ? "N>0" : "S>0");

@@ -52,7 +52,7 @@ struct ImportCommandOptions {
   std::string template_path;
   bool no_trim = false;
   bool force = false;
-  Pace pace;  // the down-load time printed is counted at this pace
+  Pace pace;                       // the down-load time printed is counted at this pace
   std::string normalize;           // --normalize: "peak", or empty
   std::optional<double> loudness;  // --loudness LUFS
   std::optional<double> gain;      // --gain DB
@@ -66,6 +66,15 @@ int run_import(const ImportCommandOptions& options, Streams io);
 // "briscatool NAME: what is wrong" followed by the usage line on standard error (status 2).
 std::unique_ptr<CLI::App> make_command(std::string_view name, std::string_view description);
 
+// Reads `text` as a number written in decimal, all of it, and writes it back plainly ("010"
+// becomes "10"): CLI11's own reading of an option takes a leading 0 for octal and 0x for
+// hexadecimal, so every numeric option's check goes through this first. Nothing, with `text`
+// as it was, when it is no finite number (no whole number when `whole`: digits, perhaps after
+// a minus sign).
+std::optional<double> plain_decimal(std::string& text, bool whole);
+
+// The checks of the numeric options read the number in decimal and hand the option its plain
+// form, so they are added with ->transform(), not ->check() (which would drop that form).
 // A check for an option that takes a positive number (whole when `whole`).
 CLI::Validator positive(const std::string& what, bool whole);
 

@@ -42,12 +42,13 @@ std::unique_ptr<CLI::App> cable_command(CableOptions& options) {
   app->add_option("--seconds", options.seconds,
                   "send for at least S seconds at each pace (default: ten blocks' worth)")
       ->type_name("S")
-      ->check(positive("seconds", false));
+      ->transform(positive("seconds", false));
   app->footer(
       "Sends messages of a sound-dump block's length at the default pace (200-byte chunks "
       "every 70 ms), then at slower ones, and compares what comes back byte for byte. The "
       "fastest pace that passed is remembered for OUT. Ctrl-C stops. Exit status: 0 when a "
-      "pace passed, 1 when none did or nothing came back, 2 for a usage error.");
+      "pace passed and was remembered, 1 when none did, nothing came back or the pace could "
+      "not be remembered, 2 for a usage error.");
   return app;
 }
 
@@ -55,10 +56,13 @@ std::unique_ptr<CLI::App> cable_command(CableOptions& options) {
 
 int run_cable(MidiService& service, SettingsStore* store, const CableOptions& options, Streams io,
               const InterruptCount& interrupts) {
+  // A port option that names no port is a usage error; an empty one left the choice to the
+  // system, which has none.
+  const auto unusable = [](const std::string& wanted) { return wanted.empty() ? kFailed : kUsage; };
   const ChosenPort out = choose_port(service, store, PortSide::Out, options.midi_out, io.err);
-  if (out.choice == 0) return kFailed;
+  if (out.choice == 0) return unusable(options.midi_out);
   const ChosenPort in = choose_port(service, store, PortSide::In, options.midi_in, io.err);
-  if (in.choice == 0) return kFailed;
+  if (in.choice == 0) return unusable(options.midi_in);
   const std::string& out_entry = out.entry;
   const std::string& in_entry = in.entry;
 
@@ -93,8 +97,14 @@ int run_cable(MidiService& service, SettingsStore* store, const CableOptions& op
   Pace found = outcome.found->pace;
   found.file_gap_ms = pace_for_output(store, out_entry).file_gap_ms;
   io.out << outcome.text << " (" << std::lround(outcome.found->bytes_per_second) << " bytes/s)";
-  if (remember_pace(store, out_entry, found)) io.out << "; remembered for " << out_entry;
-  io.out << '\n';
+  if (!remember_pace(store, out_entry, found)) {
+    io.out << '\n' << std::flush;
+    const std::string why = store != nullptr ? store->write_problem() : "no settings store";
+    io.err << "briscatool cable: the pace could not be remembered for " << out_entry
+           << (why.empty() ? std::string() : " (" + why + ")") << '\n';
+    return kFailed;
+  }
+  io.out << "; remembered for " << out_entry << '\n';
   return kOk;
 }
 

@@ -2,7 +2,7 @@
 // [--template SOUND] [--no-trim] [--force] [--normalize peak | --loudness LUFS | --gain DB]
 // [--dry-run]: makes a sound file of each audio file and prints what it made, its down-load
 // time at the pace remembered for the remembered MIDI output.
-#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
@@ -28,6 +28,7 @@ std::string level_note(const ImportResult& r, const LevelChoice& level) {
     case LevelMode::kAsIs:
       return {};
     case LevelMode::kLoudness:
+      if (!std::isfinite(r.loudness_lufs)) return ", silence has no loudness: left as is";
       if (r.limited)
         std::snprintf(text, sizeof text,
                       ", limited to %.1f LUFS (%g LUFS would clip), gain %+.1f dB", r.loudness_lufs,
@@ -62,11 +63,22 @@ CLI::Validator type_check() {
 CLI::Validator rate_check() {
   return CLI::Validator(
       [](std::string& text) -> std::string {
-        double value = 0;
-        const char* end = text.data() + text.size();
-        auto [stop, ec] = std::from_chars(text.data(), end, value);
-        if (ec != std::errc() || stop != end || !pitch_for_rate(value))
-          return "needs a rate from 2757 to 44100 Hz, not \"" + text + "\"";
+        const std::string given = text;
+        const std::optional<double> value = plain_decimal(text, false);
+        if (!value || !pitch_for_rate(*value))
+          return "needs a rate from 2757 to 44100 Hz, not \"" + given + "\"";
+        return {};
+      },
+      "");
+}
+
+// A loudness or gain: any finite number; "nan" or "inf" would make a silent or square sound.
+CLI::Validator level_check(const std::string& unit) {
+  return CLI::Validator(
+      [unit](std::string& text) -> std::string {
+        const std::string given = text;
+        if (!plain_decimal(text, false))
+          return "needs a finite number of " + unit + ", not \"" + given + "\"";
         return {};
       },
       "");
@@ -91,6 +103,8 @@ std::string settings_from(const ImportCommandOptions& o, ImportSettings& s) {
   const int levels = (o.normalize.empty() ? 0 : 1) + (o.loudness ? 1 : 0) + (o.gain ? 1 : 0);
   if (levels > 1) return "give one of --normalize, --loudness and --gain";
   if (!o.normalize.empty() && o.normalize != "peak") return "--normalize takes \"peak\"";
+  if (o.loudness && !std::isfinite(*o.loudness)) return "--loudness needs a finite number";
+  if (o.gain && !std::isfinite(*o.gain)) return "--gain needs a finite number";
   if (!o.normalize.empty()) s.level = {LevelMode::kPeak, 0.0};
   if (o.loudness) s.level = {LevelMode::kLoudness, *o.loudness};
   if (o.gain) s.level = {LevelMode::kGain, *o.gain};
@@ -124,10 +138,14 @@ int run_import(const ImportCommandOptions& o, Streams io) {
   std::error_code ec;
   // A dry run writes nothing, not even the folder.
   if (!o.dry_run && !o.folder.empty() && !fs::is_directory(o.folder, ec)) {
-    fs::create_directories(o.folder, ec);
+    // The cause is what making the folder met (a folder it may not write in, say), not what
+    // looking for the folder afterwards found (that it is not there).
+    std::error_code made;
+    fs::create_directories(o.folder, made);
     if (!fs::is_directory(o.folder, ec)) {
+      const std::error_code& why = made ? made : ec;
       io.err << o.folder << ": cannot be made a folder"
-             << (ec ? " (" + ec.message() + ")" : std::string()) << '\n';
+             << (why ? " (" + why.message() + ")" : std::string()) << '\n';
       return kFailed;
     }
   }
@@ -195,7 +213,7 @@ int cmd_import(const Args& args, Streams io) {
                       "44100 x 2^(-b/8) of a pitch byte b: a lower rate makes fewer blocks, "
                       "quicker to send, with less treble")
           ->type_name("HZ")
-          ->check(rate_check());
+          ->transform(rate_check());
   app->add_option("--template", o.template_path,
                   "copy the header bytes this program does not set (all but name, type and "
                   "block count) and the device byte from SOUND's header block; without it they "
@@ -219,9 +237,11 @@ int cmd_import(const Args& args, Streams io) {
                       "length; limited so that nothing clips (the line then says so and what "
                       "loudness it got)")
           ->type_name("LUFS")
+          ->transform(level_check("LUFS"))
           ->excludes(normalize);
   app->add_option("--gain", gain, "add a fixed gain in dB")
       ->type_name("DB")
+      ->transform(level_check("dB"))
       ->excludes(normalize)
       ->excludes(loudness_option);
   app->add_flag("--dry-run", o.dry_run,

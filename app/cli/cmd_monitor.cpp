@@ -27,10 +27,10 @@ std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
       ->type_name("ENTRY");
   app->add_option("--seconds", options.seconds, "stop after S seconds")
       ->type_name("S")
-      ->check(positive("seconds", false));
+      ->transform(positive("seconds", false));
   app->add_option("--count", options.count, "stop after N field updates")
       ->type_name("N")
-      ->check(positive("field updates", true));
+      ->transform(positive("field updates", true));
   app->footer(
       "Ctrl-C stops. Exit status: 0 when stopped, 1 when the input fails, 2 for a usage error.");
   return app;

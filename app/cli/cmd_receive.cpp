@@ -83,10 +83,10 @@ std::unique_ptr<CLI::App> receive_command(ReceiveOptions& options) {
       ->type_name("DIR");
   app->add_option("--count", options.count, "stop after N sounds")
       ->type_name("N")
-      ->check(positive("sounds", true));
+      ->transform(positive("sounds", true));
   app->add_option("--seconds", options.seconds, "stop after S seconds")
       ->type_name("S")
-      ->check(positive("seconds", false));
+      ->transform(positive("seconds", false));
   app->add_flag("--wait", options.wait,
                 "when the input is lost (its device or server gone), wait for it to come back "
                 "instead of ending");

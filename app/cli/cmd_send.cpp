@@ -199,10 +199,10 @@ class SendSession {
 CLI::Validator pace_check(std::string (*problem)(long long)) {
   return CLI::Validator(
       [problem](std::string& text) -> std::string {
-        long long value = 0;
-        const char* end = text.data() + text.size();
-        auto [stop, ec] = std::from_chars(text.data(), end, value);
-        if (ec != std::errc() || stop != end) return "needs a whole number, not \"" + text + "\"";
+        const std::string given = text;
+        if (!plain_decimal(text, true)) return "needs a whole number, not \"" + given + "\"";
+        long long value = 0;  // read again from the plain text, exactly
+        std::from_chars(text.data(), text.data() + text.size(), value);
         return problem(value);
       },
       "");
@@ -222,17 +222,17 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
   app->add_option("--chunk", options.chunk_bytes,
                   "bytes per chunk, 1 to 200 (default: the output's remembered pace, else 200)")
       ->type_name("BYTES")
-      ->check(pace_check(chunk_problem));
+      ->transform(pace_check(chunk_problem));
   app->add_option("--interval", options.interval_ms,
                   "milliseconds from one chunk to the next, 70 or more (default: the output's "
                   "remembered pace, else 70)")
       ->type_name("MS")
-      ->check(pace_check(interval_problem));
+      ->transform(pace_check(interval_problem));
   app->add_option("--file-gap", options.file_gap_ms,
                   "a pause in milliseconds between two files (default: the output's remembered "
                   "pace, else 0)")
       ->type_name("MS")
-      ->check(pace_check(file_gap_problem));
+      ->transform(pace_check(file_gap_problem));
   app->add_option("PATH", options.paths,
                   "a sound file, a folder (its files, not sub-folders) or a playlist (.m3u: a "
                   "kit, its sounds in order)")

@@ -66,7 +66,8 @@ struct CableOptions {
   double seconds = 0;  // 0: ten blocks' worth at each pace
 };
 int parse_cable_options(const Args& args, CableOptions& options, Streams io);
-// Exit 0 when a pace passed (remembered for the output in `store`), 1 when none did.
+// Exit 0 when a pace passed and was remembered for the output in `store`, 1 when none passed or
+// it could not be remembered, 2 when --midi-out or --midi-in names no port.
 int run_cable(MidiService& service, SettingsStore* store, const CableOptions& options, Streams io,
               const InterruptCount& interrupts);
 

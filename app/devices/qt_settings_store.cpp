@@ -25,10 +25,15 @@ std::optional<std::string> QtSettingsStore::read(const std::string& name) {
 
 bool QtSettingsStore::write(const std::string& name, const std::string& text) {
   const auto store = open_store(file_);
-  if (store->status() != QSettings::NoError || !store->isWritable()) return false;
-  store->setValue(QString::fromStdString(name), QString::fromStdString(text));
-  store->sync();
-  return store->status() == QSettings::NoError;
+  if (store->status() == QSettings::NoError && store->isWritable()) {
+    store->setValue(QString::fromStdString(name), QString::fromStdString(text));
+    store->sync();
+    if (store->status() == QSettings::NoError) return true;
+  }
+  const std::string file = store->fileName().toStdString();
+  problem_ = store->status() == QSettings::FormatError ? file + " is not a settings file"
+                                                       : file + " cannot be written";
+  return false;
 }
 
 }  // namespace brisca

@@ -17,9 +17,11 @@ class QtSettingsStore : public SettingsStore {
 
   std::optional<std::string> read(const std::string& name) override;
   bool write(const std::string& name, const std::string& text) override;
+  std::string write_problem() const override { return problem_; }
 
  private:
   QString file_;
+  std::string problem_;
 };
 
 }  // namespace brisca

@@ -18,6 +18,8 @@ class SettingsStore {
   virtual std::optional<std::string> read(const std::string& name) = 0;
   // False when the value could not be stored.
   virtual bool write(const std::string& name, const std::string& text) = 0;
+  // Why the last write that failed did, for a message; empty when the store cannot tell.
+  virtual std::string write_problem() const { return {}; }
 };
 
 inline constexpr const char* kMidiInValue = "MIDIin";

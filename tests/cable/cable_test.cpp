@@ -3,11 +3,15 @@
 #include "cable/cable_test.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "app/cli/midi_commands.h"
 #include "app/devices/pace_settings.h"
+#include "app/devices/qt_settings_store.h"
 #include "tests/cable/fake_loop.h"
 #include "tests/devices/fake_services.h"
 #include "tests/support/fake_window.h"
@@ -152,6 +156,35 @@ TEST(CableCommand, PrintsEachPaceAndRemembersTheOneFoundForTheOutput) {
   EXPECT_NE(text.find("; remembered for Loop Out"), std::string::npos) << text;
   // The pause between files chosen for the output stays.
   EXPECT_EQ(remembered_pace(&store, "Loop Out"), (Pace{200, 70, 500}));
+}
+
+// A pace found that the settings cannot keep fails the command and says why; a port option that
+// names no port is a usage error, as the help has it.
+TEST(CableCommand, APaceThatCannotBeRememberedFailsAndSaysWhy) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("brisca-cable-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "file") << "x";
+  const std::string conf = (dir / "file" / "inside.conf").string();  // its folder is a file
+  QtSettingsStore store(QString::fromStdString(conf));
+  LoopService service;
+  std::ostringstream out, err;
+  cli::CableOptions options{"Loop Out", "Loop In", 0};
+  EXPECT_EQ(cli::run_cable(service, &store, options, {out, err}, {}), cli::kFailed);
+  EXPECT_NE(out.str().find("Pace found: 200-byte chunks every 70 ms ("), std::string::npos);
+  EXPECT_EQ(out.str().find("remembered"), std::string::npos) << out.str();
+  EXPECT_EQ(err.str(), "briscatool cable: the pace could not be remembered for Loop Out (" + conf +
+                           " cannot be written)\n");
+  std::filesystem::remove_all(dir);
+
+  MemoryStore memory;
+  for (const cli::CableOptions& wrong : {cli::CableOptions{"No Such Out", "Loop In", 0},
+                                         cli::CableOptions{"Loop Out", "No Such In", 0}}) {
+    std::ostringstream wrong_out, wrong_err;
+    EXPECT_EQ(cli::run_cable(service, &memory, wrong, {wrong_out, wrong_err}, {}), cli::kUsage);
+    EXPECT_NE(wrong_err.str().find("names no port; the ports are:"), std::string::npos)
+        << wrong_err.str();
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <sstream>
@@ -339,6 +340,58 @@ TEST_F(ImportCommand, RefusalsLeaveNoOutput) {
   EXPECT_FALSE(exists("r.mid"));
   for (const char* rate : {"2757", "44100"})
     EXPECT_EQ(run_cli({good, "-o", at(std::string(rate) + ".mid"), "--rate", rate}).status, kOk);
+}
+
+// A level that is no finite number is a usage error, not a silent or square sound; silence has
+// no loudness to bring anywhere and is written as it is.
+TEST_F(ImportCommand, LevelsThatAreNoNumbersAreRefusedAndSilenceIsLeftAsIs) {
+  const std::string good =
+      write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
+  for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+           {"--loudness", "nan"}, {"--loudness", "-inf"}, {"--gain", "nan"}, {"--gain", "inf"}}) {
+    const Result r = run_cli({good, "-o", at("level.mid"), option, value});
+    EXPECT_EQ(r.status, kUsage) << option << ' ' << value;
+    EXPECT_NE(r.err.find(option + ": needs a finite number of "), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(exists("level.mid"));
+  ImportCommandOptions options;
+  options.audio = {good};
+  options.output = at("level.mid");
+  options.loudness = std::numeric_limits<double>::quiet_NaN();
+  std::ostringstream out, err;
+  EXPECT_EQ(run_import(options, {out, err}), kUsage);
+  EXPECT_FALSE(exists("level.mid"));
+
+  const std::string silent = write_audio(at("silent.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100,
+                                         1, 1000, [](double, int) { return 0.0; });
+  const Result r = run_cli({silent, "-o", at("silent.mid"), "--no-trim", "--loudness", "-16"});
+  EXPECT_EQ(r.status, kOk) << r.err;
+  EXPECT_NE(r.out.find(", silence has no loudness: left as is\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
+  EXPECT_EQ(header_of(at("silent.mid")).blocks, 3);
+}
+
+// A folder -d cannot make is reported with the cause met in making it, not with what looking
+// for it afterwards found.
+TEST_F(ImportCommand, AFolderThatCannotBeMadeGivesTheCause) {
+  const std::string good =
+      write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
+  ASSERT_EQ(::symlink((tmp / "nowhere/out").c_str(), at("dangling").c_str()), 0);
+  Result r = run_cli({good, "-d", at("dangling")});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_EQ(r.err, at("dangling") + ": cannot be made a folder (File exists)\n");
+  // Only where permissions apply (not for root).
+  if (::geteuid() != 0) {
+    const std::string locked = tmp.make_folder("locked");
+    ASSERT_EQ(::chmod(locked.c_str(), 0500), 0);
+    r = run_cli({good, "-d", locked + "/out"});
+    EXPECT_EQ(r.err, locked + "/out: cannot be made a folder (Permission denied)\n");
+    r = run_cli({good, "-d", locked});
+    EXPECT_NE(r.err.find("locked/good.mid: cannot be written (Permission denied)"),
+              std::string::npos)
+        << r.err;
+    ::chmod(locked.c_str(), 0700);
+  }
 }
 
 // SIGTERM while a sound file is being written: the temporary file goes with the process, which

@@ -9,6 +9,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/json.h"
+#include "app/cli/midi_commands.h"
 #include "soundfile/sound_writer.h"
 
 namespace brisca::cli {
@@ -169,6 +170,53 @@ TEST(Cli, EverySubcommandSharesTheHelpAndErrorForm) {
     EXPECT_EQ(bad.err.rfind("briscatool " + name + ": ", 0), 0u) << bad.err;
     EXPECT_NE(bad.err.find("Usage: briscatool " + name), std::string::npos) << bad.err;
   }
+}
+
+// Every numeric option reads decimal: a leading zero is no octal, 0x no hexadecimal, and
+// "nan" or "inf" no number.
+TEST(Cli, NumericOptionsAreDecimal) {
+  std::ostringstream out, err;
+  const Streams io{out, err};
+  SendOptions send;
+  ASSERT_EQ(parse_send_options({"--chunk", "010", "--interval", "0140", "--file-gap", "0100", "x"},
+                               send, io),
+            -1)
+      << err.str();
+  EXPECT_EQ(send.chunk_bytes, 10);
+  EXPECT_EQ(send.interval_ms, 140);
+  EXPECT_EQ(send.file_gap_ms, 100);
+  MonitorOptions monitor;
+  ASSERT_EQ(parse_monitor_options({"--count", "010", "--seconds", "1e1"}, monitor, io), -1);
+  EXPECT_EQ(monitor.count, 10);
+  EXPECT_EQ(monitor.seconds, 10.0);
+  ReceiveOptions receive;
+  ASSERT_EQ(parse_receive_options({"--count", "0010", "--seconds", "010"}, receive, io), -1);
+  EXPECT_EQ(receive.count, 10);
+  EXPECT_EQ(receive.seconds, 10.0);
+  CableOptions cable;
+  ASSERT_EQ(
+      parse_cable_options({"--midi-out", "1", "--midi-in", "1", "--seconds", "08.5"}, cable, io),
+      -1);
+  EXPECT_EQ(cable.seconds, 8.5);
+  for (const Args& bad : {Args{"--chunk", "0x10", "x"}, Args{"--interval", "0x100", "x"}})
+    EXPECT_EQ(parse_send_options(bad, send, io), kUsage) << bad[1];
+  EXPECT_EQ(parse_monitor_options({"--count", "0x10"}, monitor, io), kUsage);
+  EXPECT_EQ(parse_receive_options({"--seconds", "inf"}, receive, io), kUsage);
+  EXPECT_EQ(
+      parse_cable_options({"--midi-out", "1", "--midi-in", "1", "--seconds", "nan"}, cable, io),
+      kUsage);
+  // Refused before any file is read: a missing AUDIO would fail with 1.
+  for (const Args& bad : {Args{"--gain", "0x10"}, Args{"--loudness", "-0x10"},
+                          Args{"--rate", "0x5622"}, Args{"--gain", "inf"}}) {
+    Args args{"import", "missing.wav", "--dry-run"};
+    args.insert(args.end(), bad.begin(), bad.end());
+    const Result r = run_cli(args);
+    EXPECT_EQ(r.status, kUsage) << bad[0] << ' ' << bad[1] << '\n' << r.err;
+  }
+  const Result r = run_cli({"import", "missing.wav", "--dry-run", "--gain", "nan"});
+  EXPECT_EQ(r.err.rfind("briscatool import: --gain: needs a finite number of dB, not \"nan\"\n", 0),
+            0u)
+      << r.err;
 }
 
 }  // namespace
