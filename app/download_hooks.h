@@ -7,8 +7,10 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/hooks.h"
+#include "download/damage_check.h"
 #include "download/download.h"
 
 namespace brisca {
@@ -19,7 +21,7 @@ class DownloadWindowHooks final : public DownloadHooks {
   using StatusLine = std::function<void(const std::string& text, bool stays)>;
 
   DownloadWindowHooks(MidiService& service, SoundList& list, WindowPort& window)
-      : window_(window), download_(service, list, window) {
+      : list_(list), window_(window), download_(service, list, window) {
     download_.guard_destination(false);
     download_.sequencer().on_cut_short([this](const CutShort& cut) { tell(cut); });
     download_.on_finished(
@@ -45,7 +47,18 @@ class DownloadWindowHooks final : public DownloadHooks {
     return result;
   }
   void close() override { download_.close(); }
-  void send_files() override { download_.send_files(); }
+  // A new down-load with a damaged file selected names it and sends nothing.
+  void send_files() override {
+    if (!download_.sequencer().is_busy()) {
+      const std::vector<DamagedFile> damaged = damaged_selection(list_);
+      if (!damaged.empty()) {
+        window_.message_box(damaged_box_text(damaged), "Send File(s)", BoxIcon::Warning,
+                            BoxButtons::Ok);
+        return;
+      }
+    }
+    download_.send_files();
+  }
   void request_stop() override { download_.request_stop(); }
   void on_timer(int id) override {
     download_.on_timer(id);
@@ -78,6 +91,7 @@ class DownloadWindowHooks final : public DownloadHooks {
     if (status_) status_(text, stays);
   }
 
+  SoundList& list_;
   WindowPort& window_;
   Download download_;
   StatusLine status_;

@@ -163,12 +163,7 @@ bool Gatherer::scan(const std::string& name, int dir_index, bool whole_folder) {
   std::string path = list_.directory(dir_index) + name;
   // A playlist named on its own adds what it lists; one among a folder's files is no sound file
   // and is passed over with them.
-  if (!whole_folder && is_playlist_name(name)) {
-    if (!in_playlist_) return add_playlist(path);
-    failures_.push_back({"A playlist inside a playlist is not followed:\n" + shortened(path), name,
-                         shortened(path) + ": a playlist inside a playlist is not followed"});
-    return false;
-  }
+  if (!whole_folder && is_playlist_name(name)) return add_playlist(path);
   // Only regular files are opened: opening a FIFO or a device would block or never end.
   // The file's own entry first: a plain file needs no more looking up than that.
   std::error_code ec;
@@ -218,40 +213,42 @@ bool Gatherer::add_playlist(const std::string& path) {
     return false;
   }
   playlists_.push_back(path);
-  return add_listed(file.playlist, name);
+  return add_kit(file.playlist, name, true);
 }
 
 bool Gatherer::add_listed(const Playlist& playlist, const std::string& name) {
+  return add_kit(playlist, name, false);
+}
+
+bool Gatherer::add_kit(const Playlist& playlist, const std::string& name, bool tell_empty) {
   Batch batch(*this);
   for (const std::string& problem : playlist.problems)
     failures_.push_back({name + ", " + problem, name, name + ", " + problem});
+  const KitSounds kit = kit_sounds(playlist, tell_empty ? name : std::string());
   const int before = list_.rows().count();
-  in_playlist_ = true;
-  for (const PlaylistEntry& entry : playlist.entries) add_listed_file(entry.path, name);
-  in_playlist_ = false;
+  for (std::size_t i = 0; i < kit.paths.size(); ++i) {
+    const SplitPath parts = split_path(kit.paths[i]);
+    const int index = directory_index(parts.directory);
+    if (index >= 0) scan(parts.name, index, kit.in_folder[i]);
+  }
+  for (const PlaylistEntry& entry : kit.playlists) not_followed(entry.path);
+  for (const KitNote& note : kit.notes) tell(note);
   return list_.rows().count() > before;
 }
 
-// One file a playlist lists: a folder adds its files, a file itself; a missing one is told.
-void Gatherer::add_listed_file(const std::string& path, const std::string& playlist_name) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (refused_as_too_long(path, ec)) return;
-  if (!fs::exists(status)) {
-    failures_.push_back(
-        {"This file listed in " + playlist_name + " was not found:\n" + shortened(path),
-         split_path(path).name, shortened(path) + ": not found (listed in " + playlist_name + ")"});
+void Gatherer::not_followed(const std::string& path) {
+  failures_.push_back({"A playlist inside a playlist is not followed:\n" + shortened(path),
+                       split_path(path).name,
+                       shortened(path) + ": a playlist inside a playlist is not followed"});
+}
+
+void Gatherer::tell(const KitNote& note) {
+  if (kit_listener_) {
+    kit_listener_(note);
     return;
   }
-  if (fs::is_directory(status)) {
-    add_folder(path);
-  } else if (!fs::is_regular_file(status)) {
-    failures_.push_back({"This entry of " + playlist_name + " is not a file:\n" + shortened(path),
-                         split_path(path).name,
-                         shortened(path) + ": not a file (listed in " + playlist_name + ")"});
-  } else {
-    add_full_path(path);
-  }
+  const std::string line = kit_note_text(note, "added");
+  failures_.push_back({line, "Files not added", line, true});
 }
 
 std::string Gatherer::canonical_of(const std::string& path) {
@@ -296,7 +293,7 @@ void Gatherer::report() {
   failures_.clear();
   WindowPort* window = list_.window();
   if (failures.empty() || window == nullptr) return;
-  if (failures.size() == 1) {
+  if (failures.size() == 1 && !failures[0].listed) {
     window->message_box(failures[0].text, failures[0].caption, BoxIcon::Warning, BoxButtons::Ok);
     return;
   }

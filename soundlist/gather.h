@@ -4,6 +4,7 @@
 // adds the sounds it lists, in its order.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "soundlist/kit.h"
 #include "soundlist/playlist.h"
 #include "soundlist/sound_list.h"
 
@@ -71,12 +73,19 @@ class Gatherer {
   // (the reason as text, the name as caption) and adds no row; a file the list holds already
   // (by its canonical path) is passed over. True when a row was added.
   bool scan_sound_file(const std::string& name, int dir_index);
-  // Adds the files a playlist lists, in order; a listed file that is missing or no sound file,
-  // and a playlist that cannot be read, are told with the other failures. A playlist listed in
-  // a playlist is not followed. True when a row was added.
+  // Adds the sounds a playlist gives (soundlist/kit.h), in order; a playlist that cannot be
+  // read and a listed file that is no sound file are told with the other failures, and so are
+  // the kit's notes (an entry skipped, a file listed again, no sound at all), always in the
+  // "Files not added" box. A playlist listed in a playlist is not followed. True when a row was
+  // added.
   bool add_playlist(const std::string& path);
-  // The same for a playlist already read, named `name` in what is told.
+  // The same for a playlist already read, named `name` in what is told; one giving no sound is
+  // not told.
   bool add_listed(const Playlist& playlist, const std::string& name);
+  // From now on the kits' notes go to `listener` instead of the report.
+  void on_kit_note(std::function<void(const KitNote&)> listener) {
+    kit_listener_ = std::move(listener);
+  }
 
   // The playlists read by this gatherer, in order.
   const std::vector<std::string>& playlists() const { return playlists_; }
@@ -86,11 +95,14 @@ class Gatherer {
   // list of several.
   struct Failure {
     std::string text, caption, line;
+    bool listed = false;  // shown in the list box even when alone
   };
 
   bool scan(const std::string& name, int dir_index, bool whole_folder);
   void add_full_path(std::string_view path);
-  void add_listed_file(const std::string& path, const std::string& playlist_name);
+  bool add_kit(const Playlist& playlist, const std::string& name, bool tell_empty);
+  void not_followed(const std::string& path);
+  void tell(const KitNote& note);
   int directory_index(const std::string& directory);
   bool refused_as_too_long(const std::string& path, const std::error_code& ec);
   static std::string canonical_of(const std::string& path);
@@ -102,8 +114,8 @@ class Gatherer {
   std::map<int, std::string> canonical_folders_;  // by directory index
   std::vector<Failure> failures_;
   std::vector<std::string> playlists_;
+  std::function<void(const KitNote&)> kit_listener_;
   int depth_ = 0;
-  bool in_playlist_ = false;
 };
 
 // Program arguments after the program name: each is one path.

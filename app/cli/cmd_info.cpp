@@ -1,8 +1,6 @@
 // briscatool info [--json] PATH...: the block count of each sound file as the list shows it,
 // the header's name and type, the duration of its decoded samples and whether it is whole. A
 // playlist PATH stands for the sounds it lists, in its order.
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -14,8 +12,8 @@
 #include "app/cli/json.h"
 #include "app/cli/playlist_args.h"
 #include "preview/overview.h"
-#include "soundfile/atomic_file.h"
 #include "soundfile/block_count.h"
+#include "soundlist/kit.h"
 
 namespace brisca::cli {
 namespace {
@@ -33,30 +31,6 @@ std::string number_text(double value) {
   char text[32];
   auto [end, ec] = std::to_chars(text, text + sizeof text, value);
   return ec == std::errc() ? std::string(text, end) : std::string("0");
-}
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-// The files of a folder (not its sub-folders, nor the temporary files of writes), in the list's
-// case-insensitive order.
-std::vector<std::string> folder_files(const std::string& folder, std::error_code& ec) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    std::error_code type_ec;
-    std::string name = entry.path().filename().string();
-    if (!entry.is_directory(type_ec) && !is_temporary_file_name(name))
-      names.push_back(std::move(name));
-  }
-  std::stable_sort(names.begin(), names.end(),
-                   [](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
-  std::string prefix = folder;
-  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
-  for (auto& n : names) n = prefix + n;
-  return names;
 }
 
 // Reads one file; prints its error and returns nothing when it cannot be read.
@@ -117,12 +91,12 @@ int cmd_info(const Args& args, Streams io) {
       ->type_name("");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
   std::vector<FileInfo> infos;
-  const ExpandedPaths expanded = expand_playlists(paths, io.err);
+  const ExpandedPaths expanded = expand_playlists(paths, io.err, "listed");
   bool failed = expanded.failed;
   for (const std::string& path : expanded.paths) {
     std::error_code ec;
     std::vector<std::string> files{path};
-    if (fs::is_directory(path, ec)) files = folder_files(path, ec);
+    if (fs::is_directory(path, ec)) files = folder_file_paths(path, ec);
     if (ec) {
       io.err << path << ": cannot be read (" << ec.message() << ")\n";
       failed = true;

@@ -72,8 +72,9 @@ int cmd_play(const Args& args, Streams io) {
                   "remembered choice)")
       ->type_name("ENTRY");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  const ExpandedPaths expanded = expand_playlists(sounds, io.err);
-  if (expanded.failed) return kFailed;
+  // What a playlist could not give is told and the rest is played; the command then fails.
+  const ExpandedPaths expanded = expand_playlists(sounds, io.err, "played");
+  if (expanded.paths.empty()) return kFailed;
   for (const std::string& path : expanded.paths) {
     if (!TrackReader::open(path)) {
       io.err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
@@ -121,7 +122,7 @@ int cmd_play(const Args& args, Streams io) {
   player.close();
   if (lost) io.err << "briscatool play: the audio output went away during playback\n";
   if (stopped && !lost) io.err << "briscatool play: stopped\n";
-  return bad_file || lost ? kFailed : kOk;
+  return bad_file || lost || expanded.failed ? kFailed : kOk;
 }
 
 }  // namespace brisca::cli

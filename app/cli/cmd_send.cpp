@@ -1,13 +1,14 @@
-// briscatool send [--midi-out ENTRY] [--shared] [--chunk BYTES] [--interval MS] [--file-gap MS]
-// PATH...: gathers the PATHs as the window does, selects every row and down-loads them in list
-// order through the output port and the sequencer, at the pace remembered for the output unless
-// told otherwise (its first line names the pace). A kit given as a playlist goes in the
-// playlist's order: with a playlist among the PATHs the list keeps the order the files were
+// briscatool send [--midi-out ENTRY] [--shared] [--skip-damaged] [--chunk BYTES] [--interval MS]
+// [--file-gap MS] PATH...: gathers the PATHs as the window does, selects every row and down-loads
+// them in list order through the output port and the sequencer, at the pace remembered for the
+// output unless told otherwise (its first line names the pace). A kit given as a playlist goes in
+// the playlist's order: with a playlist among the PATHs the list keeps the order the files were
 // gathered in. Ctrl-C stops after the file being sent; a second Ctrl-C, SIGTERM or SIGHUP stops
 // at once, and the output is closed before the command returns either way. Another BriscaTool
 // sending to the same output refuses the send; other clients sending to it do too, unless
-// --shared. A damaged file (cut short, or fewer blocks than its header counts) is named and
-// fails the send.
+// --shared. Every file is checked before the first byte: a damaged one (cut short, or fewer
+// blocks than its header counts) is named and nothing is sent, or with --skip-damaged it is left
+// out and the rest is sent.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,8 +21,10 @@
 #include "app/cli/midi_commands.h"
 #include "app/cli/send_progress.h"
 #include "app/devices/pace_settings.h"
+#include "download/damage_check.h"
 #include "download/download.h"
 #include "soundlist/gather.h"
+#include "soundlist/kit.h"
 #include "soundlist/playlist.h"
 
 namespace brisca::cli {
@@ -60,11 +63,12 @@ class SendSession {
       io_.err << "briscatool send: no sound file to send\n";
       return kFailed;
     }
+    list_.select_all(true);
+    if (!check_damaged(options.skip_damaged)) return kFailed;
     if (download_.open(choice) == 0) {
       io_.err << "briscatool send: the MIDI output \"" << entry << "\" cannot be opened\n";
       return kFailed;
     }
-    list_.select_all(true);
     progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry + ", " +
                    pace_text(pace));
     progress_.begin(list_.state().selected_blocks);
@@ -111,21 +115,55 @@ class SendSession {
     download_.on_finished([this](const SendSummary& sum) { progress_.note(summary_text(sum)); });
   }
 
-  // Each PATH must add at least one row; a file refused with a warning counts as not sent.
+  // Each PATH must add at least one row; a file refused with a warning, and a kit's entry
+  // skipped, count as not sent. A kit's notes are told as they come.
   void gather(const std::vector<std::string>& paths) {
     if (std::any_of(paths.begin(), paths.end(),
                     [](const std::string& p) { return is_playlist_name(p); }))
       rows_.keep_order_added();
     Gatherer gatherer(list_);
+    int notes = 0;
+    gatherer.on_kit_note([this, &notes](const KitNote& note) {
+      progress_.note(kit_note_text(note, "sent"));
+      ++notes;
+      if (note.kind == KitNote::Kind::Repeated)
+        ++repeated_;
+      else
+        ++refused_;
+    });
     for (const std::string& path : paths) {
-      const int before = rows_.count();
+      const int before = rows_.count(), notes_before = notes;
       gatherer.add_path(path);
-      if (rows_.count() == before) {
+      if (rows_.count() == before && notes == notes_before) {
         progress_.note(path + ": no sound file added");
         ++refused_;
       }
     }
     refused_ += boxes_;
+  }
+
+  // Every file is read through before the first byte goes out. A damaged one is named; then
+  // nothing is sent, or with --skip-damaged the rest is. False when nothing is to be sent.
+  bool check_damaged(bool skip) {
+    const std::vector<DamagedFile> damaged = damaged_selection(list_);
+    if (damaged.empty()) return true;
+    for (const DamagedFile& file : damaged)
+      progress_.note(file.name + ": " + file.problem + (skip ? "; damaged, skipped" : "; damaged"));
+    if (!skip) {
+      progress_.note("briscatool send: nothing sent (--skip-damaged sends the whole files)");
+      return false;
+    }
+    // The damaged rows leave the list, so that the summary counts the files meant to go.
+    list_.select_all(false);
+    for (const DamagedFile& file : damaged)
+      rows_.set_item_word(file.row, rows_.item_word(file.row) | ITEM_SELECTED);
+    list_.remove_selected();
+    if (rows_.count() == 0) {
+      io_.err << "briscatool send: no sound file to send\n";
+      return false;
+    }
+    list_.select_all(true);
+    return true;
   }
 
   std::string current() const {
@@ -172,8 +210,12 @@ class SendSession {
         first_unsent = false;
       }
     }
+    std::string repeats;
+    if (repeated_ > 0)
+      repeats = "; " + std::to_string(repeated_) +
+                (repeated_ == 1 ? " file listed again sent once" : " files listed again sent once");
     progress_.note("Sent " + std::to_string(sent) + " of " + std::to_string(rows_.count()) +
-                   (rows_.count() == 1 ? " file" : " files"));
+                   (rows_.count() == 1 ? " file" : " files") + repeats);
     progress_.end();
     return sent == rows_.count() && refused_ == 0 ? kOk : kFailed;
   }
@@ -190,6 +232,7 @@ class SendSession {
   std::optional<CutShort> cut_;
   int boxes_ = 0;
   int refused_ = 0;
+  int repeated_ = 0;  // files a kit lists more than once
   bool stopping_ = false;
   bool refused_start_ = false;
   bool aborted_ = false;
@@ -219,6 +262,9 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
   app->add_flag("--shared", options.shared,
                 "send even while other clients send to the output (their messages would mix "
                 "with the sound on the way)");
+  app->add_flag("--skip-damaged", options.skip_damaged,
+                "send the whole files and skip the damaged ones, naming them (without it a "
+                "damaged file is named and nothing is sent)");
   app->add_option("--chunk", options.chunk_bytes,
                   "bytes per chunk, 1 to 200 (default: the output's remembered pace, else 200)")
       ->type_name("BYTES")
@@ -243,7 +289,10 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
       "Another BriscaTool sending to the same output refuses the send, naming its process.\n"
       "A chunk goes only after the output reported the previous one done; faster than 200-byte\n"
       "chunks every 70 ms is not offered.\n"
-      "Exit status: 0 when every file was sent whole, 1 otherwise, 2 for a usage error.");
+      "Every file is read through first: a damaged one (cut short, or fewer blocks than its\n"
+      "header counts) is named and nothing is sent, unless --skip-damaged.\n"
+      "Exit status: 0 when every file was sent whole (those --skip-damaged skipped aside), 1\n"
+      "otherwise, 2 for a usage error.");
   return app;
 }
 

@@ -28,6 +28,7 @@ using InterruptCount = std::function<int()>;
 struct SendOptions {
   std::string midi_out;  // empty: the remembered choice, else the first port
   bool shared = false;
+  bool skip_damaged = false;  // send the whole files and skip the damaged instead of none
   std::optional<int> chunk_bytes, interval_ms, file_gap_ms;
   std::vector<std::string> paths;
 };

@@ -2,11 +2,13 @@
 
 #include <ostream>
 
+#include "soundlist/kit.h"
 #include "soundlist/playlist.h"
 
 namespace brisca::cli {
 
-ExpandedPaths expand_playlists(const std::vector<std::string>& paths, std::ostream& err) {
+ExpandedPaths expand_playlists(const std::vector<std::string>& paths, std::ostream& err,
+                               std::string_view verb) {
   ExpandedPaths out;
   for (const std::string& path : paths) {
     if (!is_playlist_name(path)) {
@@ -22,15 +24,14 @@ ExpandedPaths expand_playlists(const std::vector<std::string>& paths, std::ostre
     for (const std::string& problem : file.playlist.problems)
       err << path << ", " << problem << '\n';
     out.failed = out.failed || !file.playlist.problems.empty();
-    for (const PlaylistEntry& entry : file.playlist.entries) {
-      if (is_playlist_name(entry.path)) {
-        err << path << ", line " << entry.line << ": " << entry.path
-            << ": a playlist inside a playlist is not followed\n";
-        out.failed = true;
-        continue;
-      }
-      out.paths.push_back(entry.path);
-    }
+    const KitSounds kit = kit_sounds(file.playlist, kit_name_of(path));
+    for (const PlaylistEntry& entry : kit.playlists)
+      err << path << ", line " << entry.line << ": " << entry.path
+          << ": a playlist inside a playlist is not followed\n";
+    out.failed = out.failed || !kit.playlists.empty();
+    out.paths.insert(out.paths.end(), kit.paths.begin(), kit.paths.end());
+    for (const KitNote& note : kit.notes) err << kit_note_text(note, verb) << '\n';
+    out.failed = out.failed || kit.failed();
   }
   return out;
 }

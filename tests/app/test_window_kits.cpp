@@ -1,7 +1,7 @@
 // Kits in the window: the list saved as a playlist (in its order, relative paths under the
 // playlist's folder), the playlist dropped on a window after its folder moved (the sounds in its
 // order, the missing one told), the recent playlists, and the last list opened again at start
-// only when the user chose so.
+// only when the user chose so; a send with a damaged file selected names it and sends nothing.
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -14,10 +14,12 @@
 #include <sstream>
 
 #include "app/devices/qt_settings_store.h"
+#include "app/download_hooks.h"
 #include "app/gui/sound_list_widget.h"
 #include "app/gui/window_memory.h"
 #include "soundlist/gather.h"
 #include "tests/app/window_test_support.h"
+#include "tests/download/fake_midi_out.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca {
@@ -66,6 +68,7 @@ class WindowKitsTest : public QObject {
  private slots:
   void list_saved_as_a_playlist_comes_back_from_another_folder();
   void last_list_comes_back_at_start_only_when_chosen();
+  void send_with_a_damaged_file_selected_names_it_and_sends_nothing();
 };
 
 void WindowKitsTest::list_saved_as_a_playlist_comes_back_from_another_folder() {
@@ -112,9 +115,9 @@ void WindowKitsTest::list_saved_as_a_playlist_comes_back_from_another_folder() {
   QVERIFY(!window.list_widget().sorted());
   QVERIFY(window.status_text().contains(QStringLiteral("playlist's order")));
   QCOMPARE(seen.size(), 1u);
-  QCOMPARE(seen[0].title, QStringLiteral("a.mid"));
-  QCOMPARE(seen[0].text, QString::fromStdString("This file listed in kit.m3u was not found:\n" +
-                                                (tmp / "moved/kit/a.mid")));
+  QCOMPARE(seen[0].title, QStringLiteral("Files not added"));
+  QCOMPARE(seen[0].text, QString::fromStdString("These were not added:\n\n" +
+                                                (tmp / "moved/kit/a.mid") + ": no such file"));
   // A recent playlist that is gone is told and leaves the menu.
   MainWindow again;
   again.set_settings_store(&store);
@@ -149,7 +152,7 @@ void WindowKitsTest::last_list_comes_back_at_start_only_when_chosen() {
     });
     QCOMPARE(texts(window), (std::vector<std::string>{"a.mid", "c.mid"}));
     QCOMPARE(seen.size(), 1u);
-    QVERIFY(seen[0].text.startsWith(QStringLiteral("This file listed in the last list")));
+    QVERIFY(seen[0].text.endsWith(QString::fromStdString(tmp / "b.mid") + ": no such file"));
     window.command(kReopenLastListId);  // off again: the list is no longer kept
     QCOMPARE(store.read(kLastListValue).value_or("x"), std::string());
   }
@@ -158,6 +161,28 @@ void WindowKitsTest::last_list_comes_back_at_start_only_when_chosen() {
   window.set_command_line({tmp / "c.mid"});
   window.post_message(WindowMessage::CommandLine, 0, 0);
   QTRY_COMPARE(window.list_widget().count(), 1);
+}
+
+// The damaged file sorts after a whole one: not even the whole one's first byte goes out.
+void WindowKitsTest::send_with_a_damaged_file_selected_names_it_and_sends_nothing() {
+  test::TempDir tmp;
+  test::write_sound(tmp / "a whole.mid", 3);
+  test::write_sound(tmp / "b damaged.mid", 27);
+  test::FakeMidiService service;
+  MainWindow window;
+  DownloadWindowHooks hooks(service, window.sound_list(), window);
+  window.set_hooks(WindowHooks{nullptr, &hooks, nullptr, nullptr, nullptr});
+  auto detach = qScopeGuard([&] { window.set_hooks(WindowHooks{}); });
+  QCOMPARE(hooks.open(1), 1);
+  Gatherer(window.sound_list()).add_paths({tmp / "a whole.mid", tmp / "b damaged.mid"});
+  window.command(kSelectAllId);
+  const auto seen = test::answer_modals([&] { window.command(kSendId); });
+  QCOMPARE(seen.size(), 1u);
+  QCOMPARE(seen[0].title, QStringLiteral("Send File(s)"));
+  QVERIFY2(seen[0].text.contains(QStringLiteral("\nb damaged.mid: ends after 3 of 27 blocks")),
+           qPrintable(seen[0].text));
+  QVERIFY(service.log->chunks.empty());
+  QVERIFY(!hooks.is_sending());
 }
 
 }  // namespace brisca

@@ -66,6 +66,27 @@ TEST_F(InfoCommand, APlaylistGivesItsSoundsInItsOrder) {
             (dir / "sub" / "kit.m3u").string() + ", line 4: http://x/y.mid is not a local file\n");
 }
 
+// One rule for a kit's entries, in info and play alike: a folder entry gives its files, a file
+// listed again is taken once, a missing entry is named and skipped (the rest goes on, the command
+// fails), and a playlist giving no sound is named and fails the command.
+TEST_F(InfoCommand, AKitTakesEachFileOnceAndNamesWhatItSkips) {
+  std::ofstream(dir / "kit.m3u") << "Snare.mid\nsub\nsnare.mid\n./Snare.mid\n";
+  Result r = run_cli({"info", (dir / "kit.m3u").string()});
+  EXPECT_EQ(r.status, kFailed);
+  EXPECT_EQ(r.out.substr(0, 9), "Snare.mid");
+  EXPECT_NE(r.out.find("\nhidden.mid   [0]"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Snare.mid", 1), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, (dir / "snare.mid").string() +
+                       ": no such file\nSnare.mid is listed twice; listed once\n");
+
+  std::ofstream(dir / "empty.m3u") << "#EXTM3U\n# nothing yet\n";
+  for (const char* command : {"info", "play"}) {
+    r = run_cli({command, (dir / "empty.m3u").string()});
+    EXPECT_EQ(r.status, kFailed) << command;
+    EXPECT_EQ(r.err, "empty.m3u holds no sounds\n") << command;
+  }
+}
+
 TEST_F(InfoCommand, JsonHasExactlyTheSevenKeys) {
   Result r =
       run_cli({"info", "--json", (dir / "Snare.mid").string(), (dir / "foreign.mid").string()});

@@ -179,21 +179,62 @@ TEST_F(SendCommand, SendsAtTheRememberedPaceOrTheOneGivenAndRefusesFaster) {
   EXPECT_EQ(service.log->opened.size(), opened);
 }
 
-// A damaged file is named with what is wrong and fails the send; a second BriscaTool sending to
-// the output refuses it, naming the process; other senders refuse it unless --shared.
+// A kit listing a sound twice sends it once, at its first place, and says so; a missing entry is
+// named and the rest is sent, failing the send; a kit giving no sound is named and fails it.
+TEST_F(SendCommand, AKitSendsEachFileOnceAndNamesWhatItSkips) {
+  ASSERT_TRUE(write_playlist(
+      (folder / "kit.m3u").string(),
+      {(folder / "b.mid").string(), (folder / "a.mid").string(), (folder / "b.mid").string()}));
+  EXPECT_EQ(send({(folder / "kit.m3u").string()}), cli::kOk) << err.str();
+  Bytes expected = sysex(250, 1);
+  for (const Bytes& b : {sysex(120, 2), sysex(30, 3)})
+    expected.insert(expected.end(), b.begin(), b.end());
+  EXPECT_EQ(sent(), expected);
+  std::string text = err.str();
+  EXPECT_NE(text.find("b.mid is listed twice; sent once\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Sent 2 of 2 files; 1 file listed again sent once"), std::string::npos);
+
+  ASSERT_TRUE(write_playlist((folder / "kit.m3u").string(),
+                             {(folder / "gone.mid").string(), (folder / "a.mid").string()}));
+  service.log->chunks.clear();
+  err.str("");
+  EXPECT_EQ(send({(folder / "kit.m3u").string()}), cli::kFailed);
+  EXPECT_EQ(sent(), (Bytes{expected.begin() + 250, expected.end()}));
+  text = err.str();
+  EXPECT_NE(text.find((folder / "gone.mid").string() + ": no such file\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("no sound file added"), std::string::npos) << text;
+
+  ASSERT_TRUE(write_playlist((folder / "kit.m3u").string(), {}));
+  err.str("");
+  EXPECT_EQ(send({(folder / "kit.m3u").string()}), cli::kFailed);
+  EXPECT_NE(err.str().find("kit.m3u holds no sounds\n"), std::string::npos) << err.str();
+}
+
+// Every file is checked before the first byte: a damaged one is named and nothing is sent, or
+// with --skip-damaged it is left out and the whole ones go. A second BriscaTool sending to the
+// output refuses the send, naming the process; other senders refuse it unless --shared.
 TEST_F(SendCommand, DamagedFilesAndBusyOutputsFailTheSend) {
   std::vector<Bytes> kick{make_header_block("Kick", "DRUM", 27)};
-  for (int n = 1; n < 13; ++n) kick.push_back(make_block(static_cast<std::uint16_t>(n), {}));
+  for (int n = 1; n < 4; ++n) kick.push_back(make_block(static_cast<std::uint16_t>(n), {}));
   write("kick.mid", kick);
+  write("c.mid", {sysex(20, 6)});  // sorted after the damaged file
   EXPECT_EQ(send({folder.string()}), cli::kFailed);
   std::string text = err.str();
-  EXPECT_NE(text.find("kick.mid: ends after 13 of 27 blocks; damaged, not sent completely"),
-            std::string::npos)
+  EXPECT_NE(text.find("kick.mid: ends after 4 of 27 blocks; damaged\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("nothing sent (--skip-damaged"), std::string::npos) << text;
+  EXPECT_TRUE(service.log->chunks.empty());
+
+  err.str("");
+  EXPECT_EQ(send({"--skip-damaged", folder.string()}), cli::kOk) << err.str();
+  text = err.str();
+  EXPECT_NE(text.find("kick.mid: ends after 4 of 27 blocks; damaged, skipped"), std::string::npos)
       << text;
-  EXPECT_EQ(text.find("kick.mid: sent"), std::string::npos);
-  EXPECT_NE(text.find("2 sounds, 3 blocks sent"), std::string::npos);
-  EXPECT_NE(text.find("Sent 2 of 3 files"), std::string::npos);
+  EXPECT_NE(text.find("c.mid: sent"), std::string::npos);
+  EXPECT_NE(text.find("Sent 3 of 3 files"), std::string::npos);
+  EXPECT_EQ(sent().size(), 420u);
   std::filesystem::remove(folder / "kick.mid");
+  std::filesystem::remove(folder / "c.mid");
 
   service.log->destination = "JACK: cli" + std::to_string(::getpid()) + ":in";
   DestinationLock other;

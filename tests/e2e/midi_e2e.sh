@@ -127,16 +127,16 @@ case $scenario in
     e2e_track "$receiver"
     wait_for_port e2e-recv:in
 
-    # A sound cut in half on disk: what it holds goes out, then the send names it and fails.
+    # A sound cut in half on disk: the send names it before a byte goes out and fails.
     "$tool" make-sound "$work/whole.mid" 10
     head -c $(($(stat -c %s "$work/whole.mid") / 2)) "$work/whole.mid" >"$work/cut.mid"
     status=0
     "$briscatool" send --midi-out e2e-recv:in "$work/cut.mid" 2>"$work/cut.err" || status=$?
     cat "$work/cut.err"
     [ "$status" -eq 1 ] || { echo "a cut-short file: exit $status" >&2; exit 1; }
-    grep -q "^cut.mid: ends after 4 of 10 blocks; damaged, not sent completely" "$work/cut.err"
+    grep -q "^cut.mid: ends after 4 of 10 blocks; damaged$" "$work/cut.err"
+    grep -q "nothing sent (--skip-damaged" "$work/cut.err"
     ! grep -q "cut.mid: sent" "$work/cut.err"
-    grep -q "^Sent 0 of 1 file" "$work/cut.err"
 
     # Long messages, so that the stop below falls inside one.
     "$tool" make-sysex "$work/long.mid" 5000 5000 5000 5000

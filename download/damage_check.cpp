@@ -1,0 +1,27 @@
+#include "download/damage_check.h"
+
+#include "soundfile/sound_check.h"
+#include "soundfile/track_reader.h"
+
+namespace brisca {
+
+std::vector<DamagedFile> damaged_selection(const SoundList& list) {
+  std::vector<DamagedFile> damaged;
+  const ListPort& rows = list.rows();
+  for (int row = 0, count = rows.count(); row < count; ++row) {
+    if ((rows.item_word(row) & ITEM_SELECTED) == 0) continue;
+    std::optional<TrackReader> track = TrackReader::open(list.full_path(row));
+    if (!track || !track->ok()) continue;
+    const SoundCheck check = check_sound(*track);
+    if (!check.complete()) damaged.push_back({row, rows.text(row), check.problem()});
+  }
+  return damaged;
+}
+
+std::string damaged_box_text(const std::vector<DamagedFile>& damaged) {
+  std::string text = "These selected files are damaged; nothing was sent:\n";
+  for (const DamagedFile& file : damaged) text += "\n" + file.name + ": " + file.problem;
+  return text + "\n\nClear them from the selection to send the others.";
+}
+
+}  // namespace brisca
