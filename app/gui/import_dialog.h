@@ -85,7 +85,8 @@ class ImportDialog : public QDialog {
   void build_buttons(QVBoxLayout* layout);
   void show_row(int row);
   void show_figures(int row);
-  void ask(int row);
+  // Asks for the row's sound with its current settings (a change by default: it goes first).
+  void ask(int row, PrepareQueue::Cause cause = PrepareQueue::Cause::kChange);
   void take(RowSound result);
   void on_item_changed(int row, int column);
   void on_selection();
