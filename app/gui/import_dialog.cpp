@@ -288,7 +288,6 @@ void ImportDialog::take(RowSound result) {
   show_figures(result.row);
   fit_columns();
   update_play_buttons();
-  if (settled()) emit settled_now();
 }
 
 bool ImportDialog::settled() const {

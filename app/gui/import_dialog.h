@@ -63,10 +63,6 @@ class ImportDialog : public QDialog {
   std::shared_ptr<const std::vector<std::int16_t>> original(int row) const;
   std::shared_ptr<const std::vector<std::int16_t>> result(int row) const;
 
- signals:
-  // Every row shows the figures of its current settings.
-  void settled_now();
-
  private:
   struct Row {
     std::string audio;
