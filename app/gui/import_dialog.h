@@ -36,8 +36,8 @@ struct ImportDialogPorts {
   Pace pace;  // the down-load pace in force: the rows' down-load times are counted at it
   // The sound files written, to be added to the list.
   std::function<void(const std::vector<std::string>& sounds)> add_sounds;
-  // The one line saying what was made.
-  std::function<void(const std::string& line)> show_summary;
+  // The one line saying what was made, and the folder it names ("/…/kit"; empty when none).
+  std::function<void(const std::string& line, const std::string& folder)> show_summary;
   // The files that could not be imported, each with its reason, in one text.
   std::function<void(const std::string& text)> show_failures;
 };
