@@ -53,7 +53,6 @@ class CableCheck {
   bool anything_back() const { return anything_back_; }
   // Messages that arrived whole so far, of any pace.
   int whole_total() const { return whole_total_; }
-  const std::vector<Fate>& fates() const { return fates_; }
 
  private:
   void end_message();

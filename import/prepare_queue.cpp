@@ -29,12 +29,12 @@ PrepareQueue::~PrepareQueue() {
 }
 
 std::uint64_t PrepareQueue::request(int row, const std::string& audio,
-                                    const ImportSettings& settings) {
+                                    const ImportSettings& settings, Cause cause) {
   std::uint64_t number = 0;
   {
     std::lock_guard lock(mutex_);
     number = next_number_++;
-    waiting_[row] = Request{number, audio, settings};
+    waiting_[row] = Request{number, cause, audio, settings};
   }
   wake_.notify_all();
   return number;
@@ -57,7 +57,8 @@ const PrepareQueue::Source& PrepareQueue::source_for(const std::string& audio) {
   return sources_.emplace(audio, std::move(source)).first->second;
 }
 
-// Worker thread: the oldest request first, so rows fill in the order they were asked for.
+// Worker thread: the oldest change first, then the oldest fill, so the row being edited does not
+// wait behind a folder's rows and the rest fill in the order they were asked for.
 void PrepareQueue::work() {
   for (;;) {
     int row = 0;
@@ -68,7 +69,9 @@ void PrepareQueue::work() {
       wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
       if (stopping_) return;
       auto oldest = std::min_element(waiting_.begin(), waiting_.end(), [](auto& a, auto& b) {
-        return a.second.number < b.second.number;
+        const bool a_first = a.second.cause == Cause::kChange;
+        const bool b_first = b.second.cause == Cause::kChange;
+        return a_first != b_first ? a_first : a.second.number < b.second.number;
       });
       row = oldest->first;
       job = std::move(oldest->second);

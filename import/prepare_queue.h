@@ -1,7 +1,8 @@
 // Makes sounds in memory on a worker thread, one at a time, for a list of audio files whose
 // settings change while the user looks at them: a newer request for a row replaces the one still
-// waiting, each file is read once, and every result carries the number of the request it answers
-// so that an answer to a superseded request can be told apart and dropped.
+// waiting, a row the user has just changed goes ahead of the rows still waiting to be filled in,
+// each file is read once, and every result carries the number of the request it answers so that
+// an answer to a superseded request can be told apart and dropped.
 #pragma once
 
 #include <condition_variable>
@@ -37,14 +38,19 @@ class PrepareQueue {
   PrepareQueue(const PrepareQueue&) = delete;
   PrepareQueue& operator=(const PrepareQueue&) = delete;
 
+  // Why a row is asked for: filling in the list, or a change the user made to the row. Changed
+  // rows are made first (the oldest change first), then the rest in the order asked.
+  enum class Cause { kFill, kChange };
   // Asks for the sound of `audio` with `settings` as row `row`; returns the request's number.
-  std::uint64_t request(int row, const std::string& audio, const ImportSettings& settings);
+  std::uint64_t request(int row, const std::string& audio, const ImportSettings& settings,
+                        Cause cause = Cause::kFill);
   // True while a request waits or is being made.
   bool busy() const;
 
  private:
   struct Request {
     std::uint64_t number = 0;
+    Cause cause = Cause::kFill;
     std::string audio;
     ImportSettings settings;
   };

@@ -92,7 +92,7 @@ ImportDialog::ImportDialog(QWidget* parent, const std::vector<std::string>& audi
   build_buttons(layout);
   for (int r = 0; r < rows(); ++r) {
     show_row(r);
-    ask(r);
+    ask(r, PrepareQueue::Cause::kFill);
   }
   if (rows() > 0) table_->selectRow(0);
   on_selection();
@@ -267,9 +267,9 @@ void ImportDialog::show_figures(int r) {
   filling_ = false;
 }
 
-void ImportDialog::ask(int r) {
+void ImportDialog::ask(int r, PrepareQueue::Cause cause) {
   Row& row = rows_[static_cast<std::size_t>(r)];
-  row.asked = queue_->request(r, row.audio, row.settings);
+  row.asked = queue_->request(r, row.audio, row.settings, cause);
   show_figures(r);
   update_play_buttons();
 }
@@ -288,7 +288,6 @@ void ImportDialog::take(RowSound result) {
   show_figures(result.row);
   fit_columns();
   update_play_buttons();
-  if (settled()) emit settled_now();
 }
 
 bool ImportDialog::settled() const {

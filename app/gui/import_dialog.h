@@ -36,8 +36,8 @@ struct ImportDialogPorts {
   Pace pace;  // the down-load pace in force: the rows' down-load times are counted at it
   // The sound files written, to be added to the list.
   std::function<void(const std::vector<std::string>& sounds)> add_sounds;
-  // The one line saying what was made.
-  std::function<void(const std::string& line)> show_summary;
+  // The one line saying what was made, and the folder it names ("/…/kit"; empty when none).
+  std::function<void(const std::string& line, const std::string& folder)> show_summary;
   // The files that could not be imported, each with its reason, in one text.
   std::function<void(const std::string& text)> show_failures;
 };
@@ -63,10 +63,6 @@ class ImportDialog : public QDialog {
   std::shared_ptr<const std::vector<std::int16_t>> original(int row) const;
   std::shared_ptr<const std::vector<std::int16_t>> result(int row) const;
 
- signals:
-  // Every row shows the figures of its current settings.
-  void settled_now();
-
  private:
   struct Row {
     std::string audio;
@@ -85,7 +81,8 @@ class ImportDialog : public QDialog {
   void build_buttons(QVBoxLayout* layout);
   void show_row(int row);
   void show_figures(int row);
-  void ask(int row);
+  // Asks for the row's sound with its current settings (a change by default: it goes first).
+  void ask(int row, PrepareQueue::Cause cause = PrepareQueue::Cause::kChange);
   void take(RowSound result);
   void on_item_changed(int row, int column);
   void on_selection();

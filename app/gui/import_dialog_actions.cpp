@@ -170,10 +170,11 @@ void ImportDialog::import_all() {
   }
   std::set<std::string> folders;
   for (const std::string& s : sounds) folders.insert(std::filesystem::path(s).parent_path());
-  const std::string where =
-      folders.size() == 1 ? "in " + short_folder(*folders.begin()) : "next to their audio files";
+  const std::string folder = folders.size() == 1 ? short_folder(*folders.begin()) : "";
+  const std::string where = folders.size() == 1 ? "in " + folder : "next to their audio files";
   if (ports_.add_sounds && !sounds.empty()) ports_.add_sounds(sounds);
-  if (ports_.show_summary && !made.empty()) ports_.show_summary(import_summary(made, where));
+  if (ports_.show_summary && !made.empty())
+    ports_.show_summary(import_summary(made, where), folder);
   if (ports_.show_failures && !failures.empty()) {
     std::string text =
         failures.size() == 1 ? "This file was not imported:\n" : "These files were not imported:\n";

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/gui/fitted_line.h"
 #include "app/gui/import_dialog.h"
 #include "app/gui/sound_list_widget.h"
 #include "app/gui/window_resize.h"
@@ -131,10 +132,7 @@ MainWindow::MainWindow()
   });
 
   layout_ = new ResizeLayout(client_, controls_);
-  layout_->set_after_apply([this] {
-    const QRect place = layout_->status_rect();
-    status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
-  });
+  layout_->set_after_apply([this] { place_status(); });
   resize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
   apply_height();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -272,10 +270,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void MainWindow::show_status(const std::string& text, bool stays) {
-  status_->setText(QString::fromStdString(text));
-  const QRect place = layout_->status_rect();
-  status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
+void MainWindow::show_status(const std::string& text, bool stays, const std::string& name) {
+  status_line_ = QString::fromStdString(text);
+  status_name_ = QString::fromStdString(name);
+  place_status();
   status_->show();
   status_->raise();
   controls_.list->reserve_foot(kStatusRect.height());
@@ -287,7 +285,16 @@ void MainWindow::show_status(const std::string& text, bool stays) {
 }
 
 QString MainWindow::status_text() const {
-  return status_->isHidden() ? QString() : status_->text();
+  return status_->isHidden() ? QString() : status_line_;
+}
+
+// A shortened line takes the mouse so that its tooltip can show; a whole one lets clicks through
+// to the list beneath.
+void MainWindow::place_status() {
+  const QRect place = layout_->status_rect();
+  status_->setGeometry(QRect(client_->geometry().topLeft() + place.topLeft(), place.size()));
+  const bool shortened = show_fitted(status_, status_line_, status_name_);
+  status_->setAttribute(Qt::WA_TransparentForMouseEvents, !shortened);
 }
 
 // The bitmaps go with the window; open devices are closed in the order MIDI in, MIDI out,

@@ -77,8 +77,11 @@ class MainWindow : public QMainWindow, public WindowPort {
   void command(int id, int notification = 0);
 
   // A line over the foot of the sound list: what the window could not do, the time a down-load
-  // has left, what it sent. `stays`: until replaced, else it goes after a few seconds.
-  void show_status(const std::string& text, bool stays = false);
+  // has left, what it sent. `stays`: until replaced, else it goes after a few seconds. `name`, a
+  // folder or file named in the line, is shortened first when the line is too long for the window
+  // (the whole line is then the tooltip).
+  void show_status(const std::string& text, bool stays = false, const std::string& name = {});
+  // The whole line shown, however shortened; empty when none shows.
   QString status_text() const;
 
   // WindowPort
@@ -128,6 +131,8 @@ class MainWindow : public QMainWindow, public WindowPort {
   void add_dropped(const std::vector<std::string>& paths);
   void clear_monitor_fields();
   void tear_down();
+  // Puts the status line over the list's foot and fits its text to its width.
+  void place_status();
 
   WindowHooks hooks_;
   CurrentDevices devices_;
@@ -156,6 +161,7 @@ class MainWindow : public QMainWindow, public WindowPort {
   QPointer<ImportDialog> import_dialog_;
   std::string audio_folder_;  // where Import Folder... last found audio files
   QLabel* status_ = nullptr;
+  QString status_line_, status_name_;  // the status line whole, and the name in it
   QTimer* status_timer_ = nullptr;
   bool monitor_shown_ = false;
   bool reopen_last_ = false;  // the list is kept in the store and opened again at start

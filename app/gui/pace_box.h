@@ -31,7 +31,6 @@ class PaceBox : public QGroupBox {
 
   QSpinBox* chunk_box() const { return chunk_; }
   QSpinBox* interval_box() const { return interval_; }
-  QSpinBox* gap_box() const { return gap_; }
   QPushButton* default_button() const { return default_; }
   QLabel* rate_label() const { return rate_; }
 

@@ -259,7 +259,9 @@ void MainWindow::import_audio(const std::vector<std::string>& paths) {
   ports.add_sounds = [this](const std::vector<std::string>& sounds) {
     Gatherer(sound_list_).add_paths(sounds);
   };
-  ports.show_summary = [this](const std::string& line) { show_status(line, true); };
+  ports.show_summary = [this](const std::string& line, const std::string& folder) {
+    show_status(line, true, folder);
+  };
   ports.show_failures = [this](const std::string& text) {
     message_box(text, "Import Audio", BoxIcon::Warning, BoxButtons::Ok);
   };
@@ -275,7 +277,7 @@ void MainWindow::import_audio_folder() {
   if (folder.empty()) return;
   audio_folder_ = folder;
   if (audio.empty())
-    show_status("No audio files in " + folder);
+    show_status("No audio files in " + folder, false, folder);
   else
     import_audio(audio);
 }

@@ -123,7 +123,8 @@ void MainWindow::save_list_as() {
   show_status(QStringLiteral("Saved %1 sound(s) as %2")
                   .arg(paths.size())
                   .arg(file_name(path))
-                  .toStdString());
+                  .toStdString(),
+              false, file_name(path).toStdString());
 }
 
 }  // namespace brisca

@@ -1,11 +1,13 @@
 #include "app/gui/window_memory.h"
 
 #include <QByteArray>
+#include <QDataStream>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <optional>
 
 #include "app/devices/settings.h"
 
@@ -31,6 +33,29 @@ std::vector<std::string> store_recent(SettingsStore* store, std::vector<std::str
   for (const std::string& path : lists) text += path + "\n";
   if (store != nullptr) store->write(kRecentListsValue, text);
   return lists;
+}
+
+// What Qt's record of a window (QWidget::saveGeometry) holds of use without Qt's own checks.
+struct SavedGeometry {
+  QRect normal;
+  bool maximized = false;
+  bool full_screen = false;
+};
+
+std::optional<SavedGeometry> read_saved_geometry(const QByteArray& record) {
+  QDataStream in(record);
+  in.setVersion(QDataStream::Qt_4_0);
+  quint32 magic = 0;
+  quint16 major = 0, minor = 0;
+  in >> magic >> major >> minor;
+  if (in.status() != QDataStream::Ok || magic != 0x1D9D0CB || major < 1 || major > 3)
+    return std::nullopt;
+  QRect frame, normal;
+  qint32 screen = 0;
+  quint8 maximized = 0, full_screen = 0;
+  in >> frame >> normal >> screen >> maximized >> full_screen;
+  if (in.status() != QDataStream::Ok || !normal.isValid()) return std::nullopt;
+  return SavedGeometry{normal, maximized != 0, full_screen != 0};
 }
 
 }  // namespace
@@ -80,9 +105,19 @@ bool GeometryMemory::restore() {
   const std::optional<std::string> text = store_->read(kWindowGeometryValue);
   if (!text || text->empty()) return false;
   // Qt's own record of the window: the normal geometry, the maximised state and the screen;
-  // restoring it brings a place off every screen back onto one.
-  if (!window_->restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(*text))))
-    return false;
+  // restoring it brings a place off every screen back onto one. Qt refuses a record made on a
+  // screen much wider or narrower than the one now (another scale factor): the window then takes
+  // its size and place from the record as they are, cut to the screen below.
+  const QByteArray record = QByteArray::fromBase64(QByteArray::fromStdString(*text));
+  if (!window_->restoreGeometry(record)) {
+    const std::optional<SavedGeometry> saved = read_saved_geometry(record);
+    if (!saved) return false;
+    window_->setGeometry(saved->normal);
+    if (saved->full_screen)
+      window_->setWindowState(window_->windowState() | Qt::WindowFullScreen);
+    else if (saved->maximized)
+      window_->setWindowState(window_->windowState() | Qt::WindowMaximized);
+  }
   keep_on_screen();
   return true;
 }

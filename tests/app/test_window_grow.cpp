@@ -3,6 +3,7 @@
 // share one column and one time scale and are drawn at the screen's resolution, and the rows
 // grow with the desktop's font. Grabs of the design size, a grown window and a maximised one with
 // the monitor and 50 rows; run again at a scale factor of 2 (grabs named "..._2x").
+#include <QDataStream>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -13,6 +14,7 @@
 #include "app/devices/qt_settings_store.h"
 #include "app/gui/overview_painter.h"
 #include "app/gui/sound_list_widget.h"
+#include "app/gui/window_memory.h"
 #include "soundlist/gather.h"
 #include "tests/app/window_test_support.h"
 #include "tests/preview/block_maker.h"
@@ -48,6 +50,18 @@ bool is_white(QRgb p) {
   return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) > 240;
 }
 
+// Qt's record of a window of 1500 x 900 at (100, 60), not maximised, on the first screen 1920
+// pixels wide at a scale factor of 1 (QWidget::saveGeometry), as the store keeps it.
+std::string geometry_at_1x() {
+  QByteArray record;
+  QDataStream out(&record, QIODevice::WriteOnly);
+  out.setVersion(QDataStream::Qt_4_0);
+  const QRect window(100, 60, 1500, 900);
+  out << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << window << window << qint32(0)
+      << quint8(0) << quint8(0) << qint32(1920) << window;
+  return record.toBase64().toStdString();
+}
+
 const char* grab_name(const QWidget& window, const char* name) {
   static std::string named;
   named = std::string(name) + (window.devicePixelRatio() > 1.5 ? "_2x" : "");
@@ -62,6 +76,7 @@ class WindowGrowTest : public QObject {
  private slots:
   void controls_follow_the_size_and_the_design_is_the_least();
   void size_place_monitor_and_order_are_remembered();
+  void a_size_remembered_at_another_scale_comes_back_as_large_as_fits();
   void overviews_share_one_column_and_one_time_scale();
   void rows_grow_with_a_larger_desktop_font();
 };
@@ -164,6 +179,24 @@ void WindowGrowTest::size_place_monitor_and_order_are_remembered() {
                                                .arg(at.y())
                                                .arg(screen.width())
                                                .arg(screen.height())));
+}
+
+// Remembered at 1500 x 900 at a scale factor of 1, the window comes back at that size, or at a
+// larger scale as large as the screen allows (not maximised, and not at the design's size).
+void WindowGrowTest::a_size_remembered_at_another_scale_comes_back_as_large_as_fits() {
+  test::TempDir tmp;
+  QtSettingsStore store(QString::fromStdString(tmp / "settings.ini"));
+  store.write(kWindowGeometryValue, geometry_at_1x());
+  MainWindow window;
+  window.set_settings_store(&store);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const QRect screen = window.screen()->availableGeometry();
+  const QSize frame = window.frameGeometry().size() - window.size();
+  const QSize room = screen.size() - frame;
+  QCOMPARE(window.size(), QSize(1500, 900).boundedTo(room));
+  QVERIFY(screen.contains(window.frameGeometry()));
+  QVERIFY(!window.isMaximized());
 }
 
 void WindowGrowTest::overviews_share_one_column_and_one_time_scale() {

@@ -242,6 +242,18 @@ void WindowImportTest::dialog_sets_rows_plays_and_writes_what_was_heard() {
   QVERIFY2(summary.startsWith("2 sounds made in /\u2026/" + folder + ": ") &&
                summary.contains(" blocks, SNR ") && summary.endsWith(" dB"),
            qPrintable(summary));
+  // Too long for the status line at the design's size, the line gives up the middle of its folder,
+  // not its figures, and shows whole as the tooltip (so the line takes the mouse).
+  QCOMPARE(window->centralWidget()->width(), kClientWidth);
+  auto* status = window->findChild<QLabel*>(QStringLiteral("Status"));
+  const QString shown = status->text(), figures = summary.mid(summary.indexOf(": "));
+  const int room = status->contentsRect().width() - status->indent();
+  QVERIFY2(status->fontMetrics().horizontalAdvance(summary) > room, qPrintable(summary));
+  QVERIFY2(shown.startsWith("2 sounds made in /") && shown.endsWith(figures) &&
+               status->fontMetrics().horizontalAdvance(shown) <= room,
+           qPrintable(shown));
+  QCOMPARE(status->toolTip(), summary);
+  QVERIFY(!status->testAttribute(Qt::WA_TransparentForMouseEvents));
   QCOMPARE(std::filesystem::file_size(*tmp / "snare.mid"), std::uintmax_t{10});  // kept
   QCOMPARE(texts().size(), std::size_t{2});
   auto track = TrackReader::open(*tmp / "Kick Drum.mid");
