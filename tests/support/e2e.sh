@@ -69,7 +69,7 @@ e2e_keep_run() {
   while [ -n "$e2e_tee" ] && kill -0 "$e2e_tee" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do
     sleep 0.05
   done
-  mkdir -p "$kept/servers"
+  mkdir -p "$kept"
   cp -a "$work/." "$kept/" || true
   for dir in "${e2e_used_servers[@]}"; do
     case $dir/ in "$work"/*) continue ;; esac  # copied with the work folder
