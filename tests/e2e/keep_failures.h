@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>  // program_invocation_short_name
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
