@@ -118,9 +118,11 @@ e2e_wait_for() {
 }
 
 # The server's ports, one a line (nothing while no server answers). Read whole before matching:
-# `jack_lsp | grep -q` fails under pipefail when grep leaves early.
+# `jack_lsp | grep -q` fails under pipefail when grep leaves early. Only a hang is cut short: a
+# client killed while the server adds or removes it leaves a synchronous server stalled for
+# seconds and its engine disordered (seen on a busy machine with a 10 s limit).
 # shellcheck disable=SC2120
-jack_ports() { timeout 10 jack_lsp "$@" 2>/dev/null || true; }
+jack_ports() { timeout "$E2E_HANG_S" jack_lsp "$@" 2>/dev/null || true; }
 # shellcheck disable=SC2119
 has_port() { grep -qx -- "$1" <<<"$(jack_ports)"; }
 # shellcheck disable=SC2119
