@@ -41,7 +41,7 @@ e2e_cleanup() {
   local status=$? pid dir deadline
   trap - EXIT TERM INT HUP
   for pid in "${e2e_pids[@]}"; do
-    e2e_own_child "$pid" && kill -TERM "$pid" 2>/dev/null
+    if e2e_own_child "$pid"; then kill -TERM "$pid" 2>/dev/null || true; fi
   done
   deadline=$(($(now_ms) + 5000))
   for pid in "${e2e_pids[@]}"; do
