@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/e2e/keep_failures.h"
 #include "tests/preview/block_maker.h"
 
 namespace brisca::test {
@@ -36,6 +37,7 @@ inline std::string test_dir() {
     if (c == '/') c = '_';
   const std::string dir = build_dir() + "/e2e-audio/" + name;
   std::filesystem::create_directories(dir);
+  keep_on_failure(dir);
   return dir;
 }
 
@@ -53,6 +55,7 @@ inline std::string briscatool() {
 // Sets the KEY=VALUE lines of a server's environment file in this process (and so in the
 // programs it starts). False when the file is missing.
 inline bool use_env_file(const std::string& path) {
+  keep_on_failure(std::filesystem::path(path).parent_path().string());  // the server's log
   std::ifstream env(path);
   if (!env) return false;
   std::string line;

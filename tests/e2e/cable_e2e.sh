@@ -28,6 +28,7 @@ export XDG_RUNTIME_DIR=$work/run     # the send locks of this run only
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 # shellcheck source=../support/e2e.sh
 . "$source_dir/tests/support/e2e.sh"
+e2e_keep_on_failure "$build" "e2e_cable_$scenario" "$work"
 e2e_use_jack "$build/servers"
 
 # start_interface NAME OPTIONS...: NAME:in and NAME:out, its state in $work/NAME.status.

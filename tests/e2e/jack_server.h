@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/e2e/keep_failures.h"
+
 namespace brisca::test {
 
 inline std::string env_or(const char* name, const char* fallback) {
@@ -19,6 +21,7 @@ inline std::string env_or(const char* name, const char* fallback) {
 
 // Sets the variables of DIR/jack.env in this process. False when the file is missing.
 inline bool use_jack_server(const std::string& dir) {
+  keep_on_failure(dir);
   std::ifstream env(dir + "/jack.env");
   if (!env) return false;
   std::string line;
@@ -36,6 +39,7 @@ inline std::string fixture_server_dir() {
 class PrivateJackServer {
  public:
   explicit PrivateJackServer(std::string dir) : dir_(std::move(dir)) {
+    keep_on_failure(dir_);  // its log, and what a failed start printed there
     started_ = run("start") && use_jack_server(dir_);
   }
   ~PrivateJackServer() { run("stop"); }

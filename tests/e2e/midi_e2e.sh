@@ -27,6 +27,7 @@ rm -rf "$work" && mkdir -p "$work"
 export JACK_NO_START_SERVER=1
 # shellcheck source=tests/support/e2e.sh
 . "$source_dir/tests/support/e2e.sh"
+e2e_keep_on_failure "$build" "e2e_midi_$scenario" "$work"
 
 # Sends signal $2 to process $1 (named $3) whose JACK ports start with $4; it must end with exit
 # ${5:-0}, the server must still answer another client, and its ports must go (a close given up
@@ -229,10 +230,18 @@ LINES
       e2e_track "$thru"
       wait_for_port e2e-stall:out
     }
-    # end_stalled PID WHAT PORTS EXPECTED: stops the server, ends PID by SIGTERM, goes on.
+    # end_stalled PID WHAT PORTS EXPECTED OURS...: once each of the program's ports OURS is
+    # connected to e2e-stall (the last step of opening a device: a program still opening one
+    # waits on the server, and a stopped server keeps it waiting), stops the server, ends PID by
+    # SIGTERM, goes on.
     end_stalled() {
-      local jackd status=0
-      e2e_wait_for "$2 opening $3" has_port_starting "$3"
+      local jackd status=0 port
+      for port in "${@:5}"; do
+        case $port in
+          *:in) wait_for_connection "$port" e2e-stall:out ;;
+          *) wait_for_connection "$port" e2e-stall:in ;;
+        esac
+      done
       e2e_wait_for "$2 catching signals" catches_term "$1"
       jackd=$(cat "$stall_dir/jack.pid")
       kill -STOP "$jackd"
@@ -248,17 +257,17 @@ LINES
     }
     stall_server monitor
     "$briscatool" monitor --midi-in e2e-stall:out >"$work/monitor.out" &
-    end_stalled $! "briscatool monitor" "BriscaTool in" 0
+    end_stalled $! "briscatool monitor" "BriscaTool in" 0 "BriscaTool in:in"
     stall_server send
-    "$briscatool" send --midi-out e2e-stall:in "$source_dir/examples/kick.mid" \
+    "$briscatool" send --midi-out e2e-stall:in "$source_dir"/examples/{kick,clap,tom}.mid \
       2>"$work/send.err" &
     sender=$!
     e2e_wait_for "the send starting" grep -q "Total Blocks" "$work/send.err"
-    end_stalled "$sender" "briscatool send" "BriscaTool out" 1
+    end_stalled "$sender" "briscatool send" "BriscaTool out" 1 "BriscaTool out:out"
     stall_server window
     start_window e2e-stall:out e2e-stall:in
     e2e_wait_for "the window opening its MIDI in" has_port_starting "BriscaTool in"
-    end_stalled "$window" "the window" "BriscaTool" 0
+    end_stalled "$window" "the window" "BriscaTool" 0 "BriscaTool in:in" "BriscaTool out:out"
     cat "$work/figures.txt"
     ;;
 

@@ -20,6 +20,7 @@ rm -rf "$work" && mkdir -p "$work/out"
 export JACK_NO_START_SERVER=1
 # shellcheck source=tests/support/e2e.sh
 . "$source_dir/tests/support/e2e.sh"
+e2e_keep_on_failure "$build" "e2e_receive_$scenario" "$work"
 if [ "$scenario" = server-loss ]; then
   e2e_start_jack "$work/server"
 else

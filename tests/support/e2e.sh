@@ -5,11 +5,16 @@
 # locks or servers for the tests after it. Waits poll for an event and fail only when it clearly
 # hung (E2E_HANG_S seconds), never on slowness: the machines that run them are busy.
 #
-#   e2e_track PID...             ends PID with the script
+#   e2e_keep_on_failure BUILD NAME WORK
+#                                keeps WORK (the script's output in WORK/output.log, its
+#                                programs' files) and the logs of the servers it used in
+#                                BUILD/e2e-failures/NAME-DATE-PID when the script fails
+#   e2e_track PID...             ends PID with the script (only while it is still its child)
 #   e2e_start_jack DIR           a private JACK server, stopped with the script; its variables set
 #   e2e_use_jack DIR             the variables of a running server's DIR/jack.env
 #   e2e_wait_for WHAT CMD...     runs CMD until it succeeds; fails naming WHAT after the limit
 #   wait_for_port NAME           until the JACK port NAME is listed
+#   wait_for_connection A B      until the JACK port A is connected to the port B
 #   e2e_end_by_signal PID SIG WHAT
 #                                sends SIG once PID catches it; sets e2e_status (its exit) and
 #                                e2e_ms (how long it took to end); fails only on a hang
@@ -17,7 +22,10 @@
 e2e_lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 e2e_jack_server=$e2e_lib_dir/../../scripts/jack-server
 e2e_pids=()
-e2e_servers=()
+e2e_servers=()       # started here, stopped at the end
+e2e_used_servers=()  # every server whose log is kept on failure
+e2e_keep=()          # BUILD NAME WORK, once e2e_keep_on_failure ran
+e2e_tee=
 e2e_status=0
 e2e_ms=0
 
@@ -25,13 +33,20 @@ now_ms() { date +%s%3N; }
 
 e2e_track() { e2e_pids+=("$@"); }
 
+# True while process $1 is a child of this shell not yet waited for: a pid that was waited for
+# may since have gone to any other process on the machine.
+e2e_own_child() { [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]; }
+
 e2e_cleanup() {
-  local pid dir deadline
+  local status=$? pid dir deadline
   trap - EXIT TERM INT HUP
-  for pid in "${e2e_pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${e2e_pids[@]}"; do
+    if e2e_own_child "$pid"; then kill -TERM "$pid" 2>/dev/null || true; fi
+  done
   deadline=$(($(now_ms) + 5000))
   for pid in "${e2e_pids[@]}"; do
-    while kill -0 "$pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.05; done
+    e2e_own_child "$pid" || continue
+    while e2e_running "$pid" && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.05; done
     kill -KILL "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
@@ -39,7 +54,36 @@ e2e_cleanup() {
     kill -CONT "$(cat "$dir/jack.pid" 2>/dev/null)" 2>/dev/null || true  # a server stopped by a test
     bash "$e2e_jack_server" stop "$dir" >/dev/null || true
   done
+  [ "$status" -eq 0 ] || [ ${#e2e_keep[@]} -eq 0 ] || e2e_keep_run "$status"
+  return "$status"
 }
+
+# Copies what a failed run saw to a folder of its own, which no later run overwrites.
+e2e_keep_run() {
+  local build=${e2e_keep[0]} name=${e2e_keep[1]} work=${e2e_keep[2]} kept dir deadline
+  kept=$build/e2e-failures/$name-$(date +%Y%m%d-%H%M%S)-$$
+  echo "$name failed (exit $1); what it saw is kept in $kept" >&2
+  # The output log is whole once its tee has read everything: the script's own output ends here.
+  exec >/dev/null 2>&1
+  deadline=$(($(now_ms) + 5000))
+  while [ -n "$e2e_tee" ] && kill -0 "$e2e_tee" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do
+    sleep 0.05
+  done
+  mkdir -p "$kept"
+  cp -a "$work/." "$kept/" || true
+  for dir in "${e2e_used_servers[@]}"; do
+    case $dir/ in "$work"/*) continue ;; esac  # copied with the work folder
+    mkdir -p "$kept/servers/$(basename "$dir")"
+    cp -a "$dir"/*.log "$kept/servers/$(basename "$dir")/" || true
+  done
+}
+
+e2e_keep_on_failure() {
+  e2e_keep=("$1" "$2" "$3")
+  exec > >(tee -a "$3/output.log") 2>&1
+  e2e_tee=$!
+}
+
 trap e2e_cleanup EXIT
 # ctest ends a test that runs too long with SIGTERM: the EXIT trap still runs.
 trap 'exit 143' TERM
@@ -47,6 +91,7 @@ trap 'exit 130' INT
 trap 'exit 129' HUP
 
 e2e_use_jack() {
+  e2e_used_servers+=("$1")
   set -a
   # shellcheck disable=SC1091
   . "$1/jack.env"
@@ -73,15 +118,21 @@ e2e_wait_for() {
 }
 
 # The server's ports, one a line (nothing while no server answers). Read whole before matching:
-# `jack_lsp | grep -q` fails under pipefail when grep leaves early.
+# `jack_lsp | grep -q` fails under pipefail when grep leaves early. Only a hang is cut short: a
+# client killed while the server adds or removes it leaves a synchronous server stalled for
+# seconds and its engine disordered (seen on a busy machine with a 10 s limit).
 # shellcheck disable=SC2120
-jack_ports() { timeout 10 jack_lsp "$@" 2>/dev/null || true; }
+jack_ports() { timeout "$E2E_HANG_S" jack_lsp "$@" 2>/dev/null || true; }
 # shellcheck disable=SC2119
 has_port() { grep -qx -- "$1" <<<"$(jack_ports)"; }
 # shellcheck disable=SC2119
 has_port_starting() { grep -q -- "^$1" <<<"$(jack_ports)"; }
 no_port_starting() { ! has_port_starting "$1"; }
 wait_for_port() { e2e_wait_for "port $1" has_port "$1"; }
+# The last step of opening a device: until then its program may still wait on the server.
+# `jack_lsp -c A` lists A, then each port connected to it indented by three spaces.
+has_connection() { grep -qx -- "   $2" <<<"$(jack_ports -c "$1")"; }
+wait_for_connection() { e2e_wait_for "$1 connected to $2" has_connection "$1" "$2"; }
 
 # True once process $1 catches SIGTERM (its handler is in place).
 catches_term() {
@@ -90,12 +141,23 @@ catches_term() {
   [ -n "$mask" ] && (((0x$mask >> 14) & 1))
 }
 
-e2e_ended() { ! kill -0 "$1" 2>/dev/null; }
+# A zombie (ended, not yet waited for) counts as ended.
+e2e_running() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+  [[ $state != Z* ]]
+}
+e2e_ended() { ! e2e_running "$1"; }
 
 e2e_end_by_signal() {
   local pid=$1 sig=$2 what=$3 start
   e2e_track "$pid"
-  e2e_wait_for "$what catching signals" catches_term "$pid"
+  e2e_wait_for "$what catching signals" eval "catches_term $pid || e2e_ended $pid" || return 1
+  if e2e_ended "$pid"; then
+    wait "$pid" && e2e_status=0 || e2e_status=$?
+    echo "$what ended by itself (exit $e2e_status) before SIG$sig" >&2
+    return 1
+  fi
   start=$(now_ms)
   kill -"$sig" "$pid"
   if ! e2e_wait_for "$what ending after SIG$sig" e2e_ended "$pid"; then
