@@ -227,8 +227,8 @@ void WindowMidiTest::midi_setup_ok_reopens_the_chosen_input() {
   QVERIFY(program->choices->current().midi_out > 0);  // the output was reopened as well
 }
 
-// What the file holds goes out; then the row is selected again, never marked sent, and a box
-// names the file and what is wrong with it.
+// A damaged file is found before the first byte: a box names it, nothing reaches the far end and
+// the row stays selected, never marked sent.
 void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
   const Bytes whole = make_smf0(sound_messages("CUT", 5));
   QVERIFY(write_file(sounds / "cut.mid", Bytes(whole.begin(), whole.end() - 150)));
@@ -238,17 +238,13 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
   list().setCurrentRow(2);
   window->command(kSelectOneId);
   const std::size_t before = sink->events().size();
-  const auto boxes = test::answer_modals([&] {
-    click_button(kSendId);
-    QTRY_VERIFY_WITH_TIMEOUT(!program->download->download().sequencer().is_busy(), 30000);
-  });
+  const auto boxes = test::answer_modals([&] { click_button(kSendId); });
   QCOMPARE(boxes.size(), 1u);
-  QVERIFY2(boxes[0].text.startsWith(QStringLiteral("cut.mid ends after 2 of 3 blocks")),
+  QVERIFY2(boxes[0].text.contains(QStringLiteral("cut.mid: ends after 2 of 3 blocks")),
            qPrintable(boxes[0].text));
+  QVERIFY(!program->download->download().sequencer().is_busy());
   QCOMPARE(list().item_word(2) & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
-  QCOMPARE(field("Total Blocks"), QStringLiteral("   3"));
-  QCOMPARE(window->status_text(), QStringLiteral("0 sounds, 0 blocks sent"));
-  QVERIFY(sink->wait_events(before + 12, std::chrono::seconds(30)));  // header and block 1
+  QCOMPARE(sink->events().size(), before);
 }
 
 // Closing asks while a sound is being sent; No keeps sending, Yes closes the output, which ends
