@@ -66,7 +66,8 @@ class WindowPort {
 #if defined(__GNUC__)
 __attribute__((format(printf, 3, 4)))
 #endif
-inline void set_text(WindowPort* window, Field field, const char* format, ...) {
+inline void
+set_text(WindowPort* window, Field field, const char* format, ...) {
   if (window == nullptr) return;
   char buffer[256];
   va_list args;
