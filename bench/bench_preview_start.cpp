@@ -66,7 +66,7 @@ void BM_ClickToFirstBuffer(benchmark::State& state) {
   TimedService service(log, first);
   ManualClock clock;
   PreviewPlayer player(service, clock);
-  player.open(1);
+  if (!player.open(1)) state.SkipWithError("no output");
   (void)player.start_preview(folder, name);  // a preview is playing when the click comes
   for (auto _ : state) {
     first = {};

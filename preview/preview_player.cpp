@@ -30,9 +30,9 @@ PreviewPlayer::~PreviewPlayer() {
   close();
 }
 
-int PreviewPlayer::open(int choice) {
+Status PreviewPlayer::open(int choice) {
   if (device_) close();
-  if (choice <= 0) return 0;
+  if (choice <= 0) return make_error(ErrorCode::InvalidArgument, "no audio output chosen");
   for (Buffer& b : buffers_) {
     b.samples = std::make_unique<std::int16_t[]>(kPreviewBufferBytes / 2);
     b.header = WaveHeader{reinterpret_cast<std::uint8_t*>(b.samples.get()), 0, HDR_DONE};
@@ -47,26 +47,30 @@ int PreviewPlayer::open(int choice) {
       });
   if (!device_) {
     for (Buffer& b : buffers_) b = Buffer{};
-    return 0;
+    return make_error(ErrorCode::DeviceFailed, "cannot be opened");
   }
   choice_ = choice;
-  return choice;
+  return {};
 }
 
-int PreviewPlayer::stop() {
-  if (!device_) return 0;
-  const int reset_result = device_->reset();
+// The device's own thread hands the buffers back: this waits on the real time, whatever the
+// clock, as nothing else runs meanwhile.
+Status PreviewPlayer::stop() {
+  if (!device_) return {};
+  const bool reset = device_->reset() == 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopLimitMs);
   while (!(is_done(buffers_[0].header) && is_done(buffers_[1].header))) {
-    if (std::chrono::steady_clock::now() >= deadline) return reset_result != 0 ? reset_result : -1;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return make_error(ErrorCode::DeviceFailed, "did not hand its buffers back");
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return reset_result;
+  if (!reset) return make_error(ErrorCode::DeviceFailed, "refused to stop");
+  return {};
 }
 
 void PreviewPlayer::close() {
   if (!device_) return;
-  stop();
+  (void)stop();
   device_->close();
   device_.reset();
   for (Buffer& b : buffers_) b = Buffer{};
@@ -77,7 +81,7 @@ void PreviewPlayer::close() {
 
 Status PreviewPlayer::start_preview(const std::string& directory, const std::string& name) {
   if (!device_) return {};
-  stop();  // a time-out is not acted upon: the new file is opened anyway
+  (void)stop();  // a failure is not acted upon: the new file is opened anyway
   clear_state();
   write_failed_ = false;
   handed_.clear();
@@ -94,7 +98,7 @@ Status PreviewPlayer::start_preview(const std::string& directory, const std::str
 void PreviewPlayer::start_samples(std::shared_ptr<const std::vector<std::int16_t>> samples,
                                   std::size_t from) {
   if (!device_) return;
-  stop();
+  (void)stop();
   clear_state();
   write_failed_ = false;
   handed_.clear();

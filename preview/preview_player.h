@@ -32,13 +32,14 @@ class PreviewPlayer {
   PreviewPlayer& operator=(const PreviewPlayer&) = delete;
 
   // Opens entry `choice` of the audio-out table (system device choice - 1) with both buffers
-  // marked done. Returns `choice`, or 0 for choice 0 and on failure.
-  int open(int choice);
+  // marked done; what was open is closed first. Fails for choice 0 (none) and when the device
+  // cannot be opened.
+  Status open(int choice);
   // Stop, then close the device and free the buffers (and the sound file, if one is open).
   void close();
-  // Resets the device and waits until both buffers are done, at most kStopLimitMs. Returns the
-  // reset's error, 0 when both are done, -1 on time-out.
-  int stop();
+  // Resets the device and waits until both buffers are done, at most kStopLimitMs. Fails when
+  // the reset fails or the time runs out.
+  Status stop();
 
   // Plays directory + name from its start. Ignored while no device is open. A file that cannot
   // be opened (Io) or whose headers are bad (BadFile, with the text the user is shown) plays

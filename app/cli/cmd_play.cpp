@@ -95,7 +95,7 @@ int cmd_play(const Args& args, Streams io) {
   LoopClock clock;
   bool bad_file = false;
   PreviewPlayer player(*service, clock);
-  if (player.open(choice) == 0) {
+  if (!player.open(choice)) {
     io.err << "briscatool play: cannot open \"" << audio.out[static_cast<std::size_t>(choice)]
            << "\"\n";
     return kFailed;

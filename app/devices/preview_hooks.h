@@ -9,7 +9,13 @@ namespace brisca {
 class PlayerPreviewHooks : public PreviewHooks {
  public:
   explicit PlayerPreviewHooks(PreviewPlayer& player) : player_(player) {}
-  int open(int choice) override { return player_.open(choice); }
+  int open(int choice) override {
+    if (choice <= 0) {
+      player_.close();
+      return 0;
+    }
+    return player_.open(choice) ? choice : 0;
+  }
   void close() override { player_.close(); }
   Status start_preview(const std::string& directory, const std::string& name) override {
     return player_.start_preview(directory, name);
@@ -20,7 +26,7 @@ class PlayerPreviewHooks : public PreviewHooks {
     player_.start_samples(std::move(samples), from);
   }
   void stop_preview() override {
-    player_.stop();
+    (void)player_.stop();  // what plays is stopped as far as the device lets it
     player_.clear_state();
   }
 

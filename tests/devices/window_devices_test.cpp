@@ -1,5 +1,5 @@
 // The window with the preview player and the setup dialogs behind its hooks: a click plays the
-// row on the wave device and buffer-done reports refill it through the window's messages; the
+// row on the wave device and buffer-done reports refill it through the window's clock; the
 // Audio menu's dialog reopens the device; closing the window closes it.
 #include <QComboBox>
 #include <QPushButton>
@@ -65,8 +65,8 @@ class WindowDevicesTest : public QObject {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(list.item(1)).center());
     QCOMPARE(log.written.size(), std::size_t{2});
-    // The device finishes a buffer on a thread of its own; the report comes back as message
-    // 1027 and the window's thread refills.
+    // The device finishes a buffer on a thread of its own; the report is posted onto the
+    // window's clock and the window's thread refills.
     std::thread([this] { log.finish_one(); }).join();
     QTRY_COMPARE(log.written.size(), std::size_t{3});
     // "Listen" plays the current row again from its start.

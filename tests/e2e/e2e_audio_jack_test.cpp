@@ -71,7 +71,7 @@ TEST_F(JackAudioTest, AnotherSoundMidPlayCutsTheFirstAndStartsFromItsBeginning) 
   ASSERT_GT(choice, 0);
   LoopClock clock;
   PreviewPlayer player(service, clock);
-  ASSERT_EQ(player.open(choice), choice);
+  ASSERT_TRUE(player.open(choice));
   ASSERT_TRUE(
       player.start_preview(std::filesystem::path(first).parent_path().string() + "/", "first.mid"));
   clock.run([] { return false; }, 600ms);  // the first plays for a while

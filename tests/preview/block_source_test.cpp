@@ -33,8 +33,7 @@ std::vector<Bytes> data_blocks(int count, int pitch = 0) {
 // Owns the file bytes the source reads from memory.
 struct Source {
   explicit Source(Bytes file)
-      : bytes(std::move(file)),
-        source(TrackReader::read(ByteStream::from_memory(bytes)).value()) {}
+      : bytes(std::move(file)), source(TrackReader::read(ByteStream::from_memory(bytes)).value()) {}
   int fill(std::size_t room = kPreviewBufferBytes) {
     buffer.assign(room / 2 + 8, 0);
     return source.fill(buffer.data(), room);

@@ -69,11 +69,11 @@ class PreviewPlayerTest : public ::testing::Test {
 };
 
 TEST_F(PreviewPlayerTest, OpenTakesTheEntryIndexAndStartsWithBothBuffersFree) {
-  EXPECT_EQ(player_.open(0), 0);
-  EXPECT_EQ(player_.open(3), 0);  // the service has two devices
-  EXPECT_EQ(player_.open(2), 2);
+  EXPECT_EQ(player_.open(0).code(), ErrorCode::InvalidArgument);
+  EXPECT_EQ(player_.open(3).code(), ErrorCode::DeviceFailed);  // the service has two devices
+  EXPECT_TRUE(player_.open(2));
   EXPECT_EQ(log_.opened_device, 1);
-  EXPECT_EQ(player_.stop(), 0);  // both buffers count as done from the start
+  EXPECT_TRUE(player_.stop());  // both buffers count as done from the start
   EXPECT_FALSE(player_.busy());
 }
 
@@ -85,7 +85,7 @@ TEST_F(PreviewPlayerTest, WithoutADevicePreviewsAreIgnored) {
 
 TEST_F(PreviewPlayerTest, BuffersAlternateUntilTheTrackRunsOut) {
   const std::string name = file("long.mid", sound_of(40, 2));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), name));
   ASSERT_EQ(log_.written.size(), 2u);  // both buffers queued at the start
   EXPECT_TRUE(player_.busy());
@@ -102,7 +102,7 @@ TEST_F(PreviewPlayerTest, AFileOfOneBufferIsSubmittedOnceAndTheHeaderAddsNothing
   const UnpackedBlock block = test::random_block(rng, 0);
   const std::string name =
       file("short.mid", test::sound_file({make_block(1, block), make_block(2, block)}, 2));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), name));
   ASSERT_EQ(log_.written.size(), 1u);  // the second refill found nothing more
   double carry = 0.0;
@@ -117,7 +117,7 @@ TEST_F(PreviewPlayerTest, AFileOfOneBufferIsSubmittedOnceAndTheHeaderAddsNothing
 TEST_F(PreviewPlayerTest, ANewPreviewStopsTheFirstAndStartsTheSecondFromItsBeginning) {
   const std::string first = file("first.mid", sound_of(40, 4));
   const std::string second = file("second.mid", sound_of(40, 5));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), first));
   log_.finish_one();
   dispatch();  // one refill: three buffers written so far
@@ -136,7 +136,7 @@ TEST_F(PreviewPlayerTest, ANewPreviewStopsTheFirstAndStartsTheSecondFromItsBegin
 
 TEST_F(PreviewPlayerTest, BadHeaderFailsWithTheFilesTextAndPlaysNothing) {
   const std::string name = file("bad.mid", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0});
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   const Status bad = player_.start_preview(folder(), name);
   ASSERT_FALSE(bad);
   EXPECT_EQ(bad.code(), ErrorCode::BadFile);
@@ -149,24 +149,24 @@ TEST_F(PreviewPlayerTest, BadHeaderFailsWithTheFilesTextAndPlaysNothing) {
 
 TEST_F(PreviewPlayerTest, FolderWithoutTrailingSeparatorStillNamesTheFile) {
   const std::string name = file("a.mid", sound_of(2, 6));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(dir_.string(), name));
   EXPECT_EQ(log_.written.size(), 1u);
 }
 
 TEST_F(PreviewPlayerTest, StopGivesUpAfterOneSecondAndThePreviewGoesOn) {
   const std::string name = file("a.mid", sound_of(40, 7));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), name));
   log_.reset_leaves_queued = true;
-  EXPECT_EQ(player_.stop(), -1);
+  EXPECT_EQ(player_.stop().code(), ErrorCode::DeviceFailed);
   log_.reset_leaves_queued = false;
-  EXPECT_EQ(player_.stop(), 0);
+  EXPECT_TRUE(player_.stop());
 }
 
 TEST_F(PreviewPlayerTest, ARefusedWriteEndsThePreviewWithoutLeavingABufferBusy) {
   const std::string name = file("a.mid", sound_of(40, 8));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), name));
   log_.refuse_writes = true;  // the device went away while playing
   play_to_end();
@@ -174,7 +174,7 @@ TEST_F(PreviewPlayerTest, ARefusedWriteEndsThePreviewWithoutLeavingABufferBusy) 
   EXPECT_FALSE(player_.busy());
   EXPECT_EQ(log_.written.size(), 2u);
   ASSERT_TRUE(player_.start_preview(folder(), name));  // Stop does not wait: both buffers are free
-  EXPECT_EQ(player_.stop(), 0);
+  EXPECT_TRUE(player_.stop());
   log_.refuse_writes = false;
   ASSERT_TRUE(player_.start_preview(folder(), name));
   EXPECT_FALSE(player_.device_failed());
@@ -183,7 +183,7 @@ TEST_F(PreviewPlayerTest, ARefusedWriteEndsThePreviewWithoutLeavingABufferBusy) 
 
 TEST_F(PreviewPlayerTest, ReportsArePostedOntoTheClockAndCountAsBusyUntilHandled) {
   const std::string name = file("a.mid", sound_of(2, 9));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), name));
   log_.finish_one();
   EXPECT_TRUE(player_.busy());  // the buffer is done but its report is not handled yet
@@ -196,7 +196,7 @@ TEST_F(PreviewPlayerTest, ReportsLeftOverFromAPlayerThatIsGoneDoNothing) {
   const std::string name = file("a.mid", sound_of(40, 11));
   {
     PreviewPlayer gone(service_, clock_);
-    ASSERT_EQ(gone.open(1), 1);
+    ASSERT_TRUE(gone.open(1));
     ASSERT_TRUE(gone.start_preview(folder(), name));
     log_.finish_one();
   }
@@ -207,7 +207,7 @@ TEST_F(PreviewPlayerTest, ReportsLeftOverFromAPlayerThatIsGoneDoNothing) {
 
 TEST_F(PreviewPlayerTest, CloseStopsClosesAndForgetsTheDevice) {
   const std::string name = file("a.mid", sound_of(40, 10));
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   ASSERT_TRUE(player_.start_preview(folder(), name));
   const int resets = log_.resets;
   player_.close();
@@ -231,7 +231,7 @@ namespace {
 // length); reports left over from a stopped preview count for nothing.
 TEST_F(PreviewPlayerTest, PlayedSamplesFollowTheBuffersAndTheClock) {
   using namespace std::chrono;
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   const std::string name = file("s.mid", sound_of(60, 5));
   const auto buffers = expected_buffers(folder() + name);
   ASSERT_GE(buffers.size(), 3u);
