@@ -95,7 +95,8 @@ TEST(SoundCheck, FewerBlocksThanTheHeaderPromisesAndBadHeaders) {
   Bytes body{0x00, 0xF0, 0x03, 0x7E, 0x00, 0xF7};
   EXPECT_TRUE(check(smf_with_track(body, 100)).cut);
   // Bad headers give the reader's error and text.
-  ByteStream stream = stream_of(Bytes{'M', 'T', 'h', 'd'});
+  const Bytes head{'M', 'T', 'h', 'd'};
+  ByteStream stream = stream_of(head);
   const Result<SoundCheck> bad = check_sound(stream);
   ASSERT_FALSE(bad);
   EXPECT_EQ(bad.code(), ErrorCode::BadFile);
