@@ -91,12 +91,13 @@ void DownloadSequencer::start_next_file() {
   state_ = DownloadState{};  // closes a file still open
 
   auto reader = TrackReader::open(path);
-  if (!reader) return;  // the row stays selected; the down-load stops here
-  if (!reader->ok()) {
-    report_file_error(window_, reader->open_result(), list_.rows().text(row));
+  if (!reader) {  // the row stays selected; the down-load stops here
+    if (reader.code() == ErrorCode::BadFile)
+      window_.message_box(reader.message(), file_name_of(list_.rows().text(row)), BoxIcon::Warning,
+                          BoxButtons::Ok);
     return;
   }
-  state_.file = std::move(reader);
+  state_.file = std::move(*reader);
   window_.start_timer(kDownloadTimerId, pace_.interval_ms);
 
   SoundListState& totals = list_.state();

@@ -197,18 +197,10 @@ void WindowActionsTest::clear_data_empties_the_monitor_fields() {
 }
 
 void WindowActionsTest::posted_messages_reach_their_hooks_on_the_window_thread() {
-  std::thread poster([this] {
-    window->post_message(WindowMessage::MidiInput, 963, 0x7F3C90);
-    window->post_message(WindowMessage::WaveOut, 957, 0);
-    window->post_message(WindowMessage::NextDownload, 0, 0);
-  });
+  std::thread poster([this] { window->post_message(WindowMessage::NextDownload, 0, 0); });
   poster.join();
-  QVERIFY(monitor.inputs.empty());  // nothing runs on the posting thread
+  QCOMPARE(download.next, 0);  // nothing runs on the posting thread
   QTRY_COMPARE(download.next, 1);
-  QCOMPARE(monitor.inputs.size(), 1u);
-  QCOMPARE(monitor.inputs[0].first, 963u);
-  QCOMPARE(monitor.inputs[0].second, 0x7F3C90u);
-  QCOMPARE(preview.wave_messages, std::vector<std::uintptr_t>{957});
 }
 
 void WindowActionsTest::timer_ticks_reach_the_download_until_stopped() {

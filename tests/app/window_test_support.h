@@ -22,13 +22,10 @@ namespace brisca::test {
 
 struct RecordingPreview : PreviewHooks {
   std::vector<std::pair<std::string, std::string>> previews;
-  std::vector<std::uintptr_t> wave_messages;
   int closes = 0;
-  void start_preview(const std::string& dir, const std::string& name) override {
+  Status start_preview(const std::string& dir, const std::string& name) override {
     previews.emplace_back(dir, name);
-  }
-  void on_wave_message(std::uintptr_t wparam, std::uintptr_t) override {
-    wave_messages.push_back(wparam);
+    return {};
   }
   void close() override { ++closes; }
 };
@@ -44,9 +41,7 @@ struct RecordingDownload : DownloadHooks {
 };
 
 struct RecordingMonitor : MonitorHooks {
-  std::vector<std::pair<std::uintptr_t, std::uintptr_t>> inputs;
   int closes = 0;
-  void on_midi_input(std::uintptr_t w, std::uintptr_t l) override { inputs.emplace_back(w, l); }
   void close() override { ++closes; }
 };
 
@@ -120,12 +115,12 @@ bool register_qtest(const char* name, QtTestFactory make, bool use_96dpi);
 
 #define BRISCA_QTEST_CONCAT2(a, b) a##b
 #define BRISCA_QTEST_CONCAT(a, b) BRISCA_QTEST_CONCAT2(a, b)
-#define BRISCA_QTEST_REGISTER(TestClass, use_96dpi)                                  \
-  namespace {                                                                        \
-  const bool BRISCA_QTEST_CONCAT(brisca_qtest_registered_, __COUNTER__) =            \
-      brisca::test::register_qtest(                                                  \
-      TestClass::staticMetaObject.className(), [] { return static_cast<QObject*>(new TestClass); }, \
-      use_96dpi);                                                                    \
+#define BRISCA_QTEST_REGISTER(TestClass, use_96dpi)                        \
+  namespace {                                                              \
+  const bool BRISCA_QTEST_CONCAT(brisca_qtest_registered_, __COUNTER__) =  \
+      brisca::test::register_qtest(                                        \
+          TestClass::staticMetaObject.className(),                         \
+          [] { return static_cast<QObject*>(new TestClass); }, use_96dpi); \
   }
 
 // A test class of the window program, which asks for Qt's own dialogs so that tests can reach
