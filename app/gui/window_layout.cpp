@@ -252,11 +252,10 @@ QFont list_font() {
   return font;
 }
 
-Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
-  client->setFont(ui_font());
-  Controls c;
-  c.upper = make_upper_grid();
-  c.monitor_row = make_monitor_grid();
+namespace {
+
+// The button column, the path and block fields and the list, on `c.upper`.
+void add_upper_controls(QWidget* client, Controls& c, const std::function<void(int)>& on_command) {
   // The button column beside the list, from its top.
   auto* column = new QVBoxLayout;
   column->setSpacing(kButtonGap);
@@ -282,6 +281,11 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   c.list->setFont(list_font());
   set_id(c.list, kListId);
   c.upper->addWidget(c.list, 3, 0);
+}
+
+// The monitor fields, Clear Data and the line about the input, on `c.monitor_row`.
+void add_monitor_controls(QWidget* client, Controls& c,
+                          const std::function<void(int)>& on_command) {
   for (const FieldSpec& desc : kMonitorFields) {
     const int width = desc.span * kMonitorFieldWidth + (desc.span - 1) * kMonitorGap;
     make_labelled_field(client, c, desc.field, desc.caption, width, true);
@@ -306,6 +310,17 @@ Controls build_controls(QWidget* client, const std::function<void(int)>& on_comm
   c.monitor_status->setAutoFillBackground(true);
   c.monitor_status->hide();
   c.monitor_row->addWidget(c.monitor_status, kStatusGridRow, 0, 1, kLastGridColumn + 1);
+}
+
+}  // namespace
+
+Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
+  client->setFont(ui_font());
+  Controls c;
+  c.upper = make_upper_grid();
+  c.monitor_row = make_monitor_grid();
+  add_upper_controls(client, c, on_command);
+  add_monitor_controls(client, c, on_command);
   // In the caption row of "Path and Files", right-aligned over the list's right end.
   c.overview_scale = new QLabel(client);
   size_to(c.overview_scale, 0, kLabelHeight, true);
