@@ -132,7 +132,7 @@ MainWindow::MainWindow()
     controls_.list->reserve_foot(0);
   });
 
-  layout_ = new ResizeLayout(client_, controls_);
+  layout_ = new ClientLayout(client_, controls_);
   layout_->set_after_apply([this] { place_status(); });
   resize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
   apply_height();

@@ -33,7 +33,7 @@ namespace brisca {
 class Gatherer;
 class GeometryMemory;
 class ImportDialog;
-class ResizeLayout;
+class ClientLayout;
 class SettingsStore;
 
 class MainWindow : public QMainWindow, public WindowPort {
@@ -157,7 +157,7 @@ class MainWindow : public QMainWindow, public WindowPort {
   SoundList sound_list_;
   ListActions list_actions_;
   KitActions kit_actions_;
-  ResizeLayout* layout_ = nullptr;
+  ClientLayout* layout_ = nullptr;
   GeometryMemory* geometry_ = nullptr;
   RowDelegate* delegate_ = nullptr;
   QTimer* list_changed_timer_ = nullptr;  // the work after rows came, went or moved

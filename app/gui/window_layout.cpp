@@ -1,8 +1,10 @@
 #include "app/gui/window_layout.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -22,25 +24,38 @@ constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 20;
 constexpr int kLabelHeight = 14;
 constexpr int kFieldHeight = 18;
+constexpr int kColumnGap = 13;     // between the list and the button column
+constexpr int kListGap = 8;        // between the path field and the list
+constexpr int kButtonGap = 10;     // between the buttons of the column
+constexpr int kMidiMonGap = 22;    // above MIDI Mon, apart from the others
+constexpr int kScaleIndent = 140;  // the time scale's left end, from the list's
+// The monitor row: seven columns of fields 55 wide with 5 between them, the whole 5 short of the
+// right margin, and 3 between its two lines. The fields share a wider window in proportion.
+constexpr int kMonitorColumns = 7;
+constexpr int kMonitorFieldWidth = 55;
+constexpr int kMonitorGap = 5;
+constexpr int kMonitorLineGap = 3;
+constexpr int kMonitorStatusGap = 1;  // between the list and the line about the input
 
 struct ButtonSpec {
-  int x, y, id;
+  int id;
   const char* text;
 };
 
+// A field in the monitor row: its line (0 or 1), its first column and how many it spans.
 struct FieldSpec {
-  int x, y, width;
+  int line, column, span;
   Field field;
   const char* caption;
 };
 
 // Captions wider than their label are drawn narrower rather than cut off, as the layout was
 // made for a narrower face than most systems have.
-void fit_caption(QLabel* label) {
+void fit_caption(QLabel* label, int width) {
   QFont font = label->font();
   for (int stretch = 100; stretch >= 70; stretch -= 6) {
     font.setStretch(stretch);
-    if (QFontMetrics(font).horizontalAdvance(label->text()) <= label->width()) break;
+    if (QFontMetrics(font).horizontalAdvance(label->text()) <= width) break;
   }
   if (font.stretch() != 100) label->setFont(font);
 }
@@ -58,10 +73,23 @@ void set_id(QWidget* widget, int id) {
   widget->setProperty("controlId", id);
 }
 
+// `width` wide at the design's size; a control that `stretches` takes its share of a wider
+// window. Placed by the widget's own rectangle, whatever margins a style keeps around it.
+void size_to(QWidget* control, int width, int height, bool stretches) {
+  control->setAttribute(Qt::WA_LayoutUsesWidgetRect);
+  control->setFixedHeight(height);
+  if (stretches) {
+    control->setMinimumWidth(width);
+    control->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  } else {
+    control->setFixedWidth(width);
+  }
+}
+
 QPushButton* make_button(QWidget* client, const ButtonSpec& desc,
                          const std::function<void(int)>& on_command) {
   auto* button = new QPushButton(QString::fromLatin1(desc.text), client);
-  button->setGeometry(desc.x, desc.y, kButtonWidth, kButtonHeight);
+  size_to(button, kButtonWidth, kButtonHeight, false);
   // Reached with Tab, but a click leaves the focus where it was (on the list, whose keys the
   // window handles).
   button->setFocusPolicy(Qt::TabFocus);
@@ -72,41 +100,79 @@ QPushButton* make_button(QWidget* client, const ButtonSpec& desc,
   return button;
 }
 
-QLineEdit* make_labelled_field(QWidget* client, const FieldSpec& desc) {
-  auto* label = new QLabel(QString::fromLatin1(desc.caption), client);
-  label->setGeometry(desc.x, desc.y, desc.width, kLabelHeight);
+// A caption over its field, `width` wide at the design's size.
+void make_labelled_field(QWidget* client, Controls& c, Field which, const char* caption, int width,
+                         bool stretches) {
+  auto* label = new QLabel(QString::fromLatin1(caption), client);
+  size_to(label, width, kLabelHeight, stretches);
   label->setAutoFillBackground(true);  // grey behind the caption, like the window
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  fit_caption(label);
+  fit_caption(label, width);
   set_id(label, kLabelId);
   auto* field = new QLineEdit(client);
-  field->setGeometry(desc.x, desc.y + kLabelHeight, desc.width, kFieldHeight);
+  size_to(field, width, kFieldHeight, stretches);
   field->setTextMargins(0, 0, 0, 0);
   field->setAcceptDrops(false);  // dropped files go to the window
   field->setProperty("caption", label->text());
   set_id(field, kFieldId);
-  return field;
+  c.captions[static_cast<std::size_t>(which)] = label;
+  c.fields[static_cast<std::size_t>(which)] = field;
 }
 
 constexpr ButtonSpec kButtons[] = {
-    {350, 50, kListenId, "Listen"},         {350, 80, kSelectOneId, "Select One"},
-    {350, 110, kSelectAllId, "Select All"}, {350, 140, kClearAllId, "Clear All"},
-    {350, 170, kSendId, "Send File(s)"},    {350, 200, kStopId, "Stop"},
-    {350, 242, kMidiMonId, "MIDI Mon"},
+    {kListenId, "Listen"},      {kSelectOneId, "Select One"}, {kSelectAllId, "Select All"},
+    {kClearAllId, "Clear All"}, {kSendId, "Send File(s)"},    {kStopId, "Stop"},
+    {kMidiMonId, "MIDI Mon"},
 };
 
 constexpr FieldSpec kMonitorFields[] = {
-    {10, 280, 55, Field::NoteOff, "Note Off"},
-    {70, 280, 55, Field::NoteOn, "Note On"},
-    {130, 280, 55, Field::PolyPress, "Poly Press"},
-    {190, 280, 55, Field::CtrlChg, "Ctrl Chg"},
-    {250, 280, 55, Field::ProgChg, "Prog Chg"},
-    {310, 280, 55, Field::ChanPress, "Chan Press"},
-    {370, 280, 55, Field::PitchBend, "Pitch Bend"},
-    {10, 315, 175, Field::SystemExclusive, "System Exclusive"},
-    {190, 315, 55, Field::Common, "Common"},
-    {250, 315, 55, Field::RealTime, "Real Time"},
+    {0, 0, 1, Field::NoteOff, "Note Off"},
+    {0, 1, 1, Field::NoteOn, "Note On"},
+    {0, 2, 1, Field::PolyPress, "Poly Press"},
+    {0, 3, 1, Field::CtrlChg, "Ctrl Chg"},
+    {0, 4, 1, Field::ProgChg, "Prog Chg"},
+    {0, 5, 1, Field::ChanPress, "Chan Press"},
+    {0, 6, 1, Field::PitchBend, "Pitch Bend"},
+    {1, 0, 3, Field::SystemExclusive, "System Exclusive"},
+    {1, 3, 1, Field::Common, "Common"},
+    {1, 4, 1, Field::RealTime, "Real Time"},
 };
+
+// The monitor row's grid: a column per field (even) and per gap (odd), all sharing extra width
+// in proportion to their design widths, and a last gap of fixed width; rows for the strip above
+// the line about the input, that line, and per line of fields a caption row and a field row.
+constexpr int kStatusGridRow = 1;
+constexpr int kLastGridColumn = 2 * kMonitorColumns - 1;
+int caption_row(int line) {
+  return 2 + 3 * line;
+}
+
+QGridLayout* make_monitor_grid() {
+  auto* grid = new QGridLayout;
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setSpacing(0);
+  for (int column = 0; column < kMonitorColumns; ++column) {
+    grid->setColumnStretch(2 * column, kMonitorFieldWidth);
+    if (column + 1 == kMonitorColumns) break;
+    grid->setColumnMinimumWidth(2 * column + 1, kMonitorGap);
+    grid->setColumnStretch(2 * column + 1, kMonitorGap);
+  }
+  grid->setColumnMinimumWidth(kLastGridColumn, kMonitorGap);
+  grid->setRowMinimumHeight(0, kMonitorStatusGap);
+  grid->setRowMinimumHeight(caption_row(1) - 1, kMonitorLineGap);
+  return grid;
+}
+
+QGridLayout* make_upper_grid() {
+  auto* grid = new QGridLayout;
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(kColumnGap);
+  grid->setVerticalSpacing(0);
+  grid->setColumnStretch(0, 1);
+  grid->setRowMinimumHeight(2, kListGap);
+  grid->setRowStretch(3, 1);
+  return grid;
+}
 
 }  // namespace
 
@@ -186,40 +252,85 @@ QFont list_font() {
   return font;
 }
 
-Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
-  client->setFont(ui_font());
-  Controls c;
-  for (const ButtonSpec& desc : kButtons)
-    c.buttons[desc.id] = make_button(client, desc, on_command);
-  auto field_at = [&c](Field f) -> QLineEdit*& { return c.fields[static_cast<std::size_t>(f)]; };
-  field_at(Field::TotalBlocks) =
-      make_labelled_field(client, {350, 10, 80, Field::TotalBlocks, "Total Blocks"});
-  field_at(Field::PathAndFiles) =
-      make_labelled_field(client, {10, 10, 327, Field::PathAndFiles, "Path and Files"});
+namespace {
+
+// The button column, the path and block fields and the list, on `c.upper`.
+void add_upper_controls(QWidget* client, Controls& c, const std::function<void(int)>& on_command) {
+  // The button column beside the list, from its top.
+  auto* column = new QVBoxLayout;
+  column->setSpacing(kButtonGap);
+  for (const ButtonSpec& desc : kButtons) {
+    if (desc.id == kMidiMonId) column->addSpacing(kMidiMonGap - kButtonGap);
+    column->addWidget(c.buttons[desc.id] = make_button(client, desc, on_command));
+  }
+  column->addStretch(1);
+  c.upper->addLayout(column, 3, 1);
+  make_labelled_field(client, c, Field::TotalBlocks, "Total Blocks", kButtonWidth, false);
+  const int path_width = kListSize.width();
+  make_labelled_field(client, c, Field::PathAndFiles, "Path and Files", path_width, true);
+  for (Field f : {Field::PathAndFiles, Field::TotalBlocks}) {
+    const int at = f == Field::PathAndFiles ? 0 : 1;
+    c.upper->addWidget(c.captions[static_cast<std::size_t>(f)], 0, at);
+    c.upper->addWidget(c.fields[static_cast<std::size_t>(f)], 1, at);
+  }
   c.list = new SoundListWidget(client);
-  c.list->setGeometry(10, 50, 327, 215);
+  c.list->setAttribute(Qt::WA_LayoutUsesWidgetRect);
+  c.list->setMinimumSize(kListSize);
+  c.list->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   c.list->setObjectName(QStringLiteral("List"));
   c.list->setFont(list_font());
   set_id(c.list, kListId);
+  c.upper->addWidget(c.list, 3, 0);
+}
+
+// The monitor fields, Clear Data and the line about the input, on `c.monitor_row`.
+void add_monitor_controls(QWidget* client, Controls& c,
+                          const std::function<void(int)>& on_command) {
   for (const FieldSpec& desc : kMonitorFields) {
-    QLineEdit* field = make_labelled_field(client, desc);
-    fit_monitor_field(field, static_cast<int>(desc.field));
-    field_at(desc.field) = field;
+    const int width = desc.span * kMonitorFieldWidth + (desc.span - 1) * kMonitorGap;
+    make_labelled_field(client, c, desc.field, desc.caption, width, true);
+    const auto index = static_cast<std::size_t>(desc.field);
+    const int row = caption_row(desc.line), span = 2 * desc.span - 1;
+    c.monitor_row->addWidget(c.captions[index], row, 2 * desc.column, 1, span);
+    c.monitor_row->addWidget(c.fields[index], row + 1, 2 * desc.column, 1, span);
   }
-  c.buttons[kClearDataId] = make_button(client, {350, 327, kClearDataId, "Clear Data"}, on_command);
-  // The free strip between the list (bottom 265) and the monitor row (top 280).
+  QPushButton* clear_data = make_button(client, {kClearDataId, "Clear Data"}, on_command);
+  c.buttons[kClearDataId] = clear_data;
+  // Level with the foot of the second line of fields, at the row's right edge.
+  c.monitor_row->addWidget(clear_data, caption_row(1), 2 * (kMonitorColumns - 2), 2, 4,
+                           Qt::AlignRight | Qt::AlignBottom);
+  // The free strip between the list and the monitor row; it keeps its place while hidden.
   c.monitor_status = new QLabel(client);
-  c.monitor_status->setGeometry(10, 266, 420, kLabelHeight);
+  size_to(c.monitor_status, 0, kLabelHeight, true);
+  QSizePolicy keeps_place = c.monitor_status->sizePolicy();
+  keeps_place.setRetainSizeWhenHidden(true);
+  c.monitor_status->setSizePolicy(keeps_place);
   c.monitor_status->setObjectName(QStringLiteral("MonitorStatus"));
   c.monitor_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   c.monitor_status->setAutoFillBackground(true);
   c.monitor_status->hide();
+  c.monitor_row->addWidget(c.monitor_status, kStatusGridRow, 0, 1, kLastGridColumn + 1);
+}
+
+}  // namespace
+
+Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
+  client->setFont(ui_font());
+  Controls c;
+  c.upper = make_upper_grid();
+  c.monitor_row = make_monitor_grid();
+  add_upper_controls(client, c, on_command);
+  add_monitor_controls(client, c, on_command);
   // In the caption row of "Path and Files", right-aligned over the list's right end.
   c.overview_scale = new QLabel(client);
-  c.overview_scale->setGeometry(150, 10, 187, kLabelHeight);
+  size_to(c.overview_scale, 0, kLabelHeight, true);
   c.overview_scale->setObjectName(QStringLiteral("OverviewScale"));
   c.overview_scale->setAlignment(Qt::AlignRight | Qt::AlignTop);
   c.overview_scale->setAutoFillBackground(true);
+  auto* scale_place = new QHBoxLayout;
+  scale_place->setContentsMargins(kScaleIndent, 0, 0, 0);
+  scale_place->addWidget(c.overview_scale);
+  c.upper->addLayout(scale_place, 0, 0);
   return c;
 }
 

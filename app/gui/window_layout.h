@@ -1,10 +1,12 @@
-// The controls of the main window at their pixel positions (client coordinates below the menu
-// bar), the menu, the colours and the font.
+// The controls of the main window, their sizes and their places on Qt layouts (client
+// coordinates below the menu bar), the menu, the colours and the font.
 #pragma once
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QMargins>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <array>
 #include <functional>
@@ -12,6 +14,7 @@
 
 #include "common/window_port.h"
 
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
@@ -41,6 +44,11 @@ inline constexpr int kClientHeight = client_height_for(kOuterHeight);
 inline constexpr int kClientHeightWithMonitor = client_height_for(kOuterHeightWithMonitor);
 
 inline constexpr unsigned kWindowGrey = 0xC0C0C0;
+
+// Free around the controls at the design's size (the monitor row shown), and the list's size
+// there: the list takes what the window grows by.
+inline constexpr QMargins kClientMargins{10, 10, 11, 9};
+inline constexpr QSize kListSize{327, 215};
 
 // The status line lies over the foot of the sound list (inside its frame, left of its scroll
 // bar), so the layout and the heights stay as they are; it shows only while it has something
@@ -81,9 +89,14 @@ inline constexpr int kFieldCount = kMonitorFieldCount + 2;
 struct Controls {
   SoundListWidget* list = nullptr;
   std::array<QLineEdit*, kFieldCount> fields{};  // indexed by Field
+  std::array<QLabel*, kFieldCount> captions{};   // over each field
   std::map<int, QPushButton*> buttons;           // by control id
   QLabel* monitor_status = nullptr;  // between the list and the monitor row, hidden when empty
   QLabel* overview_scale = nullptr;  // over the list's right end: the overviews' time scale
+  // The controls in their places, not yet on the client: everything down to the list and the
+  // button column beside it, and the monitor row below them (see ClientLayout).
+  QGridLayout* upper = nullptr;
+  QGridLayout* monitor_row = nullptr;
 };
 
 // The width a line edit can show text in without scrolling it.
@@ -99,7 +112,8 @@ QFont ui_font();
 // larger than 13 pixels, so that the rows grow with it.
 QFont list_font();
 
-// Creates the controls on `client` in the order of the layout; each button reports its id.
+// Creates the controls on `client` in the order of the layout and puts them in their places on
+// `upper` and `monitor_row`; each button reports its id.
 Controls build_controls(QWidget* client, const std::function<void(int)>& on_command);
 void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command);
 // The status line, hidden, on `window` (outside the client area's own controls).

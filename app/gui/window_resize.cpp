@@ -1,86 +1,70 @@
 #include "app/gui/window_resize.h"
 
-#include <QEvent>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QWidget>
-#include <cmath>
 
 #include "app/gui/sound_list_widget.h"
-#include "app/gui/window_layout.h"
 
 namespace brisca {
-namespace {
 
-constexpr int kColumnLeft = 345;  // controls from here rightwards belong to the button column
-constexpr int kMonitorTop = 266;  // controls from here down belong to the monitor row
-constexpr int kRowLeft = 10;      // the monitor fields span kRowLeft..kRowRight at design size
-constexpr int kRowRight = 425;
-
-}  // namespace
-
-ResizeLayout::ResizeLayout(QWidget* client, Controls& controls)
-    : QObject(client), client_(client), controls_(controls) {
-  for (QWidget* child : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-    design_[child] = child->geometry();
-  client->installEventFilter(this);
+ClientLayout::ClientLayout(QWidget* client, Controls& controls)
+    : QVBoxLayout(client), client_(client), controls_(controls) {
+  setContentsMargins(kClientMargins);
+  setSpacing(0);
+  addLayout(controls.upper, 1);
+  addLayout(controls.monitor_row);
+  set_monitor_shown(false);
 }
 
-void ResizeLayout::set_monitor_shown(bool shown) {
-  monitor_shown_ = shown;
+void ClientLayout::set_monitor_shown(bool shown) {
+  below_ = shown ? 0 : kClientHeightWithMonitor - kClientHeight;
+  invalidate();
 }
 
-int ResizeLayout::design_height() const {
-  return monitor_shown_ ? kClientHeightWithMonitor : kClientHeight;
+int ClientLayout::design_height() const {
+  return below_ == 0 ? kClientHeightWithMonitor : kClientHeight;
 }
 
-int ResizeLayout::extra_list_height() const {
-  return std::max(0, client_->height() - design_height());
+QRect ClientLayout::status_rect() const {
+  const QSize grown = controls_.list->size() - kListSize;
+  return kStatusRect.adjusted(0, grown.height(), grown.width(), grown.height());
 }
 
-QRect ResizeLayout::status_rect() const {
-  const int dx = std::max(0, client_->width() - kClientWidth);
-  return kStatusRect.adjusted(0, extra_list_height(), dx, extra_list_height());
-}
-
-bool ResizeLayout::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == client_ && event->type() == QEvent::Resize) apply();
-  return false;
-}
-
-QRect ResizeLayout::placed(QWidget* control, const QRect& design, int dx, int dy) const {
-  if (control == controls_.list) return design.adjusted(0, 0, dx, dy);
-  if (design.top() < kMonitorTop)
-    return design.left() >= kColumnLeft ? design.translated(dx, 0) : design.adjusted(0, 0, dx, 0);
-  // The monitor row: what spans the row's width (or sits in the button column) moves with the
-  // right edge; the fields share the width in their design proportions.
-  const QRect moved = design.translated(0, dy);
-  if (design.right() >= kRowRight)
-    return design.left() >= kColumnLeft ? moved.translated(dx, 0) : moved.adjusted(0, 0, dx, 0);
-  const double scale =
-      static_cast<double>(kRowRight - kRowLeft + dx) / static_cast<double>(kRowRight - kRowLeft);
-  auto at = [scale](int x) {
-    return kRowLeft + static_cast<int>(std::lround((x - kRowLeft) * scale));
-  };
-  return QRect(QPoint(at(design.left()), moved.top()),
-               QPoint(at(design.right() + 1) - 1, moved.bottom()));
-}
-
-void ResizeLayout::apply() {
-  const int dx = std::max(0, client_->width() - kClientWidth);
-  const int dy = extra_list_height();
-  for (const auto& [control, design] : design_)
-    control->setGeometry(placed(control, design, dx, dy));
-  if (fitted_width_ != client_->width()) {
-    fitted_width_ = client_->width();
-    // Wider monitor fields may show their texts in the window's face again.
-    for (int index = 0; index < kMonitorFieldCount; ++index) {
-      QLineEdit* field = controls_.fields[static_cast<std::size_t>(index)];
-      if (field == nullptr) continue;
-      field->setFont(client_->font());
-      fit_monitor_field(field, index);
-    }
+void ClientLayout::apply() {
+  // The window's own layout first, for the client's size.
+  if (QLayout* window = client_->window()->layout()) {
+    window->invalidate();
+    window->activate();
   }
+  invalidate();
+  activate();
+}
+
+void ClientLayout::setGeometry(const QRect& rect) {
+  QVBoxLayout::setGeometry(rect.adjusted(0, 0, 0, below_));
+  fit_monitor_fields();
   if (after_) after_();
+}
+
+QSize ClientLayout::sizeHint() const {
+  return QVBoxLayout::sizeHint() - QSize(0, below_);
+}
+
+QSize ClientLayout::minimumSize() const {
+  return QVBoxLayout::minimumSize() - QSize(0, below_);
+}
+
+// Wider monitor fields may show their texts in the window's face again.
+void ClientLayout::fit_monitor_fields() {
+  for (int index = 0; index < kMonitorFieldCount; ++index) {
+    QLineEdit* field = controls_.fields[static_cast<std::size_t>(index)];
+    int& fitted = fitted_widths_[static_cast<std::size_t>(index)];
+    if (field == nullptr || field->width() == fitted) continue;
+    fitted = field->width();
+    field->setFont(client_->font());
+    fit_monitor_field(field, index);
+  }
 }
 
 }  // namespace brisca

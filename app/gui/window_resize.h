@@ -5,46 +5,47 @@
 // its fields widened in proportion.
 #pragma once
 
-#include <QObject>
+#include <QBoxLayout>
 #include <QRect>
+#include <array>
 #include <functional>
-#include <map>
+
+#include "app/gui/window_layout.h"
 
 namespace brisca {
 
-struct Controls;
-
-class ResizeLayout : public QObject {
+// The client's layout: the upper grid (captions, fields, list, buttons) over the monitor row.
+// While the monitor is hidden the row keeps its place below the client area, out of view, and
+// the list its height, as if the client reached that far down.
+class ClientLayout : public QVBoxLayout {
  public:
-  // Takes the current geometry of each control on `client` as its place at the design size and
-  // follows the client's size from then on.
-  ResizeLayout(QWidget* client, Controls& controls);
+  // Takes `controls`' grids onto `client`.
+  ClientLayout(QWidget* client, Controls& controls);
 
-  // The monitor row takes kMonitorRowHeight from the bottom of the list when shown.
   void set_monitor_shown(bool shown);
   // The client height at which the list has its design height.
   int design_height() const;
-  // How much larger than its design size the list is now.
-  int extra_list_height() const;
   // The status line's place over the foot of the list (client coordinates).
   QRect status_rect() const;
-  // Places every control for the client's current size, then runs `after` (for what lies over
-  // the controls, such as the status line).
+  // Places every control for the client's current size now (Qt would wait until a hidden window
+  // is shown); `after` runs after each placing (for what lies over the controls, such as the
+  // status line).
   void apply();
   void set_after_apply(std::function<void()> after) { after_ = std::move(after); }
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void setGeometry(const QRect& rect) override;
+  QSize sizeHint() const override;
+  QSize minimumSize() const override;
 
  private:
-  QRect placed(QWidget* control, const QRect& design, int dx, int dy) const;
+  // Monitor fields are fitted to their text again when their width changed.
+  void fit_monitor_fields();
 
   QWidget* client_;
   Controls& controls_;
-  std::map<QWidget*, QRect> design_;
-  bool monitor_shown_ = false;
-  int fitted_width_ = -1;
-  std::function<void()> after_;  // the client width the monitor fields' fonts were fitted at
+  int below_ = 0;  // how far the layout reaches below the client
+  std::array<int, kMonitorFieldCount> fitted_widths_{};
+  std::function<void()> after_;
 };
 
 }  // namespace brisca
