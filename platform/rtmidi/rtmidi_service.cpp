@@ -8,11 +8,11 @@
 #include <mutex>
 
 #include "platform/api/own_clients.h"
-#include "platform/rtmidi/alsa_midi_in.h"
-#include "platform/rtmidi/alsa_midi_out.h"
-#include "platform/rtmidi/jack_client.h"
-#include "platform/rtmidi/jack_midi_in.h"
-#include "platform/rtmidi/jack_midi_out.h"
+#include "platform/alsa/alsa_midi_in.h"
+#include "platform/alsa/alsa_midi_out.h"
+#include "platform/jack/jack_client.h"
+#include "platform/jack/jack_midi_in.h"
+#include "platform/jack/jack_midi_out.h"
 
 namespace brisca {
 

@@ -2,7 +2,7 @@
 // must find its port again after others came and went.
 #include <gtest/gtest.h>
 
-#include "platform/rtmidi/alsa_event.h"
+#include "platform/alsa/alsa_event.h"
 #include "platform/rtmidi/port_names.h"
 
 namespace brisca {

@@ -1,4 +1,4 @@
-#include "platform/rtmidi/jack_client.h"
+#include "platform/jack/jack_client.h"
 
 #include <jack/midiport.h>
 

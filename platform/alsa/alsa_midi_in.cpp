@@ -1,4 +1,4 @@
-#include "platform/rtmidi/alsa_midi_in.h"
+#include "platform/alsa/alsa_midi_in.h"
 
 #include <rtmidi/RtMidi.h>
 

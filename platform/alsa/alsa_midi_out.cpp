@@ -1,4 +1,4 @@
-#include "platform/rtmidi/alsa_midi_out.h"
+#include "platform/alsa/alsa_midi_out.h"
 
 #include <poll.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/rtmidi/alsa_event.h"
+#include "platform/alsa/alsa_event.h"
 
 namespace brisca {
 

@@ -12,7 +12,7 @@
 
 #include "platform/api/devices.h"
 #include "platform/core/midi_out_core.h"
-#include "platform/rtmidi/jack_client.h"
+#include "platform/jack/jack_client.h"
 
 namespace brisca {
 

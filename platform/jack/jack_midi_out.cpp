@@ -1,4 +1,4 @@
-#include "platform/rtmidi/jack_midi_out.h"
+#include "platform/jack/jack_midi_out.h"
 
 #include <jack/midiport.h>
 

@@ -1,4 +1,4 @@
-#include "platform/rtmidi/jack_midi_in.h"
+#include "platform/jack/jack_midi_in.h"
 
 #include <jack/midiport.h>
 

@@ -1,4 +1,4 @@
-#include "platform/rtmidi/alsa_event.h"
+#include "platform/alsa/alsa_event.h"
 
 namespace brisca {
 
