@@ -41,8 +41,6 @@ class DownloadHooks : public DeviceHooks {  // the MIDI output
  public:
   virtual void send_files() {}          // "Send File(s)" and Enter: continue, then start
   virtual void request_stop() {}        // "Stop" and Escape
-  virtual void on_timer(int /*id*/) {}  // timer 1 ticks
-  virtual void on_next_download() {}    // message 1044
   virtual bool is_sending() const { return false; }
 };
 
