@@ -41,9 +41,10 @@ class DownloadWindowHooks final : public DownloadHooks, private DownloadListener
     if (const std::optional<Notice>& carry = download_.carry_over_question())
       download_.carry_over(ask_(*carry));
     if (busy && !download_.sequencer().is_busy())
-      ask_(warning("The down-load stopped: the MIDI output was set up again while it was "
-                   "sending. The sounds not sent are still selected.",
-                   "Send File(s)"));
+      ask_(
+          warning("The down-load stopped: the MIDI output was set up again while it was "
+                  "sending. The sounds not sent are still selected.",
+                  "Send File(s)"));
     return result;
   }
   void close() override { download_.close(); }

@@ -39,8 +39,8 @@ class PreviewHooks : public DeviceHooks {  // the audio output
 
 class DownloadHooks : public DeviceHooks {  // the MIDI output
  public:
-  virtual void send_files() {}          // "Send File(s)" and Enter: continue, then start
-  virtual void request_stop() {}        // "Stop" and Escape
+  virtual void send_files() {}    // "Send File(s)" and Enter: continue, then start
+  virtual void request_stop() {}  // "Stop" and Escape
   virtual bool is_sending() const { return false; }
 };
 

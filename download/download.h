@@ -101,6 +101,7 @@ class Download {
 
   MidiOutPort& port() { return port_; }
   DownloadSequencer& sequencer() { return sequencer_; }
+  const DownloadSequencer& sequencer() const { return sequencer_; }
 
  private:
   void end_message() {

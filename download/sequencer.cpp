@@ -329,7 +329,8 @@ void DownloadSequencer::mark_row(int index, int kind) {
 void DownloadSequencer::show_total() {
   list_.refresh_total();
   const SoundListState& totals = list_.state();
-  if (listener_ != nullptr) listener_->total_blocks(totals.current_remaining + totals.selected_blocks);
+  if (listener_ != nullptr)
+    listener_->total_blocks(totals.current_remaining + totals.selected_blocks);
 }
 
 }  // namespace brisca

@@ -25,7 +25,8 @@ WindowHooks Program::attach(MainWindow& window) {
   monitor = std::make_unique<MonitorWindowHooks>(
       *midi, window, [&window](const std::string& line) { window.set_monitor_status(line); });
   download = std::make_unique<DownloadWindowHooks>(
-      *midi, window.sound_list(), clock, [&window](const Notice& notice) { return window.ask(notice); });
+      *midi, window.sound_list(), clock,
+      [&window](const Notice& notice) { return window.ask(notice); });
   download->set_status_line(
       [&window](const std::string& text, bool stays) { window.show_status(text, stays); });
   download->set_pace_source([this](int choice) {

@@ -25,7 +25,7 @@ class WindowActionsTest : public QObject {
   void buttons_select_and_reach_the_download();
   void clear_data_empties_the_monitor_fields();
   void posted_messages_reach_their_hooks_on_the_window_thread();
-  void timer_ticks_reach_the_download_until_stopped();
+  void timer_ticks_reach_the_monitor_until_stopped();
   void tear_down_closes_open_devices_in_order();
   void rows_show_their_states();
 
@@ -200,25 +200,24 @@ void WindowActionsTest::posted_messages_reach_their_hooks_on_the_window_thread()
   std::thread poster([this] {
     window->post_message(WindowMessage::MidiInput, 963, 0x7F3C90);
     window->post_message(WindowMessage::WaveOut, 957, 0);
-    window->post_message(WindowMessage::NextDownload, 0, 0);
   });
   poster.join();
   QVERIFY(monitor.inputs.empty());  // nothing runs on the posting thread
-  QTRY_COMPARE(download.next, 1);
+  QTRY_COMPARE(preview.wave_messages.size(), 1u);
   QCOMPARE(monitor.inputs.size(), 1u);
   QCOMPARE(monitor.inputs[0].first, 963u);
   QCOMPARE(monitor.inputs[0].second, 0x7F3C90u);
   QCOMPARE(preview.wave_messages, std::vector<std::uintptr_t>{957});
 }
 
-void WindowActionsTest::timer_ticks_reach_the_download_until_stopped() {
-  window->start_timer(kDownloadTimerId, 70);
-  QTRY_VERIFY(download.ticks.size() >= 2);
-  window->stop_timer(kDownloadTimerId);
-  std::size_t ticks = download.ticks.size();
+void WindowActionsTest::timer_ticks_reach_the_monitor_until_stopped() {
+  window->start_timer(kMonitorTimerId, 70);
+  QTRY_VERIFY(monitor.ticks.size() >= 2);
+  window->stop_timer(kMonitorTimerId);
+  std::size_t ticks = monitor.ticks.size();
   QTest::qWait(200);
-  QCOMPARE(download.ticks.size(), ticks);
-  QCOMPARE(download.ticks.front(), kDownloadTimerId);
+  QCOMPARE(monitor.ticks.size(), ticks);
+  QCOMPARE(monitor.ticks.front(), kMonitorTimerId);
 }
 
 void WindowActionsTest::tear_down_closes_open_devices_in_order() {

@@ -34,19 +34,18 @@ struct RecordingPreview : PreviewHooks {
 };
 
 struct RecordingDownload : DownloadHooks {
-  int sends = 0, stops = 0, next = 0, closes = 0;
-  std::vector<int> ticks;
+  int sends = 0, stops = 0, closes = 0;
   void send_files() override { ++sends; }
   void request_stop() override { ++stops; }
-  void on_timer(int id) override { ticks.push_back(id); }
-  void on_next_download() override { ++next; }
   void close() override { ++closes; }
 };
 
 struct RecordingMonitor : MonitorHooks {
   std::vector<std::pair<std::uintptr_t, std::uintptr_t>> inputs;
+  std::vector<int> ticks;
   int closes = 0;
   void on_midi_input(std::uintptr_t w, std::uintptr_t l) override { inputs.emplace_back(w, l); }
+  void on_timer(int id) override { ticks.push_back(id); }
   void close() override { ++closes; }
 };
 
@@ -120,12 +119,12 @@ bool register_qtest(const char* name, QtTestFactory make, bool use_96dpi);
 
 #define BRISCA_QTEST_CONCAT2(a, b) a##b
 #define BRISCA_QTEST_CONCAT(a, b) BRISCA_QTEST_CONCAT2(a, b)
-#define BRISCA_QTEST_REGISTER(TestClass, use_96dpi)                                  \
-  namespace {                                                                        \
-  const bool BRISCA_QTEST_CONCAT(brisca_qtest_registered_, __COUNTER__) =            \
-      brisca::test::register_qtest(                                                  \
-      TestClass::staticMetaObject.className(), [] { return static_cast<QObject*>(new TestClass); }, \
-      use_96dpi);                                                                    \
+#define BRISCA_QTEST_REGISTER(TestClass, use_96dpi)                        \
+  namespace {                                                              \
+  const bool BRISCA_QTEST_CONCAT(brisca_qtest_registered_, __COUNTER__) =  \
+      brisca::test::register_qtest(                                        \
+          TestClass::staticMetaObject.className(),                         \
+          [] { return static_cast<QObject*>(new TestClass); }, use_96dpi); \
   }
 
 // A test class of the window program, which asks for Qt's own dialogs so that tests can reach
