@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/download/download_fixture.h"
 
 namespace brisca::test {
@@ -90,6 +92,16 @@ TEST_F(Sequencer, SendsSelectedRowsTopToBottomEachSendingThenSent) {
     EXPECT_EQ(marks[row], (std::vector<std::uint32_t>{ITEM_SENDING, ITEM_SENT})) << row;
   EXPECT_EQ(word("d.mid") & (ITEM_SENDING | ITEM_SENT), 0u);
   EXPECT_EQ(service.log->chunks.size(), 9u);
+  // The listener hears each message started, each file sent and a time left that only falls.
+  EXPECT_EQ(
+      heard.progress_log,
+      (std::vector<Progress>{{0, 1, 2}, {0, 2, 2}, {1, 1, 2}, {1, 2, 2}, {2, 1, 2}, {2, 2, 2}}));
+  EXPECT_EQ(heard.sent, (std::vector<int>{0, 1, 2}));
+  ASSERT_FALSE(heard.left.empty());
+  EXPECT_TRUE(std::is_sorted(heard.left.rbegin(), heard.left.rend()));
+  ASSERT_EQ(heard.ends.size(), 1u);
+  EXPECT_EQ(heard.ends[0].sounds, 3);
+  EXPECT_EQ(heard.ends[0].blocks, 6);
 }
 
 TEST_F(Sequencer, AFileWithoutSystemExclusiveIsSentAtOnceAndTheNextFollows) {
