@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
+
 namespace brisca {
 
 // A device the program keeps open: open(choice) takes an entry index of the device's name table
@@ -24,9 +26,11 @@ class DeviceHooks {
 
 class PreviewHooks : public DeviceHooks {  // the audio output
  public:
-  virtual void start_preview(const std::string& /*directory*/, const std::string& /*name*/) {}
-  // Message 1027: the wave device's report and its parameter.
-  virtual void on_wave_message(std::uintptr_t /*wparam*/, std::uintptr_t /*lparam*/) {}
+  // Fails when the file cannot be played: BadFile (its headers are bad, with the text the user
+  // is shown) or Io (it cannot be opened).
+  virtual Status start_preview(const std::string& /*directory*/, const std::string& /*name*/) {
+    return {};
+  }
   // Samples of the current preview played so far; nothing while no preview plays.
   virtual std::optional<std::uint64_t> played_samples() { return std::nullopt; }
   // Plays 44.1 kHz samples from sample `from` on (what plays stops first); played_samples()
@@ -44,11 +48,6 @@ class DownloadHooks : public DeviceHooks {  // the MIDI output
   virtual bool is_sending() const { return false; }
 };
 
-class MonitorHooks : public DeviceHooks {  // the MIDI input
- public:
-  // Message 1024 (WM_USER): MIM_DATA / MIM_LONGDATA and the parameter.
-  virtual void on_midi_input(std::uintptr_t /*wparam*/, std::uintptr_t /*lparam*/) {}
-  virtual void on_timer(int /*id*/) {}  // timer 2 ticks (reopening a lost input)
-};
+class MonitorHooks : public DeviceHooks {};  // the MIDI input
 
 }  // namespace brisca

@@ -1,6 +1,7 @@
 // The window's monitor hooks over the MIDI input port: open and close from start-up, tear-down
-// and the MIDI setup dialog, message 1024, and timer 2, on which a lost input is opened again.
-// What the window should say about the input (lost, messages dropped) goes to `show_status`.
+// and the MIDI setup dialog. The port runs on the window's clock, where a lost input is also
+// opened again. The ten fields' texts go to `show_field`, and what the window should say about
+// the input (lost, messages dropped) to `show_status`.
 #pragma once
 
 #include <functional>
@@ -14,32 +15,43 @@ namespace brisca {
 // One line about the input: empty while all is well.
 std::string input_status_line(const InputStatus& status);
 
-class MonitorWindowHooks final : public MonitorHooks {
+class MonitorWindowHooks final : public MonitorHooks, private MonitorListener {
  public:
-  MonitorWindowHooks(MidiService& service, WindowPort& window,
-                     std::function<void(const std::string&)> show_status = {})
-      : window_(window), port_(service), show_status_(std::move(show_status)) {
+  using ShowField = std::function<void(MonitorField, const std::string&)>;
+  using ShowStatus = std::function<void(const std::string&)>;
+
+  MonitorWindowHooks(MidiService& service, Clock& clock, ShowField show_field,
+                     ShowStatus show_status = {})
+      : port_(service, clock, this),
+        show_field_(std::move(show_field)),
+        show_status_(std::move(show_status)) {
     port_.keep_reopening(true);
-    port_.on_status([this](const InputStatus& status) {
-      if (show_status_) show_status_(input_status_line(status));
-    });
   }
 
-  int open(int choice) override { return port_.open(&window_, choice); }
-  void close() override { port_.close(); }
-  void on_midi_input(std::uintptr_t wparam, std::uintptr_t lparam) override {
-    port_.handle_input_event(wparam, lparam);
+  int open(int choice) override {
+    if (choice <= 0) {
+      port_.close();
+      return 0;
+    }
+    return port_.open(choice) ? choice : 0;
   }
-  void on_timer(int id) override { port_.on_timer(id); }
+  void close() override { port_.close(); }
   // "Clear Data".
   void clear_data() { port_.clear_data(); }
   // For whoever listens beside the monitor (receiving sounds).
   MidiInPort& port() { return port_; }
 
  private:
-  WindowPort& window_;
+  void field_text(MonitorField field, const std::string& text) override {
+    if (show_field_) show_field_(field, text);
+  }
+  void status(const InputStatus& status) override {
+    if (show_status_) show_status_(input_status_line(status));
+  }
+
   MidiInPort port_;
-  std::function<void(const std::string&)> show_status_;
+  ShowField show_field_;
+  ShowStatus show_status_;
 };
 
 inline std::string input_status_line(const InputStatus& status) {

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <random>
 
+#include "common/manual_clock.h"
 #include "preview/preview_player.h"
 #include "tests/preview/block_maker.h"
 #include "tests/preview/fake_wave_out.h"
-#include "tests/support/fake_window.h"
 
 namespace brisca {
 namespace {
@@ -64,19 +64,17 @@ void BM_ClickToFirstBuffer(benchmark::State& state) {
   test::WaveLog log;
   Clock::time_point first{};
   TimedService service(log, first);
-  test::FakeWindow window;
-  PreviewPlayer player(service, window);
-  player.open(1);
-  player.start_preview(folder, name);  // a preview is playing when the click comes
+  ManualClock clock;
+  PreviewPlayer player(service, clock);
+  if (!player.open(1)) state.SkipWithError("no output");
+  (void)player.start_preview(folder, name);  // a preview is playing when the click comes
   for (auto _ : state) {
     first = {};
     log.written.clear();
     const auto click = Clock::now();
-    player.start_preview(folder, name);
+    if (!player.start_preview(folder, name)) state.SkipWithError("not played");
     state.SetIterationTime(std::chrono::duration<double>(first - click).count());
-    test::Posted posted{};
-    while (window.take_posted(posted)) {
-    }
+    clock.run_posted();
   }
   state.counters["buffers"] = static_cast<double>(log.written.size());
   player.close();

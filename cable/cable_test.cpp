@@ -23,8 +23,8 @@ std::string pace_line(const CablePaceResult& r) {
          std::to_string(std::lround(r.bytes_per_second)) + " bytes/s";
 }
 
-CableTest::CableTest(MidiService& service, WindowPort& window, CableEvents& events)
-    : service_(service), window_(window), events_(events), out_(service), in_(service) {
+CableTest::CableTest(MidiService& service, Clock& clock, CableEvents& events)
+    : service_(service), clock_(clock), events_(events), out_(service), in_(service, clock) {
   in_.set_listener(this);
 }
 
@@ -43,22 +43,26 @@ std::vector<Pace> CableTest::ladder() {
   return paces;
 }
 
-std::string CableTest::start(int out_choice, int in_choice, std::chrono::milliseconds at_least) {
-  if (running()) return "The cable test is already running.";
+Status CableTest::start(int out_choice, int in_choice, std::chrono::milliseconds at_least) {
+  if (running())
+    return make_error(ErrorCode::InvalidArgument, "The cable test is already running.");
   check_ = CableCheck{};
   at_least_ = at_least;
-  if (out_.open(out_choice) == 0) return "The MIDI output cannot be opened.";
+  if (out_.open(out_choice) == 0)
+    return make_error(ErrorCode::DeviceFailed, "The MIDI output cannot be opened.");
   const std::string destination = out_.destination();
   if (!destination.empty() && !lock_.acquire(destination)) {
     close_devices();
     const int holder = lock_.holder();
-    return "Another BriscaTool" +
-           (holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string()) +
-           " is sending to \"" + destination + "\".";
+    return make_error(
+        ErrorCode::DeviceBusy,
+        "Another BriscaTool" +
+            (holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string()) +
+            " is sending to \"" + destination + "\".");
   }
-  if (in_.open(&window_, in_choice) == 0) {
+  if (!in_.open(in_choice)) {
     close_devices();
-    return "The MIDI input cannot be opened.";
+    return make_error(ErrorCode::DeviceFailed, "The MIDI input cannot be opened.");
   }
   pace_index_ = 0;
   begin_pace();
@@ -75,8 +79,8 @@ void CableTest::begin_pace() {
   message_.clear();
   next_offset_ = 0;
   outstanding_ = nullptr;
-  pace_start_ = last_whole_ = now_();
-  window_.start_timer(kCableTimerId, pace().interval_ms);
+  pace_start_ = last_whole_ = clock_.now();
+  tick_.every(clock_, std::chrono::milliseconds(pace().interval_ms), [this] { on_tick(); });
   send_chunk();
 }
 
@@ -94,7 +98,7 @@ void CableTest::send_chunk() {
   header.buffer_length = static_cast<std::uint32_t>(length);
   next_offset_ += length;
   outstanding_ = &header;
-  sent_at_ = now_();
+  sent_at_ = clock_.now();
   if (out_.send_long(header) != 0)
     finish(CableEnd::OutputLost, "The MIDI output failed; the cable test stopped.");
 }
@@ -108,7 +112,7 @@ bool CableTest::take_done() {
     outstanding_ = nullptr;
     return true;
   }
-  if ((report && report->id == MOM_CLOSE) || now_() - sent_at_ > kDoneWait)
+  if ((report && report->id == MOM_CLOSE) || clock_.now() - sent_at_ > kDoneWait)
     finish(CableEnd::OutputLost, "The MIDI output stopped responding; the cable test stopped.");
   return false;
 }
@@ -119,12 +123,12 @@ bool CableTest::more_to_send() const {
   if (next_offset_ < message_.size()) return true;
   const CableCount count = check_.count(pace_index_);
   if (count.damaged > 0 || count.lost > 0) return false;
-  return count.sent < kMessagesPerPace || now_() - pace_start_ < at_least_;
+  return count.sent < kMessagesPerPace || clock_.now() - pace_start_ < at_least_;
 }
 
-void CableTest::on_timer(int id) {
-  if (id != kCableTimerId || state_ == State::Idle) return;
-  if (!check_.anything_back() && now_() - pace_start_ >= kNothingBack && pace_index_ == 0) {
+void CableTest::on_tick() {
+  if (state_ == State::Idle) return;
+  if (!check_.anything_back() && clock_.now() - pace_start_ >= kNothingBack && pace_index_ == 0) {
     finish(CableEnd::NothingBack, "nothing came back on IN");
     return;
   }
@@ -135,11 +139,11 @@ void CableTest::on_timer(int id) {
       return;
     }
     state_ = State::Settling;
-    settle_start_ = now_();
+    settle_start_ = clock_.now();
   }
   const CableCount count = check_.count(pace_index_);
   const auto wait = count.damaged > 0 || count.lost > 0 ? kFailedSettle : kSettle;
-  if (check_.settled(pace_index_) || now_() - settle_start_ >= wait) end_pace();
+  if (check_.settled(pace_index_) || clock_.now() - settle_start_ >= wait) end_pace();
 }
 
 void CableTest::short_message(std::uint32_t packed) {
@@ -153,7 +157,7 @@ void CableTest::long_data(const std::uint8_t* data, std::uint32_t length) {
   if (length > 0 && length < MidiInPort::kBufferBytes && data[length - 1] != 0xF7) check_.cut();
   if (check_.whole_total() != whole_seen_) {
     whole_seen_ = check_.whole_total();
-    last_whole_ = now_();
+    last_whole_ = clock_.now();
   }
 }
 
@@ -186,7 +190,7 @@ void CableTest::finish(CableEnd end, std::string text, std::optional<CablePaceRe
 
 // The output first, so no chunk is read from a message after the test let go of it.
 void CableTest::close_devices() {
-  window_.stop_timer(kCableTimerId);
+  tick_.stop();
   if (out_.is_open() && next_offset_ < message_.size()) out_.send_end_of_message();
   out_.close();
   in_.close();

@@ -8,8 +8,8 @@
 // any more) once the message on its way is whole, then waits for what is still on its way. The
 // first pace that passes is the fastest that does, as the paces are tried fastest first.
 //
-// Everything runs on the owner's thread, driven by its timer (kCableTimerId) and the input's
-// posted messages, which the owner hands to on_timer() and on_midi_input(); nothing blocks.
+// Everything runs on the thread of the clock the test is given, driven by a tick on that clock
+// and by what the input posts onto it; nothing blocks.
 #pragma once
 
 #include <chrono>
@@ -19,15 +19,14 @@
 #include <vector>
 
 #include "cable/cable_check.h"
-#include "common/window_port.h"
+#include "common/clock.h"
+#include "common/result.h"
 #include "download/midi_out_port.h"
 #include "download/pace.h"
 #include "download/send_gate.h"
 #include "monitor/midi_in_port.h"
 
 namespace brisca {
-
-inline constexpr int kCableTimerId = 3;
 
 struct CablePaceResult {
   Pace pace;
@@ -66,7 +65,6 @@ class CableEvents {
 
 class CableTest : private MidiInListener {
  public:
-  using Clock = std::chrono::steady_clock;
   static constexpr int kMessagesPerPace = 10;
   // After a pace's last message went out, how long what is still on its way may take.
   static constexpr std::chrono::milliseconds kSettle{2000};
@@ -76,7 +74,7 @@ class CableTest : private MidiInListener {
   // How long the output may take to report a chunk done before it counts as lost.
   static constexpr std::chrono::milliseconds kDoneWait{2000};
 
-  CableTest(MidiService& service, WindowPort& window, CableEvents& events);
+  CableTest(MidiService& service, Clock& clock, CableEvents& events);
   ~CableTest() override;
   CableTest(const CableTest&) = delete;
   CableTest& operator=(const CableTest&) = delete;
@@ -84,22 +82,14 @@ class CableTest : private MidiInListener {
   // The paces tried, fastest first: longer intervals, then smaller chunks.
   static std::vector<Pace> ladder();
 
-  // Opens the output and the input (entries of their name tables) and starts. Returns why it
-  // could not start, or empty. `at_least` is the least time each pace sends for.
-  std::string start(int out_choice, int in_choice,
-                    std::chrono::milliseconds at_least = std::chrono::milliseconds(0));
+  // Opens the output and the input (entries of their name tables) and starts; the error says
+  // why it could not start. `at_least` is the least time each pace sends for.
+  Status start(int out_choice, int in_choice,
+               std::chrono::milliseconds at_least = std::chrono::milliseconds(0));
   // Ends the test now (the outcome is Stopped); the devices are closed.
   void stop();
   bool running() const { return state_ != State::Idle; }
 
-  void on_timer(int id);
-  // Message 1024 of the window.
-  void on_midi_input(std::uintptr_t wparam, std::uintptr_t lparam) {
-    in_.handle_input_event(wparam, lparam);
-  }
-
-  // For tests: the time the test goes by.
-  void set_clock(std::function<Clock::time_point()> now) { now_ = std::move(now); }
   const CableCheck& check() const { return check_; }
   const Pace& pace() const { return paces_[static_cast<std::size_t>(pace_index_)]; }
 
@@ -109,6 +99,7 @@ class CableTest : private MidiInListener {
   void short_message(std::uint32_t packed) override;
   void long_data(const std::uint8_t* data, std::uint32_t length) override;
 
+  void on_tick();
   void begin_pace();
   bool take_done();
   void send_chunk();
@@ -119,13 +110,13 @@ class CableTest : private MidiInListener {
   void show_progress();
 
   MidiService& service_;
-  WindowPort& window_;
+  Clock& clock_;
   CableEvents& events_;
   MidiOutPort out_;
   MidiInPort in_;
   DestinationLock lock_;
   CableCheck check_;
-  std::function<Clock::time_point()> now_ = [] { return Clock::now(); };
+  ScopedTimer tick_;
 
   std::vector<Pace> paces_ = ladder();
   int pace_index_ = 0;
@@ -134,10 +125,10 @@ class CableTest : private MidiInListener {
   std::vector<std::uint8_t> message_;
   std::size_t next_offset_ = 0;
   MidiHeader* outstanding_ = nullptr;
-  Clock::time_point sent_at_{};       // when the outstanding chunk went
-  Clock::time_point pace_start_{};    // the pace's first chunk
-  Clock::time_point last_whole_{};    // the latest message of the pace that arrived whole
-  Clock::time_point settle_start_{};  // the pace's last chunk reported done
+  Clock::TimePoint sent_at_{};       // when the outstanding chunk went
+  Clock::TimePoint pace_start_{};    // the pace's first chunk
+  Clock::TimePoint last_whole_{};    // the latest message of the pace that arrived whole
+  Clock::TimePoint settle_start_{};  // the pace's last chunk reported done
   int whole_seen_ = 0;
 };
 

@@ -10,8 +10,8 @@ std::vector<DamagedFile> damaged_selection(const SoundList& list) {
   const ListPort& rows = list.rows();
   for (int row = 0, count = rows.count(); row < count; ++row) {
     if ((rows.item_word(row) & ITEM_SELECTED) == 0) continue;
-    std::optional<TrackReader> track = TrackReader::open(list.full_path(row));
-    if (!track || !track->ok()) continue;
+    Result<TrackReader> track = TrackReader::open(list.full_path(row));
+    if (!track) continue;
     const SoundCheck check = check_sound(*track);
     if (!check.complete()) damaged.push_back({row, rows.text(row), check.problem()});
   }

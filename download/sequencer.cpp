@@ -92,15 +92,13 @@ void DownloadSequencer::start_next_file() {
   state_ = DownloadState{};  // closes a file still open
 
   auto reader = TrackReader::open(path);
-  if (!reader) return;  // the row stays selected; the down-load stops here
-  if (!reader->ok()) {
-    const std::string name = list_.rows().text(row);
-    if (listener_ != nullptr)
+  if (!reader) {  // the row stays selected; the down-load stops here
+    if (reader.code() == ErrorCode::BadFile && listener_ != nullptr)
       listener_->cannot_open(
-          row, warning(file_error_text(reader->open_result()), std::string(file_name_of(name))));
+          row, warning(reader.message(), std::string(file_name_of(list_.rows().text(row)))));
     return;
   }
-  state_.file = std::move(reader);
+  state_.file = std::move(*reader);
   start_tick();
 
   SoundListState& totals = list_.state();

@@ -19,7 +19,9 @@ void check(bool ok) {
 }
 
 void play_file(const std::uint8_t* data, std::size_t size) {
-  brisca::BlockSource source(brisca::TrackReader(brisca::ByteStream::from_memory({data, size})));
+  auto track = brisca::TrackReader::read(brisca::ByteStream::from_memory({data, size}));
+  if (!track) return;
+  brisca::BlockSource source(std::move(*track));
   std::uint32_t mix = 0;
   brisca::play_out(source, [&](const std::int16_t* samples, std::size_t count) {
     check(count > 0 && count <= brisca::kPreviewBufferBytes / 2);

@@ -11,11 +11,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brisca;
   std::span<const std::uint8_t> bytes(data, size);
+  Result<TrackReader> track = TrackReader::read(ByteStream::from_memory(bytes));
+  if (!track) return 0;
   {
-    TrackReader track(ByteStream::from_memory(bytes));
     MidiEvent event;
     std::size_t events = 0;
-    while (track.next(event)) {
+    while (track->next(event)) {
       if (++events > size) __builtin_trap();  // every event takes at least one byte
       if (!event.is_sysex_with_data()) continue;
       if (is_sound_dump_block(event.data.get(), event.length)) {
@@ -25,10 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
-  TrackReader again(ByteStream::from_memory(bytes));
-  (void)count_blocks(again);
+  Result<TrackReader> again = TrackReader::read(ByteStream::from_memory(bytes));
+  (void)count_blocks(*again);
   ByteStream whole = ByteStream::from_memory(bytes);
-  const SoundCheck check = check_sound(whole);
-  if (check.complete() != check.problem().empty()) __builtin_trap();
+  const Result<SoundCheck> check = check_sound(whole);
+  if (check->complete() != check->problem().empty()) __builtin_trap();
   return 0;
 }

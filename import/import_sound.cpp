@@ -83,11 +83,7 @@ std::string audio_problem(const std::string& audio) {
 std::optional<HeaderTemplate> read_header_template(const std::string& path, std::string& error) {
   auto track = TrackReader::open(path);
   if (!track) {
-    error = "cannot be opened";
-    return std::nullopt;
-  }
-  if (!track->ok()) {
-    error = file_error_text(track->open_result());
+    error = track.message();
     return std::nullopt;
   }
   MidiEvent event;

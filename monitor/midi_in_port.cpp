@@ -2,14 +2,11 @@
 
 #include <algorithm>
 
-#include "monitor/monitor_display.h"
-
 namespace brisca {
 
 namespace {
 
 constexpr std::uint32_t kPackedMask = 0xFFFFFF;
-static_assert(sizeof(std::uintptr_t) >= 8, "a posted short message carries its sequence number");
 
 // Sequence numbers wrap; a is newer than b when it is less than half the range ahead.
 bool newer(std::uint32_t a, std::uint32_t b) {
@@ -18,24 +15,27 @@ bool newer(std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
-MidiInPort::MidiInPort(MidiService& service)
-    : service_(service), buffers_(static_cast<std::size_t>(kBufferCount) * kBufferBytes) {}
+MidiInPort::MidiInPort(MidiService& service, Clock& clock, MonitorListener* monitor)
+    : service_(service),
+      clock_(clock),
+      monitor_(monitor),
+      buffers_(static_cast<std::size_t>(kBufferCount) * kBufferBytes) {}
 
-int MidiInPort::open(WindowPort* window, int choice) {
+Status MidiInPort::open(int choice) {
   close();
-  if (choice <= 0) return 0;
-  window_ = window;
+  if (choice <= 0) return make_error(ErrorCode::InvalidArgument, "no MIDI input chosen");
   choice_ = choice;
-  return open_device();
+  if (!open_device()) return make_error(ErrorCode::DeviceFailed, "cannot be opened");
+  return {};
 }
 
-int MidiInPort::open_device() {
+bool MidiInPort::open_device() {
   const std::uint32_t generation = ++generation_;
   device_ = service_.open_input(
       choice_ - 1, [this, generation](std::uint32_t id, std::uintptr_t p1, std::uintptr_t) {
         callback(generation, id, p1);
       });
-  if (!device_) return 0;
+  if (!device_) return false;
   for (int i = 0; i < kBufferCount; ++i) {
     MidiHeader& header = headers_[static_cast<std::size_t>(i)];
     header = MidiHeader{};
@@ -45,17 +45,16 @@ int MidiInPort::open_device() {
     returned_[static_cast<std::size_t>(i)].store(false, std::memory_order_relaxed);
     if (device_->prepare_header(header) != 0 || device_->add_buffer(header) != 0) {
       shut_device();
-      return 0;
+      return false;
     }
   }
   device_->start();
-  return choice_;
+  return true;
 }
 
 void MidiInPort::close() {
   shut_device();
-  if (retrying_ && window_ != nullptr) window_->stop_timer(kMonitorTimerId);
-  retrying_ = false;
+  retry_.stop();
   tell(InputStatus{false, dropped_before_});
 }
 
@@ -83,49 +82,66 @@ void MidiInPort::lose_device() {
   status.lost = true;
   status.dropped = dropped_before_;
   tell(status);
-  if (!keep_reopening_ || window_ == nullptr) return;
-  retrying_ = true;
+  if (!keep_reopening_) return;
   retry_wait_ = kFirstRetry;
-  window_->start_timer(kMonitorTimerId, static_cast<int>(retry_wait_.count()));
+  retry_.after(clock_, retry_wait_, [this] { reopen(); });
 }
 
-void MidiInPort::on_timer(int id) {
-  if (id != kMonitorTimerId || !retrying_ || window_ == nullptr) return;
-  window_->stop_timer(kMonitorTimerId);
-  if (open_device() != 0) {
-    retrying_ = false;
+void MidiInPort::reopen() {
+  retry_.ran();
+  if (open_device()) {
     InputStatus status = status_;
     status.lost = false;
     tell(status);
     return;
   }
   retry_wait_ = std::min(retry_wait_ * 2, kLongestRetry);
-  window_->start_timer(kMonitorTimerId, static_cast<int>(retry_wait_.count()));
+  retry_.after(clock_, retry_wait_, [this] { reopen(); });
 }
 
 void MidiInPort::tell(const InputStatus& status) {
   if (status == status_) return;
   status_ = status;
-  if (status_handler_) status_handler_(status_);
+  if (monitor_ != nullptr) monitor_->status(status_);
+}
+
+void MidiInPort::tell_dropped() {
+  if (!device_) return;
+  InputStatus status = status_;
+  status.dropped = dropped_before_ + device_->dropped();
+  tell(status);
+}
+
+// Any thread. The weak hold is taken here, by the thread that posts.
+void MidiInPort::post(std::function<void(MidiInPort&)> task) {
+  clock_.post([alive = std::weak_ptr<MidiInPort*>(alive_), task = std::move(task)] {
+    if (const auto port = alive.lock()) task(**port);
+  });
 }
 
 // The device's thread.
 void MidiInPort::callback(std::uint32_t generation, std::uint32_t id, std::uintptr_t param1) {
-  if (window_ == nullptr || id == MIM_OPEN) return;
-  if (id == MIM_CLOSE) {  // at a close it is stale by the time the window sees it
-    window_->post_message(WindowMessage::MidiInput, kMonitorLost, generation);
+  if (id == MIM_OPEN) return;
+  if (id == MIM_CLOSE) {  // at a close it is stale by the time the clock's thread sees it
+    post([generation](MidiInPort& port) {
+      if (port.device_ && generation == port.generation_) port.lose_device();
+    });
     return;
   }
   if (id == MIM_DATA) {
     post_short(static_cast<std::uint32_t>(param1) & kPackedMask);
     return;
   }
+  int index = -1;
   if (id == MIM_LONGDATA) {
-    const int index = header_index(param1);
+    index = header_index(param1);
     if (index < 0) return;
     returned_[static_cast<std::size_t>(index)].store(true, std::memory_order_release);
   }
-  window_->post_message(WindowMessage::MidiInput, id, param1);
+  post([index](MidiInPort& port) {
+    if (index >= 0) port.handle_long(index);
+    port.tell_dropped();
+  });
 }
 
 void MidiInPort::post_short(std::uint32_t packed) {
@@ -134,50 +150,37 @@ void MidiInPort::post_short(std::uint32_t packed) {
   const bool crowded = posted_.load(std::memory_order_acquire) >= kMaxPosted;
   if (!crowded && !flush_posted_.load(std::memory_order_acquire)) {
     posted_.fetch_add(1, std::memory_order_acq_rel);
-    const std::uint64_t param = (std::uint64_t{sequence} << 32) | packed;
-    window_->post_message(WindowMessage::MidiInput, MIM_DATA, static_cast<std::uintptr_t>(param));
+    post([packed, sequence](MidiInPort& port) {
+      port.posted_.fetch_sub(1, std::memory_order_acq_rel);
+      port.show_short(packed, sequence);
+      port.tell_dropped();
+    });
     return;
   }
   const int field = choose_field(packed);
   if (field < 0) return;  // shown nowhere anyway
   kept_[static_cast<std::size_t>(field)].value.store((std::uint64_t{sequence} << 32) | packed,
                                                      std::memory_order_release);
-  if (!flush_posted_.exchange(true, std::memory_order_acq_rel))
-    window_->post_message(WindowMessage::MidiInput, kMonitorFlush, 0);
-}
-
-void MidiInPort::handle_input_event(std::uintptr_t id, std::uintptr_t param) {
-  if (id == MIM_DATA) {
-    const auto value = static_cast<std::uint64_t>(param);
-    const auto sequence = static_cast<std::uint32_t>(value >> 32);
-    if (sequence != 0) posted_.fetch_sub(1, std::memory_order_acq_rel);
-    show_short(static_cast<std::uint32_t>(value) & kPackedMask, sequence);
-  } else if (id == MIM_LONGDATA) {
-    handle_long(param);
-  } else if (id == kMonitorFlush) {
-    flush();
-  } else if (id == kMonitorLost) {
-    if (device_ && param == generation_) lose_device();
-    return;
-  }
-  if (device_) {
-    InputStatus status = status_;
-    status.dropped = dropped_before_ + device_->dropped();
-    tell(status);
+  if (!flush_posted_.exchange(true, std::memory_order_acq_rel)) {
+    post([](MidiInPort& port) {
+      port.flush();
+      port.tell_dropped();
+    });
   }
 }
 
-// A message without a sequence number (not from this port's callback) is always shown.
 void MidiInPort::show_short(std::uint32_t packed, std::uint32_t sequence) {
   if (listener_ != nullptr) listener_->short_message(packed);
   const int field = choose_field(packed);
   if (field < 0) return;
   std::uint32_t& shown = shown_[static_cast<std::size_t>(field)];
-  if (sequence != 0) {
-    if (shown != 0 && !newer(sequence, shown)) return;
-    shown = sequence;
-  }
-  show_short_message(window_, packed);
+  if (shown != 0 && !newer(sequence, shown)) return;
+  shown = sequence;
+  show(static_cast<MonitorField>(field), short_message_text(field, packed));
+}
+
+void MidiInPort::show(MonitorField field, const std::string& text) {
+  if (monitor_ != nullptr) monitor_->field_text(field, text);
 }
 
 void MidiInPort::flush() {
@@ -192,19 +195,19 @@ void MidiInPort::flush() {
 
 // A filled buffer: its summary, then back to the device. An empty one (from a reset) is not
 // queued again.
-void MidiInPort::handle_long(std::uintptr_t param) {
-  const int index = header_index(param);
-  if (index < 0 || !returned_[static_cast<std::size_t>(index)].exchange(false)) return;
+void MidiInPort::handle_long(int index) {
+  if (!returned_[static_cast<std::size_t>(index)].exchange(false)) return;
   MidiHeader& header = headers_[static_cast<std::size_t>(index)];
   const std::uint32_t length = std::min(header.bytes_recorded, header.buffer_length);
   if (length == 0) return;
   if (listener_ != nullptr) listener_->long_data(header.data, length);
-  show_sysex(window_, header.data, length);
+  show(MonitorField::SystemExclusive, sysex_summary(header.data, length));
   if (device_) device_->add_buffer(header);
 }
 
 void MidiInPort::clear_data() {
-  brisca::clear_data(window_);
+  for (int field = 0; field < kMonitorTextFields; ++field)
+    show(static_cast<MonitorField>(field), "");
 }
 
 int MidiInPort::header_index(std::uintptr_t address) const {

@@ -1,15 +1,15 @@
 // The MIDI input port and the monitor behind it: the input device the user chose, eight
 // 16 384-byte buffers for System Exclusive data, and the handling of what arrives.
 //
-// The device calls back on a thread of its own; the callback only posts the event to the
-// window (message 1024), where it is formatted into the monitor fields. So that a flood of
-// short messages cannot bury the window under posted messages, at most kMaxPosted of them are
-// in flight at a time; beyond that the callback keeps only the newest message of each field
-// and posts one kMonitorFlush that shows them. Every short message carries a sequence number,
-// so a field never goes back to an older message than the one it shows.
+// The device calls back on a thread of its own; the callback only posts the event onto the
+// clock the port was given, on whose thread it is formatted into the monitor fields. So that a
+// flood of short messages cannot bury that thread under posted tasks, at most kMaxPosted of
+// them are in flight at a time; beyond that the callback keeps only the newest message of each
+// field and posts one flush that shows them. Every short message carries a sequence number, so
+// a field never goes back to an older message than the one it shows.
 //
 // A device that reports its loss (MIM_CLOSE while open) is closed and the owner told; when asked
-// to, the port then tries the same choice again on timer 2, after 2 s and then at intervals
+// to, the port then tries the same choice again on the clock, after 2 s and then at intervals
 // doubling up to 20 s, as every failed attempt may cost the device library memory. Messages
 // the device dropped under load are counted and told as well.
 #pragma once
@@ -22,25 +22,32 @@
 #include <memory>
 #include <vector>
 
-#include "common/window_port.h"
+#include <string>
+
+#include "common/clock.h"
+#include "common/result.h"
+#include "monitor/monitor_display.h"
 #include "platform/api/devices.h"
 
 namespace brisca {
 
-// Posted by the port itself (as the first parameter of message 1024): show the kept messages.
-inline constexpr std::uint32_t kMonitorFlush = 0x10000 | MIM_DATA;
-// Posted by the port itself: the device reported its loss (the second parameter: which opening
-// of the port).
-inline constexpr std::uint32_t kMonitorLost = 0x10000 | MIM_CLOSE;
-
-// What the port's owner is told, on the window's thread, whenever it changes.
+// What the port's owner is told, on the clock's thread, whenever it changes.
 struct InputStatus {
   bool lost = false;          // the device went away; the port is closed
   std::uint64_t dropped = 0;  // messages the devices dropped under load since the port was made
   bool operator==(const InputStatus&) const = default;
 };
 
-// Sees what the port delivers, on the window's thread, besides the monitor fields: each short
+// The monitor's front end, on the clock's thread: the text each of the ten fields shows from
+// now on ("" once cleared), and the input's status whenever it changes.
+class MonitorListener {
+ public:
+  virtual ~MonitorListener() = default;
+  virtual void field_text(MonitorField /*field*/, const std::string& /*text*/) {}
+  virtual void status(const InputStatus& /*status*/) {}
+};
+
+// Sees what the port delivers, on the clock's thread, besides the monitor fields: each short
 // message shown, and the bytes of each filled buffer before it goes back to the device.
 class MidiInListener {
  public:
@@ -58,34 +65,34 @@ class MidiInPort {
   static constexpr std::chrono::milliseconds kFirstRetry{2000};
   static constexpr std::chrono::milliseconds kLongestRetry{20000};
 
-  explicit MidiInPort(MidiService& service);
+  MidiInPort(MidiService& service, Clock& clock, MonitorListener* monitor = nullptr);
   ~MidiInPort() { shut_device(); }
   MidiInPort(const MidiInPort&) = delete;
   MidiInPort& operator=(const MidiInPort&) = delete;
 
-  // `choice` is an entry of the input name table, 0 meaning none. Returns the choice, or 0 for
-  // none and on failure (a device that opened but refused a buffer is closed again).
-  int open(WindowPort* window, int choice);
+  // `choice` is an entry of the input name table (from 1). Fails for none and when the device
+  // cannot be opened (a device that opened but refused a buffer is closed again).
+  Status open(int choice);
   bool is_open() const { return device_ != nullptr; }
   // Stop, reset (every buffer comes back empty), unprepare, close; each step only when the one
   // before it succeeded. Also ends the attempts to reopen a lost device.
   void close();
 
-  void on_status(std::function<void(const InputStatus&)> handler) { status_handler_ = handler; }
-  // After a loss, try the same choice again on timer kMonitorTimerId (off by default).
+  // Where the fields and the status go; null for nowhere. It stays across close() and open().
+  void set_monitor(MonitorListener* monitor) { monitor_ = monitor; }
+  // After a loss, try the same choice again on the clock (off by default).
   void keep_reopening(bool on) { keep_reopening_ = on; }
-  // The window's timer kMonitorTimerId.
-  void on_timer(int id);
   const InputStatus& status() const { return status_; }
 
-  // Message 1024 on the window's thread: MIM_DATA, MIM_LONGDATA or kMonitorFlush.
-  void handle_input_event(std::uintptr_t id, std::uintptr_t param);
-  // "Clear Data".
+  // "Clear Data": every field shows "".
   void clear_data();
 
   // One listener at a time; null for none. It stays across close() and open().
   void set_listener(MidiInListener* listener) { listener_ = listener; }
   MidiInListener* listener() const { return listener_; }
+
+  // The clock the port runs on.
+  Clock& clock() const { return clock_; }
 
   const MidiHeader& header(int index) const { return headers_[static_cast<std::size_t>(index)]; }
 
@@ -94,42 +101,50 @@ class MidiInPort {
     std::atomic<std::uint64_t> value{0};  // sequence << 32 | packed message; 0 when empty
   };
 
-  int open_device();
+  // Posts `task` for the clock's thread; it is dropped should the port be gone by then.
+  void post(std::function<void(MidiInPort&)> task);
+  bool open_device();
   void lose_device();
+  void reopen();
   void tell(const InputStatus& status);
+  void tell_dropped();
   void callback(std::uint32_t generation, std::uint32_t id, std::uintptr_t param1);
   void post_short(std::uint32_t packed);
   void show_short(std::uint32_t packed, std::uint32_t sequence);
+  void show(MonitorField field, const std::string& text);
   void flush();
-  void handle_long(std::uintptr_t param);
+  void handle_long(int index);
   int header_index(std::uintptr_t address) const;
   void shut_device();
 
   MidiService& service_;
-  WindowPort* window_ = nullptr;
+  Clock& clock_;
+  MonitorListener* monitor_ = nullptr;
   MidiInListener* listener_ = nullptr;
   std::unique_ptr<MidiInDevice> device_;
   std::vector<std::uint8_t> buffers_;
   std::array<MidiHeader, kBufferCount> headers_{};
-  // Set by the device's thread when it hands a buffer back, cleared when the window takes it:
+  // Set by the device's thread when it hands a buffer back, cleared when the clock's thread
+  // takes it:
   // a report of a buffer the port has since queued again (after a reopen) is passed over.
   std::array<std::atomic<bool>, kBufferCount> returned_{};
 
   std::atomic<std::uint32_t> sequence_{0};
   std::atomic<int> posted_{0};
   std::atomic<bool> flush_posted_{false};
-  std::array<Slot, kMonitorFieldCount> kept_{};
-  std::array<std::uint32_t, kMonitorFieldCount> shown_{};  // the window's thread only
+  std::array<Slot, kMonitorTextFields> kept_{};
+  std::array<std::uint32_t, kMonitorTextFields> shown_{};  // the clock's thread only
 
-  // The window's thread only.
+  // The clock's thread only.
   int choice_ = 0;
   std::uint32_t generation_ = 0;  // raised at every opening and closing of a device
-  std::function<void(const InputStatus&)> status_handler_;
   InputStatus status_;
   std::uint64_t dropped_before_ = 0;  // by devices already closed
   bool keep_reopening_ = false;
-  bool retrying_ = false;
+  ScopedTimer retry_;
   std::chrono::milliseconds retry_wait_ = kFirstRetry;
+  // Posted tasks hold it weakly: one that runs after the port has gone does nothing.
+  std::shared_ptr<MidiInPort*> alive_ = std::make_shared<MidiInPort*>(this);
 };
 
 }  // namespace brisca

@@ -39,7 +39,8 @@ std::string short_message_text(int field, std::uint32_t packed) {
                                  static_cast<std::uint8_t>((packed >> 8) & 0xFF),
                                  static_cast<std::uint8_t>((packed >> 16) & 0xFF)};
   if (field == kRealTime) return hex_bytes(bytes, 1);
-  if (field == static_cast<int>(Field::ProgChg) || field == static_cast<int>(Field::ChanPress))
+  if (field == static_cast<int>(MonitorField::ProgChg) ||
+      field == static_cast<int>(MonitorField::ChanPress))
     return hex_bytes(bytes, 2);
   return hex_bytes(bytes, 3);
 }
@@ -55,28 +56,11 @@ std::string sysex_summary(const std::uint8_t* data, std::uint32_t length) {
 }
 
 const char* monitor_field_label(int field) {
-  static constexpr std::array<const char*, kMonitorFieldCount> kLabels = {
+  static constexpr std::array<const char*, kMonitorTextFields> kLabels = {
       "Note Off",   "Note On",    "Poly Press",       "Ctrl Chg", "Prog Chg",
       "Chan Press", "Pitch Bend", "System Exclusive", "Common",   "Real Time"};
-  if (field < 0 || field >= kMonitorFieldCount) return "";
+  if (field < 0 || field >= kMonitorTextFields) return "";
   return kLabels[static_cast<std::size_t>(field)];
-}
-
-void show_short_message(WindowPort* window, std::uint32_t packed) {
-  const int field = choose_field(packed);
-  if (window == nullptr || field < 0) return;
-  window->set_field_text(static_cast<Field>(field), short_message_text(field, packed));
-}
-
-void show_sysex(WindowPort* window, const std::uint8_t* data, std::uint32_t length) {
-  if (window == nullptr) return;
-  window->set_field_text(Field::SystemExclusive, sysex_summary(data, length));
-}
-
-void clear_data(WindowPort* window) {
-  if (window == nullptr) return;
-  for (int field = 0; field < kMonitorFieldCount; ++field)
-    window->set_field_text(static_cast<Field>(field), "");
 }
 
 }  // namespace brisca

@@ -5,9 +5,22 @@
 #include <cstdint>
 #include <string>
 
-#include "common/window_port.h"
-
 namespace brisca {
+
+// The ten monitor fields, in the order they stand in the window's monitor row.
+enum class MonitorField : int {
+  NoteOff = 0,
+  NoteOn,
+  PolyPress,
+  CtrlChg,
+  ProgChg,
+  ChanPress,
+  PitchBend,
+  SystemExclusive,
+  Common,
+  RealTime,
+};
+inline constexpr int kMonitorTextFields = 10;
 
 // The field of a packed short message (status in the low byte, then the two data bytes):
 // 0..6 by channel message kind (a Note On with velocity 0 is a Note Off), 8 for 0xF0..0xF7,
@@ -24,11 +37,5 @@ std::string sysex_summary(const std::uint8_t* data, std::uint32_t length);
 
 // "Note Off" .. "Real Time" for 0..9; "" otherwise.
 const char* monitor_field_label(int field);
-
-// Writes the message into its field, replacing the text; nothing for a non-status first byte.
-void show_short_message(WindowPort* window, std::uint32_t packed);
-void show_sysex(WindowPort* window, const std::uint8_t* data, std::uint32_t length);
-// Empties the ten fields; "Total Blocks" is left as it is.
-void clear_data(WindowPort* window);
 
 }  // namespace brisca

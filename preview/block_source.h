@@ -16,7 +16,7 @@ inline constexpr std::size_t kFillThresholdBytes = 14080;  // a fill stops once 
 
 class BlockSource {
  public:
-  // Takes over an opened track (check track.ok() first: a reader in error has nothing to give).
+  // Takes over an opened track.
   explicit BlockSource(TrackReader track);
 
   // Fills buffer with the samples of the next data blocks and returns the fill count in bytes:

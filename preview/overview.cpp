@@ -19,8 +19,8 @@ SampleRange merged(SampleRange a, SampleRange b) {
 
 // The block count, header name and type, as the list reads them.
 bool read_header(const std::string& path, SoundOverview& into) {
-  std::optional<TrackReader> track = TrackReader::open(path);
-  if (!track || !track->ok()) return false;
+  Result<TrackReader> track = TrackReader::open(path);
+  if (!track) return false;
   BlockCount count = count_blocks(*track);
   into.blocks = count.blocks;
   into.has_header = count.has_header;
@@ -32,8 +32,8 @@ bool read_header(const std::string& path, SoundOverview& into) {
 // Whether the file is whole, the same way the down-load judges it, and the messages a down-load
 // of it sends.
 void check_whole(const std::string& path, SoundOverview& into) {
-  std::optional<TrackReader> track = TrackReader::open(path);
-  if (!track || !track->ok()) return;
+  Result<TrackReader> track = TrackReader::open(path);
+  if (!track) return;
   SoundCheck check;
   MidiEvent event;
   while (track->next(event)) {
@@ -47,8 +47,8 @@ void check_whole(const std::string& path, SoundOverview& into) {
 
 // The samples preview playback plays, in playing order.
 void decode_envelope(const std::string& path, SoundOverview& into) {
-  std::optional<TrackReader> track = TrackReader::open(path);
-  if (!track || !track->ok()) return;
+  Result<TrackReader> track = TrackReader::open(path);
+  if (!track) return;
   BlockSource source(std::move(*track));
   EnvelopeBuilder builder;
   play_out(source, [&builder](const std::int16_t* samples, std::size_t count) {

@@ -23,47 +23,54 @@ bool is_done(const WaveHeader& header) {
 
 }  // namespace
 
-PreviewPlayer::PreviewPlayer(AudioService& service, WindowPort& window)
-    : service_(service), window_(window) {}
+PreviewPlayer::PreviewPlayer(AudioService& service, Clock& clock)
+    : service_(service), clock_(clock) {}
 
 PreviewPlayer::~PreviewPlayer() {
   close();
 }
 
-int PreviewPlayer::open(int choice) {
+Status PreviewPlayer::open(int choice) {
   if (device_) close();
-  if (choice <= 0) return 0;
+  if (choice <= 0) return make_error(ErrorCode::InvalidArgument, "no audio output chosen");
   for (Buffer& b : buffers_) {
     b.samples = std::make_unique<std::int16_t[]>(kPreviewBufferBytes / 2);
     b.header = WaveHeader{reinterpret_cast<std::uint8_t*>(b.samples.get()), 0, HDR_DONE};
   }
-  device_ = service_.open_output(
-      choice - 1, [this](std::uint32_t message, std::uintptr_t first, std::uintptr_t) {
+  device_ =
+      service_.open_output(choice - 1, [this, alive = std::weak_ptr<PreviewPlayer*>(alive_)](
+                                           std::uint32_t message, std::uintptr_t, std::uintptr_t) {
         unhandled_reports_.fetch_add(1, std::memory_order_relaxed);
-        window_.post_message(WindowMessage::WaveOut, message, first);
+        clock_.post([alive, message] {
+          if (const auto player = alive.lock()) (*player)->on_report(message);
+        });
       });
   if (!device_) {
     for (Buffer& b : buffers_) b = Buffer{};
-    return 0;
+    return make_error(ErrorCode::DeviceFailed, "cannot be opened");
   }
   choice_ = choice;
-  return choice;
+  return {};
 }
 
-int PreviewPlayer::stop() {
-  if (!device_) return 0;
-  const int reset_result = device_->reset();
+// The device's own thread hands the buffers back: this waits on the real time, whatever the
+// clock, as nothing else runs meanwhile.
+Status PreviewPlayer::stop() {
+  if (!device_) return {};
+  const bool reset = device_->reset() == 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopLimitMs);
   while (!(is_done(buffers_[0].header) && is_done(buffers_[1].header))) {
-    if (std::chrono::steady_clock::now() >= deadline) return reset_result != 0 ? reset_result : -1;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return make_error(ErrorCode::DeviceFailed, "did not hand its buffers back");
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return reset_result;
+  if (!reset) return make_error(ErrorCode::DeviceFailed, "refused to stop");
+  return {};
 }
 
 void PreviewPlayer::close() {
   if (!device_) return;
-  stop();
+  (void)stop();
   device_->close();
   device_.reset();
   for (Buffer& b : buffers_) b = Buffer{};
@@ -72,29 +79,26 @@ void PreviewPlayer::close() {
   choice_ = 0;
 }
 
-void PreviewPlayer::start_preview(const std::string& directory, const std::string& name) {
-  if (!device_) return;
-  stop();  // a time-out is not acted upon: the new file is opened anyway
+Status PreviewPlayer::start_preview(const std::string& directory, const std::string& name) {
+  if (!device_) return {};
+  (void)stop();  // a failure is not acted upon: the new file is opened anyway
   clear_state();
   write_failed_ = false;
   handed_.clear();
   played_done_ = 0;
   const std::string path = join_path(directory, name);
-  std::optional<TrackReader> track = TrackReader::open(path);
-  if (!track) return;
-  if (!track->ok()) {
-    report_file_error(window_, track->open_result(), file_name_of(path));
-    return;
-  }
+  Result<TrackReader> track = TrackReader::open(path);
+  if (!track) return track.error();
   source_.emplace(std::move(*track));
   refill();
   refill();
+  return {};
 }
 
 void PreviewPlayer::start_samples(std::shared_ptr<const std::vector<std::int16_t>> samples,
                                   std::size_t from) {
   if (!device_) return;
-  stop();
+  (void)stop();
   clear_state();
   write_failed_ = false;
   handed_.clear();
@@ -138,7 +142,7 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
   int result = device_->prepare_header(header);
   if (result == 0) result = device_->write(header);
   if (result == 0) {
-    if (handed_.empty()) playing_since_ = std::chrono::steady_clock::now();
+    if (handed_.empty()) playing_since_ = clock_.now();
     handed_.push_back({&buffer, static_cast<std::uint64_t>(fill_bytes) / 2});
     return;
   }
@@ -150,16 +154,16 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
   write_failed_ = true;
 }
 
-void PreviewPlayer::on_wave_message(std::uintptr_t wparam, std::uintptr_t /*lparam*/) {
+void PreviewPlayer::on_report(std::uint32_t message) {
   unhandled_reports_.fetch_sub(1, std::memory_order_relaxed);
-  if (wparam != WOM_DONE) return;
-  account_done_buffers(std::chrono::steady_clock::now());
+  if (message != WOM_DONE) return;
+  account_done_buffers(clock_.now());
   refill();
 }
 
 // Buffers are judged by their done flag rather than by the reports, so that reports left over
 // from a stopped preview count for nothing.
-void PreviewPlayer::account_done_buffers(std::chrono::steady_clock::time_point now) {
+void PreviewPlayer::account_done_buffers(Clock::TimePoint now) {
   while (!handed_.empty() && is_done(handed_.front().buffer->header)) {
     played_done_ += handed_.front().samples;
     handed_.pop_front();
@@ -167,8 +171,7 @@ void PreviewPlayer::account_done_buffers(std::chrono::steady_clock::time_point n
   }
 }
 
-std::optional<std::uint64_t> PreviewPlayer::played_samples(
-    std::chrono::steady_clock::time_point now) {
+std::optional<std::uint64_t> PreviewPlayer::played_samples(Clock::TimePoint now) {
   if (!device_) return std::nullopt;
   account_done_buffers(now);
   if (handed_.empty()) return std::nullopt;

@@ -1,8 +1,8 @@
 // Preview playback: plays one sound file through the chosen wave output with two alternating
 // buffers. Start preview stops what plays, opens the file and fills both buffers; each
-// buffer-done report (message 1027, handled on the window's thread) refills the finished buffer
-// until the track runs out. The device's callback only posts the report; all reading, decoding
-// and submitting happens on the window's thread.
+// buffer-done report refills the finished buffer until the track runs out. The device's
+// callback only posts the report onto the clock the player was given; all reading, decoding and
+// submitting happens on the clock's thread.
 #pragma once
 
 #include <array>
@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "common/window_port.h"
+#include "common/clock.h"
+#include "common/result.h"
 #include "platform/api/devices.h"
 #include "preview/block_source.h"
 
@@ -25,31 +26,31 @@ inline constexpr int kStopLimitMs = 1000;  // Stop waits this long for both buff
 
 class PreviewPlayer {
  public:
-  PreviewPlayer(AudioService& service, WindowPort& window);
+  PreviewPlayer(AudioService& service, Clock& clock);
   ~PreviewPlayer();
   PreviewPlayer(const PreviewPlayer&) = delete;
   PreviewPlayer& operator=(const PreviewPlayer&) = delete;
 
   // Opens entry `choice` of the audio-out table (system device choice - 1) with both buffers
-  // marked done. Returns `choice`, or 0 for choice 0 and on failure.
-  int open(int choice);
+  // marked done; what was open is closed first. Fails for choice 0 (none) and when the device
+  // cannot be opened.
+  Status open(int choice);
   // Stop, then close the device and free the buffers (and the sound file, if one is open).
   void close();
-  // Resets the device and waits until both buffers are done, at most kStopLimitMs. Returns the
-  // reset's error, 0 when both are done, -1 on time-out.
-  int stop();
+  // Resets the device and waits until both buffers are done, at most kStopLimitMs. Fails when
+  // the reset fails or the time runs out.
+  Status stop();
 
-  // Plays directory + name from its start. Ignored while no device is open; a file that cannot
-  // be opened plays nothing; a file whose header is bad raises the sound-file warning box.
-  void start_preview(const std::string& directory, const std::string& name);
+  // Plays directory + name from its start. Ignored while no device is open. A file that cannot
+  // be opened (Io) or whose headers are bad (BadFile, with the text the user is shown) plays
+  // nothing and fails.
+  Status start_preview(const std::string& directory, const std::string& name);
   // Plays 44.1 kHz samples from sample `from` on, as start_preview plays a file: what plays is
   // stopped first, and played_samples() counts from `from`. Ignored while no device is open.
   void start_samples(std::shared_ptr<const std::vector<std::int16_t>> samples, std::size_t from);
   // Fills the first free buffer from the track (or the samples) and submits it (nothing when
   // they are out).
   void refill();
-  // Message 1027: a buffer-done report refills.
-  void on_wave_message(std::uintptr_t wparam, std::uintptr_t lparam);
   // Forgets the sound file (closing it) without touching the device.
   void clear_state() {
     source_.reset();
@@ -66,7 +67,8 @@ class PreviewPlayer {
   // Samples of the current preview played so far: those of the buffers the device has reported
   // done, plus the time since the playing buffer began (at most its length). Nothing once no
   // buffer of the preview is left playing.
-  std::optional<std::uint64_t> played_samples(std::chrono::steady_clock::time_point now);
+  std::optional<std::uint64_t> played_samples(Clock::TimePoint now);
+  std::optional<std::uint64_t> played_samples() { return played_samples(clock_.now()); }
 
  private:
   struct Buffer {
@@ -75,7 +77,9 @@ class PreviewPlayer {
   };
   Buffer* free_buffer();
   void submit(Buffer& buffer, int fill_bytes);
-  void account_done_buffers(std::chrono::steady_clock::time_point now);
+  void account_done_buffers(Clock::TimePoint now);
+  // The device's report, on the clock's thread: a buffer done refills.
+  void on_report(std::uint32_t message);
 
   // A buffer handed to the device and the samples it holds, in the order they play.
   struct Handed {
@@ -84,7 +88,7 @@ class PreviewPlayer {
   };
 
   AudioService& service_;
-  WindowPort& window_;
+  Clock& clock_;
   std::unique_ptr<WaveOutDevice> device_;
   int choice_ = 0;
   std::array<Buffer, 2> buffers_;
@@ -95,7 +99,9 @@ class PreviewPlayer {
   std::atomic<int> unhandled_reports_{0};
   std::deque<Handed> handed_;
   std::uint64_t played_done_ = 0;  // samples of the buffers reported done
-  std::chrono::steady_clock::time_point playing_since_{};
+  Clock::TimePoint playing_since_{};
+  // Posted reports hold it weakly: one that runs after the player has gone does nothing.
+  std::shared_ptr<PreviewPlayer*> alive_ = std::make_shared<PreviewPlayer*>(this);
 };
 
 }  // namespace brisca

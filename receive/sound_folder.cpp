@@ -125,29 +125,31 @@ std::string sound_file_name(const std::string& stem, bool partial, int copy) {
   return name + ".mid";
 }
 
-std::string folder_write_problem(const std::string& folder) {
+Status check_folder_writable(const std::string& folder) {
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "is not a folder";
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return make_error(ErrorCode::NotFound, "is not a folder");
   auto probe = AtomicFile::create(folder + "/.receive-check");
-  if (!probe) return std::string("cannot be written: ") + std::strerror(errno);
+  if (!probe)
+    return make_error(ErrorCode::Io, std::string("cannot be written: ") + std::strerror(errno));
   probe->discard();
   return {};
 }
 
-WriteOutcome write_sound_file(const std::string& folder, const std::string& stem, bool partial,
-                              const SoundMessages& messages) {
+Result<std::string> write_sound_file(const std::string& folder, const std::string& stem,
+                                     bool partial, const SoundMessages& messages) {
   const std::string dir = folder.empty() ? "." : folder;
   for (int copy = 1; copy <= kMaxCopies; ++copy) {
     const std::string path = dir + "/" + sound_file_name(stem, partial, copy);
     if (exists(path)) continue;
     auto file = AtomicFile::create(path);
-    if (!file) return {{}, error_text("cannot write in " + dir, errno)};
+    if (!file) return make_error(ErrorCode::Io, error_text("cannot write in " + dir, errno));
     write_smf0(*file, messages);
-    if (file->commit(Replace::Refuse)) return {path, {}};
+    if (file->commit(Replace::Refuse)) return path;
     if (errno == EEXIST) continue;  // the name was taken meanwhile: the next one
-    return {{}, error_text("cannot write " + path, errno)};
+    return make_error(ErrorCode::Io, error_text("cannot write " + path, errno));
   }
-  return {{}, "every name for " + stem + " is taken in " + dir};
+  return make_error(ErrorCode::Io, "every name for " + stem + " is taken in " + dir);
 }
 
 }  // namespace brisca

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
+
 namespace brisca {
 
 // The sound's name as a file name stem: '/', '\\', control characters, bytes above 0x7E and the
@@ -27,18 +29,14 @@ struct SoundMessages {
   const std::vector<std::uint32_t>& ends;
 };
 
-struct WriteOutcome {
-  std::string path;   // the file written; empty on failure
-  std::string error;  // why it failed
-};
+// Fails when no sound could be written into `folder`; the message says why in a few words
+// ("is not a folder", "cannot be written: Permission denied"). A file is made there and removed
+// again, so that every cause (permissions, a read-only mount, a full disk's inode table) shows.
+Status check_folder_writable(const std::string& folder);
 
-// Why no sound could be written into `folder`, as a few words ("is not a folder", "cannot be
-// written: Permission denied"); empty when it can. A file is made there and removed again, so
-// that every cause (permissions, a read-only mount, a full disk's inode table) shows.
-std::string folder_write_problem(const std::string& folder);
-
-// Writes the sound into `folder` under the first free name. Never replaces a file.
-WriteOutcome write_sound_file(const std::string& folder, const std::string& stem, bool partial,
-                              const SoundMessages& messages);
+// Writes the sound into `folder` under the first free name: the path of the file written. Never
+// replaces a file.
+Result<std::string> write_sound_file(const std::string& folder, const std::string& stem,
+                                     bool partial, const SoundMessages& messages);
 
 }  // namespace brisca

@@ -147,10 +147,12 @@ void SoundReceiver::end_sound(const std::string& reason_if_short) {
     if (r.reason.empty()) r.reason = s.check.problem();
   }
   (r.whole ? whole_ : incomplete_) += 1;
-  const WriteOutcome out =
+  const Result<std::string> written =
       write_sound_file(folder_, file_stem(r.sound.name), !r.whole, SoundMessages{s.bytes, s.ends});
-  r.path = out.path;
-  r.error = out.error;
+  if (written)
+    r.path = *written;
+  else
+    r.error = written.message();
   if (r.path.empty()) ++unwritten_;
   events_.sound_ended(r);
 }

@@ -5,14 +5,22 @@
 #include <new>
 #include <string>
 
-#include "common/window_port.h"
-
 namespace brisca {
 namespace {
 
 // Bodies larger than this are skipped on the stream instead of being held in memory: no sound
 // file carries anything near it, and no declared length may make the reader allocate gigabytes.
 constexpr std::uint32_t kMaxBodyBytes = 16u << 20;
+
+constexpr const char* kNotMidiText = "Bad MIDI file!";
+
+Error bad_header(const char* text) {
+  return make_error(ErrorCode::BadFile, text);
+}
+
+Error cut_event() {
+  return make_error(ErrorCode::Damaged, "the file ends inside an event");
+}
 
 std::uint32_t big_endian32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -104,23 +112,28 @@ bool is_long_meta(std::uint8_t type) {
   }
 }
 
-std::int32_t open_track(ByteStream& stream) {
+Result<std::uint32_t> open_track(ByteStream& stream) {
   std::uint8_t head[22];
-  if (stream.read(head, sizeof head) < sizeof head) return BAD_MIDI_FILE;
-  if (std::memcmp(head, "MThd", 4) != 0) return BAD_MIDI_FILE;
-  if (big_endian32(head + 4) != 6) return BAD_MIDI_FILE;
-  if (head[8] != 0 || head[9] != 0) return NOT_FORMAT_0;
-  if (std::memcmp(head + 14, "MTrk", 4) != 0) return BAD_TRACK;
-  return static_cast<std::int32_t>(big_endian32(head + 18));
+  if (stream.read(head, sizeof head) < sizeof head) return bad_header(kNotMidiText);
+  if (std::memcmp(head, "MThd", 4) != 0) return bad_header(kNotMidiText);
+  if (big_endian32(head + 4) != 6) return bad_header(kNotMidiText);
+  if (head[8] != 0 || head[9] != 0) return bad_header("Not format 0!");
+  if (std::memcmp(head + 14, "MTrk", 4) != 0) return bad_header("Bad track!");
+  return big_endian32(head + 18);
 }
 
-std::int32_t read_event(MidiEvent& event, ByteStream& stream, std::uint8_t& running_status) {
+bool is_not_midi(const Error& error) {
+  return error.code == ErrorCode::BadFile && error.message == kNotMidiText;
+}
+
+Result<std::uint64_t> read_event(MidiEvent& event, ByteStream& stream,
+                                 std::uint8_t& running_status) {
   const std::uint64_t start = stream.tell();
   event.delta = 0;
   event.data.reset();
-  if (!read_quantity(stream, event.delta)) return TRUNCATED_EVENT;
+  if (!read_quantity(stream, event.delta)) return cut_event();
   int s = stream.getc();
-  if (s == ByteStream::kEof) return TRUNCATED_EVENT;
+  if (s == ByteStream::kEof) return cut_event();
   bool complete = true;
   if (s < 0xF0) {
     complete = read_channel_event(event, stream, s, running_status);
@@ -132,37 +145,18 @@ std::int32_t read_event(MidiEvent& event, ByteStream& stream, std::uint8_t& runn
     complete = read_sysex_event(event, stream);
   } else {
     event.status = static_cast<std::uint8_t>(s);
-    return 0;
+    return stream.tell() - start;
   }
   if (!complete) {
     event.data.reset();
-    return TRUNCATED_EVENT;
+    return cut_event();
   }
-  std::uint64_t used = stream.tell() - start;
-  return used > 0x7FFFFFFFu ? TRUNCATED_EVENT : static_cast<std::int32_t>(used);
-}
-
-const char* file_error_text(std::int32_t code) {
-  switch (code) {
-    case BAD_MIDI_FILE:
-      return "Bad MIDI file!";
-    case NOT_FORMAT_0:
-      return "Not format 0!";
-    case BAD_TRACK:
-      return "Bad track!";
-    default:
-      return "???";
-  }
+  return stream.tell() - start;
 }
 
 std::string_view file_name_of(std::string_view path) {
   std::size_t slash = path.find_last_of('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-void report_file_error(WindowPort& window, std::int32_t code, std::string_view file_name) {
-  window.message_box(file_error_text(code), file_name_of(file_name), BoxIcon::Warning,
-                     BoxButtons::Ok);
 }
 
 }  // namespace brisca

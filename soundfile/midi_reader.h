@@ -6,20 +6,10 @@
 #include <memory>
 #include <string_view>
 
+#include "common/result.h"
 #include "soundfile/byte_stream.h"
 
 namespace brisca {
-
-class WindowPort;
-
-// Result codes of open_track.
-inline constexpr std::int32_t BAD_MIDI_FILE = -255;
-inline constexpr std::int32_t NOT_FORMAT_0 = -254;
-inline constexpr std::int32_t BAD_TRACK = -253;
-
-// Result of read_event when the stream ends inside the event, or when the event declares a body
-// longer than what is left of the stream. The caller ends the track there.
-inline constexpr std::int32_t TRUNCATED_EVENT = -1;
 
 struct MidiEvent {
   std::uint32_t delta = 0;
@@ -35,26 +25,26 @@ struct MidiEvent {
   bool is_sysex_with_data() const { return status == 0xF0 && data != nullptr; }
 };
 
-// True when an open_track result, read as unsigned, is 0xFFFFFF00 or more (-256 to -1).
-inline bool is_reader_error(std::int32_t result) {
-  return static_cast<std::uint32_t>(result) >= 0xFFFFFF00u;
-}
-
 // The running status a track starts with: a track that opens with a data byte reads it as 0x80.
 inline constexpr std::uint8_t kStartRunningStatus = 0x80;
 
-std::int32_t open_track(ByteStream& stream);
-// Reads one event. `running_status` is the reader's own remembered status: a data byte where a
+// Reads the file header and the track header: the track's declared length in bytes. A bad header
+// is a BadFile error whose message is what the user is shown: "Bad MIDI file!" (no MIDI file at
+// all), "Not format 0!" or "Bad track!".
+Result<std::uint32_t> open_track(ByteStream& stream);
+// True for the "Bad MIDI file!" of open_track: the file is no MIDI file at all.
+bool is_not_midi(const Error& error);
+
+// Reads one event: the bytes it took. Fails (Damaged) when the stream ends inside the event, or
+// when the event declares a body longer than what is left of the stream; the caller ends the
+// track there. `running_status` is the reader's own remembered status: a data byte where a
 // status is expected takes it, and only channel events (0x80 to 0xEF) change it. Each track
 // keeps its own, so readers on different threads or files never see each other's state.
-std::int32_t read_event(MidiEvent& event, ByteStream& stream, std::uint8_t& running_status);
+Result<std::uint64_t> read_event(MidiEvent& event, ByteStream& stream,
+                                 std::uint8_t& running_status);
 bool is_long_meta(std::uint8_t type);
 
-// "Bad MIDI file!", "Not format 0!", "Bad track!" or "???".
-const char* file_error_text(std::int32_t code);
 // The part of a path after its last separator.
 std::string_view file_name_of(std::string_view path);
-// Warning box with the code's text and the file name (without directory) as caption.
-void report_file_error(WindowPort& window, std::int32_t code, std::string_view file_name);
 
 }  // namespace brisca

@@ -31,7 +31,7 @@ void SoundCheck::add(const MidiEvent& event) {
 }
 
 bool SoundCheck::complete() const {
-  if (error != 0 || cut) return false;
+  if (cut) return false;
   if (blocks == 0) return true;  // no sound: nothing of one can be missing
   return headers == 1 && repeated == 0 && highest < header_total && distinct == header_total - 1;
 }
@@ -66,7 +66,6 @@ std::string SoundCheck::block_problem() const {
 }
 
 std::string SoundCheck::problem() const {
-  if (error != 0) return file_error_text(error);
   if (blocks > 0) {
     if (std::string text = block_problem(); !text.empty()) return text;
   }
@@ -78,19 +77,16 @@ std::string SoundCheck::problem() const {
 
 SoundCheck check_sound(TrackReader& track) {
   SoundCheck check;
-  if (!track.ok()) {
-    check.error = track.open_result();
-    return check;
-  }
   MidiEvent event;
   while (track.next(event)) check.add(event);
   check.end_track(track);
   return check;
 }
 
-SoundCheck check_sound(ByteStream& stream) {
-  TrackReader track(std::move(stream));
-  return check_sound(track);
+Result<SoundCheck> check_sound(ByteStream& stream) {
+  Result<TrackReader> track = TrackReader::read(std::move(stream));
+  if (!track) return track.error();
+  return check_sound(*track);
 }
 
 }  // namespace brisca

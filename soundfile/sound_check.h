@@ -18,7 +18,6 @@
 namespace brisca {
 
 struct SoundCheck {
-  std::int32_t error = 0;  // open_track's code when the file's headers are bad; else 0
   bool cut = false;        // the file ended inside an event or short of the declared track
   int header_total = -1;   // total_blocks of the first header block; -1 without one
   int headers = 0;         // header blocks read
@@ -46,8 +45,8 @@ struct SoundCheck {
   std::string block_problem() const;
 };
 
-// Reads the whole file from its start.
-SoundCheck check_sound(ByteStream& stream);
+// Reads the whole file from its start; fails when its headers are bad (open_track's error).
+Result<SoundCheck> check_sound(ByteStream& stream);
 // Reads the rest of an opened track.
 SoundCheck check_sound(TrackReader& track);
 

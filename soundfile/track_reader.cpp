@@ -4,19 +4,20 @@
 
 namespace brisca {
 
-std::optional<TrackReader> TrackReader::open(const std::string& path) {
+Result<TrackReader> TrackReader::open(const std::string& path) {
   auto stream = ByteStream::open_file(path);
-  if (!stream) return std::nullopt;
-  return TrackReader(std::move(*stream));
+  if (!stream) return make_error(ErrorCode::Io, "cannot be opened");
+  return read(std::move(*stream));
 }
 
-TrackReader::TrackReader(ByteStream stream) : stream_(std::move(stream)) {
-  open_result_ = open_track(stream_);
-  if (is_reader_error(open_result_)) {
-    stream_.close();
-    return;
-  }
-  remaining_ = static_cast<std::uint32_t>(open_result_);
+Result<TrackReader> TrackReader::read(ByteStream stream) {
+  const Result<std::uint32_t> length = open_track(stream);
+  if (!length) return length.error();
+  return TrackReader(std::move(stream), *length);
+}
+
+TrackReader::TrackReader(ByteStream stream, std::uint32_t length)
+    : stream_(std::move(stream)), remaining_(length) {
   if (remaining_ == 0) stream_.close();
 }
 
@@ -25,20 +26,16 @@ bool TrackReader::next(MidiEvent& event) {
     close();
     return false;
   }
-  const std::uint64_t before = stream_.tell();
-  std::int32_t used = read_event(event, stream_, running_status_);
-  if (used == TRUNCATED_EVENT) {
+  const Result<std::uint64_t> taken = read_event(event, stream_, running_status_);
+  if (!taken) {
     cut_ = true;
     close();
     return false;
   }
-  // A status the reader does not handle reports 0 bytes while the stream has moved on: count
-  // what it really took, so the countdown stays true and the track still ends.
-  std::uint64_t taken = used > 0 ? static_cast<std::uint64_t>(used) : stream_.tell() - before;
-  if (taken >= remaining_) {
+  if (*taken >= remaining_) {
     close();
   } else {
-    remaining_ -= static_cast<std::uint32_t>(taken);
+    remaining_ -= static_cast<std::uint32_t>(*taken);
   }
   return true;
 }

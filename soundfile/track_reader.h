@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "soundfile/byte_stream.h"
@@ -16,13 +15,12 @@ namespace brisca {
 
 class TrackReader {
  public:
-  // Nothing when the file cannot be opened; otherwise a reader whose open_result() is the track
-  // length or an error code (check with is_reader_error; the file is then already closed).
-  static std::optional<TrackReader> open(const std::string& path);
-  explicit TrackReader(ByteStream stream);
+  // A reader at the track's first event. Fails with Io when the file cannot be opened, and with
+  // open_track's BadFile error (the text the user is shown) when its headers are bad.
+  static Result<TrackReader> open(const std::string& path);
+  // The same over a stream already open.
+  static Result<TrackReader> read(ByteStream stream);
 
-  std::int32_t open_result() const { return open_result_; }
-  bool ok() const { return !is_reader_error(open_result_); }
   std::uint32_t remaining() const { return remaining_; }
   bool is_open() const { return stream_.is_open(); }
   // The file ended inside an event, or before the track length its header declares.
@@ -37,8 +35,9 @@ class TrackReader {
   }
 
  private:
+  TrackReader(ByteStream stream, std::uint32_t length);
+
   ByteStream stream_;
-  std::int32_t open_result_ = BAD_MIDI_FILE;
   std::uint32_t remaining_ = 0;
   std::uint8_t running_status_ = kStartRunningStatus;  // this track's own; never shared
   bool cut_ = false;

@@ -175,13 +175,12 @@ bool Gatherer::scan(const std::string& name, int dir_index, bool whole_folder) {
   // A file already listed, by whatever path, is not listed again.
   const std::string key = link ? canonical_of(path) : canonical_folder(dir_index) + name;
   if (list_.lists_file(key)) return false;
-  std::optional<TrackReader> track = TrackReader::open(path);
-  if (!track) return false;
-  if (!track->ok()) {
+  Result<TrackReader> track = TrackReader::open(path);
+  if (!track && track.code() != ErrorCode::BadFile) return false;
+  if (!track) {
     // A folder's readme or cover picture is no fault of the folder.
-    if (whole_folder && track->open_result() == BAD_MIDI_FILE && lacks_midi_mark(path))
-      return false;
-    const std::string reason = file_error_text(track->open_result());
+    if (whole_folder && is_not_midi(track.error()) && lacks_midi_mark(path)) return false;
+    const std::string reason = track.message();
     failures_.push_back({reason, name, name + ": " + reason});
     return false;
   }

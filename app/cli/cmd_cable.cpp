@@ -5,10 +5,10 @@
 #include <cmath>
 #include <iostream>
 
-#include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
 #include "app/devices/pace_settings.h"
 #include "cable/cable_test.h"
+#include "common/loop_clock.h"
 
 namespace brisca::cli {
 namespace {
@@ -66,23 +66,19 @@ int run_cable(MidiService& service, SettingsStore* store, const CableOptions& op
   const std::string& out_entry = out.entry;
   const std::string& in_entry = in.entry;
 
-  ConsoleWindow window;
+  LoopClock clock;
   CablePrinter printer(io);
-  CableTest test(service, window, printer);
-  window.on_message([&](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
-    if (m == WindowMessage::MidiInput) test.on_midi_input(wparam, lparam);
-  });
-  window.on_timer([&](int id) { test.on_timer(id); });
+  CableTest test(service, clock, printer);
   const auto at_least = std::chrono::milliseconds(static_cast<long long>(options.seconds * 1000));
-  if (const std::string problem = test.start(out.choice, in.choice, at_least); !problem.empty()) {
-    io.err << "briscatool cable: " << problem << '\n';
+  if (const Status started = test.start(out.choice, in.choice, at_least); !started) {
+    io.err << "briscatool cable: " << started.message() << '\n';
     return kFailed;
   }
   io.out << "Testing the loop from " << out_entry << " to " << in_entry << ": "
          << CableTest::kMessagesPerPace << " messages of " << kCableMessageBytes
          << " bytes at least at each pace (Ctrl-C to stop)\n"
          << std::flush;
-  window.run([&] {
+  clock.run([&] {
     if (interrupts && interrupts() > 0) test.stop();
     return !test.running();
   });

@@ -37,12 +37,12 @@ std::string number_text(double value) {
 std::optional<FileInfo> read_info(const std::string& path, std::ostream& err) {
   std::string file(file_name_of(path));
   auto track = TrackReader::open(path);
-  if (!track) {
-    err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
+  if (!track && track.code() == ErrorCode::BadFile) {
+    err << file << ": " << track.message() << '\n';
     return std::nullopt;
   }
-  if (!track->ok()) {
-    err << file << ": " << file_error_text(track->open_result()) << '\n';
+  if (!track) {
+    err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
     return std::nullopt;
   }
   BlockCount count = count_blocks(*track);

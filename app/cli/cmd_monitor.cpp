@@ -5,8 +5,8 @@
 #include <chrono>
 #include <iostream>
 
-#include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
+#include "common/loop_clock.h"
 #include "monitor/midi_in_port.h"
 #include "monitor/monitor_display.h"
 
@@ -17,6 +17,32 @@ std::chrono::milliseconds time_limit(double seconds) {
   if (seconds <= 0) return std::chrono::hours(24 * 365);
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
 }
+
+// Prints each field update, up to `count` of them (0: no limit); a lost input is told once.
+class MonitorPrinter final : public MonitorListener {
+ public:
+  MonitorPrinter(Streams io, long count, const std::string& entry)
+      : io_(io), count_(count), entry_(entry) {}
+  void field_text(MonitorField field, const std::string& text) override {
+    if (done()) return;
+    io_.out << monitor_field_label(static_cast<int>(field)) << ": " << text << '\n' << std::flush;
+    ++printed_;
+  }
+  void status(const InputStatus& status) override {
+    if (!status.lost || lost_) return;
+    lost_ = true;
+    io_.err << "briscatool monitor: the MIDI input \"" << entry_ << "\" was lost\n" << std::flush;
+  }
+  bool done() const { return count_ > 0 && printed_ >= count_; }
+  bool lost() const { return lost_; }
+
+ private:
+  Streams io_;
+  long count_;
+  std::string entry_;
+  long printed_ = 0;
+  bool lost_ = false;
+};
 
 std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
   auto app = make_command(
@@ -50,40 +76,20 @@ int run_monitor(MidiService& service, SettingsStore* store, const MonitorOptions
   const int choice = chosen.choice;
   const std::string& entry = chosen.entry;
 
-  ConsoleWindow window;
-  MidiInPort port(service);
-  long printed = 0;
-  bool lost = false;
-  port.on_status([&](const InputStatus& status) {
-    if (!status.lost || lost) return;
-    lost = true;
-    io.err << "briscatool monitor: the MIDI input \"" << entry << "\" was lost\n" << std::flush;
-  });
-  window.on_message([&](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
-    if (m == WindowMessage::MidiInput) port.handle_input_event(wparam, lparam);
-  });
-  window.on_field([&](Field field, std::string_view text) {
-    const int index = static_cast<int>(field);
-    if (index < 0 || index >= kMonitorFieldCount) return;
-    if (options.count > 0 && printed >= options.count) return;
-    io.out << monitor_field_label(index) << ": " << text << '\n' << std::flush;
-    ++printed;
-  });
-  if (port.open(&window, choice) == 0) {
+  LoopClock clock;
+  MonitorPrinter printer(io, options.count, entry);
+  MidiInPort port(service, clock, &printer);
+  if (!port.open(choice)) {
     io.err << "briscatool monitor: the MIDI input \"" << entry << "\" cannot be opened\n";
     return kFailed;
   }
   io.err << "Listening on " << entry << " (Ctrl-C to stop)\n" << std::flush;
-  window.run(
-      [&] {
-        return lost || (interrupts && interrupts() > 0) ||
-               (options.count > 0 && printed >= options.count);
-      },
-      time_limit(options.seconds));
+  clock.run([&] { return printer.lost() || (interrupts && interrupts() > 0) || printer.done(); },
+            time_limit(options.seconds));
   port.close();
   if (const std::uint64_t dropped = port.status().dropped; dropped > 0)
     io.err << "briscatool monitor: " << dropped << " incoming messages were dropped under load\n";
-  return lost ? kFailed : kOk;
+  return printer.lost() ? kFailed : kOk;
 }
 
 int cmd_monitor(const Args& args, Streams io) {

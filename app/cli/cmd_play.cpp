@@ -9,12 +9,12 @@
 #include <ostream>
 
 #include "app/cli/cli.h"
-#include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
 #include "app/cli/playlist_args.h"
 #include "app/devices/qt_settings_store.h"
 #include "app/devices/services.h"
 #include "app/devices/settings.h"
+#include "common/loop_clock.h"
 #include "preview/preview_player.h"
 #include "soundfile/track_reader.h"
 
@@ -76,7 +76,7 @@ int cmd_play(const Args& args, Streams io) {
   const ExpandedPaths expanded = expand_playlists(sounds, io.err, "played");
   if (expanded.paths.empty()) return kFailed;
   for (const std::string& path : expanded.paths) {
-    if (!TrackReader::open(path)) {
+    if (const auto track = TrackReader::open(path); !track && track.code() != ErrorCode::BadFile) {
       io.err << path << ": cannot be opened (" << unopened_file_reason(path) << ")" << '\n';
       return kFailed;
     }
@@ -92,18 +92,10 @@ int cmd_play(const Args& args, Streams io) {
     return kFailed;
   }
 
-  ConsoleWindow window;
+  LoopClock clock;
   bool bad_file = false;
-  window.on_box([&](std::string_view text, std::string_view caption, BoxIcon, BoxButtons) {
-    io.err << caption << ": " << text << '\n';
-    bad_file = true;
-    return BoxAnswer::Ok;
-  });
-  PreviewPlayer player(*service, window);
-  window.on_message([&](WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
-    if (message == WindowMessage::WaveOut) player.on_wave_message(wparam, lparam);
-  });
-  if (player.open(choice) == 0) {
+  PreviewPlayer player(*service, clock);
+  if (!player.open(choice)) {
     io.err << "briscatool play: cannot open \"" << audio.out[static_cast<std::size_t>(choice)]
            << "\"\n";
     return kFailed;
@@ -113,8 +105,12 @@ int cmd_play(const Args& args, Streams io) {
   bool stopped = false;
   for (const std::string& path : expanded.paths) {
     const auto [directory, name] = split_path(path);
-    player.start_preview(directory, name);
-    window.run([&] { return !player.busy() || InterruptGuard::count() > 0; });
+    if (const Status started = player.start_preview(directory, name);
+        !started && started.code() == ErrorCode::BadFile) {
+      io.err << file_name_of(path) << ": " << started.message() << '\n';
+      bad_file = true;
+    }
+    clock.run([&] { return !player.busy() || InterruptGuard::count() > 0; });
     stopped = player.busy() || InterruptGuard::count() > 0;
     if (stopped || player.device_failed()) break;
   }

@@ -10,8 +10,8 @@
 #include <chrono>
 #include <iostream>
 
-#include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
+#include "common/loop_clock.h"
 #include "monitor/midi_in_port.h"
 #include "receive/port_listener.h"
 #include "receive/sound_folder.h"
@@ -20,8 +20,17 @@
 namespace brisca::cli {
 namespace {
 
-constexpr int kPollTimerId = kMonitorTimerId + 1;  // beside the port's own reopening timer
-constexpr int kPollPeriodMs = 100;
+constexpr std::chrono::milliseconds kPollPeriod{100};
+
+// The input's status, handed to a function.
+class StatusWatch final : public MonitorListener {
+ public:
+  explicit StatusWatch(std::function<void(const InputStatus&)> told) : told_(std::move(told)) {}
+  void status(const InputStatus& status) override { told_(status); }
+
+ private:
+  std::function<void(const InputStatus&)> told_;
+};
 
 // The progress line of the sound being received and a line per sound that ended.
 class ReceivePrinter : public ReceiveEvents {
@@ -107,8 +116,8 @@ int parse_receive_options(const Args& args, ReceiveOptions& options, Streams io)
 
 int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions& options,
                 Streams io, const InterruptCount& interrupts) {
-  if (const std::string problem = folder_write_problem(options.folder); !problem.empty()) {
-    io.err << "briscatool receive: \"" << options.folder << "\" " << problem << '\n';
+  if (const Status writable = check_folder_writable(options.folder); !writable) {
+    io.err << "briscatool receive: \"" << options.folder << "\" " << writable.message() << '\n';
     return kFailed;
   }
   const ChosenPort chosen = choose_port(service, store, PortSide::In, options.midi_in, io.err);
@@ -118,47 +127,41 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
 
   ReceivePrinter printer(io, options.live_progress);
   SoundReceiver receiver(options.folder, printer);
-  ReceiverListener listener(receiver);
-  ConsoleWindow window;
-  MidiInPort port(service);
-  port.set_listener(&listener);
-  port.keep_reopening(options.wait);
+  LoopClock clock;
+  ReceiverListener listener(receiver, clock);
   bool lost = false;  // and not back
   bool ever_lost = false;
-  port.on_status([&](const InputStatus& status) {
+  MidiInPort* input = nullptr;
+  StatusWatch watch([&](const InputStatus& status) {
     // Closing the port at the end clears the loss as well: only a reopened device is back.
-    if (status.lost == lost || (!status.lost && !port.is_open())) return;
+    if (status.lost == lost || (!status.lost && !input->is_open())) return;
     lost = status.lost;
-    const std::string input = "briscatool receive: the MIDI input \"" + entry + "\" ";
+    const std::string text = "briscatool receive: the MIDI input \"" + entry + "\" ";
     if (lost) {
       ever_lost = true;
-      io.err << input << "was lost" << (options.wait ? "; waiting for it to come back" : "") << '\n'
+      io.err << text << "was lost" << (options.wait ? "; waiting for it to come back" : "") << '\n'
              << std::flush;
       receiver.stop("the input was lost");  // the rest of a dump in progress is gone with it
     } else {
-      io.err << input << "is back\n" << std::flush;
+      io.err << text << "is back\n" << std::flush;
     }
   });
-  window.on_message([&](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
-    if (m == WindowMessage::MidiInput) port.handle_input_event(wparam, lparam);
-  });
-  window.on_timer([&](int id) {
-    if (id == kPollTimerId)
-      receiver.poll(SoundReceiver::Clock::now());
-    else
-      port.on_timer(id);
-  });
-  if (port.open(&window, choice) == 0) {
+  MidiInPort port(service, clock, &watch);
+  input = &port;
+  port.set_listener(&listener);
+  port.keep_reopening(options.wait);
+  if (!port.open(choice)) {
     io.err << "briscatool receive: the MIDI input \"" << entry << "\" cannot be opened\n";
     return kFailed;
   }
-  window.start_timer(kPollTimerId, kPollPeriodMs);
+  ScopedTimer poll;
+  poll.every(clock, kPollPeriod, [&] { receiver.poll(clock.now()); });
   io.err << "Receiving on " << entry << " into " << options.folder << " (Ctrl-C to stop)\n"
          << std::flush;
   const auto limit =
       options.seconds ? std::chrono::milliseconds(static_cast<long long>(*options.seconds * 1000))
                       : std::chrono::hours(24 * 365);
-  window.run(
+  clock.run(
       [&] {
         return (lost && !options.wait) || (interrupts && interrupts() > 0) ||
                (options.count > 0 && printer.ended() >= options.count);

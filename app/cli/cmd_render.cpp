@@ -96,12 +96,12 @@ int cmd_render(const Args& args, Streams io) {
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
 
   auto track = TrackReader::open(sound);
-  if (!track) {
-    io.err << sound << ": cannot be opened (" << unopened_file_reason(sound) << ")" << '\n';
+  if (!track && track.code() == ErrorCode::BadFile) {
+    io.err << file_name_of(sound) << ": " << track.message() << '\n';
     return kFailed;
   }
-  if (!track->ok()) {
-    io.err << file_name_of(sound) << ": " << file_error_text(track->open_result()) << '\n';
+  if (!track) {
+    io.err << sound << ": cannot be opened (" << unopened_file_reason(sound) << ")" << '\n';
     return kFailed;
   }
   if (same_file(sound, out_path)) {

@@ -9,23 +9,24 @@ namespace brisca {
 class PlayerPreviewHooks : public PreviewHooks {
  public:
   explicit PlayerPreviewHooks(PreviewPlayer& player) : player_(player) {}
-  int open(int choice) override { return player_.open(choice); }
+  int open(int choice) override {
+    if (choice <= 0) {
+      player_.close();
+      return 0;
+    }
+    return player_.open(choice) ? choice : 0;
+  }
   void close() override { player_.close(); }
-  void start_preview(const std::string& directory, const std::string& name) override {
-    player_.start_preview(directory, name);
+  Status start_preview(const std::string& directory, const std::string& name) override {
+    return player_.start_preview(directory, name);
   }
-  void on_wave_message(std::uintptr_t wparam, std::uintptr_t lparam) override {
-    player_.on_wave_message(wparam, lparam);
-  }
-  std::optional<std::uint64_t> played_samples() override {
-    return player_.played_samples(std::chrono::steady_clock::now());
-  }
+  std::optional<std::uint64_t> played_samples() override { return player_.played_samples(); }
   void play_samples(std::shared_ptr<const std::vector<std::int16_t>> samples,
                     std::size_t from) override {
     player_.start_samples(std::move(samples), from);
   }
   void stop_preview() override {
-    player_.stop();
+    (void)player_.stop();  // what plays is stopped as far as the device lets it
     player_.clear_state();
   }
 

@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -13,50 +12,15 @@
 
 namespace brisca {
 
-void QtEventPort::post_message(WindowMessage message, std::uintptr_t wparam,
-                               std::uintptr_t lparam) {
-  // Queued to this object: dropped with it, never run after it is gone.
-  QMetaObject::invokeMethod(
-      this,
-      [this, message, wparam, lparam] {
-        if (message_) message_(message, wparam, lparam);
-      },
-      Qt::QueuedConnection);
-}
-
-void QtEventPort::start_timer(int id, int period_ms) {
-  QTimer*& timer = timers_[id];
-  if (timer == nullptr) {
-    timer = new QTimer(this);
-    timer->setTimerType(Qt::PreciseTimer);
-    // Each tick starts the next period afresh, as the window's down-load timer does.
-    QObject::connect(timer, &QTimer::timeout, this, [this, id, timer] {
-      timer->start();
-      if (timer_) timer_(id);
-    });
-  }
-  timer->start(period_ms);
-}
-
-void QtEventPort::stop_timer(int id) {
-  if (auto it = timers_.find(id); it != timers_.end()) it->second->stop();
-}
-
 CableDialog::CableDialog(MidiService& service, SettingsStore* store, CableEntries entries,
                          std::function<void()> kept, QWidget* parent)
     : QDialog(parent),
       store_(store),
       entries_(std::move(entries)),
       kept_(std::move(kept)),
-      port_(new QtEventPort(this)) {
+      clock_(new QtClock(this)) {
   setWindowTitle(QStringLiteral("Test Cable"));
-  test_ = std::make_unique<CableTest>(service, *port_, static_cast<CableEvents&>(*this));
-  port_->on_message([this](WindowMessage m, std::uintptr_t wparam, std::uintptr_t lparam) {
-    if (m == WindowMessage::MidiInput && test_) test_->on_midi_input(wparam, lparam);
-  });
-  port_->on_timer([this](int id) {
-    if (test_) test_->on_timer(id);
-  });
+  test_ = std::make_unique<CableTest>(service, *clock_, static_cast<CableEvents&>(*this));
 
   auto* layout = new QVBoxLayout(this);
   const bool ready = entries_.out_choice > 0 && entries_.in_choice > 0;
@@ -118,9 +82,8 @@ void CableDialog::start() {
   keep_->setEnabled(false);
   lines_->clear();
   bar_->setValue(0);
-  const std::string problem = test_->start(entries_.out_choice, entries_.in_choice);
-  if (!problem.empty()) {
-    result_->setText(QString::fromStdString(problem));
+  if (const Status started = test_->start(entries_.out_choice, entries_.in_choice); !started) {
+    result_->setText(QString::fromStdString(started.message()));
     return;
   }
   result_->setText(QStringLiteral("Testing..."));

@@ -1,50 +1,26 @@
 // Setup > Test Cable...: runs the cable test on the window's MIDI output and input with a
 // progress bar, a line per pace tried and a result line, and offers to keep the pace found for
-// the output. The test runs on the window's thread, driven by a timer and the input's posted
-// messages, so the window never waits for it.
+// the output. The test runs on the dialog's own clock (the event loop of the window's thread),
+// so the window never waits for it.
 #pragma once
 
 #include <QDialog>
 #include <QObject>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/devices/settings.h"
+#include "app/gui/qt_clock.h"
 #include "cable/cable_test.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 
 namespace brisca {
-
-// The window port of the test: its timers are QTimers and its posted messages queued calls,
-// both handled on the thread that owns it. Fields and boxes are not used by the test.
-class QtEventPort : public QObject, public WindowPort {
- public:
-  using Handler = std::function<void(WindowMessage, std::uintptr_t, std::uintptr_t)>;
-  explicit QtEventPort(QObject* parent) : QObject(parent) {}
-  void on_message(Handler handler) { message_ = std::move(handler); }
-  void on_timer(std::function<void(int)> handler) { timer_ = std::move(handler); }
-
-  void set_field_text(Field, std::string_view) override {}
-  BoxAnswer message_box(std::string_view, std::string_view, BoxIcon, BoxButtons) override {
-    return BoxAnswer::No;
-  }
-  void post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) override;
-  void start_timer(int id, int period_ms) override;
-  void stop_timer(int id) override;
-
- private:
-  Handler message_;
-  std::function<void(int)> timer_;
-  std::map<int, QTimer*> timers_;
-};
 
 struct CableEntries {
   int out_choice = 0;  // entries of the name tables; 0: none chosen
@@ -77,7 +53,7 @@ class CableDialog : public QDialog, private CableEvents {
   SettingsStore* store_;
   CableEntries entries_;
   std::function<void()> kept_;
-  QtEventPort* port_;
+  QtClock* clock_;
   std::unique_ptr<CableTest> test_;
   std::optional<Pace> found_;
   QProgressBar* bar_ = nullptr;

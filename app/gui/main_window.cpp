@@ -92,6 +92,7 @@ MainWindow::MainWindow()
       client_(new QWidget(this)),
       controls_(build_controls(client_, [this](int id) { button_command(id); })),
       sound_list_(*controls_.list, this) {
+  clock_ = new QtClock(this);
   connect(this, &MainWindow::message_waiting, this, &MainWindow::take_message,
           Qt::QueuedConnection);
   set_hooks({});
@@ -169,6 +170,18 @@ void MainWindow::set_field_text(Field field, std::string_view text) {
   if (index < static_cast<std::size_t>(kMonitorFieldCount)) edit->setCursorPosition(0);
 }
 
+void MainWindow::set_monitor_text(MonitorField field, const std::string& text) {
+  QLineEdit* edit = controls_.fields[static_cast<std::size_t>(field)];
+  edit->setText(QString::fromStdString(text));
+  // A monitor text begins with the message's kind: should it ever be wider than its field, the
+  // start stays in view.
+  edit->setCursorPosition(0);
+}
+
+void MainWindow::show_file_error(const std::string& text, const std::string& file_name) {
+  message_box(text, file_name, BoxIcon::Warning, BoxButtons::Ok);
+}
+
 BoxAnswer MainWindow::message_box(std::string_view text, std::string_view caption, BoxIcon icon,
                                   BoxButtons buttons) {
   auto qtext = [](std::string_view s) {
@@ -231,10 +244,7 @@ void MainWindow::start_timer(int id, int period_ms) {
     timer->setTimerType(Qt::PreciseTimer);
     // Each tick starts the next period afresh: QTimer keeps to its old schedule after a late
     // tick, so the next would come early and hand a chunk over too soon after the last one.
-    connect(timer, &QTimer::timeout, this, [this, id, timer] {
-      timer->start();
-      hooks_.monitor->on_timer(id);
-    });
+    connect(timer, &QTimer::timeout, this, [timer] { timer->start(); });
   }
   timer->start(period_ms);
 }
@@ -244,14 +254,11 @@ void MainWindow::stop_timer(int id) {
   if (it != timers_.end()) it->second->stop();
 }
 
-void MainWindow::handle_message(WindowMessage message, std::uintptr_t wparam,
-                                std::uintptr_t lparam) {
+void MainWindow::handle_message(WindowMessage message, std::uintptr_t /*wparam*/,
+                                std::uintptr_t /*lparam*/) {
   switch (message) {
-    case WindowMessage::MidiInput:
-      hooks_.monitor->on_midi_input(wparam, lparam);
-      break;
+    case WindowMessage::MidiInput:  // the monitor and the preview run on the clock
     case WindowMessage::WaveOut:
-      hooks_.preview->on_wave_message(wparam, lparam);
       break;
     case WindowMessage::CommandLine: {
       std::vector<std::string> paths = std::move(command_line_);

@@ -17,11 +17,13 @@
 #include "app/gui/kit_menu.h"
 #include "app/gui/list_menu.h"
 #include "app/gui/overview_cache.h"
+#include "app/gui/qt_clock.h"
 #include "app/gui/row_delegate.h"
 #include "app/gui/window_hooks.h"
 #include "app/gui/window_layout.h"
 #include "common/notice.h"
 #include "common/window_port.h"
+#include "monitor/monitor_display.h"
 #include "soundlist/sound_list.h"
 
 class QLabel;
@@ -57,6 +59,13 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   void set_download_pace(const Pace& pace) { download_pace_ = pace; }
   // The line about the MIDI input under the list, shown with the monitor; empty hides it.
   void set_monitor_status(const std::string& line);
+  // One of the ten monitor fields.
+  void set_monitor_text(MonitorField field, const std::string& text);
+  // A sound file whose headers are bad: a warning box with the reader's text, captioned with the
+  // file's name.
+  void show_file_error(const std::string& text, const std::string& file_name);
+  // The window's event loop, for the parts that run on it.
+  Clock& clock() { return *clock_; }
 
   SoundList& sound_list() { return sound_list_; }
   SoundListWidget& list_widget() { return *controls_.list; }
@@ -143,6 +152,7 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   // Puts the status line over the list's foot and fits its text to its width.
   void place_status();
 
+  QtClock* clock_ = nullptr;
   WindowHooks hooks_;
   CurrentDevices devices_;
   Pace download_pace_;  // of the MIDI output in use

@@ -23,9 +23,13 @@ Program::~Program() = default;
 
 WindowHooks Program::attach(MainWindow& window) {
   monitor = std::make_unique<MonitorWindowHooks>(
-      *midi, window, [&window](const std::string& line) { window.set_monitor_status(line); });
+      *midi, window.clock(),
+      [&window](MonitorField field, const std::string& text) {
+        window.set_monitor_text(field, text);
+      },
+      [&window](const std::string& line) { window.set_monitor_status(line); });
   download = std::make_unique<DownloadWindowHooks>(
-      *midi, window.sound_list(), clock,
+      *midi, window.sound_list(), window.clock(),
       [&window](const Notice& notice) { return window.ask(notice); });
   download->set_status_line(
       [&window](const std::string& text, bool stays) { window.show_status(text, stays); });
@@ -34,7 +38,7 @@ WindowHooks Program::attach(MainWindow& window) {
     if (choice <= 0 || static_cast<std::size_t>(choice) >= outputs.size()) return Pace{};
     return pace_for_output(&store, outputs[static_cast<std::size_t>(choice)]);
   });
-  player = std::make_unique<PreviewPlayer>(*audio, window);
+  player = std::make_unique<PreviewPlayer>(*audio, window.clock());
   preview = std::make_unique<PlayerPreviewHooks>(*player);
   choices = std::make_unique<DeviceChoices>(*midi, *audio, &store);
   choices->set_hooks(monitor.get(), download.get(), preview.get());

@@ -8,7 +8,6 @@
 #include "app/devices/preview_hooks.h"
 #include "app/devices/qt_settings_store.h"
 #include "app/download_hooks.h"
-#include "app/gui/qt_clock.h"
 #include "app/gui/receive_dialog.h"
 #include "app/gui/setup_dialogs.h"
 #include "app/gui/window_hooks.h"
@@ -25,7 +24,6 @@ struct Program {
   std::unique_ptr<MidiService> midi;
   std::unique_ptr<AudioService> audio;
   QtSettingsStore store;
-  QtClock clock;  // paces the down-load; made before the parts that use it, so it outlives them
   std::unique_ptr<MonitorWindowHooks> monitor;
   std::unique_ptr<DownloadWindowHooks> download;
   std::unique_ptr<PreviewPlayer> player;

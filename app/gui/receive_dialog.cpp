@@ -125,7 +125,7 @@ void ReceiveDialog::start() {
   if (receiving_) return;
   ReceiveEvents& events = *this;
   receiver_ = std::make_unique<SoundReceiver>(QFile::encodeName(folder()).toStdString(), events);
-  listener_ = std::make_unique<ReceiverListener>(*receiver_);
+  listener_ = std::make_unique<ReceiverListener>(*receiver_, port_.clock());
   port_.set_listener(listener_.get());
   receiving_ = true;
   timer_->start(kPollMs);
@@ -145,7 +145,7 @@ void ReceiveDialog::stop() {
 }
 
 void ReceiveDialog::tick() {
-  if (receiver_) receiver_->poll(SoundReceiver::Clock::now());
+  if (receiver_) receiver_->poll(port_.clock().now());
   show_status();
 }
 

@@ -16,6 +16,7 @@
 #include "app/gui/window_memory.h"
 #include "app/gui/window_resize.h"
 #include "import/audio_input.h"
+#include "soundfile/midi_reader.h"
 #include "soundlist/gather.h"
 
 namespace brisca {
@@ -157,7 +158,10 @@ void MainWindow::start_preview_of_row(int row) {
   std::uint32_t word = controls_.list->item_word(row);
   const std::string& folder = sound_list_.directory(item_dir(word));
   if (devices_.audio_out == 0) show_status(kNoAudioOutput);
-  hooks_.preview->start_preview(folder, controls_.list->text(row));
+  const std::string name = controls_.list->text(row);
+  if (const Status started = hooks_.preview->start_preview(folder, name);
+      !started && started.code() == ErrorCode::BadFile)
+    show_file_error(started.message(), std::string(file_name_of(name)));
   play_cursor_ = PlayCursor{sound_list_.full_path(row), std::nullopt};
   follow_play_cursor();
   cursor_timer_->start();
@@ -294,7 +298,7 @@ void MainWindow::add_dropped(const std::vector<std::string>& paths) {
 }
 
 void MainWindow::clear_monitor_fields() {
-  for (int i = 0; i < kMonitorFieldCount; ++i) set_field_text(static_cast<Field>(i), "");
+  for (int i = 0; i < kMonitorTextFields; ++i) set_monitor_text(static_cast<MonitorField>(i), "");
 }
 
 }  // namespace brisca

@@ -58,6 +58,8 @@ class MidiOutCore {
   bool idle() const { return pending_.empty(); }
   // Waits until idle, lost, or `limit` has passed; returns idle().
   bool wait_idle(std::chrono::milliseconds limit) const;
+  // How long an output's close() lets messages already handed over reach the device.
+  static constexpr std::chrono::milliseconds kCloseDrain{250};
 
   // Consumer. `write(is_long, bytes, size)` returns a WriteResult; is_long is false for a
   // short message. Messages go in order, each whole.

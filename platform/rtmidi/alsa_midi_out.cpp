@@ -16,7 +16,6 @@ constexpr std::size_t kMaxMessage = 65535;
 // A full sequencer queue is waited out this long per attempt; the output's stall limit ends it.
 constexpr int kWritableWaitMs = 500;
 constexpr int kAttempts = 3;
-constexpr std::chrono::milliseconds kCloseDrain{250};
 }  // namespace
 
 std::unique_ptr<MidiOutDevice> AlsaMidiOut::open(int dest_client, int dest_port,
@@ -147,7 +146,7 @@ std::vector<std::string> AlsaMidiOut::other_senders() const {
 
 int AlsaMidiOut::close() {
   if (core_->finished()) return MMSYSERR_INVALHANDLE;
-  core_->wait_idle(kCloseDrain);
+  core_->wait_idle(MidiOutCore::kCloseDrain);
   core_->finish();  // joins the thread that writes
   release();
   return 0;

@@ -10,8 +10,6 @@ namespace brisca {
 namespace {
 // What an event may take of the port's buffer, leaving room for the buffer's own bookkeeping.
 constexpr std::size_t kBufferSlack = 64;
-// How long close() lets a message already handed over reach the server.
-constexpr std::chrono::milliseconds kCloseDrain{250};
 // A byte's time on the MIDI wire: 10 bits at 31 250 bit/s.
 constexpr double kWireUsPerByte = 320.0;
 // Further ahead than this the wire's time is not believed (the server's clock was reset).
@@ -97,7 +95,7 @@ std::vector<std::string> JackMidiOut::other_senders() const {
 
 int JackMidiOut::close() {
   if (core_->finished()) return MMSYSERR_INVALHANDLE;
-  core_->wait_idle(kCloseDrain);
+  core_->wait_idle(MidiOutCore::kCloseDrain);
   client_->close();
   core_->finish();
   return 0;

@@ -22,13 +22,10 @@ namespace brisca::test {
 
 struct RecordingPreview : PreviewHooks {
   std::vector<std::pair<std::string, std::string>> previews;
-  std::vector<std::uintptr_t> wave_messages;
   int closes = 0;
-  void start_preview(const std::string& dir, const std::string& name) override {
+  Status start_preview(const std::string& dir, const std::string& name) override {
     previews.emplace_back(dir, name);
-  }
-  void on_wave_message(std::uintptr_t wparam, std::uintptr_t) override {
-    wave_messages.push_back(wparam);
+    return {};
   }
   void close() override { ++closes; }
 };
@@ -41,11 +38,7 @@ struct RecordingDownload : DownloadHooks {
 };
 
 struct RecordingMonitor : MonitorHooks {
-  std::vector<std::pair<std::uintptr_t, std::uintptr_t>> inputs;
-  std::vector<int> ticks;
   int closes = 0;
-  void on_midi_input(std::uintptr_t w, std::uintptr_t l) override { inputs.emplace_back(w, l); }
-  void on_timer(int id) override { ticks.push_back(id); }
   void close() override { ++closes; }
 };
 

@@ -12,9 +12,9 @@
 #include "app/cli/midi_commands.h"
 #include "app/devices/pace_settings.h"
 #include "app/devices/qt_settings_store.h"
+#include "common/manual_clock.h"
 #include "tests/cable/fake_loop.h"
 #include "tests/devices/fake_services.h"
-#include "tests/support/fake_window.h"
 
 namespace brisca::test {
 namespace {
@@ -27,31 +27,23 @@ class CableRun : public ::testing::Test, public CableEvents {
   void pace_tried(const CablePaceResult& r) override { tried.push_back(r); }
   void finished(const CableOutcome& o) override { outcome = o; }
 
-  // Runs the test to its end, one timer tick after another.
+  // Runs the test to its end, a millisecond at a time: each tick and each report of the input
+  // at its own moment.
   void run() {
-    test.set_clock([this] { return now; });
-    ASSERT_EQ(test.start(1, 1), "");
-    for (int ticks = 0; test.running() && ticks < 10000; ++ticks) {
-      dispatch();
-      ASSERT_EQ(window.timers.count(kCableTimerId), 1u);
-      now += milliseconds(window.timers[kCableTimerId]);
-      test.on_timer(kCableTimerId);
+    ASSERT_TRUE(test.start(1, 1));
+    for (int ms = 0; test.running() && ms < 600000; ++ms) {
+      ASSERT_EQ(clock.pending_calls(), 1u);  // the tick, and nothing else
+      clock.advance(milliseconds(1));
     }
     ASSERT_FALSE(test.running());
     ASSERT_TRUE(outcome.has_value());
-    EXPECT_EQ(window.timers.count(kCableTimerId), 0u);
-  }
-  void dispatch() {
-    Posted p;
-    while (window.take_posted(p))
-      if (p.message == WindowMessage::MidiInput) test.on_midi_input(p.wparam, p.lparam);
+    EXPECT_EQ(clock.pending_calls(), 0u);
   }
   Loop& loop() { return *service.loop; }
 
   LoopService service;
-  FakeWindow window;
-  CableTest test{service, window, *this};
-  CableTest::Clock::time_point now{};
+  ManualClock clock;
+  CableTest test{service, clock, *this};
   std::vector<CablePaceResult> tried;
   std::optional<CableOutcome> outcome;
 };
@@ -135,7 +127,7 @@ TEST_F(CableRun, NothingBackEndsWithinSecondsWithTheDevicesClosed) {
   run();
   EXPECT_EQ(outcome->end, CableEnd::NothingBack);
   EXPECT_EQ(outcome->text, "nothing came back on IN");
-  EXPECT_LE(now - CableTest::Clock::time_point{}, milliseconds(3100));
+  EXPECT_LE(clock.elapsed(), milliseconds(3100));
   EXPECT_TRUE(tried.empty());
   // The message cut short by the end was closed with a lone F7.
   EXPECT_EQ(loop().written.back(), 0xF7);

@@ -85,8 +85,8 @@ std::string write_audio(const std::string& path, int format, int rate, int chann
 // Everything preview plays of a sound file.
 std::vector<std::int16_t> play(const std::string& path) {
   auto track = TrackReader::open(path);
-  EXPECT_TRUE(track && track->ok()) << path;
-  if (!track || !track->ok()) return {};
+  EXPECT_TRUE(track.ok()) << path;
+  if (!track) return {};
   BlockSource source(std::move(*track));
   std::vector<std::int16_t> all;
   play_out(source, [&](const std::int16_t* s, std::size_t n) { all.insert(all.end(), s, s + n); });

@@ -39,8 +39,8 @@ Result run_import(std::vector<std::string> args) {
 
 std::vector<std::int16_t> played(const std::string& path) {
   auto track = TrackReader::open(path);
-  EXPECT_TRUE(track && track->ok()) << path;
-  if (!track || !track->ok()) return {};
+  EXPECT_TRUE(track.ok()) << path;
+  if (!track) return {};
   BlockSource source(std::move(*track));
   std::vector<std::int16_t> all;
   play_out(source, [&](const std::int16_t* s, std::size_t n) { all.insert(all.end(), s, s + n); });

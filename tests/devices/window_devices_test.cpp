@@ -1,5 +1,5 @@
 // The window with the preview player and the setup dialogs behind its hooks: a click plays the
-// row on the wave device and buffer-done reports refill it through the window's messages; the
+// row on the wave device and buffer-done reports refill it through the window's clock; the
 // Audio menu's dialog reopens the device; closing the window closes it.
 #include <QComboBox>
 #include <QPushButton>
@@ -36,7 +36,7 @@ class WindowDevicesTest : public QObject {
       write_file(*tmp / name, test::sound_file(blocks, 60));
     }
     window = std::make_unique<MainWindow>();
-    player = std::make_unique<PreviewPlayer>(audio, *window);
+    player = std::make_unique<PreviewPlayer>(audio, window->clock());
     preview = std::make_unique<PlayerPreviewHooks>(*player);
     choices = std::make_unique<DeviceChoices>(midi, audio_names, &store);
     choices->set_hooks(nullptr, nullptr, preview.get());
@@ -65,8 +65,8 @@ class WindowDevicesTest : public QObject {
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
                       list.visualItemRect(list.item(1)).center());
     QCOMPARE(log.written.size(), std::size_t{2});
-    // The device finishes a buffer on a thread of its own; the report comes back as message
-    // 1027 and the window's thread refills.
+    // The device finishes a buffer on a thread of its own; the report is posted onto the
+    // window's clock and the window's thread refills.
     std::thread([this] { log.finish_one(); }).join();
     QTRY_COMPARE(log.written.size(), std::size_t{3});
     // "Listen" plays the current row again from its start.
@@ -75,6 +75,21 @@ class WindowDevicesTest : public QObject {
                       Qt::LeftButton);
     QCOMPARE(log.written.size(), std::size_t{5});
     QCOMPARE(log.written[3], first);
+  }
+
+  // A listed file whose headers went bad since: the click plays nothing, and the window says
+  // so in a warning box captioned with the file's name.
+  void a_file_gone_bad_is_named_in_a_warning_box_and_plays_nothing() {
+    write_file(*tmp / "a.mid", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0});
+    SoundListWidget& list = window->list_widget();
+    const auto seen = test::answer_modals([&] {
+      QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                        list.visualItemRect(list.item(0)).center());
+    });
+    QCOMPARE(seen.size(), std::size_t{1});
+    QCOMPARE(seen[0].text, QStringLiteral("Bad MIDI file!"));
+    QCOMPARE(seen[0].title, QStringLiteral("a.mid"));
+    QVERIFY(log.written.empty());
   }
 
   void audio_menu_reopens_the_chosen_device_and_closing_the_window_closes_it() {

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <numbers>
 
-#include "app/cli/console_window.h"
 #include "app/devices/name_tables.h"
+#include "common/loop_clock.h"
 #include "import/prepare_queue.h"
 #include "platform/rtaudio/rtaudio_service.h"
 #include "preview/preview_player.h"
@@ -103,26 +103,22 @@ TEST_F(AbTest, OriginalAndResultAreTheAudioAsReadAndTheRenderedSoundAndSwitching
   for (std::size_t i = 1; i < table.out.size(); ++i)
     if (table.out[i].rfind("JACK: brisca_ab_capture (", 0) == 0) choice = static_cast<int>(i);
   ASSERT_GT(choice, 0);
-  cli::ConsoleWindow window;
-  PreviewPlayer player(service, window);
-  window.on_message([&](WindowMessage m, std::uintptr_t w, std::uintptr_t l) {
-    if (m == WindowMessage::WaveOut) player.on_wave_message(w, l);
-  });
-  ASSERT_EQ(player.open(choice), choice);
+  LoopClock clock;
+  PreviewPlayer player(service, clock);
+  ASSERT_TRUE(player.open(choice));
 
   // Original, then Result, then Original again to the end, each switch from where the last one
   // had got to (as the dialog does).
   std::vector<std::size_t> starts = {0};
   player.start_samples(original, 0);
   for (const Samples& next : {result, original}) {
-    window.run([] { return false; }, 700ms);
-    const std::optional<std::uint64_t> played =
-        player.played_samples(std::chrono::steady_clock::now());
+    clock.run([] { return false; }, 700ms);
+    const std::optional<std::uint64_t> played = player.played_samples();
     ASSERT_TRUE(played);
     starts.push_back(starts.back() + static_cast<std::size_t>(*played));
     player.start_samples(next, starts.back());
   }
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
+  ASSERT_TRUE(clock.run([&] { return !player.busy(); }, 30s));
   const std::vector<std::int16_t> recorded = capture.samples();
   player.close();
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/cli/console_window.h"
+#include "common/loop_clock.h"
 #include "platform/rtaudio/rtaudio_service.h"
 #include "preview/preview_player.h"
 #include "tests/e2e/audio_capture.h"
@@ -69,17 +69,15 @@ TEST_F(JackAudioTest, AnotherSoundMidPlayCutsTheFirstAndStartsFromItsBeginning) 
   const NameTable table = fill_audio_table(service);
   const int choice = entry_of(table, "brisca_capture");
   ASSERT_GT(choice, 0);
-  cli::ConsoleWindow window;
-  PreviewPlayer player(service, window);
-  window.on_message([&](WindowMessage m, std::uintptr_t w, std::uintptr_t l) {
-    if (m == WindowMessage::WaveOut) player.on_wave_message(w, l);
-  });
-  ASSERT_EQ(player.open(choice), choice);
-  player.start_preview(std::filesystem::path(first).parent_path().string() + "/", "first.mid");
-  window.run([] { return false; }, 600ms);  // the first plays for a while
+  LoopClock clock;
+  PreviewPlayer player(service, clock);
+  ASSERT_TRUE(player.open(choice));
+  ASSERT_TRUE(
+      player.start_preview(std::filesystem::path(first).parent_path().string() + "/", "first.mid"));
+  clock.run([] { return false; }, 600ms);  // the first plays for a while
   const std::size_t switched_at = capture.frames();
-  player.start_preview(dir_ + "/", "second.mid");
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
+  ASSERT_TRUE(player.start_preview(dir_ + "/", "second.mid"));
+  ASSERT_TRUE(clock.run([&] { return !player.busy(); }, 30s));
   const auto recorded = capture.samples();  // the last buffer is done: all of it has arrived
   player.close();
 

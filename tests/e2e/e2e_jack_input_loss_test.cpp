@@ -10,12 +10,13 @@
 #include <map>
 #include <thread>
 
+#include "common/manual_clock.h"
 #include "monitor/midi_in_port.h"
 #include "monitor/monitor_display.h"
 #include "platform/rtmidi/rtmidi_service.h"
 #include "tests/e2e/jack_peer.h"
 #include "tests/e2e/jack_server.h"
-#include "tests/support/fake_window.h"
+#include "tests/monitor/fake_midi_in.h"
 
 namespace brisca {
 namespace {
@@ -25,33 +26,29 @@ using test::Bytes;
 using test::JackPeer;
 using Clock = std::chrono::steady_clock;
 
-// Handles what the port posted, as the window would, until `done` or `limit` (a hang).
+// Runs what the port posted, as its clock's thread would, until `done` or `limit` (a hang).
+// The clock's own time stands still: the test moves it to each attempt to reopen.
 template <class Done>
-bool pump(test::FakeWindow& window, MidiInPort& port, Done done,
-          std::chrono::milliseconds limit = 30s) {
+bool pump(ManualClock& clock, Done done, std::chrono::milliseconds limit = 30s) {
   const auto end = Clock::now() + limit;
   while (!done()) {
-    test::Posted posted{};
-    if (window.take_posted(posted))
-      port.handle_input_event(posted.wparam, posted.lparam);
-    else if (Clock::now() > end)
-      return false;
-    else
-      std::this_thread::sleep_for(1ms);
+    if (clock.run_posted() > 0) continue;
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(1ms);
   }
   return true;
 }
 
 // A connection made just now may take a cycle to carry events: the message is sent again until
 // its field shows it.
-bool send_until_shown(JackPeer& source, test::FakeWindow& window, MidiInPort& port,
-                      const Bytes& message, Field field) {
+bool send_until_shown(JackPeer& source, ManualClock& clock, const test::MonitorFields& monitor,
+                      const Bytes& message, MonitorField field) {
   const std::uint32_t packed = message[0] | message[1] << 8 | message[2] << 16;
   const std::string text = short_message_text(static_cast<int>(field), packed);
   for (const auto end = Clock::now() + 30s; Clock::now() < end;) {
     source.send({message});
     if (pump(
-            window, port, [&] { return window.field(field) == text; }, 200ms))
+            clock, [&] { return monitor.field(field) == text; }, 200ms))
       return true;
   }
   return false;
@@ -74,26 +71,28 @@ TEST(JackInputLoss, TheMonitorHearsOfTheLossAndListensAgainOnceTheServerIsBack) 
   ASSERT_NE(it, names.end());
   const int choice = static_cast<int>(it - names.begin()) + 1;
 
-  test::FakeWindow window;
-  MidiInPort port(service);
+  ManualClock clock;
+  test::MonitorFields monitor;
+  const std::vector<InputStatus>& told = monitor.told;
+  MidiInPort port(service, clock, &monitor);
   port.keep_reopening(true);
-  std::vector<InputStatus> told;
-  port.on_status([&](const InputStatus& status) { told.push_back(status); });
-  ASSERT_EQ(port.open(&window, choice), choice);
-  ASSERT_TRUE(send_until_shown(*source, window, port, {0x90, 0x3C, 0x7F}, Field::NoteOn));
+  ASSERT_TRUE(port.open(choice));
+  ASSERT_TRUE(send_until_shown(*source, clock, monitor, {0x90, 0x3C, 0x7F}, MonitorField::NoteOn));
 
   const pid_t first_server = server->pid();
   const auto killed = Clock::now();
   ASSERT_TRUE(server->kill_with(SIGKILL));
-  ASSERT_TRUE(pump(window, port, [&] { return !told.empty() && told.back().lost; }));
+  ASSERT_TRUE(pump(clock, [&] { return !told.empty() && told.back().lost; }));
   const double loss_ms = ms_since(killed);
-  EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, 2000}}));
+  EXPECT_EQ(clock.pending_calls(), 1u);  // the first attempt to reopen, 2 s on
 
-  // No server yet: the attempt fails and the next one waits longer.
+  // No server yet: the attempt fails and the next one waits longer (4 s).
   auto attempt = Clock::now();
-  port.on_timer(kMonitorTimerId);
+  clock.advance(1999ms);
+  EXPECT_TRUE(told.back().lost);
+  clock.advance(1ms);
   const double failed_ms = ms_since(attempt);
-  EXPECT_EQ(window.timers, (std::map<int, int>{{kMonitorTimerId, 4000}}));
+  EXPECT_EQ(clock.pending_calls(), 1u);
   EXPECT_TRUE(told.back().lost);
 
   // libjack may crash closing this plain client now that its server is gone: it is kept.
@@ -109,12 +108,14 @@ TEST(JackInputLoss, TheMonitorHearsOfTheLossAndListensAgainOnceTheServerIsBack) 
   ASSERT_TRUE(server->started());
   source = std::make_unique<JackPeer>(kSource, JackPeer::Role::Send);
   ASSERT_TRUE(source->ok());
+  clock.advance(3999ms);
+  EXPECT_TRUE(told.back().lost);
   attempt = Clock::now();
-  port.on_timer(kMonitorTimerId);
+  clock.advance(1ms);
   const double reopen_ms = ms_since(attempt);
   EXPECT_FALSE(told.back().lost);
-  EXPECT_TRUE(window.timers.empty());
-  EXPECT_TRUE(send_until_shown(*source, window, port, {0xB9, 0x07, 0x64}, Field::CtrlChg));
+  EXPECT_EQ(clock.pending_calls(), 0u);
+  EXPECT_TRUE(send_until_shown(*source, clock, monitor, {0xB9, 0x07, 0x64}, MonitorField::CtrlChg));
   port.close();
   std::printf(
       "[figures] input loss noticed %.1f ms after the server was killed; a failed attempt took "

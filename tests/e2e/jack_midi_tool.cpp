@@ -260,7 +260,7 @@ std::vector<Event> read_record(const char* path) {
 std::vector<Bytes> sysex_messages(const char* path) {
   std::vector<Bytes> messages;
   auto track = brisca::TrackReader::open(path);
-  if (!track || !track->ok()) {
+  if (!track) {
     std::cerr << path << ": not a sound file\n";
     return messages;
   }
@@ -337,7 +337,7 @@ std::vector<Bytes> expected_chunks(int count, char** files, std::uint32_t chunk_
   std::vector<Bytes> chunks;
   for (int f = 0; f < count; ++f) {
     auto track = brisca::TrackReader::open(files[f]);
-    if (!track || !track->ok()) {
+    if (!track) {
       std::cerr << files[f] << ": not a sound file\n";
       continue;
     }

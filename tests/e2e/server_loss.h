@@ -11,9 +11,9 @@
 #include <iostream>
 #include <string>
 
-#include "app/cli/console_window.h"
 #include "app/devices/device_choices.h"
 #include "app/devices/preview_hooks.h"
+#include "common/loop_clock.h"
 #include "platform/dummy/dummy_services.h"
 #include "platform/rtaudio/rtaudio_service.h"
 #include "preview/preview_player.h"
@@ -35,12 +35,9 @@ inline void preview_survives_server_loss(const std::string& dir, AudioServerCont
   rtaudio::RtAudioService service;
   DummyMidiService midi;
   DeviceChoices choices(midi, service, nullptr);
-  cli::ConsoleWindow window;
-  PreviewPlayer player(service, window);
+  LoopClock clock;
+  PreviewPlayer player(service, clock);
   PlayerPreviewHooks hooks(player);
-  window.on_message([&](WindowMessage m, std::uintptr_t w, std::uintptr_t l) {
-    if (m == WindowMessage::WaveOut) player.on_wave_message(w, l);
-  });
   choices.set_hooks(nullptr, nullptr, &hooks);
   choices.start_audio();
   const int choice = server.output(choices.audio_table());
@@ -48,12 +45,12 @@ inline void preview_survives_server_loss(const std::string& dir, AudioServerCont
   choices.apply_audio_setup(0, choice);
   ASSERT_EQ(choices.current().audio_out, choice);
 
-  player.start_preview(dir + "/", "long.mid");
-  window.run([] { return false; }, 300ms);
+  ASSERT_TRUE(player.start_preview(dir + "/", "long.mid"));
+  clock.run([] { return false; }, 300ms);
   ASSERT_TRUE(player.busy());
   const auto killed_at = std::chrono::steady_clock::now();
   ASSERT_TRUE(server.kill());
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
+  ASSERT_TRUE(clock.run([&] { return !player.busy(); }, 30s));
   std::cout << "the preview ended "
             << std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - killed_at)
@@ -61,17 +58,17 @@ inline void preview_survives_server_loss(const std::string& dir, AudioServerCont
             << " ms after the server was killed\n";
   EXPECT_TRUE(player.device_failed());
   const double cpu_before = cpu_seconds();
-  window.run([] { return false; }, 1000ms);
+  clock.run([] { return false; }, 1000ms);
   EXPECT_LT(cpu_seconds() - cpu_before, 0.3);
-  player.start_preview(dir + "/", "short.mid");
+  ASSERT_TRUE(player.start_preview(dir + "/", "short.mid"));
   EXPECT_FALSE(player.busy());
 
   ASSERT_TRUE(server.start_again());
   choices.apply_audio_setup(0, choice);
   ASSERT_EQ(choices.current().audio_out, choice);
-  player.start_preview(dir + "/", "short.mid");
+  ASSERT_TRUE(player.start_preview(dir + "/", "short.mid"));
   EXPECT_TRUE(player.busy());
-  ASSERT_TRUE(window.run([&] { return !player.busy(); }, 30s));
+  ASSERT_TRUE(clock.run([&] { return !player.busy(); }, 30s));
   EXPECT_FALSE(player.device_failed());
   choices.close_devices();
 }

@@ -23,7 +23,7 @@ std::vector<std::int16_t> play_written(const std::vector<UnpackedBlock>& blocks)
   for (std::size_t k = 0; k < blocks.size(); ++k)
     messages.push_back(make_block(static_cast<std::uint16_t>(k + 1), blocks[k]));
   const Bytes file = make_smf0(messages);
-  BlockSource source{TrackReader(ByteStream::from_memory(file))};
+  BlockSource source{TrackReader::read(ByteStream::from_memory(file)).value()};
   std::vector<std::int16_t> all;
   play_out(source, [&](const std::int16_t* s, std::size_t n) { all.insert(all.end(), s, s + n); });
   return all;

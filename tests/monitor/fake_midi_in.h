@@ -8,9 +8,27 @@
 #include <string>
 #include <vector>
 
+#include "monitor/midi_in_port.h"
 #include "platform/api/devices.h"
 
 namespace brisca::test {
+
+// The monitor's front end for tests: what each field shows, every update, each status told.
+struct MonitorFields : MonitorListener {
+  void field_text(MonitorField field, const std::string& text) override {
+    fields[field] = text;
+    log.emplace_back(field, text);
+  }
+  void status(const InputStatus& status) override { told.push_back(status); }
+  std::string field(MonitorField field) const {
+    auto it = fields.find(field);
+    return it == fields.end() ? std::string() : it->second;
+  }
+
+  std::map<MonitorField, std::string> fields;
+  std::vector<std::pair<MonitorField, std::string>> log;
+  std::vector<InputStatus> told;
+};
 
 struct InLog {
   std::vector<std::string> calls;

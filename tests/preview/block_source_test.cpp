@@ -33,7 +33,7 @@ std::vector<Bytes> data_blocks(int count, int pitch = 0) {
 // Owns the file bytes the source reads from memory.
 struct Source {
   explicit Source(Bytes file)
-      : bytes(std::move(file)), source(TrackReader(ByteStream::from_memory(bytes))) {}
+      : bytes(std::move(file)), source(TrackReader::read(ByteStream::from_memory(bytes)).value()) {}
   int fill(std::size_t room = kPreviewBufferBytes) {
     buffer.assign(room / 2 + 8, 0);
     return source.fill(buffer.data(), room);
@@ -132,7 +132,7 @@ TEST(BlockSource, FullAndOlderShortByOneBlocksCountAndPlay) {
 
   for (const Bytes& b : {full, older}) {
     Bytes file = sound_file({b, b}, 2);
-    TrackReader track(ByteStream::from_memory(file));
+    TrackReader track = TrackReader::read(ByteStream::from_memory(file)).value();
     const BlockCount count = count_blocks(track);
     EXPECT_TRUE(count.has_header);
     EXPECT_EQ(count.blocks, 2);
@@ -177,9 +177,11 @@ TEST(BlockSource, SlowBlockIsCutAtTheEndOfTheBuffer) {
   EXPECT_EQ(s.buffer[10], static_cast<std::int16_t>(20 * 256 * 32766 / 32768));
 }
 
-TEST(BlockSource, UnreadableTrackGivesNothing) {
-  Bytes text{'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'};
-  Source s(text);
+// What is no MIDI file gives no track to play; an empty track plays nothing.
+TEST(BlockSource, UnreadableOrEmptyTrackGivesNothing) {
+  const Bytes text{'n', 'o', 't', ' ', 'm', 'i', 'd', 'i'};
+  EXPECT_EQ(TrackReader::read(ByteStream::from_memory(text)).code(), ErrorCode::BadFile);
+  Source s(make_smf0({}));
   EXPECT_EQ(s.fill(), 0);
   EXPECT_TRUE(s.source.finished());
   EXPECT_TRUE(s.play().empty());

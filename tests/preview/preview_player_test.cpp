@@ -7,16 +7,15 @@
 #include <filesystem>
 #include <random>
 
+#include "common/manual_clock.h"
 #include "tests/preview/block_maker.h"
 #include "tests/preview/fake_wave_out.h"
-#include "tests/support/fake_window.h"
 
 namespace brisca {
 namespace {
 
 namespace fs = std::filesystem;
 using test::FakeAudioService;
-using test::FakeWindow;
 using test::WaveLog;
 
 // n data blocks of random sound at pitch byte 0 (880 samples each), after a header block.
@@ -52,12 +51,8 @@ class PreviewPlayerTest : public ::testing::Test {
     write_file(folder() + name, bytes);
     return name;
   }
-  // Handles the window's posted messages as the window does.
-  void dispatch() {
-    test::Posted m{};
-    while (window_.take_posted(m))
-      if (m.message == WindowMessage::WaveOut) player_.on_wave_message(m.wparam, m.lparam);
-  }
+  // Runs the device's posted reports, as the clock's thread does.
+  int dispatch() { return clock_.run_posted(); }
   // Plays everything out: each queued buffer finishes, its report is handled.
   void play_to_end() {
     while (!log_.queued.empty()) {
@@ -69,30 +64,29 @@ class PreviewPlayerTest : public ::testing::Test {
   fs::path dir_;
   WaveLog log_;
   FakeAudioService service_{log_};
-  FakeWindow window_;
-  PreviewPlayer player_{service_, window_};
+  ManualClock clock_;
+  PreviewPlayer player_{service_, clock_};
 };
 
 TEST_F(PreviewPlayerTest, OpenTakesTheEntryIndexAndStartsWithBothBuffersFree) {
-  EXPECT_EQ(player_.open(0), 0);
-  EXPECT_EQ(player_.open(3), 0);  // the service has two devices
-  EXPECT_EQ(player_.open(2), 2);
+  EXPECT_EQ(player_.open(0).code(), ErrorCode::InvalidArgument);
+  EXPECT_EQ(player_.open(3).code(), ErrorCode::DeviceFailed);  // the service has two devices
+  EXPECT_TRUE(player_.open(2));
   EXPECT_EQ(log_.opened_device, 1);
-  EXPECT_EQ(player_.stop(), 0);  // both buffers count as done from the start
+  EXPECT_TRUE(player_.stop());  // both buffers count as done from the start
   EXPECT_FALSE(player_.busy());
 }
 
 TEST_F(PreviewPlayerTest, WithoutADevicePreviewsAreIgnored) {
   const std::string name = file("a.mid", sound_of(3, 1));
-  player_.start_preview(folder(), name);
+  EXPECT_TRUE(player_.start_preview(folder(), name));
   EXPECT_TRUE(log_.written.empty());
-  EXPECT_TRUE(window_.boxes.empty());
 }
 
 TEST_F(PreviewPlayerTest, BuffersAlternateUntilTheTrackRunsOut) {
   const std::string name = file("long.mid", sound_of(40, 2));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   ASSERT_EQ(log_.written.size(), 2u);  // both buffers queued at the start
   EXPECT_TRUE(player_.busy());
   play_to_end();
@@ -100,8 +94,7 @@ TEST_F(PreviewPlayerTest, BuffersAlternateUntilTheTrackRunsOut) {
   for (std::size_t i = 0; i + 1 < log_.written.size(); ++i)  // only the last one is short
     EXPECT_GT(log_.written[i].size() * 2, kFillThresholdBytes);
   EXPECT_FALSE(player_.busy());
-  // The reports carry the header of the buffer that finished; the window gets message 1027.
-  EXPECT_TRUE(window_.posted.empty());
+  EXPECT_EQ(dispatch(), 0);  // every report was handled as it came
 }
 
 TEST_F(PreviewPlayerTest, AFileOfOneBufferIsSubmittedOnceAndTheHeaderAddsNothing) {
@@ -109,8 +102,8 @@ TEST_F(PreviewPlayerTest, AFileOfOneBufferIsSubmittedOnceAndTheHeaderAddsNothing
   const UnpackedBlock block = test::random_block(rng, 0);
   const std::string name =
       file("short.mid", test::sound_file({make_block(1, block), make_block(2, block)}, 2));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   ASSERT_EQ(log_.written.size(), 1u);  // the second refill found nothing more
   double carry = 0.0;
   std::vector<std::int16_t> expected = test::decode_all(block, carry);
@@ -124,13 +117,13 @@ TEST_F(PreviewPlayerTest, AFileOfOneBufferIsSubmittedOnceAndTheHeaderAddsNothing
 TEST_F(PreviewPlayerTest, ANewPreviewStopsTheFirstAndStartsTheSecondFromItsBeginning) {
   const std::string first = file("first.mid", sound_of(40, 4));
   const std::string second = file("second.mid", sound_of(40, 5));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), first);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), first));
   log_.finish_one();
   dispatch();  // one refill: three buffers written so far
   ASSERT_EQ(log_.written.size(), 3u);
   const int resets = log_.resets;
-  player_.start_preview(folder(), second);
+  ASSERT_TRUE(player_.start_preview(folder(), second));
   EXPECT_EQ(log_.resets, resets + 1);
   ASSERT_EQ(log_.written.size(), 5u);
   dispatch();  // the reset's reports find both buffers queued and submit nothing
@@ -141,79 +134,88 @@ TEST_F(PreviewPlayerTest, ANewPreviewStopsTheFirstAndStartsTheSecondFromItsBegin
   EXPECT_EQ(played, expected);  // phase carry back at 0: the same samples as a fresh start
 }
 
-TEST_F(PreviewPlayerTest, BadHeaderShowsTheFileBoxAndPlaysNothing) {
+TEST_F(PreviewPlayerTest, BadHeaderFailsWithTheFilesTextAndPlaysNothing) {
   const std::string name = file("bad.mid", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0});
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
-  ASSERT_EQ(window_.boxes.size(), 1u);
-  EXPECT_EQ(window_.boxes[0].text, "Bad MIDI file!");
-  EXPECT_EQ(window_.boxes[0].caption, "bad.mid");
+  ASSERT_TRUE(player_.open(1));
+  const Status bad = player_.start_preview(folder(), name);
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.code(), ErrorCode::BadFile);
+  EXPECT_EQ(bad.message(), "Bad MIDI file!");
   EXPECT_TRUE(log_.written.empty());
-  player_.start_preview(folder(), "missing.mid");  // cannot be opened: nothing at all
-  EXPECT_EQ(window_.boxes.size(), 1u);
+  const Status missing = player_.start_preview(folder(), "missing.mid");
+  EXPECT_EQ(missing.code(), ErrorCode::Io);
   EXPECT_TRUE(log_.written.empty());
 }
 
 TEST_F(PreviewPlayerTest, FolderWithoutTrailingSeparatorStillNamesTheFile) {
   const std::string name = file("a.mid", sound_of(2, 6));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(dir_.string(), name);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(dir_.string(), name));
   EXPECT_EQ(log_.written.size(), 1u);
 }
 
 TEST_F(PreviewPlayerTest, StopGivesUpAfterOneSecondAndThePreviewGoesOn) {
   const std::string name = file("a.mid", sound_of(40, 7));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   log_.reset_leaves_queued = true;
-  EXPECT_EQ(player_.stop(), -1);
+  EXPECT_EQ(player_.stop().code(), ErrorCode::DeviceFailed);
   log_.reset_leaves_queued = false;
-  EXPECT_EQ(player_.stop(), 0);
+  EXPECT_TRUE(player_.stop());
 }
 
 TEST_F(PreviewPlayerTest, ARefusedWriteEndsThePreviewWithoutLeavingABufferBusy) {
   const std::string name = file("a.mid", sound_of(40, 8));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   log_.refuse_writes = true;  // the device went away while playing
   play_to_end();
   EXPECT_TRUE(player_.device_failed());
   EXPECT_FALSE(player_.busy());
   EXPECT_EQ(log_.written.size(), 2u);
-  player_.start_preview(folder(), name);  // Stop does not wait: both buffers are free
-  EXPECT_EQ(player_.stop(), 0);
+  ASSERT_TRUE(player_.start_preview(folder(), name));  // Stop does not wait: both buffers are free
+  EXPECT_TRUE(player_.stop());
   log_.refuse_writes = false;
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   EXPECT_FALSE(player_.device_failed());
   EXPECT_EQ(log_.written.size(), 4u);
 }
 
-TEST_F(PreviewPlayerTest, ReportsArePostedAsMessage1027AndCountAsBusyUntilHandled) {
+TEST_F(PreviewPlayerTest, ReportsArePostedOntoTheClockAndCountAsBusyUntilHandled) {
   const std::string name = file("a.mid", sound_of(2, 9));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
-  WaveHeader* header = log_.queued.front();
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   log_.finish_one();
-  ASSERT_EQ(window_.posted.size(), 1u);
-  EXPECT_EQ(window_.posted[0].message, WindowMessage::WaveOut);
-  EXPECT_EQ(window_.posted[0].wparam, WOM_DONE);
-  EXPECT_EQ(window_.posted[0].lparam, reinterpret_cast<std::uintptr_t>(header));
   EXPECT_TRUE(player_.busy());  // the buffer is done but its report is not handled yet
-  dispatch();
+  EXPECT_EQ(dispatch(), 1);
   EXPECT_FALSE(player_.busy());
+}
+
+// A report the device posted before the player went away reaches nothing.
+TEST_F(PreviewPlayerTest, ReportsLeftOverFromAPlayerThatIsGoneDoNothing) {
+  const std::string name = file("a.mid", sound_of(40, 11));
+  {
+    PreviewPlayer gone(service_, clock_);
+    ASSERT_TRUE(gone.open(1));
+    ASSERT_TRUE(gone.start_preview(folder(), name));
+    log_.finish_one();
+  }
+  const std::size_t written = log_.written.size();
+  EXPECT_GT(dispatch(), 0);
+  EXPECT_EQ(log_.written.size(), written);
 }
 
 TEST_F(PreviewPlayerTest, CloseStopsClosesAndForgetsTheDevice) {
   const std::string name = file("a.mid", sound_of(40, 10));
-  ASSERT_EQ(player_.open(1), 1);
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.open(1));
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   const int resets = log_.resets;
   player_.close();
   EXPECT_EQ(log_.resets, resets + 1);
   EXPECT_EQ(log_.closes, 1);
   EXPECT_EQ(player_.device_choice(), 0);
   dispatch();  // reports of the reset arrive after the close: nothing happens
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   EXPECT_EQ(log_.written.size(), 2u);
   player_.close();
   EXPECT_EQ(log_.closes, 1);
@@ -229,32 +231,33 @@ namespace {
 // length); reports left over from a stopped preview count for nothing.
 TEST_F(PreviewPlayerTest, PlayedSamplesFollowTheBuffersAndTheClock) {
   using namespace std::chrono;
-  ASSERT_EQ(player_.open(1), 1);
+  ASSERT_TRUE(player_.open(1));
   const std::string name = file("s.mid", sound_of(60, 5));
   const auto buffers = expected_buffers(folder() + name);
   ASSERT_GE(buffers.size(), 3u);
-  EXPECT_EQ(player_.played_samples(steady_clock::now()), std::nullopt);  // nothing plays
+  EXPECT_EQ(player_.played_samples(), std::nullopt);  // nothing plays
 
-  player_.start_preview(folder(), name);
-  const auto start = steady_clock::now();
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   const std::uint64_t first = buffers[0].size();
-  EXPECT_LT(*player_.played_samples(start), first);
-  EXPECT_EQ(*player_.played_samples(start + seconds(60)), first);  // no further than the buffer
+  EXPECT_EQ(*player_.played_samples(), 0u);
+  clock_.advance(milliseconds(10));
+  EXPECT_EQ(*player_.played_samples(), 441u);
+  EXPECT_EQ(*player_.played_samples(clock_.now() + seconds(60)), first);  // no further
 
   log_.finish_one();
-  const auto done = steady_clock::now();
-  const std::uint64_t at = *player_.played_samples(done);
-  EXPECT_GE(at, first);
-  EXPECT_EQ(*player_.played_samples(done + milliseconds(100)),
-            std::min<std::uint64_t>(at + 4410u, first + buffers[1].size()));
+  dispatch();
+  EXPECT_EQ(*player_.played_samples(), first);  // the second buffer starts with the report
+  EXPECT_EQ(*player_.played_samples(clock_.now() + milliseconds(100)),
+            std::min<std::uint64_t>(first + 4410u, first + buffers[1].size()));
 
   // A new preview starts from 0, whatever reports of the old one are still on their way.
-  player_.start_preview(folder(), name);
+  ASSERT_TRUE(player_.start_preview(folder(), name));
   dispatch();
-  EXPECT_LT(*player_.played_samples(steady_clock::now()), first);
+  clock_.advance(milliseconds(1));
+  EXPECT_EQ(*player_.played_samples(), 44u);
 
   play_to_end();
-  EXPECT_EQ(player_.played_samples(steady_clock::now()), std::nullopt);
+  EXPECT_EQ(player_.played_samples(), std::nullopt);
 }
 
 }  // namespace

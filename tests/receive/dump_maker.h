@@ -33,7 +33,7 @@ inline Bytes joined(const std::vector<Bytes>& messages) {
 inline std::vector<Bytes> file_messages(const std::string& path) {
   std::vector<Bytes> messages;
   auto track = TrackReader::open(path);
-  if (!track || !track->ok()) return messages;
+  if (!track) return messages;
   MidiEvent event;
   while (track->next(event))
     if (event.is_sysex_with_data())

@@ -56,7 +56,10 @@ void ReceiveDialogTest::dumps_become_rows_files_and_list_rows() {
 
   MainWindow window;
   FakeInService service;
-  MonitorWindowHooks monitor(service, window);
+  MonitorWindowHooks monitor(service, window.clock(),
+                             [&window](MonitorField field, const std::string& text) {
+                               window.set_monitor_text(field, text);
+                             });
   DialogReceiveHooks receive(monitor.port(), &store, [&window](const std::string& path) {
     Gatherer(window.sound_list()).add_path(path);
   });

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/manual_clock.h"
 #include "monitor/monitor_display.h"
 #include "receive/port_listener.h"
 #include "receive/sound_folder.h"
@@ -12,7 +13,6 @@
 #include "soundfile/sound_check.h"
 #include "tests/monitor/fake_midi_in.h"
 #include "tests/receive/dump_maker.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca {
@@ -280,21 +280,21 @@ TEST(SoundReceiver, NoFileHoldsTheBlocksOfTwoSounds) {
   for (const ReceivedSound& s : events.ended) {
     auto stream = ByteStream::open_file(s.path);
     ASSERT_TRUE(stream);
-    const SoundCheck check = check_sound(*stream);
+    const SoundCheck check = check_sound(*stream).value();
     EXPECT_FALSE(check.complete()) << s.path;
     EXPECT_FALSE(check.problem().empty()) << s.path;
   }
   auto stream = ByteStream::open_file(events.ended[0].path);
-  EXPECT_EQ(check_sound(*stream).problem(), "lacks block 5 of 27");
+  EXPECT_EQ(check_sound(*stream)->problem(), "lacks block 5 of 27");
   stream = ByteStream::open_file(events.ended[1].path);
-  EXPECT_EQ(check_sound(*stream).problem(), "has no header block");
+  EXPECT_EQ(check_sound(*stream)->problem(), "has no header block");
 
   // Once whole, a sound is written under its own name and passes the same test.
   send(snare, {0, 1, 2, 3, 4, 5});
   ASSERT_EQ(events.ended.size(), expected.size() + 1);
   EXPECT_TRUE(events.ended.back().whole);
   stream = ByteStream::open_file(events.ended.back().path);
-  EXPECT_TRUE(check_sound(*stream).complete());
+  EXPECT_TRUE(check_sound(*stream)->complete());
 }
 
 TEST(SoundFolder, NamesFromHeadersStayInsideTheFolder) {
@@ -333,16 +333,14 @@ TEST(SoundReceiver, ListensBesideTheMonitorFields) {
   test::TempDir dir;
   Recorder events;
   SoundReceiver receiver(dir.path(), events);
-  ReceiverListener listener(receiver);
-  test::FakeWindow window;
+  ManualClock clock;
+  ReceiverListener listener(receiver, clock);
+  test::MonitorFields monitor;
   test::FakeInService service;
-  MidiInPort port(service);
+  MidiInPort port(service, clock, &monitor);
   port.set_listener(&listener);
-  ASSERT_EQ(port.open(&window, 1), 1);
-  auto drain = [&] {
-    test::Posted p{};
-    while (window.take_posted(p)) port.handle_input_event(p.wparam, p.lparam);
-  };
+  ASSERT_TRUE(port.open(1));
+  auto drain = [&] { clock.run_posted(); };
   const auto conga = dump_messages("Conga", 12);  // more blocks than the port has buffers
   for (const Bytes& m : conga) {
     ASSERT_TRUE(service.long_message(m));
@@ -354,10 +352,10 @@ TEST(SoundReceiver, ListensBesideTheMonitorFields) {
   ASSERT_EQ(events.ended.size(), 1u);
   EXPECT_TRUE(events.ended[0].whole);
   EXPECT_EQ(file_messages(events.ended[0].path), conga);
-  EXPECT_EQ(window.field(Field::SystemExclusive),
+  EXPECT_EQ(monitor.field(MonitorField::SystemExclusive),
             sysex_summary(conga.back().data(), static_cast<std::uint32_t>(conga.back().size())));
-  EXPECT_EQ(window.field(Field::NoteOn), "90 3c 40 ");
-  EXPECT_EQ(window.field(Field::RealTime), "fe ");
+  EXPECT_EQ(monitor.field(MonitorField::NoteOn), "90 3c 40 ");
+  EXPECT_EQ(monitor.field(MonitorField::RealTime), "fe ");
   port.close();
 }
 

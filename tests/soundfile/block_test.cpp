@@ -11,6 +11,7 @@ namespace {
 using test::data_block;
 using test::smf_with_track;
 using test::stream_of;
+using test::track_of;
 
 TEST(Block, RecognisesOnlySoundDumpHeads) {
   const std::uint8_t four[] = {0xF0, 0x33, 0x10, 0x05};
@@ -33,7 +34,7 @@ TEST(BlockCount, TruncatedHeadsStayInBounds) {
   Bytes five{0xF0, 0x33, 0x00, 0x05, 0x00};
   Bytes six{0xF0, 0x33, 0x00, 0x05, 0x00, 0x01};
   Bytes file = make_smf0({six, five, data_block(1), make_header_block("H", "DRUM", 9)});
-  TrackReader track(stream_of(file));
+  TrackReader track = track_of(file);
   BlockCount c = count_blocks(track);
   // Too short to hold a block number: not sound-dump blocks, so each counts one and neither is
   // taken for a header; the real header then gives the count.
@@ -42,7 +43,7 @@ TEST(BlockCount, TruncatedHeadsStayInBounds) {
   EXPECT_FALSE(is_sound_dump_block(five.data(), 5));
   EXPECT_FALSE(is_sound_dump_block(six.data(), 6));
   Bytes no_header = make_smf0({six, five, data_block(1)});
-  TrackReader again(stream_of(no_header));
+  TrackReader again = track_of(no_header);
   c = count_blocks(again);
   EXPECT_FALSE(c.has_header);
   EXPECT_EQ(c.blocks, 2);
@@ -95,7 +96,7 @@ TEST(Block, ShortBlocksUnpackOnlyWhatTheyHave) {
 
 BlockCount count_of(const std::vector<Bytes>& messages) {
   Bytes file = make_smf0(messages);
-  TrackReader track(stream_of(file));
+  TrackReader track = track_of(file);
   return count_blocks(track);
 }
 
@@ -127,8 +128,7 @@ TEST(Writer, MakesAFormat0FileTheReaderWalks) {
   Bytes a = make_header_block("Hat", "DRUM", 1);
   Bytes b = data_block(1, 0x12);
   Bytes file = make_smf0({a, b});
-  TrackReader track(stream_of(file));
-  ASSERT_TRUE(track.ok());
+  TrackReader track = track_of(file);
   std::vector<Bytes> seen;
   MidiEvent e;
   while (track.next(e))

@@ -5,7 +5,6 @@
 #include "sound_bytes.h"
 #include "soundfile/midi_reader.h"
 #include "soundfile/track_reader.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca {
@@ -13,60 +12,60 @@ namespace {
 
 using test::smf_with_track;
 using test::stream_of;
+using test::track_of;
 
-std::int32_t open_result(const Bytes& file) {
+Result<std::uint32_t> open_result(const Bytes& file) {
   auto s = stream_of(file);
   return open_track(s);
 }
 
-TEST(OpenTrack, HeaderChecksGiveTheirCodes) {
-  Bytes good = smf_with_track({0x00, 0xFF, 0x2F, 0x00});
-  EXPECT_EQ(open_result(good), 4);
+// The text a user is shown for the file's headers; empty when they are good.
+std::string fault(const Bytes& file) {
+  const Result<std::uint32_t> length = open_result(file);
+  if (length) return {};
+  EXPECT_EQ(length.code(), ErrorCode::BadFile);
+  return length.message();
+}
 
-  EXPECT_EQ(open_result(Bytes(good.begin(), good.begin() + 21)), BAD_MIDI_FILE);
+TEST(OpenTrack, HeaderChecksGiveTheirTexts) {
+  Bytes good = smf_with_track({0x00, 0xFF, 0x2F, 0x00});
+  EXPECT_EQ(open_result(good).value(), 4u);
+
+  EXPECT_EQ(fault(Bytes(good.begin(), good.begin() + 21)), "Bad MIDI file!");
   Bytes wrong_magic = good;
   wrong_magic[0] = 'X';
-  EXPECT_EQ(open_result(wrong_magic), BAD_MIDI_FILE);
+  EXPECT_EQ(fault(wrong_magic), "Bad MIDI file!");
+  EXPECT_TRUE(is_not_midi(open_result(wrong_magic).error()));
   Bytes wrong_length = good;
   wrong_length[7] = 7;
-  EXPECT_EQ(open_result(wrong_length), BAD_MIDI_FILE);
-  EXPECT_EQ(open_result(smf_with_track({}, -1, 1)), NOT_FORMAT_0);
+  EXPECT_EQ(fault(wrong_length), "Bad MIDI file!");
+  EXPECT_EQ(fault(smf_with_track({}, -1, 1)), "Not format 0!");
+  EXPECT_FALSE(is_not_midi(open_result(smf_with_track({}, -1, 1)).error()));
   Bytes wrong_track = good;
   wrong_track[14] = 'X';
-  EXPECT_EQ(open_result(wrong_track), BAD_TRACK);
+  EXPECT_EQ(fault(wrong_track), "Bad track!");
 
-  // Track count and division are not looked at.
+  // Track count and division are not looked at; every length is a length.
   Bytes odd = good;
   odd[10] = 0x12;
   odd[12] = 0xFF;
-  EXPECT_EQ(open_result(odd), 4);
-}
-
-TEST(OpenTrack, ErrorTextsAndRange) {
-  EXPECT_STREQ(file_error_text(BAD_MIDI_FILE), "Bad MIDI file!");
-  EXPECT_STREQ(file_error_text(NOT_FORMAT_0), "Not format 0!");
-  EXPECT_STREQ(file_error_text(BAD_TRACK), "Bad track!");
-  EXPECT_STREQ(file_error_text(-7), "???");
-  EXPECT_TRUE(is_reader_error(-256));
-  EXPECT_TRUE(is_reader_error(-1));
-  EXPECT_FALSE(is_reader_error(0));
-  EXPECT_FALSE(is_reader_error(0x7FFFFFFF));
-
-  test::FakeWindow window;
-  report_file_error(window, NOT_FORMAT_0, "/some/folder/kick.mid");
-  ASSERT_EQ(window.boxes.size(), 1u);
-  EXPECT_EQ(window.boxes[0].text, "Not format 0!");
-  EXPECT_EQ(window.boxes[0].caption, "kick.mid");
-  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+  EXPECT_EQ(open_result(odd).value(), 4u);
+  EXPECT_EQ(open_result(smf_with_track({}, 0xFFFFFF02l)).value(), 0xFFFFFF02u);
 }
 
 class ReadEvent : public ::testing::Test {
  protected:
-  std::int32_t read(const Bytes& bytes) {
+  // The bytes the event took; -1 when the stream ends inside it.
+  std::int64_t read(const Bytes& bytes) {
     stream_bytes = bytes;
     stream.emplace(stream_of(stream_bytes));
-    return read_event(event, *stream, running);
+    const Result<std::uint64_t> taken = read_event(event, *stream, running);
+    if (!taken) {
+      EXPECT_EQ(taken.code(), ErrorCode::Damaged);
+    }
+    return taken ? static_cast<std::int64_t>(*taken) : kCut;
   }
+  static constexpr std::int64_t kCut = -1;
   Bytes stream_bytes;
   std::optional<ByteStream> stream;
   MidiEvent event;
@@ -133,26 +132,25 @@ TEST_F(ReadEvent, MetaEventsLongAndShort) {
 }
 
 TEST_F(ReadEvent, UnhandledStatusAndTruncation) {
-  EXPECT_EQ(read({0x00, 0xF2, 0x01, 0x02}), 0);
+  EXPECT_EQ(read({0x00, 0xF2, 0x01, 0x02}), 2);  // the delta time and the status byte
   EXPECT_EQ(event.status, 0xF2);
 
   // The end of the stream inside a delta time, a status, a body or a length.
-  EXPECT_EQ(read({0x81, 0x82}), TRUNCATED_EVENT);
-  EXPECT_EQ(read({0x00}), TRUNCATED_EVENT);
-  EXPECT_EQ(read({0x00, 0x90, 0x3C}), TRUNCATED_EVENT);
-  EXPECT_EQ(read({0x00, 0xF0, 0x85}), TRUNCATED_EVENT);
-  EXPECT_EQ(read({0x00, 0xF0, 0x05, 0x01}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x81, 0x82}), kCut);
+  EXPECT_EQ(read({0x00}), kCut);
+  EXPECT_EQ(read({0x00, 0x90, 0x3C}), kCut);
+  EXPECT_EQ(read({0x00, 0xF0, 0x85}), kCut);
+  EXPECT_EQ(read({0x00, 0xF0, 0x05, 0x01}), kCut);
   EXPECT_FALSE(event.has_data());
   // A declared length far beyond the data allocates nothing.
-  EXPECT_EQ(read({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}), TRUNCATED_EVENT);
-  EXPECT_EQ(read({0x00, 0xFF, 0x03, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F}), TRUNCATED_EVENT);
+  EXPECT_EQ(read({0x00, 0xF0, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x01}), kCut);
+  EXPECT_EQ(read({0x00, 0xFF, 0x03, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F}), kCut);
 }
 
 TEST(TrackReader, CountsDownAndClosesAtTheEnd) {
   Bytes body{0x00, 0x90, 0x3C, 0x40, 0x00, 0xF0, 0x01, 0xF7, 0x00, 0xFF, 0x2F, 0x00};
   Bytes file = smf_with_track(body);
-  TrackReader track(stream_of(file));
-  ASSERT_TRUE(track.ok());
+  TrackReader track = track_of(file);
   MidiEvent e;
   ASSERT_TRUE(track.next(e));
   EXPECT_EQ(track.remaining(), 8u);
@@ -169,8 +167,8 @@ TEST(TrackReader, CountsDownAndClosesAtTheEnd) {
 TEST(TrackReader, EachTrackKeepsItsOwnRunningStatus) {
   Bytes sets_92 = smf_with_track({0x00, 0x92, 0x3C, 0x40, 0x00, 0x3E, 0x41});
   Bytes opens_with_data = smf_with_track({0x00, 0x3C, 0x40, 0x00, 0xB1, 0x07, 0x64});
-  TrackReader first(stream_of(sets_92));
-  TrackReader second(stream_of(opens_with_data));
+  TrackReader first = track_of(sets_92);
+  TrackReader second = track_of(opens_with_data);
   MidiEvent e;
   ASSERT_TRUE(first.next(e));
   EXPECT_EQ(e.status, 0x92);
@@ -182,7 +180,7 @@ TEST(TrackReader, EachTrackKeepsItsOwnRunningStatus) {
   EXPECT_EQ(e.status, 0x92);
   EXPECT_EQ(e.data1(), 0x3E);
 
-  TrackReader later(stream_of(opens_with_data));
+  TrackReader later = track_of(opens_with_data);
   ASSERT_TRUE(later.next(e));
   EXPECT_EQ(e.status, 0x80);
 }
@@ -191,13 +189,13 @@ TEST(TrackReader, EndsOnShortFilesLongLengthsAndUnhandledStatus) {
   MidiEvent e;
   // Track length larger than the file: the end of the file ends the track.
   Bytes file = smf_with_track({0x00, 0x90, 0x3C, 0x40}, 1000);
-  TrackReader longer(stream_of(file));
+  TrackReader longer = track_of(file);
   EXPECT_TRUE(longer.next(e));
   EXPECT_FALSE(longer.next(e));
 
   // An event that would take the count below zero ends the track but is still returned.
   Bytes over = smf_with_track({0x00, 0xF0, 0x03, 0x01, 0x02, 0xF7}, 2);
-  TrackReader cut(stream_of(over));
+  TrackReader cut = track_of(over);
   EXPECT_TRUE(cut.next(e));
   EXPECT_TRUE(e.is_sysex_with_data());
   EXPECT_FALSE(cut.next(e));
@@ -206,20 +204,19 @@ TEST(TrackReader, EndsOnShortFilesLongLengthsAndUnhandledStatus) {
   Bytes junk;
   for (int i = 0; i < 2000; ++i) junk.insert(junk.end(), {0x00, 0xF4});
   Bytes junk_file = smf_with_track(junk);
-  TrackReader unhandled(stream_of(junk_file));
+  TrackReader unhandled = track_of(junk_file);
   int events = 0;
   while (unhandled.next(e)) ++events;
   EXPECT_EQ(events, 2000);
 
-  Bytes bad = smf_with_track({}, -1, 1);
-  TrackReader not0(stream_of(bad));
-  EXPECT_EQ(not0.open_result(), NOT_FORMAT_0);
-  EXPECT_FALSE(not0.next(e));
+  const Result<TrackReader> not0 = TrackReader::read(stream_of(smf_with_track({}, -1, 1)));
+  ASSERT_FALSE(not0);
+  EXPECT_EQ(not0.message(), "Not format 0!");
 }
 
 TEST(TrackReader, OpensFilesAndRefusesFolders) {
-  EXPECT_FALSE(TrackReader::open("/nonexistent/file.mid").has_value());
-  EXPECT_FALSE(TrackReader::open("/tmp").has_value());
+  EXPECT_EQ(TrackReader::open("/nonexistent/file.mid").code(), ErrorCode::Io);
+  EXPECT_EQ(TrackReader::open("/tmp").code(), ErrorCode::Io);
 }
 
 // A named pipe without a writer would block an ordinary open for ever; the alarm ends the test
@@ -229,15 +226,15 @@ TEST(TrackReader, RefusesPipesAndDevicesWithoutWaiting) {
   const std::string pipe = dir / "pipe.mid";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   ::alarm(10);
-  EXPECT_FALSE(TrackReader::open(pipe).has_value());
-  EXPECT_FALSE(TrackReader::open("/dev/zero").has_value());
+  EXPECT_EQ(TrackReader::open(pipe).code(), ErrorCode::Io);
+  EXPECT_EQ(TrackReader::open("/dev/zero").code(), ErrorCode::Io);
   ::alarm(0);
   EXPECT_EQ(unopened_file_reason(pipe), "a named pipe, not a file");
   EXPECT_EQ(unopened_file_reason("/dev/zero"), "a device, not a file");
   EXPECT_EQ(unopened_file_reason(dir / "none.mid"), "no such file");
   EXPECT_EQ(unopened_file_reason(dir.path()), "a folder, not a file");
   write_file(dir / "good.mid", make_smf0({}));
-  EXPECT_TRUE(TrackReader::open(dir / "good.mid").has_value());
+  EXPECT_TRUE(TrackReader::open(dir / "good.mid").ok());
 }
 
 }  // namespace

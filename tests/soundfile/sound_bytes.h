@@ -7,6 +7,7 @@
 
 #include "soundfile/byte_stream.h"
 #include "soundfile/sound_writer.h"
+#include "soundfile/track_reader.h"
 
 namespace brisca::test {
 
@@ -28,6 +29,12 @@ inline Bytes data_block(std::uint16_t number, std::uint8_t fill = 0) {
 
 inline ByteStream stream_of(const Bytes& b) {
   return ByteStream::from_memory(b);
+}
+
+// The track of a file whose headers are good (a test of one whose headers are bad throws).
+inline TrackReader track_of(const Bytes& b) {
+  Result<TrackReader> track = TrackReader::read(stream_of(b));
+  return std::move(track.value());
 }
 
 }  // namespace brisca::test

@@ -19,9 +19,10 @@ std::vector<Bytes> sound(int total, int present) {
   return messages;
 }
 
+// The check of a file whose headers are good.
 SoundCheck check(const Bytes& file) {
   ByteStream stream = stream_of(file);
-  return check_sound(stream);
+  return check_sound(stream).value();
 }
 
 TEST(SoundCheck, WholeFilesPassAndEveryCutFails) {
@@ -93,10 +94,13 @@ TEST(SoundCheck, FewerBlocksThanTheHeaderPromisesAndBadHeaders) {
   // A track declared longer than the file is cut.
   Bytes body{0x00, 0xF0, 0x03, 0x7E, 0x00, 0xF7};
   EXPECT_TRUE(check(smf_with_track(body, 100)).cut);
-  // Bad headers give the reader's text.
-  SoundCheck bad = check(Bytes{'M', 'T', 'h', 'd'});
-  EXPECT_EQ(bad.error, BAD_MIDI_FILE);
-  EXPECT_EQ(bad.problem(), "Bad MIDI file!");
+  // Bad headers give the reader's error and text.
+  const Bytes head{'M', 'T', 'h', 'd'};
+  ByteStream stream = stream_of(head);
+  const Result<SoundCheck> bad = check_sound(stream);
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(bad.code(), ErrorCode::BadFile);
+  EXPECT_EQ(bad.message(), "Bad MIDI file!");
 }
 
 }  // namespace
