@@ -1,8 +1,8 @@
 // The window's down-load hooks over the down-load subsystem: the MIDI output port and the
-// sequencer, driven by the window's buttons, keys, timer 1 and message 1044. Each down-load
-// takes its destination's lock and asks about other senders first; while it runs the window's
-// status line shows the time left, and at its end what was sent. Each output opened sends at its
-// own pace.
+// sequencer, driven by the window's buttons and keys and paced by the window's clock. Each
+// down-load takes its destination's lock and asks about other senders first; while it runs the
+// window's status line shows the time left, and at its end what was sent. Each output opened
+// sends at its own pace. What the user is told or asked goes through `ask`.
 #pragma once
 
 #include <functional>
@@ -10,22 +10,21 @@
 #include <vector>
 
 #include "app/hooks.h"
+#include "common/notice.h"
 #include "download/damage_check.h"
 #include "download/download.h"
 
 namespace brisca {
 
-class DownloadWindowHooks final : public DownloadHooks {
+class DownloadWindowHooks final : public DownloadHooks, private DownloadListener {
  public:
   // `status` shows a line in the window (`stays`: until replaced, else for a few seconds).
   using StatusLine = std::function<void(const std::string& text, bool stays)>;
 
-  DownloadWindowHooks(MidiService& service, SoundList& list, WindowPort& window)
-      : list_(list), window_(window), download_(service, list, window) {
+  DownloadWindowHooks(MidiService& service, SoundList& list, Clock& clock, AskUser ask)
+      : list_(list), ask_(std::move(ask)), download_(service, list, clock) {
     download_.guard_destination(false);
-    download_.sequencer().on_cut_short([this](const CutShort& cut) { tell(cut); });
-    download_.on_finished(
-        [this](const SendSummary& summary) { show(summary_text(summary), false); });
+    download_.set_listener(this);
   }
 
   void set_status_line(StatusLine status) { status_ = std::move(status); }
@@ -39,11 +38,13 @@ class DownloadWindowHooks final : public DownloadHooks {
     const bool busy = download_.sequencer().is_busy();
     if (pace_of_) download_.sequencer().set_pace(pace_of_(choice));
     const int result = download_.open(choice);
+    if (const std::optional<Notice>& carry = download_.carry_over_question())
+      download_.carry_over(ask_(*carry));
     if (busy && !download_.sequencer().is_busy())
-      window_.message_box(
-          "The down-load stopped: the MIDI output was set up again while it was sending. The "
-          "sounds not sent are still selected.",
-          "Send File(s)", BoxIcon::Warning, BoxButtons::Ok);
+      ask_(
+          warning("The down-load stopped: the MIDI output was set up again while it was "
+                  "sending. The sounds not sent are still selected.",
+                  "Send File(s)"));
     return result;
   }
   void close() override { download_.close(); }
@@ -52,47 +53,52 @@ class DownloadWindowHooks final : public DownloadHooks {
     if (!download_.sequencer().is_busy()) {
       const std::vector<DamagedFile> damaged = damaged_selection(list_);
       if (!damaged.empty()) {
-        window_.message_box(damaged_box_text(damaged), "Send File(s)", BoxIcon::Warning,
-                            BoxButtons::Ok);
+        ask_(warning(damaged_box_text(damaged), "Send File(s)"));
         return;
       }
     }
-    download_.send_files();
+    const std::optional<Notice> refused = download_.send_files();
+    if (refused && ask_(*refused) && refused->kind == Notice::Kind::Question)
+      static_cast<void>(download_.send_files(true));
   }
-  void request_stop() override { download_.request_stop(); }
-  void on_timer(int id) override {
-    download_.on_timer(id);
-    if (!download_.is_sending()) return;
-    const std::string left = time_left_text(download_.sequencer().milliseconds_left());
-    if (left != shown_) show(left, true);
+  void request_stop() override {
+    if (const std::optional<Notice> stop = download_.request_stop(); stop && ask_(*stop))
+      download_.sequencer().stop_at_next_sound();
   }
-  void on_next_download() override { download_.on_next_download(); }
   bool is_sending() const override { return download_.is_sending(); }
 
   Download& download() { return download_; }
 
  private:
+  void time_left(int milliseconds) override {
+    const std::string left = time_left_text(milliseconds);
+    if (left != shown_) show(left, true);
+  }
   // A device that stopped working mid-file, or a damaged file, is worth a word; a file cut
   // short because the user closed or reopened the output is told by open() or not at all.
-  void tell(const CutShort& cut) {
+  void file_done(int /*row*/, const FileOutcome& outcome) override {
+    if (outcome.whole()) return;
+    const CutShort& cut = *outcome.cut;
     if (cut.reason == CutReason::Damaged) {
-      window_.message_box(cut.name + " " + cut.problem +
-                              ": the file is damaged. It was not sent completely and is still "
-                              "selected.",
-                          "Send File(s)", BoxIcon::Warning, BoxButtons::Ok);
+      ask_(warning(cut.name + " " + cut.problem +
+                       ": the file is damaged. It was not sent completely and is still selected.",
+                   "Send File(s)"));
     } else if (cut.reason == CutReason::DeviceLost) {
-      window_.message_box("The MIDI output stopped responding. \"" + cut.name +
-                              "\" was not sent completely and is still selected.",
-                          "Send File(s)", BoxIcon::Warning, BoxButtons::Ok);
+      ask_(warning("The MIDI output stopped responding. \"" + cut.name +
+                       "\" was not sent completely and is still selected.",
+                   "Send File(s)"));
     }
   }
+  void cannot_open(int /*row*/, const Notice& notice) override { ask_(notice); }
+  void finished(const SendSummary& summary) override { show(summary_text(summary), false); }
+
   void show(const std::string& text, bool stays) {
     shown_ = text;
     if (status_) status_(text, stays);
   }
 
   SoundList& list_;
-  WindowPort& window_;
+  AskUser ask_;
   Download download_;
   StatusLine status_;
   std::function<Pace(int choice)> pace_of_;

@@ -43,10 +43,8 @@ class PreviewHooks : public DeviceHooks {  // the audio output
 
 class DownloadHooks : public DeviceHooks {  // the MIDI output
  public:
-  virtual void send_files() {}          // "Send File(s)" and Enter: continue, then start
-  virtual void request_stop() {}        // "Stop" and Escape
-  virtual void on_timer(int /*id*/) {}  // timer 1 ticks
-  virtual void on_next_download() {}    // message 1044
+  virtual void send_files() {}    // "Send File(s)" and Enter: continue, then start
+  virtual void request_stop() {}  // "Stop" and Escape
   virtual bool is_sending() const { return false; }
 };
 

@@ -4,7 +4,7 @@
 
 #include "soundlist/gather.h"
 #include "tests/support/fake_list.h"
-#include "tests/support/fake_window.h"
+#include "tests/support/fake_listeners.h"
 #include "tests/support/sound_files.h"
 
 namespace {
@@ -35,7 +35,7 @@ void BM_GatherFolderOf1000(benchmark::State& state) {
   const std::string folder = sound_folder().path();
   for (auto _ : state) {
     brisca::test::FakeList rows;
-    brisca::test::FakeWindow window;
+    brisca::test::Recorder window;
     brisca::SoundList list(rows, &window);
     brisca::add_arguments(list, {folder});
     if (rows.count() != kFiles || !window.boxes.empty()) state.SkipWithError("files missing");

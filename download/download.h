@@ -3,8 +3,9 @@
 // always closed before the sequencer frees the message it was sending from.
 #pragma once
 
-#include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "download/midi_out_port.h"
 #include "download/send_gate.h"
@@ -14,11 +15,10 @@ namespace brisca {
 
 class Download {
  public:
-  Download(MidiService& service, SoundList& list, WindowPort& window)
-      : window_(window), port_(service), sequencer_(list, window, port_) {
-    sequencer_.on_finished([this](const SendSummary& summary) {
+  Download(MidiService& service, SoundList& list, Clock& clock)
+      : port_(service), sequencer_(list, clock, port_) {
+    sequencer_.on_chain_end([this] {
       if (gate_) gate_->close();
-      if (finished_) finished_(summary);
     });
   }
   ~Download() { close(); }
@@ -27,8 +27,11 @@ class Download {
 
   // Opens the output (entry of the name table, 0 = none); an open output is closed first, which
   // cuts a file being sent short. Between two files the down-load goes on with the next one on
-  // the new output, or ends when it did not open. Returns the choice, or 0.
+  // the new output, or ends when it did not open or its lock is held elsewhere; when others
+  // send to the new output, carry_over_question() asks whether to go on. Returns the choice,
+  // or 0.
   int open(int choice) {
+    carry_question_.reset();
     if (!sequencer_.between_files()) {
       close();
       return port_.open(choice);
@@ -40,10 +43,21 @@ class Download {
     bool go_on = result != 0;
     if (go_on && gate_) {
       gate_->close();
-      go_on = gate_->open();
+      std::optional<Notice> notice = gate_->open();
+      if (notice && notice->kind == Notice::Kind::Question)
+        carry_question_ = std::move(notice);
+      else
+        go_on = !notice;
     }
     if (!go_on) sequencer_.abort(CutReason::PortClosed);
     return result;
+  }
+  // After open(): the question whether to go on sending to an output others send to; answer it
+  // with carry_over().
+  const std::optional<Notice>& carry_over_question() const { return carry_question_; }
+  void carry_over(bool yes) {
+    if (!std::exchange(carry_question_, std::nullopt) || !gate_) return;
+    if (!yes || gate_->open(true)) sequencer_.abort(CutReason::PortClosed);
   }
   // A file being sent is cut short and selected again; a message cut in the middle is ended
   // with a lone F7 before the device closes.
@@ -59,43 +73,47 @@ class Download {
     sequencer_.abort(CutReason::Aborted);
   }
 
-  // After the device was lost, sending opens it again first.
-  void send_files() {
+  // After the device was lost, sending opens it again first. Returns what the destination's
+  // gate has to tell or ask when it let nothing start; after a yes to its question, send again
+  // `confirmed`.
+  std::optional<Notice> send_files(bool confirmed = false) {
     port_.reopen();
+    confirmed_ = confirmed;
     sequencer_.send_files();
+    return std::exchange(gate_notice_, std::nullopt);
   }
-  void request_stop() { sequencer_.request_stop(); }
-  void on_timer(int id) {
-    if (id == kDownloadTimerId) sequencer_.on_tick();
-  }
-  void on_next_download() { sequencer_.on_next_download(); }
+  // The question to ask before stopping at the next sound; nothing when nothing is sent.
+  std::optional<Notice> request_stop() const { return sequencer_.request_stop(); }
   bool is_sending() const { return sequencer_.is_sending(); }
 
   // From now on each down-load takes its destination's lock and asks about other senders
   // (`shared`: sends without asking).
   void guard_destination(bool shared) {
-    gate_ = std::make_unique<SendGate>(port_, window_, shared);
-    sequencer_.set_gate([this] { return gate_->open(); });
+    gate_ = std::make_unique<SendGate>(port_, shared);
+    sequencer_.set_gate([this] {
+      gate_notice_ = gate_->open(confirmed_);
+      return !gate_notice_;
+    });
   }
   const SendGate* gate() const { return gate_.get(); }
-  // Told when a down-load has ended, with what it sent.
-  void on_finished(std::function<void(const SendSummary&)> listener) {
-    finished_ = std::move(listener);
-  }
+  // Told what the down-load does (null: nobody).
+  void set_listener(DownloadListener* listener) { sequencer_.set_listener(listener); }
 
   MidiOutPort& port() { return port_; }
   DownloadSequencer& sequencer() { return sequencer_; }
+  const DownloadSequencer& sequencer() const { return sequencer_; }
 
  private:
   void end_message() {
     if (sequencer_.inside_message()) port_.send_end_of_message();
   }
 
-  WindowPort& window_;
   MidiOutPort port_;
   DownloadSequencer sequencer_;
   std::unique_ptr<SendGate> gate_;
-  std::function<void(const SendSummary&)> finished_;
+  std::optional<Notice> gate_notice_;
+  std::optional<Notice> carry_question_;
+  bool confirmed_ = false;
 };
 
 }  // namespace brisca

@@ -125,31 +125,29 @@ void DestinationLock::release() {
   fd_ = -1;
 }
 
-bool SendGate::open() {
+std::optional<Notice> SendGate::open(bool confirmed) {
   refusal_ = Refusal::None;
   const std::string destination = port_.destination();
-  if (destination.empty()) return true;
+  if (destination.empty()) return std::nullopt;
   if (!lock_.acquire(destination)) {
     refusal_ = Refusal::Locked;
     const std::string who =
         lock_.holder() > 0 ? " (process " + std::to_string(lock_.holder()) + ")" : std::string();
-    window_.message_box("Another BriscaTool" + who + " is sending to \"" + destination +
-                            "\". Send again when it has finished.",
-                        kCaption, BoxIcon::Warning, BoxButtons::Ok);
-    return false;
+    return warning("Another BriscaTool" + who + " is sending to \"" + destination +
+                       "\". Send again when it has finished.",
+                   kCaption);
   }
+  if (shared_ || confirmed) return std::nullopt;
   const std::vector<std::string> others = port_.other_senders();
-  if (others.empty() || shared_) return true;
+  if (others.empty()) return std::nullopt;
   std::string names;
   for (const std::string& name : others) names += (names.empty() ? "" : ", ") + name;
-  const BoxAnswer answer =
-      window_.message_box("Also sending to \"" + destination + "\": " + names +
-                              ". Their messages would mix with the sound on the way. Send anyway?",
-                          kCaption, BoxIcon::Question, BoxButtons::YesNo);
-  if (answer == BoxAnswer::Yes) return true;
+  // The lock is not held while the user decides: a yes takes it again.
   refusal_ = Refusal::Shared;
   lock_.release();
-  return false;
+  return question("Also sending to \"" + destination + "\": " + names +
+                      ". Their messages would mix with the sound on the way. Send anyway?",
+                  kCaption);
 }
 
 }  // namespace brisca

@@ -4,9 +4,10 @@
 // decide whether to go on. Both are held or asked once per down-load, not per file.
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "common/window_port.h"
+#include "common/notice.h"
 #include "download/midi_out_port.h"
 
 namespace brisca {
@@ -42,19 +43,20 @@ class SendGate {
   enum class Refusal { None, Locked, Shared };
 
   // `shared`: go on without asking when other clients send to the destination.
-  SendGate(MidiOutPort& port, WindowPort& window, bool shared = false)
-      : port_(port), window_(window), shared_(shared) {}
+  explicit SendGate(MidiOutPort& port, bool shared = false) : port_(port), shared_(shared) {}
 
-  // Before a down-load: takes the lock, then asks about other senders. False to start nothing
-  // (the reason was shown in a box, and is kept in refusal()).
-  bool open();
+  // Before a down-load: takes the lock, then looks for other senders. Nothing when the
+  // down-load may start (the lock is held); else what to tell the user, and nothing starts:
+  // another BriscaTool holds the lock (a warning), or other clients send to the destination (a
+  // question: on yes, open again `confirmed`, which does not ask). The reason is kept in
+  // refusal().
+  std::optional<Notice> open(bool confirmed = false);
   // When the down-load has ended.
   void close() { lock_.release(); }
   Refusal refusal() const { return refusal_; }
 
  private:
   MidiOutPort& port_;
-  WindowPort& window_;
   bool shared_;
   DestinationLock lock_;
   Refusal refusal_ = Refusal::None;

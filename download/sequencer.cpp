@@ -25,7 +25,8 @@ void DownloadSequencer::send_files() {
 void DownloadSequencer::finish_chain() {
   if (!chain_) return;
   chain_ = false;
-  if (finished_listener_) finished_listener_(summary_);
+  if (chain_end_) chain_end_();
+  if (listener_ != nullptr) listener_->finished(summary_);
 }
 
 std::string summary_text(const SendSummary& summary) {
@@ -92,13 +93,13 @@ void DownloadSequencer::start_next_file() {
 
   auto reader = TrackReader::open(path);
   if (!reader) {  // the row stays selected; the down-load stops here
-    if (reader.code() == ErrorCode::BadFile)
-      window_.message_box(reader.message(), file_name_of(list_.rows().text(row)), BoxIcon::Warning,
-                          BoxButtons::Ok);
+    if (reader.code() == ErrorCode::BadFile && listener_ != nullptr)
+      listener_->cannot_open(
+          row, warning(reader.message(), std::string(file_name_of(list_.rows().text(row)))));
     return;
   }
   state_.file = std::move(*reader);
-  window_.start_timer(kDownloadTimerId, pace_.interval_ms);
+  start_tick();
 
   SoundListState& totals = list_.state();
   totals.current_remaining = item_blocks(list_.rows().item_word(row));
@@ -137,8 +138,8 @@ void DownloadSequencer::end_file() {
       list_.state().current_remaining = 0;
       show_total();
     }
+    tick_.stop();
     mark_row(row, kMarkSent);
-    window_.stop_timer(kDownloadTimerId);
     return;
   }
   CutShort cut{CutReason::Damaged, row, {}, state_.check.problem()};
@@ -186,6 +187,11 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
     if (list_.state().current_remaining > 0) list_.state().current_remaining -= 1;
     inside_message_ = true;
     show_total();
+    if (listener_ != nullptr) {
+      const int row = list_.find_first_item(ITEM_SENDING);
+      const int blocks = row < 0 ? 0 : item_blocks(list_.rows().item_word(row));
+      listener_->progress(row, blocks - list_.state().current_remaining, blocks);
+    }
     mark_row(list_.find_first_item(ITEM_SENDING), kMarkStep);
     hand_over(header);
     return true;
@@ -201,11 +207,17 @@ void DownloadSequencer::hand_over(MidiHeader& header) {
   if (port_.send_long(header) != 0) lose_device();
 }
 
+void DownloadSequencer::start_tick() {
+  tick_.every(clock_, Clock::Duration(pace_.interval_ms), [this] { on_tick(); });
+}
+
+// The time left is told after each tick of a file being sent, whatever the tick did.
 void DownloadSequencer::on_tick() {
-  if (gap_waiting_) {
-    start_after_gap();
-    return;
-  }
+  take_report();
+  if (flags_.sending != 0 && listener_ != nullptr) listener_->time_left(milliseconds_left());
+}
+
+void DownloadSequencer::take_report() {
   auto report = port_.take_report();
   if (report && report->id == MOM_DONE) {
     MidiHeader* header = port_.own_header(report->param1);
@@ -226,10 +238,14 @@ void DownloadSequencer::on_tick() {
 
 void DownloadSequencer::on_next_download() {
   if (!next_posted_ || gap_waiting_) return;  // cut short after this was posted, or pausing
-  // With a pause between files the download timer times it; the port stays quiet meanwhile.
+  // With a pause between files the port stays quiet meanwhile.
   if (pace_.file_gap_ms > 0 && list_.find_first_item(ITEM_SELECTED) >= 0) {
     gap_waiting_ = true;
-    window_.start_timer(kDownloadTimerId, pace_.file_gap_ms);
+    next_.after(clock_, Clock::Duration(pace_.file_gap_ms), [this] {
+      next_.ran();
+      start_after_gap();
+      if (flags_.sending != 0 && listener_ != nullptr) listener_->time_left(milliseconds_left());
+    });
     return;
   }
   next_posted_ = false;
@@ -241,16 +257,13 @@ void DownloadSequencer::on_next_download() {
 void DownloadSequencer::start_after_gap() {
   gap_waiting_ = false;
   next_posted_ = false;
-  window_.stop_timer(kDownloadTimerId);
   if (flags_.continue_flag != 0) start_next_file();
   if (!is_busy()) finish_chain();
 }
 
-void DownloadSequencer::request_stop() {
-  if (flags_.sending == 0 && !gap_waiting_) return;
-  BoxAnswer answer = window_.message_box("Stop down-load at next sound?", "Stop", BoxIcon::Question,
-                                         BoxButtons::YesNo);
-  if (answer == BoxAnswer::Yes) flags_.continue_flag = 0;
+std::optional<Notice> DownloadSequencer::request_stop() const {
+  if (flags_.sending == 0 && !gap_waiting_) return std::nullopt;
+  return question("Stop down-load at next sound?", "Stop");
 }
 
 void DownloadSequencer::lose_device() {
@@ -260,7 +273,7 @@ void DownloadSequencer::lose_device() {
 }
 
 void DownloadSequencer::abort(CutReason reason) {
-  if (gap_waiting_) window_.stop_timer(kDownloadTimerId);
+  next_.stop();
   gap_waiting_ = false;
   next_posted_ = false;
   flags_.continue_flag = 0;
@@ -275,7 +288,7 @@ void DownloadSequencer::abort(CutReason reason) {
 
 // The row being sent was not sent: it is selected again and its blocks count as selected.
 void DownloadSequencer::give_back(CutShort cut) {
-  window_.stop_timer(kDownloadTimerId);
+  tick_.stop();
   flags_.sending = 0;
   SoundListState& totals = list_.state();
   if (cut.row >= 0) {
@@ -288,7 +301,7 @@ void DownloadSequencer::give_back(CutShort cut) {
   }
   totals.current_remaining = 0;
   show_total();
-  if (cut_listener_) cut_listener_(cut);
+  if (listener_ != nullptr) listener_->file_done(cut.row, FileOutcome{cut});
   finish_chain();
 }
 
@@ -298,9 +311,13 @@ void DownloadSequencer::mark_row(int index, int kind) {
     flags_.sending = 1;
   } else if (kind == kMarkSent) {
     flags_.sending = 0;
+    if (listener_ != nullptr) listener_->file_done(index, FileOutcome{});
     if (flags_.continue_flag != 0) {
       next_posted_ = true;
-      window_.post_message(WindowMessage::NextDownload, 0, 0);
+      next_.after(clock_, Clock::Duration::zero(), [this] {
+        next_.ran();
+        on_next_download();
+      });
     } else {
       finish_chain();
     }
@@ -308,8 +325,10 @@ void DownloadSequencer::mark_row(int index, int kind) {
 }
 
 void DownloadSequencer::show_total() {
+  list_.refresh_total();
   const SoundListState& totals = list_.state();
-  set_text(&window_, Field::TotalBlocks, "%4d", totals.current_remaining + totals.selected_blocks);
+  if (listener_ != nullptr)
+    listener_->total_blocks(totals.current_remaining + totals.selected_blocks);
 }
 
 }  // namespace brisca

@@ -1,10 +1,10 @@
 // The down-load sequencer: sends the selected rows' files to the module, top row first, one
 // System Exclusive chunk at a time. A chunk goes to the port only when the port has reported the
-// previous one done; the window's timer hands over at most one done report per tick, which paces
-// the down-load. The pace sets the chunk size (200 bytes), the tick (70 ms) and a pause between
-// two files (none); see download/pace.h.
+// previous one done; a tick on the sequencer's clock hands over at most one done report, which
+// paces the down-load. The pace sets the chunk size (200 bytes), the tick (70 ms) and a pause
+// between two files (none); see download/pace.h.
 //
-// Everything here runs on the window's thread.
+// Everything here runs on the clock's thread; what happens is told to a DownloadListener.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,9 @@
 #include <optional>
 #include <string>
 
-#include "common/window_port.h"
+#include "common/clock.h"
+#include "common/notice.h"
+#include "download/download_listener.h"
 #include "download/midi_out_port.h"
 #include "download/pace.h"
 #include "soundfile/sound_check.h"
@@ -36,27 +38,6 @@ struct DownloadFlags {
   int continue_flag = 0;  // go on with the next selected row when this file ends
 };
 
-// Why a file was cut short.
-enum class CutReason {
-  PortClosed,  // the output was closed (MIDI setup confirmed, window closed)
-  DeviceLost,  // the device failed a send, closed itself, or stopped reporting chunks done
-  Aborted,     // the caller asked to stop at once
-  Damaged,     // the file's track was cut, or it held fewer blocks than its header counts
-};
-
-struct CutShort {
-  CutReason reason;
-  int row;
-  std::string name;     // the row's text
-  std::string problem;  // Damaged: what was wrong ("ends after 13 of 27 blocks")
-};
-
-// What one down-load (from "Send File(s)" until nothing more is sent) did.
-struct SendSummary {
-  int sounds = 0;  // files sent whole
-  int blocks = 0;  // their rows' block counts
-};
-
 // "5 sounds, 93 blocks sent".
 std::string summary_text(const SendSummary& summary);
 // "1:05 left" for a number of milliseconds, rounded up to whole seconds.
@@ -75,19 +56,17 @@ class DownloadSequencer {
   // about as long, and never fewer than two ticks.
   static constexpr int kDoneWaitTicks = 29;
 
-  DownloadSequencer(SoundList& list, WindowPort& window, MidiOutPort& port)
-      : list_(list), window_(window), port_(port) {}
+  DownloadSequencer(SoundList& list, Clock& clock, MidiOutPort& port)
+      : list_(list), clock_(clock), port_(port) {}
 
   // "Send File(s)" and Enter: continue, then start the next selected file.
   void send_files();
   void start_next_file();
   void step(MidiHeader* done);
-  // Timer 1: takes one report from the port's ring.
-  void on_tick();
-  // Message 1044, posted when a file was sent and the down-load goes on.
-  void on_next_download();
-  // "Stop" and Escape: asks, while a file is being sent, whether to stop at the next sound.
-  void request_stop();
+  // "Stop" and Escape: while a file is being sent (or the pause before the next runs), the
+  // question whether to stop at the next sound; the front end asks it and, on yes, calls
+  // stop_at_next_sound(). Nothing when there is nothing to stop.
+  std::optional<Notice> request_stop() const;
   // Stops after the file being sent, without asking.
   void stop_at_next_sound() { flags_.continue_flag = 0; }
   // Ends the down-load now. The device must be closed already (its buffers are freed here).
@@ -99,21 +78,18 @@ class DownloadSequencer {
   bool inside_message() const { return inside_message_; }
 
   bool is_sending() const { return flags_.sending != 0; }
-  // Sending, or about to start the next file (message 1044 on its way).
+  // Sending, or about to start the next file (its start already on the clock).
   bool is_busy() const { return flags_.sending != 0 || next_posted_; }
   bool between_files() const { return flags_.sending == 0 && next_posted_; }
   const DownloadState& state() const { return state_; }
   const DownloadFlags& flags() const { return flags_; }
 
-  void on_cut_short(std::function<void(const CutShort&)> listener) {
-    cut_listener_ = std::move(listener);
-  }
+  // Told what happens (null: nobody).
+  void set_listener(DownloadListener* listener) { listener_ = listener; }
   // Asked when "Send File(s)" starts a down-load while none is going on: false starts nothing.
   void set_gate(std::function<bool()> gate) { gate_ = std::move(gate); }
-  // Told once when a down-load the gate let through has ended, however it ended.
-  void on_finished(std::function<void(const SendSummary&)> listener) {
-    finished_listener_ = std::move(listener);
-  }
+  // Run once when a down-load the gate let through has ended, before the listener hears of it.
+  void on_chain_end(std::function<void()> release) { chain_end_ = std::move(release); }
   // Milliseconds the blocks left take at one chunk per tick, with the pauses between files: the
   // whole down-load, or only the file being sent once the down-load stops after it.
   int milliseconds_left() const;
@@ -124,8 +100,16 @@ class DownloadSequencer {
   const Pace& pace() const { return pace_; }
   // Between two files, waiting out the pause before the next one.
   bool in_file_gap() const { return gap_waiting_; }
+  // The tick is on the clock: a file is being sent.
+  bool ticking() const { return tick_.armed(); }
 
  private:
+  // Each tick takes one report from the port's ring.
+  void on_tick();
+  void take_report();
+  // The file just sent is done and the down-load goes on: the next one starts (or its pause
+  // begins) once the current work has returned.
+  void on_next_download();
   void send_chunk(MidiHeader* done);
   bool send_next_message(MidiHeader* done);
   void hand_over(MidiHeader& header);
@@ -135,28 +119,32 @@ class DownloadSequencer {
   void give_back(CutShort cut);
   void mark_row(int index, int kind);
   void show_total();
+  void start_tick();
   void start_after_gap();
   int done_wait_ticks() const;
   int chunks_per_block() const;
   int files_waiting() const;
 
   SoundList& list_;
-  WindowPort& window_;
+  Clock& clock_;
   MidiOutPort& port_;
   DownloadState state_;
   DownloadFlags flags_;
   MidiHeader* outstanding_ = nullptr;  // the chunk the port has not reported done yet
   int waited_ticks_ = 0;
-  bool next_posted_ = false;  // a 1044 is on its way, or its pause before the next file runs
-  bool gap_waiting_ = false;  // the download timer times the pause before the next file
+  bool next_posted_ = false;  // the next file's start is on the clock, or its pause runs
+  bool gap_waiting_ = false;  // the pause before the next file runs
   Pace pace_;
   bool inside_message_ = false;
   bool owe_end_ = false;
   bool chain_ = false;  // a down-load is going on (the gate let it through)
   SendSummary summary_;
-  std::function<void(const CutShort&)> cut_listener_;
+  DownloadListener* listener_ = nullptr;
   std::function<bool()> gate_;
-  std::function<void(const SendSummary&)> finished_listener_;
+  std::function<void()> chain_end_;
+  // Last: cancelled first when the sequencer goes, so no call runs into a half-destroyed one.
+  ScopedTimer tick_;  // every interval while a file is sent
+  ScopedTimer next_;  // the next file's start, or the pause before it
 };
 
 }  // namespace brisca

@@ -290,10 +290,10 @@ bool Gatherer::refused_as_too_long(const std::string& path, const std::error_cod
 void Gatherer::report() {
   std::vector<Failure> failures = std::move(failures_);
   failures_.clear();
-  WindowPort* window = list_.window();
-  if (failures.empty() || window == nullptr) return;
+  SoundListListener* listener = list_.listener();
+  if (failures.empty() || listener == nullptr) return;
   if (failures.size() == 1 && !failures[0].listed) {
-    window->message_box(failures[0].text, failures[0].caption, BoxIcon::Warning, BoxButtons::Ok);
+    listener->not_added(warning(failures[0].text, failures[0].caption));
     return;
   }
   std::string text = "These were not added:\n";
@@ -301,7 +301,7 @@ void Gatherer::report() {
     text += "\n" + failures[i].line;
   if (failures.size() > kListedFailures)
     text += "\n... and " + std::to_string(failures.size() - kListedFailures) + " more";
-  window->message_box(text, "Files not added", BoxIcon::Warning, BoxButtons::Ok);
+  listener->not_added(warning(text, "Files not added"));
 }
 
 void add_arguments(SoundList& list, const std::vector<std::string>& args) {

@@ -36,9 +36,10 @@ inline constexpr char kMultiFileMark = '*';
 // One gathering operation. A folder refused because the directory table is full is reported
 // once per operation, however many of its files were asked for.
 //
-// What could not be added is told once, when the outermost call returns (or the outermost
-// Batch ends): a single failure in its own box, several in one box that lists each file with
-// its reason. Files of a whole folder that are not MIDI files at all are passed over quietly.
+// What could not be added is told to the list's listener once, when the outermost call returns
+// (or the outermost Batch ends): a single failure as a warning of its own, several in one
+// "Files not added" warning that lists each file with its reason. Files of a whole folder that
+// are not MIDI files at all are passed over quietly.
 class Gatherer {
  public:
   // Holds the report of everything gathered while it lives back until its end.

@@ -91,7 +91,8 @@ std::optional<RowRect> SoundList::row_rect(int index) const {
 }
 
 void SoundList::refresh_total() {
-  set_text(window_, Field::TotalBlocks, "%4d", state_.selected_blocks + state_.current_remaining);
+  if (listener_ != nullptr)
+    listener_->total_changed(state_.selected_blocks + state_.current_remaining);
 }
 
 bool SoundList::remove_row(int index) {

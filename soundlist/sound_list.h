@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "common/window_port.h"
+#include "common/notice.h"
 #include "soundlist/item_word.h"
 #include "soundlist/list_port.h"
 
@@ -32,16 +32,29 @@ struct SoundListState {
   int animation_counter = 0;             // 0..3, frame of the row being sent
 };
 
+// What the list tells the front end that shows it.
+class SoundListListener {
+ public:
+  virtual ~SoundListListener() = default;
+  // The "Total Blocks" figure: the selected rows' blocks and those of the file being sent not
+  // yet sent.
+  virtual void total_changed(int /*total*/) {}
+  // What one gathering could not add (see Gatherer), told once when the gathering ends.
+  virtual void not_added(const Notice& /*notice*/) {}
+};
+
 class SoundList {
  public:
   static constexpr int kMaxDirectories = 32;
   static constexpr int kNoDirectory = -1;  // add_directory's answer when the table is full
 
-  SoundList(ListPort& rows, WindowPort* window) : rows_(rows), window_(window) {}
+  explicit SoundList(ListPort& rows, SoundListListener* listener = nullptr)
+      : rows_(rows), listener_(listener) {}
 
   ListPort& rows() { return rows_; }
   const ListPort& rows() const { return rows_; }
-  WindowPort* window() const { return window_; }
+  SoundListListener* listener() const { return listener_; }
+  void set_listener(SoundListListener* listener) { listener_ = listener; }
   SoundListState& state() { return state_; }
   const SoundListState& state() const { return state_; }
 
@@ -57,7 +70,7 @@ class SoundList {
   // The down-load's own flags are the sequencer's business.
   void mark_item(int index, int how);
   std::optional<RowRect> row_rect(int index) const;
-  // "Total Blocks" = "%4d" of selected_blocks + current_remaining.
+  // Tells the listener the total: selected_blocks + current_remaining.
   void refresh_total();
 
   // Removing rows. A row being sent stays; a selected row's blocks leave selected_blocks; the
@@ -76,7 +89,7 @@ class SoundList {
   bool remove_row(int index);
 
   ListPort& rows_;
-  WindowPort* window_;
+  SoundListListener* listener_;
   SoundListState state_;
   std::unordered_set<std::string> listed_;                     // canonical paths of the rows
   std::unordered_map<std::string, std::string> canonical_of_;  // row's full path -> canonical

@@ -17,10 +17,10 @@
 #include <optional>
 
 #include "app/cli/console_list.h"
-#include "app/cli/console_window.h"
 #include "app/cli/midi_commands.h"
 #include "app/cli/send_progress.h"
 #include "app/devices/pace_settings.h"
+#include "common/loop_clock.h"
 #include "download/damage_check.h"
 #include "download/download.h"
 #include "soundlist/gather.h"
@@ -34,7 +34,8 @@ bool is_terminal(std::ostream& err) {
   return &err == &std::cerr && ::isatty(STDERR_FILENO);
 }
 
-class SendSession {
+// Whatever the window would show in a box is a line here; a question is answered no.
+class SendSession final : private SoundListListener, private DownloadListener {
  public:
   SendSession(MidiService& service, SettingsStore* store, Streams io,
               const InterruptCount& interrupts)
@@ -43,7 +44,7 @@ class SendSession {
         io_(io),
         interrupts_(interrupts),
         progress_(io.err, is_terminal(io.err)),
-        download_(service, list_, window_) {}
+        download_(service, list_, clock_) {}
 
   int run(const SendOptions& options) {
     const ChosenPort port = choose_port(service_, store_, PortSide::Out, options.midi_out, io_.err);
@@ -72,12 +73,12 @@ class SendSession {
     progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry + ", " +
                    pace_text(pace));
     progress_.begin(list_.state().selected_blocks);
-    download_.send_files();
+    if (const std::optional<Notice> refused = download_.send_files()) tell(*refused);
     const SendGate* gate = download_.gate();
     refused_start_ = gate->refusal() != SendGate::Refusal::None;
     if (gate->refusal() == SendGate::Refusal::Shared)
       progress_.note("briscatool send: nothing sent (--shared sends all the same)");
-    window_.run([this] { return check_interrupts() || !download_.sequencer().is_busy(); });
+    clock_.run([this] { return check_interrupts() || !download_.sequencer().is_busy(); });
     download_.close();
     return finish();
   }
@@ -93,27 +94,31 @@ class SendSession {
   }
 
   void wire() {
-    window_.on_box(
-        [this](std::string_view text, std::string_view caption, BoxIcon, BoxButtons buttons) {
-          progress_.note(std::string(caption) + ": " + std::string(text));
-          ++boxes_;
-          return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::No;
-        });
-    window_.on_message([this](WindowMessage m, std::uintptr_t, std::uintptr_t) {
-      if (m == WindowMessage::NextDownload) download_.on_next_download();
-    });
-    window_.on_timer([this](int id) { download_.on_timer(id); });
-    window_.on_field([this](Field field, std::string_view text) {
-      if (field == Field::TotalBlocks && download_.is_sending())
-        progress_.update(current(), text, download_.sequencer().milliseconds_left());
-    });
-    rows_.on_word([this](int row, std::uint32_t before, std::uint32_t after) {
-      if ((before & ITEM_SENDING) && (after & ITEM_SENT))
-        progress_.note(rows_.text(row) + ": sent");
-    });
-    download_.sequencer().on_cut_short([this](const CutShort& cut) { cut_ = cut; });
-    download_.on_finished([this](const SendSummary& sum) { progress_.note(summary_text(sum)); });
+    list_.set_listener(this);
+    download_.set_listener(this);
   }
+
+  void tell(const Notice& notice) {
+    progress_.note(notice.caption + ": " + notice.text);
+    ++boxes_;
+  }
+
+  // SoundListListener
+  void not_added(const Notice& notice) override { tell(notice); }
+
+  // DownloadListener
+  void total_blocks(int total) override {
+    if (download_.is_sending())
+      progress_.update(current(), total, download_.sequencer().milliseconds_left());
+  }
+  void file_done(int row, const FileOutcome& outcome) override {
+    if (outcome.whole())
+      progress_.note(rows_.text(row) + ": sent");
+    else
+      cut_ = outcome.cut;
+  }
+  void cannot_open(int /*row*/, const Notice& notice) override { tell(notice); }
+  void finished(const SendSummary& summary) override { progress_.note(summary_text(summary)); }
 
   // Each PATH must add at least one row; a file refused with a warning, and a kit's entry
   // skipped, count as not sent. A kit's notes are told as they come.
@@ -225,9 +230,9 @@ class SendSession {
   Streams io_;
   InterruptCount interrupts_;
   SendProgress progress_;
-  ConsoleWindow window_;
+  LoopClock clock_;
   ConsoleList rows_;
-  SoundList list_{rows_, &window_};
+  SoundList list_{rows_};
   Download download_;
   std::optional<CutShort> cut_;
   int boxes_ = 0;

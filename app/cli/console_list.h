@@ -1,11 +1,10 @@
 // The sound list's rows for the command line: a sorted list like the window's (or one in the
-// order rows were added), which tells an observer whenever a row's item word changes.
+// order rows were added).
 #pragma once
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,9 +14,6 @@ namespace brisca::cli {
 
 class ConsoleList final : public ListPort {
  public:
-  using WordObserver = std::function<void(int row, std::uint32_t before, std::uint32_t after)>;
-  void on_word(WordObserver observer) { observer_ = std::move(observer); }
-
   // Rows added from now on go last instead of into their sorted place.
   void keep_order_added() { sorted_ = false; }
 
@@ -36,11 +32,7 @@ class ConsoleList final : public ListPort {
   void remove_row(int i) override { rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(i)); }
   std::string text(int i) const override { return rows_.at(index(i)).text; }
   std::uint32_t item_word(int i) const override { return rows_.at(index(i)).word; }
-  void set_item_word(int i, std::uint32_t word) override {
-    std::uint32_t before = rows_.at(index(i)).word;
-    rows_.at(index(i)).word = word;
-    if (observer_) observer_(i, before, word);
-  }
+  void set_item_word(int i, std::uint32_t word) override { rows_.at(index(i)).word = word; }
   int caret() const override { return -1; }
   int top_index() const override { return 0; }
   int row_height() const override { return 14; }
@@ -61,7 +53,6 @@ class ConsoleList final : public ListPort {
   }
 
   std::vector<Row> rows_;
-  WordObserver observer_;
   bool sorted_ = true;
 };
 

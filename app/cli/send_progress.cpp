@@ -1,7 +1,6 @@
 #include "app/cli/send_progress.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <ostream>
 
@@ -22,11 +21,7 @@ std::string SendProgress::line(const std::string& file, int figure, int first, i
   return file + text + time_left_text(left_ms);
 }
 
-void SendProgress::update(const std::string& file, std::string_view total_text, int left_ms) {
-  std::string_view digits = total_text;
-  while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
-  int figure = 0;
-  std::from_chars(digits.data(), digits.data() + digits.size(), figure);
+void SendProgress::update(const std::string& file, int figure, int left_ms) {
   const std::string text = line(file, figure, first_, left_ms);
   if (live_) {
     err_ << '\r' << text << "\x1b[K" << std::flush;

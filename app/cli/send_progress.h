@@ -5,7 +5,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <string_view>
 
 namespace brisca::cli {
 
@@ -14,9 +13,9 @@ class SendProgress {
   SendProgress(std::ostream& err, bool live) : err_(err), live_(live) {}
 
   void begin(int total_blocks);
-  // A new "Total Blocks" text while `file` is being sent, with the time the blocks still to
+  // A new "Total Blocks" figure while `file` is being sent, with the time the blocks still to
   // send take (`left_ms`).
-  void update(const std::string& file, std::string_view total_text, int left_ms);
+  void update(const std::string& file, int figure, int left_ms);
   // A line that stays (a file sent, a message), after the live line if there is one.
   void note(const std::string& text);
   void end();

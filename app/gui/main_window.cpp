@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/gui/fitted_line.h"
 #include "app/gui/import_dialog.h"
@@ -196,6 +197,25 @@ BoxAnswer MainWindow::message_box(std::string_view text, std::string_view captio
   return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
 }
 
+bool MainWindow::ask(const Notice& notice) {
+  if (notice.kind == Notice::Kind::Warning) {
+    message_box(notice.text, notice.caption, BoxIcon::Warning, BoxButtons::Ok);
+    return true;
+  }
+  return message_box(notice.text, notice.caption, BoxIcon::Question, BoxButtons::YesNo) ==
+         BoxAnswer::Yes;
+}
+
+void MainWindow::total_changed(int total) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%4d", total);
+  set_field_text(Field::TotalBlocks, text);
+}
+
+void MainWindow::not_added(const Notice& notice) {
+  ask(notice);
+}
+
 // Safe from any thread: the message itself goes through messages_ under its lock, and the
 // queued signal only wakes the window's thread to take the oldest one.
 void MainWindow::post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
@@ -224,10 +244,7 @@ void MainWindow::start_timer(int id, int period_ms) {
     timer->setTimerType(Qt::PreciseTimer);
     // Each tick starts the next period afresh: QTimer keeps to its old schedule after a late
     // tick, so the next would come early and hand a chunk over too soon after the last one.
-    connect(timer, &QTimer::timeout, this, [this, id, timer] {
-      timer->start();
-      hooks_.download->on_timer(id);
-    });
+    connect(timer, &QTimer::timeout, this, [timer] { timer->start(); });
   }
   timer->start(period_ms);
 }
@@ -249,8 +266,7 @@ void MainWindow::handle_message(WindowMessage message, std::uintptr_t /*wparam*/
       gather_at_start(paths);
       break;
     }
-    case WindowMessage::NextDownload:
-      hooks_.download->on_next_download();
+    case WindowMessage::NextDownload:  // the down-load starts its next file on its own clock
       break;
   }
 }

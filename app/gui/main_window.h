@@ -21,6 +21,7 @@
 #include "app/gui/row_delegate.h"
 #include "app/gui/window_hooks.h"
 #include "app/gui/window_layout.h"
+#include "common/notice.h"
 #include "common/window_port.h"
 #include "monitor/monitor_display.h"
 #include "soundlist/sound_list.h"
@@ -36,7 +37,7 @@ class ImportDialog;
 class ClientLayout;
 class SettingsStore;
 
-class MainWindow : public QMainWindow, public WindowPort {
+class MainWindow : public QMainWindow, public WindowPort, private SoundListListener {
   Q_OBJECT
 
  public:
@@ -93,6 +94,10 @@ class MainWindow : public QMainWindow, public WindowPort {
   // The whole line shown, however shortened; empty when none shows.
   QString status_text() const;
 
+  // Shows the notice in a box (a warning with OK, a question with Yes and No) and returns true
+  // for OK and Yes.
+  bool ask(const Notice& notice);
+
   // WindowPort
   void set_field_text(Field field, std::string_view text) override;
   BoxAnswer message_box(std::string_view text, std::string_view caption, BoxIcon icon,
@@ -111,6 +116,10 @@ class MainWindow : public QMainWindow, public WindowPort {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // SoundListListener
+  void total_changed(int total) override;
+  void not_added(const Notice& notice) override;
+
   void take_message();
   void handle_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam);
   void button_command(int id);

@@ -28,7 +28,9 @@ WindowHooks Program::attach(MainWindow& window) {
         window.set_monitor_text(field, text);
       },
       [&window](const std::string& line) { window.set_monitor_status(line); });
-  download = std::make_unique<DownloadWindowHooks>(*midi, window.sound_list(), window);
+  download = std::make_unique<DownloadWindowHooks>(
+      *midi, window.sound_list(), window.clock(),
+      [&window](const Notice& notice) { return window.ask(notice); });
   download->set_status_line(
       [&window](const std::string& text, bool stays) { window.show_status(text, stays); });
   download->set_pace_source([this](int choice) {

@@ -24,8 +24,8 @@ class WindowActionsTest : public QObject {
   void keys_run_their_commands_and_others_move();
   void buttons_select_and_reach_the_download();
   void clear_data_empties_the_monitor_fields();
-  void posted_messages_reach_their_hooks_on_the_window_thread();
-  void timer_ticks_reach_the_download_until_stopped();
+  void posted_tasks_run_on_the_window_thread();
+  void clock_calls_repeat_until_cancelled();
   void tear_down_closes_open_devices_in_order();
   void rows_show_their_states();
 
@@ -196,21 +196,25 @@ void WindowActionsTest::clear_data_empties_the_monitor_fields() {
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("   0"));
 }
 
-void WindowActionsTest::posted_messages_reach_their_hooks_on_the_window_thread() {
-  std::thread poster([this] { window->post_message(WindowMessage::NextDownload, 0, 0); });
+void WindowActionsTest::posted_tasks_run_on_the_window_thread() {
+  const std::thread::id window_thread = std::this_thread::get_id();
+  std::thread::id ran_on;
+  std::thread poster([this, &ran_on] {
+    window->clock().post([&ran_on] { ran_on = std::this_thread::get_id(); });
+  });
   poster.join();
-  QCOMPARE(download.next, 0);  // nothing runs on the posting thread
-  QTRY_COMPARE(download.next, 1);
+  QTRY_VERIFY(ran_on == window_thread);  // run by the window's loop, not the posting thread
 }
 
-void WindowActionsTest::timer_ticks_reach_the_download_until_stopped() {
-  window->start_timer(kDownloadTimerId, 70);
-  QTRY_VERIFY(download.ticks.size() >= 2);
-  window->stop_timer(kDownloadTimerId);
-  std::size_t ticks = download.ticks.size();
+void WindowActionsTest::clock_calls_repeat_until_cancelled() {
+  int ticks = 0;
+  const Clock::TimerId id =
+      window->clock().call_every(std::chrono::milliseconds(70), [&ticks] { ++ticks; });
+  QTRY_VERIFY(ticks >= 2);
+  window->clock().cancel(id);
+  const int seen = ticks;
   QTest::qWait(200);
-  QCOMPARE(download.ticks.size(), ticks);
-  QCOMPARE(download.ticks.front(), kDownloadTimerId);
+  QCOMPARE(ticks, seen);
 }
 
 void WindowActionsTest::tear_down_closes_open_devices_in_order() {

@@ -15,6 +15,7 @@
 
 #include "app/devices/qt_settings_store.h"
 #include "app/download_hooks.h"
+#include "app/gui/qt_clock.h"
 #include "app/gui/sound_list_widget.h"
 #include "app/gui/window_memory.h"
 #include "soundlist/gather.h"
@@ -170,7 +171,9 @@ void WindowKitsTest::send_with_a_damaged_file_selected_names_it_and_sends_nothin
   test::write_sound(tmp / "b damaged.mid", 27);
   test::FakeMidiService service;
   MainWindow window;
-  DownloadWindowHooks hooks(service, window.sound_list(), window);
+  QtClock clock;
+  DownloadWindowHooks hooks(service, window.sound_list(), clock,
+                            [&window](const Notice& notice) { return window.ask(notice); });
   window.set_hooks(WindowHooks{nullptr, &hooks, nullptr, nullptr, nullptr});
   auto detach = qScopeGuard([&] { window.set_hooks(WindowHooks{}); });
   QCOMPARE(hooks.open(1), 1);

@@ -31,12 +31,9 @@ struct RecordingPreview : PreviewHooks {
 };
 
 struct RecordingDownload : DownloadHooks {
-  int sends = 0, stops = 0, next = 0, closes = 0;
-  std::vector<int> ticks;
+  int sends = 0, stops = 0, closes = 0;
   void send_files() override { ++sends; }
   void request_stop() override { ++stops; }
-  void on_timer(int id) override { ticks.push_back(id); }
-  void on_next_download() override { ++next; }
   void close() override { ++closes; }
 };
 

@@ -1,5 +1,5 @@
-// A sound list over real files in a temporary folder, a recording window and a fake output,
-// with the down-load between them, driven tick by tick as the window drives it.
+// A sound list over real files in a temporary folder, a recording listener and a fake output,
+// with the down-load between them on a manual clock, driven tick by tick.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/manual_clock.h"
 #include "download/download.h"
 #include "soundfile/sound_writer.h"
 #include "tests/download/fake_midi_out.h"
 #include "tests/support/fake_list.h"
-#include "tests/support/fake_window.h"
+#include "tests/support/fake_listeners.h"
 
 namespace brisca::test {
 
@@ -44,6 +45,7 @@ class DownloadTest : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder);
     dir_index = list.add_directory(folder.string() + "/");
+    download.set_listener(&heard);
     ASSERT_EQ(download.open(1), 1);
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
@@ -68,23 +70,33 @@ class DownloadTest : public ::testing::Test {
     list.toggle_select_current();
   }
   std::uint32_t word(const std::string& name) const { return rows.item_word(row_of(name)); }
-  bool timer_running() const { return window.timers.count(kDownloadTimerId) != 0; }
+  bool timer_running() const { return download.sequencer().ticking(); }
 
-  // Hands posted messages to the down-load as the window's queue would.
-  void handle_posted() {
-    Posted p{};
-    while (window.take_posted(p))
-      if (p.message == WindowMessage::NextDownload) download.on_next_download();
+  // "Send File(s)" as the front end does it: what the gate tells or asks is recorded, and a
+  // question answered `answer` sends again.
+  void send() {
+    const std::optional<Notice> notice = download.send_files();
+    if (!notice) return;
+    heard.boxes.push_back(*notice);
+    if (notice->kind == Notice::Kind::Question && answer) download.send_files(true);
   }
-  // One timer period: the device finishes the chunk in flight, then the tick takes one report.
+  // "Stop": the question is recorded and answered `answer`.
+  void stop() {
+    const std::optional<Notice> notice = download.request_stop();
+    if (!notice) return;
+    heard.boxes.push_back(*notice);
+    if (answer) download.sequencer().stop_at_next_sound();
+  }
+  // Runs what the down-load left for after its current work (the next file's start).
+  void handle_posted() { clock.run_posted(); }
+  // One tick: the device finishes the chunk in flight, then the tick takes one report.
   void tick() {
     service.complete();
-    if (timer_running()) download.on_timer(kDownloadTimerId);
-    handle_posted();
+    clock.advance(std::chrono::milliseconds(DownloadSequencer::kTickMs));
   }
   void run_to_idle() {
     handle_posted();
-    for (int i = 0; i < 100000 && (timer_running() || !window.posted.empty()); ++i) tick();
+    for (int i = 0; i < 100000 && download.sequencer().is_busy(); ++i) tick();
   }
   // The bytes sent, joined chunk after chunk.
   Bytes sent_bytes() const {
@@ -95,11 +107,13 @@ class DownloadTest : public ::testing::Test {
 
   std::filesystem::path folder;
   int dir_index = 0;
-  FakeWindow window;
+  Recorder heard;
   LoggingList rows;
-  SoundList list{rows, &window};
+  SoundList list{rows, &heard};
   FakeMidiService service;
-  Download download{service, list, window};
+  ManualClock clock;
+  Download download{service, list, clock};
+  bool answer = true;  // what a question is answered
 };
 
 }  // namespace brisca::test

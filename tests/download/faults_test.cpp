@@ -22,7 +22,6 @@ class Faults : public DownloadTest {
     add_file("b.mid", {sysex(100)}, 2);
     select("a.mid");
     select("b.mid");
-    download.sequencer().on_cut_short([this](const CutShort& c) { cuts.push_back(c); });
     download.send_files();
     tick();
     tick();
@@ -32,10 +31,10 @@ class Faults : public DownloadTest {
     EXPECT_FALSE(download.is_sending());
     EXPECT_FALSE(timer_running());
     EXPECT_EQ(word("a.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
-    EXPECT_EQ(window.field(Field::TotalBlocks), "   5");
-    ASSERT_EQ(cuts.size(), 1u);
-    EXPECT_EQ(cuts[0].reason, reason);
-    EXPECT_EQ(cuts[0].name, "a.mid");
+    EXPECT_EQ(heard.total, "   5");
+    ASSERT_EQ(heard.cuts.size(), 1u);
+    EXPECT_EQ(heard.cuts[0].reason, reason);
+    EXPECT_EQ(heard.cuts[0].name, "a.mid");
     handle_posted();
     EXPECT_FALSE(download.is_sending());
   }
@@ -54,7 +53,7 @@ class Faults : public DownloadTest {
     expected.insert(expected.end(), b.begin(), b.end());
     EXPECT_EQ(sent_bytes(), expected);
   }
-  std::vector<CutShort> cuts;
+  void one_tick_without_report() { clock.advance(std::chrono::milliseconds(70)); }
 };
 
 TEST_F(Faults, ReopeningTheOutputMidFileCutsItShort) {
@@ -79,16 +78,16 @@ TEST_F(Faults, ADeviceThatClosesItselfIsLost) {
   start_mid_file();
   service.log->in_flight.clear();
   service.log->callback(MOM_CLOSE, 0, 0);
-  download.on_timer(kDownloadTimerId);
+  one_tick_without_report();
   expect_cut_short_and_selected(CutReason::DeviceLost);
 }
 
 TEST_F(Faults, ADoneReportThatNeverComesEndsTheWaitAfterABoundedNumberOfTicks) {
   start_mid_file();
   service.log->in_flight.clear();  // the report is lost
-  for (int i = 0; i < DownloadSequencer::kDoneWaitTicks; ++i) download.on_timer(1);
+  for (int i = 0; i < DownloadSequencer::kDoneWaitTicks; ++i) one_tick_without_report();
   EXPECT_TRUE(download.is_sending());
-  download.on_timer(1);
+  one_tick_without_report();
   expect_cut_short_and_selected(CutReason::DeviceLost);
 }
 
@@ -123,9 +122,8 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   select("a.mid");
   select("b.mid");
   select("c.mid");
-  std::vector<SendSummary> ends;
-  download.sequencer().on_finished([&ends](const SendSummary& sum) { ends.push_back(sum); });
-  download.send_files();  // a is sent at once; 1044 is on its way
+  const std::vector<SendSummary>& ends = heard.ends;
+  download.send_files();  // a is sent at once; b's start is on the clock
   EXPECT_EQ(download.open(2), 2);
   handle_posted();
   EXPECT_TRUE(download.is_sending());
@@ -161,7 +159,7 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
 // it goes and then counts as not sent: selected again, the down-load ended there, the figure
 // the selected rows' sum, and the listener told what was wrong.
 TEST_F(Faults, ADamagedFileIsNeverMarkedSent) {
-  download.sequencer().on_cut_short([this](const CutShort& c) { cuts.push_back(c); });
+  const std::vector<CutShort>& cuts = heard.cuts;
   std::vector<Bytes> kick{make_header_block("Kick", "DRUM", 27)};
   for (int n = 1; n < 13; ++n) kick.push_back(make_block(static_cast<std::uint16_t>(n), {}));
   add_file("kick.mid", kick, 27);
@@ -177,7 +175,7 @@ TEST_F(Faults, ADamagedFileIsNeverMarkedSent) {
   EXPECT_EQ(service.log->chunks.size(), 13u * 6);  // what the file held went out
   EXPECT_EQ(word("kick.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
   EXPECT_EQ(word("zz.mid") & (ITEM_SELECTED | ITEM_SENT), ITEM_SELECTED);
-  EXPECT_EQ(window.field(Field::TotalBlocks), "  31");
+  EXPECT_EQ(heard.total, "  31");
   EXPECT_FALSE(download.sequencer().is_busy());
   EXPECT_FALSE(timer_running());
   ASSERT_EQ(cuts.size(), 1u);
@@ -192,7 +190,7 @@ TEST_F(Faults, ADamagedFileIsNeverMarkedSent) {
   EXPECT_EQ(word("tom.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
   ASSERT_EQ(cuts.size(), 2u);
   EXPECT_EQ(cuts[1].problem, "ends after 2 of 3 blocks");
-  EXPECT_EQ(window.field(Field::TotalBlocks), "   7");
+  EXPECT_EQ(heard.total, "   7");
 }
 
 TEST_F(Faults, AbortNowCutsTheFileShortAndKeepsTheOutputForTheNextSend) {
@@ -215,27 +213,28 @@ TEST_F(Faults, TwoSendersNeverShareADestinationUnasked) {
 
   auto other = std::make_unique<DestinationLock>();
   ASSERT_TRUE(other->acquire(destination));
-  download.send_files();
+  send();
   EXPECT_TRUE(service.log->chunks.empty());
-  ASSERT_EQ(window.boxes.size(), 1u);
-  EXPECT_EQ(window.boxes[0].text, "Another BriscaTool (process " + std::to_string(::getpid()) +
-                                      ") is sending to \"" + destination +
-                                      "\". Send again when it has finished.");
+  ASSERT_EQ(heard.boxes.size(), 1u);
+  EXPECT_EQ(heard.boxes[0],
+            warning("Another BriscaTool (process " + std::to_string(::getpid()) +
+                        ") is sending to \"" + destination + "\". Send again when it has finished.",
+                    "Send File(s)"));
   EXPECT_EQ(download.gate()->refusal(), SendGate::Refusal::Locked);
   other.reset();
 
   service.log->others = {"keys:out", "seq:midi"};
-  window.answer = BoxAnswer::No;
-  download.send_files();
+  answer = false;
+  send();
   EXPECT_TRUE(service.log->chunks.empty());
-  ASSERT_EQ(window.boxes.size(), 2u);
-  EXPECT_EQ(window.boxes[1].buttons, BoxButtons::YesNo);
-  EXPECT_NE(window.boxes[1].text.find("keys:out, seq:midi"), std::string::npos);
+  ASSERT_EQ(heard.boxes.size(), 2u);
+  EXPECT_EQ(heard.boxes[1].kind, Notice::Kind::Question);
+  EXPECT_NE(heard.boxes[1].text.find("keys:out, seq:midi"), std::string::npos);
   EXPECT_EQ(download.gate()->refusal(), SendGate::Refusal::Shared);
   EXPECT_TRUE(DestinationLock().acquire(destination));  // a refusal keeps no lock
 
-  window.answer = BoxAnswer::Yes;
-  download.send_files();
+  answer = true;
+  send();
   EXPECT_TRUE(download.is_sending());
   DestinationLock third;
   EXPECT_FALSE(third.acquire(destination));
@@ -248,8 +247,8 @@ TEST_F(Faults, TwoSendersNeverShareADestinationUnasked) {
   // Told it may share, it does not ask.
   download.guard_destination(true);
   select("a.mid");
-  download.send_files();
-  EXPECT_EQ(window.boxes.size(), 3u);
+  send();
+  EXPECT_EQ(heard.boxes.size(), 3u);
   EXPECT_TRUE(download.is_sending());
 }
 
@@ -316,7 +315,7 @@ TEST_F(Faults, PlantedLinksNeverReachAnotherFile) {
   download.send_files();
   run_to_idle();
   EXPECT_TRUE(word("a.mid") & ITEM_SENT);
-  EXPECT_TRUE(window.boxes.empty());
+  EXPECT_TRUE(heard.boxes.empty());
 
   // The folder itself planted: as a link to a folder of this user's, and open to everyone.
   const fs::path elsewhere = folder / "elsewhere";

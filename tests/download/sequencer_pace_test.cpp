@@ -1,31 +1,21 @@
-// The down-load at a pace, timed on a virtual clock: the window's timer fires at its period
-// from the moment it was started, the device reports each chunk done at once, and each chunk
-// is stamped with the virtual time it was handed to the port.
+// The down-load at a pace, timed on a manual clock: the device reports each chunk done at once,
+// and each chunk is stamped with the moment it was handed to the port.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "common/manual_clock.h"
 #include "download/download.h"
 #include "soundfile/sound_writer.h"
 #include "tests/download/download_fixture.h"
 #include "tests/download/fake_midi_out.h"
 #include "tests/support/fake_list.h"
-#include "tests/support/fake_window.h"
 
 namespace brisca::test {
 namespace {
 
-// A window whose download timer is due a period after it was (re)started, then each period.
-class ClockedWindow : public FakeWindow {
- public:
-  void start_timer(int id, int period_ms) override {
-    FakeWindow::start_timer(id, period_ms);
-    if (id == kDownloadTimerId) due = now + period_ms;
-  }
-  long long now = 0;
-  long long due = 0;
-};
+using std::chrono::milliseconds;
 
 class PacedDownload : public ::testing::Test {
  protected:
@@ -47,29 +37,24 @@ class PacedDownload : public ::testing::Test {
                                 (static_cast<std::uint32_t>(messages.size()) << ITEM_BLOCKS_SHIFT));
     list.state().selected_blocks += static_cast<int>(messages.size());
   }
-  // Sends the selected rows; returns the virtual time at which the down-load ended.
+  // Sends the selected rows a millisecond at a time; returns the moment the down-load ended.
   long long run(const Pace& pace) {
     download.sequencer().set_pace(pace);
     download.send_files();
     stamp();
-    for (int guard = 0; guard < 100000 && download.sequencer().is_busy(); ++guard) {
-      if (window.timers.count(kDownloadTimerId) == 0) {
-        ADD_FAILURE() << "busy without a timer";
+    for (int guard = 0; guard < 1'000'000 && download.sequencer().is_busy(); ++guard) {
+      if (clock.pending_calls() == 0) {
+        ADD_FAILURE() << "busy with nothing on the clock";
         break;
       }
-      window.now = window.due;
-      window.due += window.timers.at(kDownloadTimerId);
-      download.on_timer(kDownloadTimerId);
-      stamp();
-      Posted posted{};
-      while (window.take_posted(posted))
-        if (posted.message == WindowMessage::NextDownload) download.on_next_download();
+      clock.advance(milliseconds(1));
       stamp();
     }
-    return window.now;
+    return now();
   }
+  long long now() const { return clock.elapsed().count(); }
   void stamp() {
-    while (times.size() < service.log->chunks.size()) times.push_back(window.now);
+    while (times.size() < service.log->chunks.size()) times.push_back(now());
   }
   std::vector<std::size_t> sizes() const {
     std::vector<std::size_t> out;
@@ -79,11 +64,11 @@ class PacedDownload : public ::testing::Test {
 
   std::filesystem::path folder;
   int dir_index = 0;
-  ClockedWindow window;
   FakeList rows;
-  SoundList list{rows, &window};
+  SoundList list{rows};
   FakeMidiService service;
-  Download download{service, list, window};
+  ManualClock clock;
+  Download download{service, list, clock};
   std::vector<long long> times;
 };
 
@@ -124,19 +109,19 @@ TEST_F(PacedDownload, AStopDuringThePauseStartsNothingMore) {
   download.sequencer().set_pace(Pace{200, 70, 10'000});
   download.send_files();
   // The open report, then a's done report: a is sent and the pause begins.
-  for (int i = 0; i < 2; ++i) download.on_timer(kDownloadTimerId);
-  Posted posted{};
-  ASSERT_TRUE(window.take_posted(posted));
-  download.on_next_download();
+  clock.advance(milliseconds(140));
   ASSERT_TRUE(download.sequencer().in_file_gap());
-  EXPECT_EQ(window.timers.at(kDownloadTimerId), 10'000);
   EXPECT_GE(download.sequencer().milliseconds_left(), 10'000);
-  download.request_stop();  // answered Yes
-  download.on_timer(kDownloadTimerId);
+  const std::optional<Notice> stop = download.request_stop();
+  ASSERT_TRUE(stop.has_value());  // asked during the pause too
+  download.sequencer().stop_at_next_sound();
+  clock.advance(milliseconds(9'999));
+  EXPECT_TRUE(download.sequencer().in_file_gap());
+  clock.advance(milliseconds(1));
   EXPECT_FALSE(download.sequencer().is_busy());
   EXPECT_EQ(service.log->chunks.size(), 1u);
   EXPECT_TRUE(rows.item_word(1) & ITEM_SELECTED);
-  EXPECT_EQ(window.timers.count(kDownloadTimerId), 0u);
+  EXPECT_EQ(clock.pending_calls(), 0u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/download/download_fixture.h"
 
 namespace brisca::test {
@@ -54,17 +56,18 @@ TEST_F(Sequencer, OneChunkPerTickOnceTheDeviceReportsItDone) {
   add_file("a.mid", {sysex(600)}, 1);
   select("a.mid");
   download.send_files();
-  EXPECT_EQ(window.timers.at(kDownloadTimerId), 70);
   EXPECT_EQ(service.log->chunks.size(), 1u);
-  download.on_timer(kDownloadTimerId);  // takes the open report
+  clock.advance(std::chrono::milliseconds(70));  // takes the open report
   EXPECT_EQ(service.log->chunks.size(), 1u);
-  download.on_timer(kDownloadTimerId);  // nothing reported yet
+  clock.advance(std::chrono::milliseconds(70));  // nothing reported yet
   EXPECT_EQ(service.log->chunks.size(), 1u);
   service.complete();
   service.log->callback(MOM_DONE, 0xBAD, 0);  // a report naming no header of the port
-  download.on_timer(kDownloadTimerId);
+  clock.advance(std::chrono::milliseconds(69));
+  EXPECT_EQ(service.log->chunks.size(), 1u);  // the tick is 70 ms
+  clock.advance(std::chrono::milliseconds(1));
   EXPECT_EQ(service.log->chunks.size(), 2u);
-  download.on_timer(kDownloadTimerId);
+  clock.advance(std::chrono::milliseconds(70));
   EXPECT_EQ(service.log->chunks.size(), 2u);
 }
 
@@ -89,6 +92,16 @@ TEST_F(Sequencer, SendsSelectedRowsTopToBottomEachSendingThenSent) {
     EXPECT_EQ(marks[row], (std::vector<std::uint32_t>{ITEM_SENDING, ITEM_SENT})) << row;
   EXPECT_EQ(word("d.mid") & (ITEM_SENDING | ITEM_SENT), 0u);
   EXPECT_EQ(service.log->chunks.size(), 9u);
+  // The listener hears each message started, each file sent and a time left that only falls.
+  EXPECT_EQ(
+      heard.progress_log,
+      (std::vector<Progress>{{0, 1, 2}, {0, 2, 2}, {1, 1, 2}, {1, 2, 2}, {2, 1, 2}, {2, 2, 2}}));
+  EXPECT_EQ(heard.sent, (std::vector<int>{0, 1, 2}));
+  ASSERT_FALSE(heard.left.empty());
+  EXPECT_TRUE(std::is_sorted(heard.left.rbegin(), heard.left.rend()));
+  ASSERT_EQ(heard.ends.size(), 1u);
+  EXPECT_EQ(heard.ends[0].sounds, 3);
+  EXPECT_EQ(heard.ends[0].blocks, 6);
 }
 
 TEST_F(Sequencer, AFileWithoutSystemExclusiveIsSentAtOnceAndTheNextFollows) {
@@ -100,7 +113,7 @@ TEST_F(Sequencer, AFileWithoutSystemExclusiveIsSentAtOnceAndTheNextFollows) {
   EXPECT_TRUE(word("a.mid") & ITEM_SENT);
   EXPECT_TRUE(service.log->chunks.empty());
   EXPECT_FALSE(download.is_sending());
-  ASSERT_EQ(window.posted.size(), 1u);  // 1044, handled after this step returned
+  EXPECT_TRUE(download.sequencer().is_busy());  // b starts once this step has returned
   handle_posted();
   EXPECT_TRUE(word("b.mid") & ITEM_SENDING);
   run_to_idle();
@@ -110,19 +123,16 @@ TEST_F(Sequencer, AFileWithoutSystemExclusiveIsSentAtOnceAndTheNextFollows) {
 TEST_F(Sequencer, StopAnsweredYesFinishesTheCurrentFileAndKeepsTheRestSelected) {
   for (const char* name : {"a.mid", "b.mid", "c.mid"}) add_file(name, {sysex(450)}, 1);
   for (const char* name : {"a.mid", "b.mid", "c.mid"}) select(name);
-  download.request_stop();
-  EXPECT_TRUE(window.boxes.empty());  // nothing is being sent: no question
+  stop();
+  EXPECT_TRUE(heard.boxes.empty());  // nothing is being sent: no question
 
   download.send_files();
   while (!(word("b.mid") & ITEM_SENDING)) tick();
   tick();  // b's second chunk
-  window.answer = BoxAnswer::Yes;
-  download.request_stop();
-  ASSERT_EQ(window.boxes.size(), 1u);
-  EXPECT_EQ(window.boxes[0].caption, "Stop");
-  EXPECT_EQ(window.boxes[0].text, "Stop down-load at next sound?");
-  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Question);
-  EXPECT_EQ(window.boxes[0].buttons, BoxButtons::YesNo);
+  answer = true;
+  stop();
+  ASSERT_EQ(heard.boxes.size(), 1u);
+  EXPECT_EQ(heard.boxes[0], question("Stop down-load at next sound?", "Stop"));
   run_to_idle();
   EXPECT_TRUE(word("b.mid") & ITEM_SENT);
   EXPECT_EQ(word("c.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
@@ -140,8 +150,8 @@ TEST_F(Sequencer, StopAnsweredNoChangesNothing) {
   select("a.mid");
   select("b.mid");
   download.send_files();
-  window.answer = BoxAnswer::No;
-  download.request_stop();
+  answer = false;
+  stop();
   run_to_idle();
   EXPECT_TRUE(word("b.mid") & ITEM_SENT);
 }
@@ -152,14 +162,12 @@ TEST_F(Sequencer, TotalBlocksCountsDownByEachMessageStarted) {
   add_file("c.mid", {sysex(10)}, 7);  // selected after the start
   select("a.mid");
   select("b.mid");
-  window.field_log.clear();
+  heard.totals.clear();
   download.send_files();
   tick();
   select("c.mid");  // "   11" = 2 left in a + b's 2 + c's 7
   run_to_idle();
-  std::vector<std::string> totals;
-  for (const auto& [field, text] : window.field_log)
-    if (field == Field::TotalBlocks) totals.push_back(text);
+  const std::vector<std::string>& totals = heard.totals;
   // c's row counts 7 blocks but holds one message: the figure follows the row's count while c
   // is sent, and once c has ended it is the selected rows' sum again, 0.
   EXPECT_EQ(totals, (std::vector<std::string>{"   4", "  11", "  10", "   9", "   8", "   7",
@@ -170,7 +178,7 @@ TEST_F(Sequencer, FilesThatFailToOpenStopTheChainWithTheRowSelected) {
   add_row("gone.mid", 3);  // no file behind the row
   select("gone.mid");
   download.send_files();
-  EXPECT_TRUE(window.boxes.empty());
+  EXPECT_TRUE(heard.boxes.empty());
   EXPECT_FALSE(timer_running());
   EXPECT_EQ(word("gone.mid") & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
 
@@ -180,10 +188,8 @@ TEST_F(Sequencer, FilesThatFailToOpenStopTheChainWithTheRowSelected) {
   add_row("bad.mid", 1);
   select("bad.mid");
   download.send_files();
-  ASSERT_EQ(window.boxes.size(), 1u);
-  EXPECT_EQ(window.boxes[0].text, "Bad MIDI file!");
-  EXPECT_EQ(window.boxes[0].caption, "bad.mid");
-  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+  ASSERT_EQ(heard.boxes.size(), 1u);
+  EXPECT_EQ(heard.boxes[0], warning("Bad MIDI file!", "bad.mid"));
   EXPECT_FALSE(timer_running());
   EXPECT_FALSE(download.sequencer().state().file.has_value());
   EXPECT_EQ(word("bad.mid") & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
@@ -195,8 +201,8 @@ TEST_F(Sequencer, SendWhileSendingOnlyTurnsContinueBackOn) {
   select("a.mid");
   select("b.mid");
   download.send_files();
-  window.answer = BoxAnswer::Yes;
-  download.request_stop();
+  answer = true;
+  stop();
   download.send_files();
   EXPECT_EQ(service.log->chunks.size(), 1u);
   run_to_idle();

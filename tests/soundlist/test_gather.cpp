@@ -6,7 +6,7 @@
 
 #include "soundlist/gather.h"
 #include "tests/support/fake_list.h"
-#include "tests/support/fake_window.h"
+#include "tests/support/fake_listeners.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca {
@@ -27,7 +27,7 @@ class GatherTest : public ::testing::Test {
 
   TempDir tmp;
   test::FakeList rows;
-  test::FakeWindow window;
+  test::Recorder window;
   SoundList list{rows, &window};
 };
 
@@ -115,7 +115,7 @@ TEST_F(GatherTest, FailuresOfOneGatheringComeInOneBoxAndForeignFilesOfAFolderAre
   EXPECT_EQ(window.boxes[0].text,
             "These were not added:\n\nbadtrack.mid: Bad track!\nempty.mid: Bad MIDI file!\n"
             "format1.mid: Not format 0!\nshort.mid: Bad MIDI file!");
-  EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+  EXPECT_EQ(window.boxes[0].kind, Notice::Kind::Warning);
 
   // Named by itself, a file that is no MIDI file at all is a failure, alone in its own box.
   add_arguments(list, {folder + "/readme.txt", folder + "/good.mid"});
@@ -228,7 +228,7 @@ TEST_F(GatherTest, FilesAreListedOnceAndRemovalKeepsTheTotalTrue) {
   add_text(tmp.path());
   add_text(tmp.path() + "/./b.mid " + tmp.path() + "/sub/link.mid " + tmp.path());
   ASSERT_EQ(texts(), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
-  auto total = [&] { return window.fields[Field::TotalBlocks]; };
+  auto total = [&] { return window.total; };
 
   list.select_all(true);  // 60
   // b goes out as the down-load takes it.

@@ -8,7 +8,7 @@
 #include "soundlist/gather.h"
 #include "soundlist/playlist.h"
 #include "tests/support/fake_list.h"
-#include "tests/support/fake_window.h"
+#include "tests/support/fake_listeners.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca {
@@ -81,7 +81,7 @@ class PlaylistGatherTest : public ::testing::Test {
   }
   TempDir tmp;
   test::FakeList rows;
-  test::FakeWindow window;
+  test::Recorder window;
   SoundList list{rows, &window};
 };
 

@@ -3,7 +3,7 @@
 
 #include "soundlist/sound_list.h"
 #include "tests/support/fake_list.h"
-#include "tests/support/fake_window.h"
+#include "tests/support/fake_listeners.h"
 
 namespace brisca {
 namespace {
@@ -22,7 +22,7 @@ class SoundListTest : public ::testing::Test {
     }
   }
   test::FakeList rows;
-  test::FakeWindow window;
+  test::Recorder window;
   SoundList list{rows, &window};
 };
 
@@ -31,11 +31,11 @@ TEST_F(SoundListTest, TogglingTwiceRestoresWordAndTotal) {
   list.toggle_select_current();
   EXPECT_EQ(rows.item_word(2), word(0, 30, ITEM_SELECTED));
   EXPECT_EQ(list.state().selected_blocks, 30);
-  EXPECT_EQ(window.field(Field::TotalBlocks), "  30");
+  EXPECT_EQ(window.total, "  30");
   list.toggle_select_current();
   EXPECT_EQ(rows.item_word(2), word(0, 30));
   EXPECT_EQ(list.state().selected_blocks, 0);
-  EXPECT_EQ(window.field(Field::TotalBlocks), "   0");
+  EXPECT_EQ(window.total, "   0");
   EXPECT_EQ(rows.repainted, (std::vector<int>{2, 2}));
 }
 
@@ -47,7 +47,7 @@ TEST_F(SoundListTest, ToggleLeavesNoCurrentRowAndRowBeingSentAlone) {
   list.toggle_select_current();
   EXPECT_EQ(rows.item_word(1), word(0, 20, ITEM_SENDING));
   EXPECT_EQ(list.state().selected_blocks, 0);
-  EXPECT_TRUE(window.field_log.empty());
+  EXPECT_TRUE(window.totals.empty());
   EXPECT_TRUE(rows.repainted.empty());
 }
 
@@ -60,7 +60,7 @@ TEST_F(SoundListTest, SelectAllPassesOverTheRowBeingSent) {
   EXPECT_EQ(list.state().selected_blocks, 10 + 30 + 40 + 50);
   EXPECT_EQ(rows.item_word(1), word(0, 20, ITEM_SENDING));
   EXPECT_EQ(rows.item_word(4), word(0, 50, ITEM_SENT | ITEM_SELECTED));
-  EXPECT_EQ(window.field(Field::TotalBlocks), " 137");
+  EXPECT_EQ(window.total, " 137");
   EXPECT_EQ(rows.full_repaints, 1);
 
   list.select_all(false);
@@ -68,7 +68,7 @@ TEST_F(SoundListTest, SelectAllPassesOverTheRowBeingSent) {
   EXPECT_EQ(rows.item_word(0), word(0, 10));
   EXPECT_EQ(rows.item_word(1), word(0, 20, ITEM_SENDING));
   EXPECT_EQ(rows.item_word(4), word(0, 50, ITEM_SENT));
-  EXPECT_EQ(window.field(Field::TotalBlocks), "   7");
+  EXPECT_EQ(window.total, "   7");
 }
 
 TEST_F(SoundListTest, MarkItemWalksARowThroughItsStates) {
@@ -94,7 +94,6 @@ TEST_F(SoundListTest, MarkItemWalksARowThroughItsStates) {
 
   list.mark_item(-1, 1);  // no row: nothing at all
   EXPECT_EQ(rows.repainted.size(), 7u);
-  EXPECT_TRUE(window.posted.empty());
 }
 
 TEST_F(SoundListTest, FindFirstItemSearchesFromTheTop) {
@@ -107,7 +106,7 @@ TEST_F(SoundListTest, FindFirstItemSearchesFromTheTop) {
 
 TEST(SoundListRows, ScrolledOutRowsChangeButAreNotRepainted) {
   test::FakeList rows;
-  test::FakeWindow window;
+  test::Recorder window;
   SoundList list{rows, &window};
   for (int i = 0; i < 40; ++i) {
     int row = rows.add_row("row" + std::to_string(100 + i));
@@ -133,7 +132,7 @@ TEST(SoundListRows, ScrolledOutRowsChangeButAreNotRepainted) {
   EXPECT_EQ(rows.item_word(3), word(0, 1, ITEM_SELECTED));
   EXPECT_EQ(rows.item_word(30), word(0, 1, ITEM_SENDING));
   EXPECT_TRUE(rows.repainted.empty());
-  EXPECT_EQ(window.field(Field::TotalBlocks), "   1");
+  EXPECT_EQ(window.total, "   1");
 }
 
 TEST(SoundListRows, LabelShowsNameThreeBlanksAndCount) {
