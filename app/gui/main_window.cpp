@@ -93,8 +93,6 @@ MainWindow::MainWindow()
       controls_(build_controls(client_, [this](int id) { button_command(id); })),
       sound_list_(*controls_.list, this) {
   clock_ = new QtClock(this);
-  connect(this, &MainWindow::message_waiting, this, &MainWindow::take_message,
-          Qt::QueuedConnection);
   set_hooks({});
   setWindowTitle(QStringLiteral("BriscaTool"));
   setWindowIcon(program_icon());
@@ -216,59 +214,12 @@ void MainWindow::not_added(const Notice& notice) {
   ask(notice);
 }
 
-// Safe from any thread: the message itself goes through messages_ under its lock, and the
-// queued signal only wakes the window's thread to take the oldest one.
-void MainWindow::post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) {
-  {
-    std::lock_guard lock(messages_mutex_);
-    messages_.push_back({message, wparam, lparam});
-  }
-  emit message_waiting();
-}
-
-void MainWindow::take_message() {
-  Message m{};
-  {
-    std::lock_guard lock(messages_mutex_);
-    if (messages_.empty()) return;
-    m = messages_.front();
-    messages_.pop_front();
-  }
-  handle_message(m.message, m.wparam, m.lparam);
-}
-
-void MainWindow::start_timer(int id, int period_ms) {
-  QTimer*& timer = timers_[id];
-  if (timer == nullptr) {
-    timer = new QTimer(this);
-    timer->setTimerType(Qt::PreciseTimer);
-    // Each tick starts the next period afresh: QTimer keeps to its old schedule after a late
-    // tick, so the next would come early and hand a chunk over too soon after the last one.
-    connect(timer, &QTimer::timeout, this, [timer] { timer->start(); });
-  }
-  timer->start(period_ms);
-}
-
-void MainWindow::stop_timer(int id) {
-  auto it = timers_.find(id);
-  if (it != timers_.end()) it->second->stop();
-}
-
-void MainWindow::handle_message(WindowMessage message, std::uintptr_t /*wparam*/,
-                                std::uintptr_t /*lparam*/) {
-  switch (message) {
-    case WindowMessage::MidiInput:  // the monitor and the preview run on the clock
-    case WindowMessage::WaveOut:
-      break;
-    case WindowMessage::CommandLine: {
-      std::vector<std::string> paths = std::move(command_line_);
-      command_line_.clear();
-      gather_at_start(paths);
-      break;
-    }
-    case WindowMessage::NextDownload:  // the down-load starts its next file on its own clock
-      break;
-  }
+void MainWindow::post_command_line() {
+  clock_->post([this] {
+    const std::vector<std::string> paths = std::move(command_line_);
+    command_line_.clear();
+    gather_at_start(paths);
+  });
 }
 
 void MainWindow::force_close() {
@@ -325,7 +276,6 @@ void MainWindow::place_status() {
 void MainWindow::tear_down() {
   if (torn_down_) return;
   torn_down_ = true;
-  for (auto& [id, timer] : timers_) timer->stop();
   cursor_timer_->stop();
   hooks_.receive->end_receiving();
   if (devices_.midi_in > 0) hooks_.monitor->close();

@@ -1,15 +1,13 @@
 // The BriscaTool main window: the sound list, its buttons and fields, the menu and the MIDI
-// monitor row. It is the WindowPort of the core parts (fields, boxes, posted messages, timers)
-// and routes commands, keys and messages to the sound list and to the subsystem hooks.
+// monitor row. It shows what the core parts report (on its clock, the Qt event loop) and routes
+// commands and keys to the sound list and to the subsystem hooks.
 #pragma once
 
 #include <QMainWindow>
 #include <QPointer>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,7 +20,6 @@
 #include "app/gui/window_hooks.h"
 #include "app/gui/window_layout.h"
 #include "common/notice.h"
-#include "common/window_port.h"
 #include "monitor/monitor_display.h"
 #include "soundlist/sound_list.h"
 
@@ -37,7 +34,7 @@ class ImportDialog;
 class ClientLayout;
 class SettingsStore;
 
-class MainWindow : public QMainWindow, public WindowPort, private SoundListListener {
+class MainWindow : public QMainWindow, private SoundListListener {
   Q_OBJECT
 
  public:
@@ -47,8 +44,10 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   // Hooks left null keep doing nothing.
   void set_hooks(const WindowHooks& hooks);
   void set_current_devices(const CurrentDevices& devices) { devices_ = devices; }
-  // The paths handled by message 1034: each one a file, a folder or a pattern.
+  // The paths named on the command line: each one a file, a folder or a pattern. They are
+  // gathered once, after post_command_line() and the work the window has before it.
   void set_command_line(std::vector<std::string> paths) { command_line_ = std::move(paths); }
+  void post_command_line();
   // Where the folder the Open dialog last ended in is kept from one run to the next, and the
   // import folder is remembered; without a store the Open folder is kept while the window lives
   // and imports go next to the audio files. The window also keeps its size and place there,
@@ -98,17 +97,10 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   // for OK and Yes.
   bool ask(const Notice& notice);
 
-  // WindowPort
-  void set_field_text(Field field, std::string_view text) override;
+  void set_field_text(Field field, std::string_view text);
+  // A modal box owned by the window; returns the button pressed.
   BoxAnswer message_box(std::string_view text, std::string_view caption, BoxIcon icon,
-                        BoxButtons buttons) override;
-  void post_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam) override;
-  void start_timer(int id, int period_ms) override;
-  void stop_timer(int id) override;
-
- signals:
-  // post_message queued a message; each one announced takes one message in.
-  void message_waiting();
+                        BoxButtons buttons);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -120,8 +112,6 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   void total_changed(int total) override;
   void not_added(const Notice& notice) override;
 
-  void take_message();
-  void handle_message(WindowMessage message, std::uintptr_t wparam, std::uintptr_t lparam);
   void button_command(int id);
   void on_key(int key_code);
   void on_list_notification(int notification);
@@ -175,7 +165,6 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   OverviewCache overviews_;
   PlayCursor play_cursor_;
   QTimer* cursor_timer_ = nullptr;
-  std::map<int, QTimer*> timers_;
   SettingsStore* settings_ = nullptr;
   QPointer<ImportDialog> import_dialog_;
   std::string audio_folder_;  // where Import Folder... last found audio files
@@ -186,14 +175,6 @@ class MainWindow : public QMainWindow, public WindowPort, private SoundListListe
   bool reopen_last_ = false;  // the list is kept in the store and opened again at start
   bool torn_down_ = false;
   bool forced_close_ = false;
-
-  // Messages posted from any thread (device callbacks, workers), guarded by messages_mutex_.
-  struct Message {
-    WindowMessage message;
-    std::uintptr_t wparam, lparam;
-  };
-  std::mutex messages_mutex_;
-  std::deque<Message> messages_;
 };
 
 }  // namespace brisca

@@ -107,7 +107,7 @@ int run_window(int argc, char** argv, const HookFactory& make_hooks) {
     });
   }
   window.show();
-  window.post_message(WindowMessage::CommandLine, 0, 0);
+  window.post_command_line();
   return QApplication::exec();
 }
 

@@ -10,7 +10,7 @@ namespace brisca {
 class MainWindow;
 
 // Builds the subsystem hooks for a window once it exists (the hooks reach the window's sound
-// list and its WindowPort).
+// list and its clock).
 using HookFactory = std::function<WindowHooks(MainWindow&)>;
 
 // Shows the window, gathers the paths named in argv (after the program name) once it is shown,

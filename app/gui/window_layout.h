@@ -12,7 +12,7 @@
 #include <functional>
 #include <map>
 
-#include "common/window_port.h"
+#include "app/gui/window_fields.h"
 
 class QGridLayout;
 class QLabel;

@@ -87,11 +87,11 @@ void WindowFilesTest::command_line_is_gathered_once_the_window_is_shown() {
   std::string folder = tmp->make_folder("kit");
   test::write_sound(folder + "/two.mid", 6);
   window->set_command_line({*tmp / "one.mid", folder, *tmp / "missing.mid"});
-  window->post_message(WindowMessage::CommandLine, 0, 0);
+  window->post_command_line();
   QCOMPARE(window->list_widget().count(), 0);  // posted: handled by the event loop
   QTRY_COMPARE(window->list_widget().count(), 2);
   QCOMPARE(texts(), (std::vector<std::string>{"one.mid", "two.mid"}));
-  window->post_message(WindowMessage::CommandLine, 0, 0);  // the command line is used once
+  window->post_command_line();  // the command line is used once
   QTest::qWait(50);
   QCOMPARE(window->list_widget().count(), 2);
 }
@@ -172,7 +172,7 @@ void WindowFilesTest::bad_file_raises_exactly_one_box() {
   window->set_command_line({*tmp / "Format One.mid", *tmp / "fine.mid"});
   auto seen = test::answer_modals(
       [&] {
-        window->post_message(WindowMessage::CommandLine, 0, 0);
+        window->post_command_line();
         QTRY_COMPARE(window->list_widget().count(), 1);
       },
       [&](QWidget* modal) {

@@ -148,7 +148,7 @@ void WindowKitsTest::last_list_comes_back_at_start_only_when_chosen() {
     window.set_command_line({tmp / "c.mid"});
     window.show();
     const auto seen = test::answer_modals([&] {
-      window.post_message(WindowMessage::CommandLine, 0, 0);
+      window.post_command_line();
       QTRY_COMPARE(window.list_widget().count(), 2);
     });
     QCOMPARE(texts(window), (std::vector<std::string>{"a.mid", "c.mid"}));
@@ -160,7 +160,7 @@ void WindowKitsTest::last_list_comes_back_at_start_only_when_chosen() {
   MainWindow window;
   window.set_settings_store(&store);
   window.set_command_line({tmp / "c.mid"});
-  window.post_message(WindowMessage::CommandLine, 0, 0);
+  window.post_command_line();
   QTRY_COMPARE(window.list_widget().count(), 1);
 }
 

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   brisca::MainWindow window;
   window.set_command_line(std::vector<std::string>(argv + 1, argv + argc));
   window.show();
-  window.post_message(brisca::WindowMessage::CommandLine, 0, 0);
+  window.post_command_line();
   // Posted after the command line: runs once the window is shown and has gathered.
   QTimer::singleShot(0, &window, [&] {
     std::printf("shown_ms %.1f rows %d\n", static_cast<double>(clock.nsecsElapsed()) / 1e6,

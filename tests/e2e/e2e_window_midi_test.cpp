@@ -130,7 +130,7 @@ void WindowMidiTest::initTestCase() {
   window->set_hooks(program->attach(*window));
   window->set_command_line({sounds.path()});
   window->show();
-  window->post_message(WindowMessage::CommandLine, 0, 0);
+  window->post_command_line();
   QVERIFY(QTest::qWaitForWindowExposed(window.get()));
   QTRY_COMPARE_WITH_TIMEOUT(list().count(), 2, kWaitMs);
   QVERIFY(program->choices->current().midi_in > 0);
