@@ -22,9 +22,9 @@
 #include "common/clock.h"
 #include "common/result.h"
 #include "download/midi_out_port.h"
-#include "download/pace.h"
 #include "download/send_gate.h"
 #include "monitor/midi_in_port.h"
+#include "pace/pace.h"
 
 namespace brisca {
 

@@ -17,7 +17,7 @@
 #include "common/notice.h"
 #include "download/download_listener.h"
 #include "download/midi_out_port.h"
-#include "download/pace.h"
+#include "pace/pace.h"
 #include "soundfile/sound_check.h"
 #include "soundfile/track_reader.h"
 #include "soundlist/sound_list.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "download/pace.h"
 #include "import/audio_input.h"
 #include "import/level.h"
+#include "pace/pace.h"
 #include "soundfile/sound_block.h"
 #include "soundfile/sound_writer.h"
 

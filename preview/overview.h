@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "download/pace.h"
+#include "pace/pace.h"
 
 namespace brisca {
 

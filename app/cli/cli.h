@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "download/pace.h"
+#include "pace/pace.h"
 
 namespace brisca::cli {
 

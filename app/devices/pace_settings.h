@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/devices/settings.h"
-#include "download/pace.h"
+#include "pace/pace.h"
 
 namespace brisca {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/devices/settings.h"
-#include "download/pace.h"
+#include "pace/pace.h"
 
 class QLabel;
 class QPushButton;

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "download/pace.h"
+#include "pace/pace.h"
 #include "soundlist/sound_list.h"
 
 namespace brisca {

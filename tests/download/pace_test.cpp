@@ -1,6 +1,6 @@
 // The pace: what is offered and refused, its stored form, and the one down-load time that the
 // list's tooltips, `import` and the time left share.
-#include "download/pace.h"
+#include "pace/pace.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "download/pace.h"
+#include "pace/pace.h"
 
 #include <algorithm>
 #include <charconv>
