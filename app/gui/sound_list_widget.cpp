@@ -56,6 +56,11 @@ QListWidgetItem* SoundListWidget::new_item(int index) const {
   return item;
 }
 
+std::string SoundListWidget::text(int index) const {
+  return list_ != nullptr && index >= 0 && index < list_->count() ? list_->row(index).name
+                                                                  : std::string();
+}
+
 void SoundListWidget::set_sorted(bool sorted) {
   if (list_ != nullptr) list_->set_sorted(sorted);
 }

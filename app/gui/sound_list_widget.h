@@ -28,6 +28,8 @@ class SoundListWidget : public QListWidget, private SoundListListener {
   // Shows `list`'s rows from now on, and follows its changes.
   void show_rows(SoundList& list);
   const SoundList* rows() const { return list_; }
+  // The name of the row at `index`, empty when there is none.
+  std::string text(int index) const;
 
   // Keeps the bottom `pixels` of the list free of rows (a status line covers them), so that no
   // row is hidden under it: the rows scroll above it instead.
