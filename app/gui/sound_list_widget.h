@@ -28,6 +28,7 @@ class SoundListWidget : public QListWidget, private SoundListListener {
   // Shows `list`'s rows from now on, and follows its changes.
   void show_rows(SoundList& list);
   const SoundList* rows() const { return list_; }
+  int row_height() const { return row_height_for(fontMetrics()); }
   // The name of the row at `index`, empty when there is none.
   std::string text(int index) const;
 
