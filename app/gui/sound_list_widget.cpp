@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 namespace brisca {
@@ -82,24 +83,26 @@ void SoundListWidget::rows_changed() {
   bool same_order = count() == list_->count();
   for (int index = 0; same_order && index < count(); ++index)
     same_order = item(index)->data(kIdRole).toULongLong() == list_->row(index).id;
-  if (!same_order) {
-    QListWidgetItem* current = currentItem();
-    const RowId current_id = current ? current->data(kIdRole).toULongLong() : kNoRow;
-    std::vector<QListWidgetItem*> items;
-    while (count() > 0) items.push_back(takeItem(0));
-    auto id_of = [](const QListWidgetItem* item) { return item->data(kIdRole).toULongLong(); };
-    for (int index = 0; index < list_->count(); ++index) {
-      auto it = std::find_if(items.begin(), items.end(), [&](QListWidgetItem* item) {
-        return id_of(item) == list_->row(index).id;
-      });
-      addItem(it != items.end() ? *it : new_item(index));
-      if (it != items.end()) items.erase(it);
-    }
-    for (QListWidgetItem* left : items) delete left;
-    const int now = list_->index_of(current_id);
-    if (now >= 0) setCurrentRow(now);
-  }
+  if (!same_order) follow_order();
   viewport()->update();
+}
+
+void SoundListWidget::follow_order() {
+  QListWidgetItem* current = currentItem();
+  const RowId current_id = current ? current->data(kIdRole).toULongLong() : kNoRow;
+  std::unordered_map<RowId, QListWidgetItem*> items;
+  while (count() > 0) {
+    QListWidgetItem* taken = takeItem(0);
+    items[taken->data(kIdRole).toULongLong()] = taken;
+  }
+  for (int index = 0; index < list_->count(); ++index) {
+    auto it = items.find(list_->row(index).id);
+    addItem(it != items.end() ? it->second : new_item(index));
+    if (it != items.end()) items.erase(it);
+  }
+  for (auto& left : items) delete left.second;
+  const int now = list_->index_of(current_id);
+  if (now >= 0) setCurrentRow(now);
 }
 
 int SoundListWidget::selected_row() const {

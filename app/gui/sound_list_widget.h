@@ -59,6 +59,7 @@ class SoundListWidget : public QListWidget, private SoundListListener {
   void row_removed(int index) override;
   void row_changed(int index) override;
   void rows_changed() override;
+  void follow_order();
   QListWidgetItem* new_item(int index) const;
 
   SoundList* list_ = nullptr;
