@@ -34,12 +34,12 @@ const brisca::test::TempDir& sound_folder() {
 void BM_GatherFolderOf1000(benchmark::State& state) {
   const std::string folder = sound_folder().path();
   for (auto _ : state) {
-    brisca::test::FakeList rows;
     brisca::test::Recorder window;
-    brisca::SoundList list(rows, &window);
+    brisca::SoundList list(&window);
+    brisca::test::FakeList rows(list);
     brisca::add_arguments(list, {folder});
-    if (rows.count() != kFiles || !window.boxes.empty()) state.SkipWithError("files missing");
-    benchmark::DoNotOptimize(rows.rows.data());
+    if (list.count() != kFiles || !window.boxes.empty()) state.SkipWithError("files missing");
+    benchmark::DoNotOptimize(rows.inserted.data());
   }
   state.counters["files"] = kFiles;
 }

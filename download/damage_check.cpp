@@ -7,13 +7,12 @@ namespace brisca {
 
 std::vector<DamagedFile> damaged_selection(const SoundList& list) {
   std::vector<DamagedFile> damaged;
-  const ListPort& rows = list.rows();
-  for (int row = 0, count = rows.count(); row < count; ++row) {
-    if ((rows.item_word(row) & ITEM_SELECTED) == 0) continue;
+  for (int row = 0, count = list.count(); row < count; ++row) {
+    if (!list.row(row).selected) continue;
     Result<TrackReader> track = TrackReader::open(list.full_path(row));
     if (!track) continue;
     const SoundCheck check = check_sound(*track);
-    if (!check.complete()) damaged.push_back({row, rows.text(row), check.problem()});
+    if (!check.complete()) damaged.push_back({row, list.row(row).name, check.problem()});
   }
   return damaged;
 }

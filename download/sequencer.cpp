@@ -11,7 +11,7 @@ namespace brisca {
 
 void DownloadSequencer::send_files() {
   if (!is_busy()) {
-    if (!port_.is_open() || list_.find_first_item(ITEM_SELECTED) < 0) return;
+    if (!port_.is_open() || list_.first_selected() < 0) return;
     if (gate_ && !gate_()) return;
     chain_ = true;
     summary_ = SendSummary{};
@@ -67,11 +67,7 @@ int DownloadSequencer::chunks_per_block() const {
 
 // Selected rows: the files the down-load has not started yet.
 int DownloadSequencer::files_waiting() const {
-  const ListPort& rows = list_.rows();
-  int files = 0;
-  for (int row = 0, count = rows.count(); row < count; ++row)
-    if ((rows.item_word(row) & ITEM_SELECTED) != 0) ++files;
-  return files;
+  return list_.selected_count();
 }
 
 // Ticks of the pace's interval that cover about the 29 ticks of 70 ms a done report may take.
@@ -86,7 +82,7 @@ void DownloadSequencer::start_next_file() {
     port_.send_end_of_message();
     owe_end_ = false;
   }
-  const int row = list_.find_first_item(ITEM_SELECTED);
+  const int row = list_.first_selected();
   if (row < 0) return;
   const std::string path = list_.full_path(row);
   state_ = DownloadState{};  // closes a file still open
@@ -95,16 +91,17 @@ void DownloadSequencer::start_next_file() {
   if (!reader) {  // the row stays selected; the down-load stops here
     if (reader.code() == ErrorCode::BadFile && listener_ != nullptr)
       listener_->cannot_open(
-          row, warning(reader.message(), std::string(file_name_of(list_.rows().text(row)))));
+          row, warning(reader.message(), std::string(file_name_of(list_.row(row).name))));
     return;
   }
   state_.file = std::move(*reader);
   start_tick();
 
   SoundListState& totals = list_.state();
-  totals.current_remaining = item_blocks(list_.rows().item_word(row));
+  totals.current_remaining = list_.row(row).blocks;
   totals.selected_blocks -= totals.current_remaining;
-  mark_row(row, kMarkSending);
+  sending_ = list_.start_sending(row);
+  flags_.sending = 1;
   step(nullptr);
 }
 
@@ -129,17 +126,17 @@ void DownloadSequencer::step(MidiHeader* done) {
 // again and the down-load ends there, so it is never shown as sent.
 void DownloadSequencer::end_file() {
   if (state_.file) state_.check.end_track(*state_.file);
-  const int row = list_.find_first_item(ITEM_SENDING);
+  const int row = list_.index_of(sending_);
   if (state_.check.complete()) {
     summary_.sounds += 1;
-    if (row >= 0) summary_.blocks += item_blocks(list_.rows().item_word(row));
+    if (row >= 0) summary_.blocks += list_.row(row).blocks;
     // A file that held fewer messages than its row counts leaves the rest of its count behind.
     if (list_.state().current_remaining != 0) {
       list_.state().current_remaining = 0;
       show_total();
     }
     tick_.stop();
-    mark_row(row, kMarkSent);
+    file_sent();
     return;
   }
   CutShort cut{CutReason::Damaged, row, {}, state_.check.problem()};
@@ -188,11 +185,11 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
     inside_message_ = true;
     show_total();
     if (listener_ != nullptr) {
-      const int row = list_.find_first_item(ITEM_SENDING);
-      const int blocks = row < 0 ? 0 : item_blocks(list_.rows().item_word(row));
+      const int row = list_.index_of(sending_);
+      const int blocks = row < 0 ? 0 : list_.row(row).blocks;
       listener_->progress(row, blocks - list_.state().current_remaining, blocks);
     }
-    mark_row(list_.find_first_item(ITEM_SENDING), kMarkStep);
+    list_.animate(sending_);
     hand_over(header);
     return true;
   }
@@ -239,7 +236,7 @@ void DownloadSequencer::take_report() {
 void DownloadSequencer::on_next_download() {
   if (!next_posted_ || gap_waiting_) return;  // cut short after this was posted, or pausing
   // With a pause between files the port stays quiet meanwhile.
-  if (pace_.file_gap_ms > 0 && list_.find_first_item(ITEM_SELECTED) >= 0) {
+  if (pace_.file_gap_ms > 0 && list_.first_selected() >= 0) {
     gap_waiting_ = true;
     next_.after(clock_, Clock::Duration(pace_.file_gap_ms), [this] {
       next_.ran();
@@ -282,7 +279,7 @@ void DownloadSequencer::abort(CutReason reason) {
   inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
   state_ = DownloadState{};
-  if (was_sending) give_back(CutShort{reason, list_.find_first_item(ITEM_SENDING), {}, {}});
+  if (was_sending) give_back(CutShort{reason, list_.index_of(sending_), {}, {}});
   finish_chain();
 }
 
@@ -292,35 +289,31 @@ void DownloadSequencer::give_back(CutShort cut) {
   flags_.sending = 0;
   SoundListState& totals = list_.state();
   if (cut.row >= 0) {
-    ListPort& rows = list_.rows();
-    std::uint32_t word = (rows.item_word(cut.row) & ~ITEM_SENDING) | ITEM_SELECTED;
-    rows.set_item_word(cut.row, word);
-    totals.selected_blocks += item_blocks(word);
-    if (list_.row_rect(cut.row)) rows.repaint_row(cut.row);
-    cut.name = rows.text(cut.row);
+    list_.give_back(sending_);
+    cut.name = list_.row(cut.row).name;
   }
+  sending_ = kNoRow;
   totals.current_remaining = 0;
   show_total();
   if (listener_ != nullptr) listener_->file_done(cut.row, FileOutcome{cut});
   finish_chain();
 }
 
-void DownloadSequencer::mark_row(int index, int kind) {
-  list_.mark_item(index, kind);
-  if (kind == kMarkSending) {
-    flags_.sending = 1;
-  } else if (kind == kMarkSent) {
-    flags_.sending = 0;
-    if (listener_ != nullptr) listener_->file_done(index, FileOutcome{});
-    if (flags_.continue_flag != 0) {
-      next_posted_ = true;
-      next_.after(clock_, Clock::Duration::zero(), [this] {
-        next_.ran();
-        on_next_download();
-      });
-    } else {
-      finish_chain();
-    }
+// The row being sent is marked sent; the next file follows once the current work has returned.
+void DownloadSequencer::file_sent() {
+  const int index = list_.index_of(sending_);
+  list_.mark_sent(sending_);
+  sending_ = kNoRow;
+  flags_.sending = 0;
+  if (listener_ != nullptr) listener_->file_done(index, FileOutcome{});
+  if (flags_.continue_flag != 0) {
+    next_posted_ = true;
+    next_.after(clock_, Clock::Duration::zero(), [this] {
+      next_.ran();
+      on_next_download();
+    });
+  } else {
+    finish_chain();
   }
 }
 

@@ -43,11 +43,6 @@ std::string summary_text(const SendSummary& summary);
 // "1:05 left" for a number of milliseconds, rounded up to whole seconds.
 std::string time_left_text(int milliseconds);
 
-// Row marks, as the sound list's mark_item takes them.
-inline constexpr int kMarkSent = 0;
-inline constexpr int kMarkSending = 1;
-inline constexpr int kMarkStep = 2;
-
 class DownloadSequencer {
  public:
   static constexpr int kTickMs = Pace::kMinIntervalMs;
@@ -102,6 +97,8 @@ class DownloadSequencer {
   bool in_file_gap() const { return gap_waiting_; }
   // The tick is on the clock: a file is being sent.
   bool ticking() const { return tick_.armed(); }
+  // The row whose file is being sent, kNoRow when none.
+  RowId sending_row() const { return sending_; }
 
  private:
   // Each tick takes one report from the port's ring.
@@ -117,7 +114,7 @@ class DownloadSequencer {
   void end_file();
   void finish_chain();
   void give_back(CutShort cut);
-  void mark_row(int index, int kind);
+  void file_sent();
   void show_total();
   void start_tick();
   void start_after_gap();
@@ -137,7 +134,8 @@ class DownloadSequencer {
   Pace pace_;
   bool inside_message_ = false;
   bool owe_end_ = false;
-  bool chain_ = false;  // a down-load is going on (the gate let it through)
+  RowId sending_ = kNoRow;  // the row whose file is being sent
+  bool chain_ = false;      // a down-load is going on (the gate let it through)
   SendSummary summary_;
   DownloadListener* listener_ = nullptr;
   std::function<bool()> gate_;

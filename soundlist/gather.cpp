@@ -186,10 +186,7 @@ bool Gatherer::scan(const std::string& name, int dir_index, bool whole_folder) {
   }
   BlockCount count = count_blocks(*track);
   track->close();
-  ListPort& rows = list_.rows();
-  int row = rows.add_row(name);
-  std::uint32_t blocks = static_cast<std::uint32_t>(count.blocks) << ITEM_BLOCKS_SHIFT;
-  rows.set_item_word(row, static_cast<std::uint32_t>(dir_index) | blocks);
+  const int row = list_.add_row(name, dir_index, static_cast<std::int32_t>(count.blocks));
   list_.note_file(row, key);
   return true;
 }
@@ -224,7 +221,7 @@ bool Gatherer::add_kit(const Playlist& playlist, const std::string& name, bool t
   for (const std::string& problem : playlist.problems)
     failures_.push_back({name + ", " + problem, name, name + ", " + problem});
   const KitSounds kit = kit_sounds(playlist, tell_empty ? name : std::string());
-  const int before = list_.rows().count();
+  const int before = list_.count();
   for (std::size_t i = 0; i < kit.paths.size(); ++i) {
     const SplitPath parts = split_path(kit.paths[i]);
     const int index = directory_index(parts.directory);
@@ -232,7 +229,7 @@ bool Gatherer::add_kit(const Playlist& playlist, const std::string& name, bool t
   }
   for (const PlaylistEntry& entry : kit.playlists) not_followed(entry.path);
   for (const KitNote& note : kit.notes) tell(note);
-  return list_.rows().count() > before;
+  return list_.count() > before;
 }
 
 void Gatherer::not_followed(const std::string& path) {

@@ -3,9 +3,53 @@
 #include <algorithm>
 
 namespace brisca {
+namespace {
 
-std::string row_label(const std::string& text, std::uint32_t word) {
-  return text + "   [" + std::to_string(item_blocks(word)) + "]";
+// Case-insensitive order of names: ASCII letters fold, other bytes compare as they are.
+int compare_folded(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    auto fold = [](char c) {
+      const auto u = static_cast<unsigned char>(c);
+      return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+    };
+    if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]) ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace
+
+int SoundList::index_of(RowId id) const {
+  if (id == kNoRow) return -1;
+  for (int index = 0; index < count(); ++index)
+    if (row(index).id == id) return index;
+  return -1;
+}
+
+int SoundList::add_row(const std::string& name, int dir, std::int32_t blocks) {
+  auto at = rows_.end();
+  if (sorted_)
+    at = std::upper_bound(rows_.begin(), rows_.end(), name, [](const std::string& n, const Row& r) {
+      return compare_folded(n, r.name) < 0;
+    });
+  at = rows_.insert(at, Row{next_id_++, dir, name, blocks, false, false, false});
+  const int index = static_cast<int>(at - rows_.begin());
+  tell_view([index](SoundListListener& view) { view.row_inserted(index); });
+  return index;
+}
+
+void SoundList::set_sorted(bool sorted) {
+  if (sorted == sorted_) return;
+  sorted_ = sorted;
+  std::stable_sort(rows_.begin(), rows_.end(), [this](const Row& a, const Row& b) {
+    if (sorted_) {
+      const int by_name = compare_folded(a.name, b.name);
+      if (by_name != 0) return by_name < 0;
+    }
+    return a.id < b.id;
+  });
+  all_changed();
 }
 
 int SoundList::add_directory(const std::string& path) {
@@ -23,71 +67,81 @@ const std::string& SoundList::directory(int index) const {
   return state_.directories[static_cast<std::size_t>(index)];
 }
 
-std::string SoundList::full_path(int row) const {
-  if (row < 0 || row >= rows_.count()) return {};
-  return directory(item_dir(rows_.item_word(row))) + rows_.text(row);
+std::string SoundList::full_path(int index) const {
+  if (index < 0 || index >= count()) return {};
+  return directory(row(index).dir) + row(index).name;
 }
 
-void SoundList::toggle_select_current() {
-  int index = rows_.caret();
-  if (index < 0 || index >= rows_.count()) return;
-  std::uint32_t word = rows_.item_word(index);
-  if ((word & ITEM_SENDING) != 0) return;
-  word ^= ITEM_SELECTED;
-  if ((word & ITEM_SELECTED) != 0)
-    state_.selected_blocks += item_blocks(word);
-  else
-    state_.selected_blocks -= item_blocks(word);
-  rows_.set_item_word(index, word);
-  repaint_if_visible(index);
+void SoundList::toggle_select(int index) {
+  if (index < 0 || index >= count()) return;
+  Row& r = rows_[static_cast<std::size_t>(index)];
+  if (r.sending) return;
+  r.selected = !r.selected;
+  state_.selected_blocks += r.selected ? r.blocks : -r.blocks;
+  changed(index);
   refresh_total();
+}
+
+void SoundList::select(int index) {
+  if (index < 0 || index >= count() || row(index).selected || row(index).sending) return;
+  toggle_select(index);
 }
 
 void SoundList::select_all(bool on) {
   state_.selected_blocks = 0;
-  for (int index = rows_.count() - 1; index >= 0; --index) {
-    std::uint32_t word = rows_.item_word(index);
-    if ((word & ITEM_SENDING) != 0) continue;
-    if (on) {
-      word |= ITEM_SELECTED;
-      state_.selected_blocks += item_blocks(word);
-    } else {
-      word &= ~ITEM_SELECTED;
-    }
-    rows_.set_item_word(index, word);
+  for (Row& r : rows_) {
+    if (r.sending) continue;
+    r.selected = on;
+    if (on) state_.selected_blocks += r.blocks;
   }
-  rows_.repaint_all();
+  all_changed();
   refresh_total();
 }
 
-int SoundList::find_first_item(std::uint32_t mask) const {
-  int count = rows_.count();
-  for (int index = 0; index < count; ++index)
-    if ((rows_.item_word(index) & mask) != 0) return index;
+int SoundList::first_selected() const {
+  for (int index = 0; index < count(); ++index)
+    if (row(index).selected) return index;
   return -1;
 }
 
-void SoundList::mark_item(int index, int how) {
-  if (index < 0 || index >= rows_.count()) return;
-  std::uint32_t word = rows_.item_word(index);
-  if (how == 1) {
-    word = (word & ~ITEM_SELECTED) | ITEM_SENDING;
-    rows_.set_item_word(index, word);
-    state_.animation_counter = 0;
-  } else if (how == 0) {
-    word = (word & ~ITEM_SENDING) | ITEM_SENT;
-    rows_.set_item_word(index, word);
-  }
-  repaint_if_visible(index);
-  if (how == 2) state_.animation_counter = (state_.animation_counter + 1) & 3;
+int SoundList::selected_count() const {
+  return static_cast<int>(
+      std::count_if(rows_.begin(), rows_.end(), [](const Row& r) { return r.selected; }));
 }
 
-std::optional<RowRect> SoundList::row_rect(int index) const {
-  int height = rows_.row_height();
-  int y = height * (index - rows_.top_index());
-  if (y < 0 || y >= rows_.visible_height()) return std::nullopt;
-  int top = kListRect.top + y;
-  return RowRect{kListRect.left, top, kListRect.right, top + height};
+RowId SoundList::start_sending(int index) {
+  if (index < 0 || index >= count()) return kNoRow;
+  Row& r = rows_[static_cast<std::size_t>(index)];
+  r.selected = false;
+  r.sending = true;
+  state_.animation_counter = 0;
+  changed(index);
+  return r.id;
+}
+
+void SoundList::mark_sent(RowId id) {
+  const int index = index_of(id);
+  if (index < 0) return;
+  Row& r = rows_[static_cast<std::size_t>(index)];
+  r.sending = false;
+  r.sent = true;
+  changed(index);
+}
+
+void SoundList::animate(RowId id) {
+  const int index = index_of(id);
+  if (index >= 0) changed(index);
+  if (index >= 0) state_.animation_counter = (state_.animation_counter + 1) & 3;
+}
+
+void SoundList::give_back(RowId id) {
+  const int index = index_of(id);
+  if (index < 0) return;
+  Row& r = rows_[static_cast<std::size_t>(index)];
+  r.sending = false;
+  r.selected = true;
+  state_.selected_blocks += r.blocks;
+  changed(index);
 }
 
 void SoundList::refresh_total() {
@@ -96,51 +150,56 @@ void SoundList::refresh_total() {
 }
 
 bool SoundList::remove_row(int index) {
-  if (index < 0 || index >= rows_.count()) return false;
-  const std::uint32_t word = rows_.item_word(index);
-  if ((word & ITEM_SENDING) != 0) return false;
-  if ((word & ITEM_SELECTED) != 0) state_.selected_blocks -= item_blocks(word);
+  if (index < 0 || index >= count()) return false;
+  const Row& r = row(index);
+  if (r.sending) return false;
+  if (r.selected) state_.selected_blocks -= r.blocks;
   auto known = canonical_of_.find(full_path(index));
   if (known != canonical_of_.end()) {
     listed_.erase(known->second);
     canonical_of_.erase(known);
   }
-  rows_.remove_row(index);
+  rows_.erase(rows_.begin() + index);
+  tell_view([index](SoundListListener& view) { view.row_removed(index); });
   return true;
 }
 
-int SoundList::remove_current() {
-  const int removed = remove_row(rows_.caret()) ? 1 : 0;
-  rows_.repaint_all();
+int SoundList::remove_at(int index) {
+  const int removed = remove_row(index) ? 1 : 0;
+  all_changed();
   refresh_total();
   return removed;
 }
 
 int SoundList::remove_selected() {
   int removed = 0;
-  for (int index = rows_.count() - 1; index >= 0; --index)
-    if ((rows_.item_word(index) & ITEM_SELECTED) != 0 && remove_row(index)) ++removed;
-  rows_.repaint_all();
+  for (int index = count() - 1; index >= 0; --index)
+    if (row(index).selected && remove_row(index)) ++removed;
+  all_changed();
   refresh_total();
   return removed;
 }
 
 int SoundList::clear_rows() {
   int removed = 0;
-  for (int index = rows_.count() - 1; index >= 0; --index)
+  for (int index = count() - 1; index >= 0; --index)
     if (remove_row(index)) ++removed;
-  rows_.repaint_all();
+  all_changed();
   refresh_total();
   return removed;
 }
 
-void SoundList::note_file(int row, const std::string& canonical) {
+void SoundList::note_file(int index, const std::string& canonical) {
   listed_.insert(canonical);
-  canonical_of_[full_path(row)] = canonical;
+  canonical_of_[full_path(index)] = canonical;
 }
 
-void SoundList::repaint_if_visible(int index) {
-  if (row_rect(index)) rows_.repaint_row(index);
+void SoundList::changed(int index) {
+  tell_view([index](SoundListListener& view) { view.row_changed(index); });
+}
+
+void SoundList::all_changed() {
+  tell_view([](SoundListListener& view) { view.rows_changed(); });
 }
 
 }  // namespace brisca

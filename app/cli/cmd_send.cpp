@@ -16,7 +16,6 @@
 #include <iostream>
 #include <optional>
 
-#include "app/cli/console_list.h"
 #include "app/cli/midi_commands.h"
 #include "app/cli/send_progress.h"
 #include "app/devices/pace_settings.h"
@@ -60,7 +59,7 @@ class SendSession final : private SoundListListener, private DownloadListener {
     download_.guard_destination(options.shared);
     wire();
     gather(options.paths);
-    if (rows_.count() == 0) {
+    if (list_.count() == 0) {
       io_.err << "briscatool send: no sound file to send\n";
       return kFailed;
     }
@@ -70,7 +69,7 @@ class SendSession final : private SoundListListener, private DownloadListener {
       io_.err << "briscatool send: the MIDI output \"" << entry << "\" cannot be opened\n";
       return kFailed;
     }
-    progress_.note("Sending " + std::to_string(rows_.count()) + " file(s) to " + entry + ", " +
+    progress_.note("Sending " + std::to_string(list_.count()) + " file(s) to " + entry + ", " +
                    pace_text(pace));
     progress_.begin(list_.state().selected_blocks);
     if (const std::optional<Notice> refused = download_.send_files()) tell(*refused);
@@ -113,7 +112,7 @@ class SendSession final : private SoundListListener, private DownloadListener {
   }
   void file_done(int row, const FileOutcome& outcome) override {
     if (outcome.whole())
-      progress_.note(rows_.text(row) + ": sent");
+      progress_.note(list_.row(row).name + ": sent");
     else
       cut_ = outcome.cut;
   }
@@ -125,7 +124,7 @@ class SendSession final : private SoundListListener, private DownloadListener {
   void gather(const std::vector<std::string>& paths) {
     if (std::any_of(paths.begin(), paths.end(),
                     [](const std::string& p) { return is_playlist_name(p); }))
-      rows_.keep_order_added();
+      list_.set_sorted(false);
     Gatherer gatherer(list_);
     int notes = 0;
     gatherer.on_kit_note([this, &notes](const KitNote& note) {
@@ -137,9 +136,9 @@ class SendSession final : private SoundListListener, private DownloadListener {
         ++refused_;
     });
     for (const std::string& path : paths) {
-      const int before = rows_.count(), notes_before = notes;
+      const int before = list_.count(), notes_before = notes;
       gatherer.add_path(path);
-      if (rows_.count() == before && notes == notes_before) {
+      if (list_.count() == before && notes == notes_before) {
         progress_.note(path + ": no sound file added");
         ++refused_;
       }
@@ -160,10 +159,9 @@ class SendSession final : private SoundListListener, private DownloadListener {
     }
     // The damaged rows leave the list, so that the summary counts the files meant to go.
     list_.select_all(false);
-    for (const DamagedFile& file : damaged)
-      rows_.set_item_word(file.row, rows_.item_word(file.row) | ITEM_SELECTED);
+    for (const DamagedFile& file : damaged) list_.select(file.row);
     list_.remove_selected();
-    if (rows_.count() == 0) {
+    if (list_.count() == 0) {
       io_.err << "briscatool send: no sound file to send\n";
       return false;
     }
@@ -172,8 +170,8 @@ class SendSession final : private SoundListListener, private DownloadListener {
   }
 
   std::string current() const {
-    const int row = list_.find_first_item(ITEM_SENDING);
-    return row < 0 ? std::string() : rows_.text(row);
+    const int row = list_.index_of(download_.sequencer().sending_row());
+    return row < 0 ? std::string() : list_.row(row).name;
   }
 
   // True when the loop is to end now.
@@ -206,12 +204,11 @@ class SendSession final : private SoundListListener, private DownloadListener {
     }
     int sent = 0;
     bool first_unsent = true;
-    for (int row = 0; row < rows_.count(); ++row) {
-      const std::uint32_t word = rows_.item_word(row);
-      if ((word & ITEM_SENT) && !(word & ITEM_SELECTED)) {
+    for (int row = 0; row < list_.count(); ++row) {
+      if (list_.row(row).sent && !list_.row(row).selected) {
         ++sent;
       } else if (first_unsent && !stopping_ && !cut_ && !refused_start_) {
-        progress_.note(rows_.text(row) + ": could not be opened; the down-load stopped there");
+        progress_.note(list_.row(row).name + ": could not be opened; the down-load stopped there");
         first_unsent = false;
       }
     }
@@ -219,10 +216,10 @@ class SendSession final : private SoundListListener, private DownloadListener {
     if (repeated_ > 0)
       repeats = "; " + std::to_string(repeated_) +
                 (repeated_ == 1 ? " file listed again sent once" : " files listed again sent once");
-    progress_.note("Sent " + std::to_string(sent) + " of " + std::to_string(rows_.count()) +
-                   (rows_.count() == 1 ? " file" : " files") + repeats);
+    progress_.note("Sent " + std::to_string(sent) + " of " + std::to_string(list_.count()) +
+                   (list_.count() == 1 ? " file" : " files") + repeats);
     progress_.end();
-    return sent == rows_.count() && refused_ == 0 ? kOk : kFailed;
+    return sent == list_.count() && refused_ == 0 ? kOk : kFailed;
   }
 
   MidiService& service_;
@@ -231,8 +228,7 @@ class SendSession final : private SoundListListener, private DownloadListener {
   InterruptCount interrupts_;
   SendProgress progress_;
   LoopClock clock_;
-  ConsoleList rows_;
-  SoundList list_{rows_};
+  SoundList list_;
   Download download_;
   std::optional<CutShort> cut_;
   int boxes_ = 0;

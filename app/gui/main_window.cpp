@@ -91,7 +91,7 @@ MainWindow::MainWindow()
       bitmaps_(RowBitmaps::load()),
       client_(new QWidget(this)),
       controls_(build_controls(client_, [this](int id) { button_command(id); })),
-      sound_list_(*controls_.list, this) {
+      sound_list_(this) {
   clock_ = new QtClock(this);
   set_hooks({});
   setWindowTitle(QStringLiteral("BriscaTool"));
@@ -108,7 +108,8 @@ MainWindow::MainWindow()
   setAcceptDrops(true);
 
   SoundListWidget* list = controls_.list;
-  delegate_ = new RowDelegate(bitmaps_, sound_list_.state(), list);
+  list->show_rows(sound_list_);
+  delegate_ = new RowDelegate(bitmaps_, sound_list_, list);
   delegate_->show_overviews(&sound_list_, &overviews_, &play_cursor_);
   delegate_->follow_pace(&download_pace_);
   list->setItemDelegate(delegate_);

@@ -39,28 +39,24 @@ RowBitmaps RowBitmaps::load() {
   return b;
 }
 
-const QPixmap* RowBitmaps::for_word(std::uint32_t word, int animation_counter) const {
+const QPixmap* RowBitmaps::for_row(const Row& row, int animation_counter) const {
   const QPixmap* chosen = nullptr;
-  if ((word & ITEM_SENDING) != 0)
+  if (row.sending)
     chosen = &anim[static_cast<std::size_t>(animation_counter & 3)];
-  else if ((word & ITEM_SELECTED) != 0)
+  else if (row.selected)
     chosen = &select;
-  else if ((word & ITEM_SENT) != 0)
+  else if (row.sent)
     chosen = &done;
   return chosen != nullptr && !chosen->isNull() ? chosen : nullptr;
 }
 
 // The widest row text, capped at the texts' share of the row.
-int RowDelegate::label_room(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+int RowDelegate::label_room(const QStyleOptionViewItem& option) const {
   if (widest_label_ < 0 || widest_font_ != option.font) {
     widest_label_ = 0;
     widest_font_ = option.font;
-    const QAbstractItemModel* model = index.model();
-    for (int row = 0; model != nullptr && row < model->rowCount(); ++row) {
-      const QModelIndex at = model->index(row, 0);
-      const std::string label =
-          row_label(at.data(SoundListWidget::kNameRole).toByteArray().toStdString(),
-                    at.data(SoundListWidget::kWordRole).toUInt());
+    for (int row = 0; row < rows_.count(); ++row) {
+      const std::string label = row_label(rows_.row(row));
       widest_label_ =
           std::max(widest_label_, option.fontMetrics.horizontalAdvance(
                                       QFile::decodeName(QByteArray::fromStdString(label))));
@@ -70,24 +66,23 @@ int RowDelegate::label_room(const QStyleOptionViewItem& option, const QModelInde
   return std::min(widest_label_, share);
 }
 
-int RowDelegate::column_left(const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  return option.rect.left() + kTextLeft + label_room(option, index) + kOverviewGap;
+int RowDelegate::column_left(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  return option.rect.left() + kTextLeft + label_room(option) + kOverviewGap;
 }
 
 void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const {
-  if (!index.isValid()) return;
+  if (!index.isValid() || index.row() >= rows_.count()) return;
   const QRect rect = option.rect;
-  const std::uint32_t word = index.data(SoundListWidget::kWordRole).toUInt();
+  const Row& row = rows_.row(index.row());
   painter->save();
   painter->fillRect(rect, option.palette.base());
-  if (const QPixmap* bitmap = bitmaps_.for_word(word, state_.animation_counter)) {
+  if (const QPixmap* bitmap = bitmaps_.for_row(row, rows_.state().animation_counter)) {
     QRect source(0, 0, std::min(bitmap->width(), rect.width()),
                  std::min(bitmap->height(), rect.height()));
     painter->drawPixmap(rect.topLeft(), *bitmap, source);
   }
-  const QByteArray name = index.data(SoundListWidget::kNameRole).toByteArray();
-  QString label = QFile::decodeName(QByteArray::fromStdString(row_label(name.toStdString(), word)));
+  QString label = QFile::decodeName(QByteArray::fromStdString(row_label(row)));
   const bool highlighted = (option.state & QStyle::State_Selected) != 0;
   const QRect band(rect.left() + kHighlightLeft, rect.top(), rect.width() - kHighlightLeft,
                    rect.height());
@@ -101,10 +96,11 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   const bool overviews = list_ != nullptr && cache_ != nullptr;
   if (overviews) {
     // A name too long for the texts' share loses its middle; the block count stays whole.
-    const int room = label_room(option, index);
+    const int room = label_room(option);
     if (option.fontMetrics.horizontalAdvance(label) > room) {
-      const QString count = QString::fromStdString(row_label("", word));
-      label = option.fontMetrics.elidedText(QFile::decodeName(name), Qt::ElideMiddle,
+      const QString count = QString::fromStdString(row_label(Row{kNoRow, 0, "", row.blocks}));
+      label = option.fontMetrics.elidedText(QFile::decodeName(QByteArray::fromStdString(row.name)),
+                                            Qt::ElideMiddle,
                                             room - option.fontMetrics.horizontalAdvance(count)) +
               count;
     }
@@ -134,15 +130,15 @@ void RowDelegate::paint_row_overview(QPainter* painter, const QStyleOptionViewIt
 
 bool RowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                             const QStyleOptionViewItem& option, const QModelIndex& index) {
-  if (event->type() != QEvent::ToolTip || list_ == nullptr || !index.isValid())
+  if (event->type() != QEvent::ToolTip || list_ == nullptr || !index.isValid() ||
+      index.row() >= rows_.count())
     return QStyledItemDelegate::helpEvent(event, view, option, index);
   const std::string path = list_->full_path(index.row());
-  const std::uint32_t word = index.data(SoundListWidget::kWordRole).toUInt();
   std::shared_ptr<const SoundOverview> overview = cache_ ? cache_->last(path) : nullptr;
-  QToolTip::showText(
-      event->globalPos(),
-      overview_tooltip(path, item_blocks(word), overview.get(), pace_ != nullptr ? *pace_ : Pace{}),
-      view, option.rect);
+  QToolTip::showText(event->globalPos(),
+                     overview_tooltip(path, rows_.row(index.row()).blocks, overview.get(),
+                                      pace_ != nullptr ? *pace_ : Pace{}),
+                     view, option.rect);
   return true;
 }
 

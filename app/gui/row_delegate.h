@@ -20,8 +20,8 @@ struct RowBitmaps {
   std::array<QPixmap, 4> anim;  // the frames of the row being sent
 
   static RowBitmaps load();  // BMP_SELECT, BMP_DONE, BMP_ANIM0..3 from the resources
-  // The bitmap a row shows for its item word, or nullptr.
-  const QPixmap* for_word(std::uint32_t word, int animation_counter) const;
+  // The bitmap a row shows for its state, or nullptr.
+  const QPixmap* for_row(const Row& row, int animation_counter) const;
 };
 
 class OverviewCache;
@@ -34,8 +34,9 @@ struct PlayCursor {
 
 class RowDelegate : public QStyledItemDelegate {
  public:
-  RowDelegate(const RowBitmaps& bitmaps, const SoundListState& state, QObject* parent)
-      : QStyledItemDelegate(parent), bitmaps_(bitmaps), state_(state) {}
+  // Draws the rows of `rows`, the list the view shows.
+  RowDelegate(const RowBitmaps& bitmaps, const SoundList& rows, QObject* parent)
+      : QStyledItemDelegate(parent), bitmaps_(bitmaps), rows_(rows) {}
 
   // Rows draw overviews once the delegate knows the list (for the paths) and the cache.
   void show_overviews(const SoundList* list, OverviewCache* cache, const PlayCursor* cursor) {
@@ -61,12 +62,12 @@ class RowDelegate : public QStyledItemDelegate {
                  const QModelIndex& index) override;
 
  private:
-  int label_room(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+  int label_room(const QStyleOptionViewItem& option) const;
   void paint_row_overview(QPainter* painter, const QStyleOptionViewItem& option, int column_left,
                           int index, const QColor& ink, const QColor& background) const;
 
   const RowBitmaps& bitmaps_;
-  const SoundListState& state_;
+  const SoundList& rows_;
   const SoundList* list_ = nullptr;
   OverviewCache* cache_ = nullptr;
   const PlayCursor* cursor_ = nullptr;

@@ -5,15 +5,11 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 namespace brisca {
 namespace {
-
-// Case-insensitive order of row texts (ASCII letters fold; other bytes compare as they are).
-int compare_folded(const QByteArray& a, const QByteArray& b) {
-  return qstricmp(a.constData(), b.constData());
-}
 
 int key_code_of(int key) {
   switch (key) {
@@ -46,76 +42,67 @@ SoundListWidget::SoundListWidget(QWidget* parent) : QListWidget(parent) {
   setAcceptDrops(false);
 }
 
-int SoundListWidget::add_row(const std::string& text) {
-  QByteArray name = QByteArray::fromStdString(text);
-  // After the last row that does not sort behind the new text, like a sorted list box.
-  int low = sorted_ ? 0 : count(), high = count();
-  while (low < high) {
-    int mid = (low + high) / 2;
-    if (compare_folded(item(mid)->data(kNameRole).toByteArray(), name) <= 0)
-      low = mid + 1;
-    else
-      high = mid;
-  }
-  auto* row = new QListWidgetItem(QFile::decodeName(name));
-  row->setData(kNameRole, name);
-  row->setData(kWordRole, 0u);
-  row->setData(kOrderRole, QVariant::fromValue<qulonglong>(added_++));
-  insertItem(low, row);
-  return low;
+void SoundListWidget::show_rows(SoundList& list) {
+  if (list_ != nullptr) list_->set_view(nullptr);
+  list_ = &list;
+  list.set_view(this);
+  clear();
+  for (int index = 0; index < list.count(); ++index) addItem(new_item(index));
 }
 
-void SoundListWidget::remove_row(int index) {
-  delete takeItem(index);
-}
-
-void SoundListWidget::set_sorted(bool sorted) {
-  if (sorted == sorted_) return;
-  sorted_ = sorted;
-  QListWidgetItem* current = currentItem();
-  std::vector<QListWidgetItem*> rows;
-  while (count() > 0) rows.push_back(takeItem(0));
-  auto order = [](const QListWidgetItem* r) { return r->data(kOrderRole).toULongLong(); };
-  std::stable_sort(rows.begin(), rows.end(), [&](QListWidgetItem* a, QListWidgetItem* b) {
-    if (sorted_) {
-      int by_name =
-          compare_folded(a->data(kNameRole).toByteArray(), b->data(kNameRole).toByteArray());
-      if (by_name != 0) return by_name < 0;
-    }
-    return order(a) < order(b);
-  });
-  for (QListWidgetItem* r : rows) addItem(r);
-  if (current != nullptr) setCurrentItem(current);
+QListWidgetItem* SoundListWidget::new_item(int index) const {
+  const Row& row = list_->row(index);
+  auto* item = new QListWidgetItem(QFile::decodeName(QByteArray::fromStdString(row.name)));
+  item->setData(kIdRole, QVariant::fromValue<qulonglong>(row.id));
+  return item;
 }
 
 std::string SoundListWidget::text(int index) const {
-  QListWidgetItem* row = item(index);
-  return row ? row->data(kNameRole).toByteArray().toStdString() : std::string();
+  return list_ != nullptr && index >= 0 && index < list_->count() ? list_->row(index).name
+                                                                  : std::string();
 }
 
-std::uint32_t SoundListWidget::item_word(int index) const {
-  QListWidgetItem* row = item(index);
-  return row ? row->data(kWordRole).toUInt() : 0u;
+void SoundListWidget::set_sorted(bool sorted) {
+  if (list_ != nullptr) list_->set_sorted(sorted);
 }
 
-void SoundListWidget::set_item_word(int index, std::uint32_t word) {
-  if (QListWidgetItem* row = item(index)) row->setData(kWordRole, word);
+void SoundListWidget::row_inserted(int index) {
+  insertItem(index, new_item(index));
 }
 
-int SoundListWidget::top_index() const {
-  return verticalScrollBar()->value();
+void SoundListWidget::row_removed(int index) {
+  delete takeItem(index);
 }
 
-int SoundListWidget::visible_height() const {
-  return viewport()->height();
-}
-
-void SoundListWidget::repaint_row(int index) {
+void SoundListWidget::row_changed(int index) {
   if (QListWidgetItem* row = item(index)) viewport()->update(visualItemRect(row));
 }
 
-void SoundListWidget::repaint_all() {
+// When the list's order changed, the items follow it; the current row stays current.
+void SoundListWidget::rows_changed() {
+  bool same_order = count() == list_->count();
+  for (int index = 0; same_order && index < count(); ++index)
+    same_order = item(index)->data(kIdRole).toULongLong() == list_->row(index).id;
+  if (!same_order) follow_order();
   viewport()->update();
+}
+
+void SoundListWidget::follow_order() {
+  QListWidgetItem* current = currentItem();
+  const RowId current_id = current ? current->data(kIdRole).toULongLong() : kNoRow;
+  std::unordered_map<RowId, QListWidgetItem*> items;
+  while (count() > 0) {
+    QListWidgetItem* taken = takeItem(0);
+    items[taken->data(kIdRole).toULongLong()] = taken;
+  }
+  for (int index = 0; index < list_->count(); ++index) {
+    auto it = items.find(list_->row(index).id);
+    addItem(it != items.end() ? it->second : new_item(index));
+    if (it != items.end()) items.erase(it);
+  }
+  for (auto& left : items) delete left.second;
+  const int now = list_->index_of(current_id);
+  if (now >= 0) setCurrentRow(now);
 }
 
 int SoundListWidget::selected_row() const {

@@ -1,15 +1,14 @@
-// The sound list control: a QListWidget kept sorted by row text (or, on request, in the order
-// the rows were added), with the item word of each row as item data. It reports the user's actions
-// the way the window's commands expect them: a selection change by mouse or keyboard, a
-// double-click, and the five keys the window handles itself; all other keys keep their list
-// meaning.
+// The sound list control: a QListWidget showing the rows of a SoundList in the list's order, one
+// item per row. It reports the user's actions the way the window's commands expect them: a
+// selection change by mouse or keyboard, a double-click, and the five keys the window handles
+// itself; all other keys keep their list meaning.
 #pragma once
 
 #include <QFontMetrics>
 #include <QListWidget>
 #include <algorithm>
 
-#include "soundlist/list_port.h"
+#include "soundlist/sound_list.h"
 
 namespace brisca {
 
@@ -18,38 +17,31 @@ inline int row_height_for(const QFontMetrics& metrics) {
   return std::max(kRowHeight, metrics.height() + 1);
 }
 
-class SoundListWidget : public QListWidget, public ListPort {
+class SoundListWidget : public QListWidget, private SoundListListener {
   Q_OBJECT
 
  public:
-  static constexpr int kWordRole = Qt::UserRole;       // the item word
-  static constexpr int kNameRole = Qt::UserRole + 1;   // the row text as bytes
-  static constexpr int kOrderRole = Qt::UserRole + 2;  // when the row was added
+  static constexpr int kIdRole = Qt::UserRole;  // the row's id
 
   explicit SoundListWidget(QWidget* parent);
 
-  int count() const override { return QListWidget::count(); }
+  // Shows `list`'s rows from now on, and follows its changes.
+  void show_rows(SoundList& list);
+  const SoundList* rows() const { return list_; }
+  int row_height() const { return row_height_for(fontMetrics()); }
+  // The name of the row at `index`, empty when there is none.
+  std::string text(int index) const;
+
   // Keeps the bottom `pixels` of the list free of rows (a status line covers them), so that no
   // row is hidden under it: the rows scroll above it instead.
   void reserve_foot(int pixels) { setViewportMargins(0, 0, 0, pixels); }
-  int add_row(const std::string& text) override;
-  void remove_row(int index) override;
-  std::string text(int index) const override;
-  std::uint32_t item_word(int index) const override;
-  void set_item_word(int index, std::uint32_t word) override;
-  int caret() const override { return currentRow(); }
-  int top_index() const override;
-  int row_height() const override { return row_height_for(fontMetrics()); }
-  int visible_height() const override;
-  void repaint_row(int index) override;
-  void repaint_all() override;
 
   // The row with the list's own highlight, -1 when none.
   int selected_row() const;
 
   // Sorted by name (the default) or in the order added; the current row stays current.
   void set_sorted(bool sorted);
-  bool sorted() const { return sorted_; }
+  bool sorted() const { return list_ == nullptr || list_->sorted(); }
 
  signals:
   void selection_changed_by_user();
@@ -63,8 +55,14 @@ class SoundListWidget : public QListWidget, public ListPort {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  bool sorted_ = true;
-  std::uint64_t added_ = 0;
+  void row_inserted(int index) override;
+  void row_removed(int index) override;
+  void row_changed(int index) override;
+  void rows_changed() override;
+  void follow_order();
+  QListWidgetItem* new_item(int index) const;
+
+  SoundList* list_ = nullptr;
   bool pressed_on_row_ = false;
   bool in_double_click_ = false;
 };

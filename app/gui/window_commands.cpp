@@ -38,7 +38,7 @@ void MainWindow::command(int id, int notification) {
       listen();
       break;
     case kSelectOneId:
-      sound_list_.toggle_select_current();
+      sound_list_.toggle_select(controls_.list->currentRow());
       break;
     case kSelectAllId:
       sound_list_.select_all(true);
@@ -87,7 +87,7 @@ void MainWindow::command(int id, int notification) {
       import_audio_folder();
       break;
     case kRemoveRowId:
-      sound_list_.remove_current();
+      sound_list_.remove_at(controls_.list->currentRow());
       break;
     case kRemoveSelectedId:
       sound_list_.remove_selected();
@@ -137,14 +137,13 @@ void MainWindow::on_key(int key_code) {
 // 2: a double-click toggles the row's mark.
 void MainWindow::on_list_notification(int notification) {
   if (notification == 2) {
-    sound_list_.toggle_select_current();
+    sound_list_.toggle_select(controls_.list->currentRow());
     return;
   }
   if (notification != 1) return;
   int row = controls_.list->selected_row();
   if (row < 0) return;
-  std::uint32_t word = controls_.list->item_word(row);
-  const std::string& folder = sound_list_.directory(item_dir(word));
+  const std::string& folder = sound_list_.directory(sound_list_.row(row).dir);
   set_field_text(Field::PathAndFiles, folder);
   start_preview_of_row(row);
 }
@@ -155,10 +154,9 @@ void MainWindow::listen() {
 }
 
 void MainWindow::start_preview_of_row(int row) {
-  std::uint32_t word = controls_.list->item_word(row);
-  const std::string& folder = sound_list_.directory(item_dir(word));
+  const std::string& folder = sound_list_.directory(sound_list_.row(row).dir);
   if (devices_.audio_out == 0) show_status(kNoAudioOutput);
-  const std::string name = controls_.list->text(row);
+  const std::string name = sound_list_.row(row).name;
   if (const Status started = hooks_.preview->start_preview(folder, name);
       !started && started.code() == ErrorCode::BadFile)
     show_file_error(started.message(), std::string(file_name_of(name)));

@@ -119,14 +119,14 @@ void WindowActionsTest::listen_replays_and_does_nothing_without_a_row() {
 
 void WindowActionsTest::double_click_toggles_mark_and_total() {
   double_click(2);
-  QCOMPARE(list().item_word(2) & ITEM_SELECTED, ITEM_SELECTED);
+  QVERIFY(window->sound_list().row(2).selected);
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("  30"));
   QCOMPARE(preview.previews.size(), 1u);  // the first click of the two plays the row
 
   double_click(0);
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("  40"));
   double_click(2);
-  QCOMPARE(list().item_word(2) & ITEM_SELECTED, 0u);
+  QVERIFY(!window->sound_list().row(2).selected);
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("  10"));
 }
 
@@ -169,7 +169,7 @@ void WindowActionsTest::buttons_select_and_reach_the_download() {
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("  40"));
   click_button(108);
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("   0"));
-  for (int row = 0; row < 3; ++row) QCOMPARE(list().item_word(row) & ITEM_SELECTED, 0u);
+  for (int row = 0; row < 3; ++row) QVERIFY(!window->sound_list().row(row).selected);
   click_button(109);
   click_button(110);
   QCOMPARE(download.sends, 1);
@@ -238,24 +238,21 @@ void WindowActionsTest::rows_show_their_states() {
   SoundList& sounds = window->sound_list();
   QCOMPARE(list().count(), 8);
   list().setCurrentRow(4);
-  sounds.toggle_select_current();
-  sounds.mark_item(5, 1);
+  sounds.toggle_select(4);
+  const RowId sending = sounds.start_sending(5);
   list().setCurrentRow(7);
-  sounds.toggle_select_current();
-  sounds.mark_item(6, 1);
-  sounds.mark_item(6, 0);
-  sounds.mark_item(7, 1);
-  sounds.mark_item(7, 0);
-  list().setCurrentRow(7);
-  sounds.toggle_select_current();
-  sounds.mark_item(5, 2);
-  QCOMPARE(list().item_word(7) & (ITEM_SENT | ITEM_SELECTED), ITEM_SENT | ITEM_SELECTED);
+  sounds.toggle_select(7);
+  sounds.mark_sent(sounds.start_sending(6));
+  sounds.mark_sent(sounds.start_sending(7));
+  sounds.toggle_select(7);
+  sounds.animate(sending);
+  QVERIFY(sounds.row(7).sent && sounds.row(7).selected);
   list().setCurrentRow(1);
   window->activateWindow();
   list().setFocus();
   QVERIFY(QTest::qWaitForWindowActive(window.get()));
   test::save_grab(window.get(), "rows_states");
-  sounds.mark_item(5, 2);
+  sounds.animate(sending);
   test::save_grab(&list(), "rows_states_next_frame");
   QCOMPARE(window->sound_list().state().animation_counter, 2);
 }

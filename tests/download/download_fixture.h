@@ -18,16 +18,6 @@
 
 namespace brisca::test {
 
-// Remembers every item word stored, row by row.
-class LoggingList : public FakeList {
- public:
-  void set_item_word(int i, std::uint32_t w) override {
-    FakeList::set_item_word(i, w);
-    words.emplace_back(i, w);
-  }
-  std::vector<std::pair<int, std::uint32_t>> words;
-};
-
 // F0, n - 2 data bytes, F7.
 inline Bytes sysex(std::size_t n, int seed = 0) {
   Bytes b(n);
@@ -50,26 +40,15 @@ class DownloadTest : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder); }
 
-  // Writes a sound file of these messages and adds its row with `blocks` in its item word.
+  // Writes a sound file of these messages and adds its row counting `blocks`.
   void add_file(const std::string& name, const std::vector<Bytes>& messages, int blocks) {
     ASSERT_TRUE(write_file((folder / name).string(), make_smf0(messages)));
     add_row(name, blocks);
   }
-  void add_row(const std::string& name, int blocks) {
-    int row = rows.add_row(name);
-    rows.set_item_word(row, static_cast<std::uint32_t>(dir_index) |
-                                (static_cast<std::uint32_t>(blocks) << ITEM_BLOCKS_SHIFT));
-  }
-  int row_of(const std::string& name) const {
-    for (int i = 0; i < rows.count(); ++i)
-      if (rows.text(i) == name) return i;
-    return -1;
-  }
-  void select(const std::string& name) {
-    rows.current = row_of(name);
-    list.toggle_select_current();
-  }
-  std::uint32_t word(const std::string& name) const { return rows.item_word(row_of(name)); }
+  void add_row(const std::string& name, int blocks) { list.add_row(name, dir_index, blocks); }
+  int row_of(const std::string& name) const { return index_of_name(list, name); }
+  void select(const std::string& name) { list.toggle_select(row_of(name)); }
+  unsigned word(const std::string& name) const { return marks(list, row_of(name)); }
   bool timer_running() const { return download.sequencer().ticking(); }
 
   // "Send File(s)" as the front end does it: what the gate tells or asks is recorded, and a
@@ -108,8 +87,8 @@ class DownloadTest : public ::testing::Test {
   std::filesystem::path folder;
   int dir_index = 0;
   Recorder heard;
-  LoggingList rows;
-  SoundList list{rows, &heard};
+  SoundList list{&heard};
+  FakeList rows{list};
   FakeMidiService service;
   ManualClock clock;
   Download download{service, list, clock};

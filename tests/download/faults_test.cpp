@@ -30,7 +30,7 @@ class Faults : public DownloadTest {
   void expect_cut_short_and_selected(CutReason reason) {
     EXPECT_FALSE(download.is_sending());
     EXPECT_FALSE(timer_running());
-    EXPECT_EQ(word("a.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+    EXPECT_EQ(word("a.mid") & (test::kSelected | test::kSending | test::kSent), test::kSelected);
     EXPECT_EQ(heard.total, "   5");
     ASSERT_EQ(heard.cuts.size(), 1u);
     EXPECT_EQ(heard.cuts[0].reason, reason);
@@ -44,8 +44,8 @@ class Faults : public DownloadTest {
     service.log->chunks.clear();
     download.send_files();
     run_to_idle();
-    EXPECT_TRUE(word("a.mid") & ITEM_SENT);
-    EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+    EXPECT_TRUE(word("a.mid") & test::kSent);
+    EXPECT_TRUE(word("b.mid") & test::kSent);
     Bytes expected = ends_cut_message ? Bytes{0xF7} : Bytes{};
     Bytes a = sysex(500);
     expected.insert(expected.end(), a.begin(), a.end());
@@ -128,8 +128,8 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   handle_posted();
   EXPECT_TRUE(download.is_sending());
   run_to_idle();
-  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
-  EXPECT_TRUE(word("c.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("b.mid") & test::kSent);
+  EXPECT_TRUE(word("c.mid") & test::kSent);
   ASSERT_EQ(ends.size(), 1u);
   EXPECT_EQ(ends[0].sounds, 3);
   EXPECT_EQ(ends[0].blocks, 2);
@@ -143,7 +143,7 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   EXPECT_FALSE(download.sequencer().is_busy());
   handle_posted();
   EXPECT_FALSE(download.is_sending());
-  EXPECT_TRUE(word("b.mid") & ITEM_SELECTED);
+  EXPECT_TRUE(word("b.mid") & test::kSelected);
   EXPECT_EQ(ends.size(), 2u);
 
   service.fail_open = false;
@@ -152,7 +152,7 @@ TEST_F(Faults, ANextFileMessagePostedBeforeTheOutputClosedStartsNothing) {
   download.close();
   handle_posted();
   EXPECT_FALSE(download.is_sending());
-  EXPECT_TRUE(word("b.mid") & ITEM_SELECTED);
+  EXPECT_TRUE(word("b.mid") & test::kSelected);
 }
 
 // A file cut short on disk, or holding fewer blocks than its header counts, is sent as far as
@@ -173,8 +173,8 @@ TEST_F(Faults, ADamagedFileIsNeverMarkedSent) {
   download.send_files();
   run_to_idle();
   EXPECT_EQ(service.log->chunks.size(), 13u * 6);  // what the file held went out
-  EXPECT_EQ(word("kick.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
-  EXPECT_EQ(word("zz.mid") & (ITEM_SELECTED | ITEM_SENT), ITEM_SELECTED);
+  EXPECT_EQ(word("kick.mid") & (test::kSelected | test::kSending | test::kSent), test::kSelected);
+  EXPECT_EQ(word("zz.mid") & (test::kSelected | test::kSent), test::kSelected);
   EXPECT_EQ(heard.total, "  31");
   EXPECT_FALSE(download.sequencer().is_busy());
   EXPECT_FALSE(timer_running());
@@ -187,7 +187,7 @@ TEST_F(Faults, ADamagedFileIsNeverMarkedSent) {
   select("tom.mid");
   download.send_files();
   run_to_idle();
-  EXPECT_EQ(word("tom.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  EXPECT_EQ(word("tom.mid") & (test::kSelected | test::kSending | test::kSent), test::kSelected);
   ASSERT_EQ(cuts.size(), 2u);
   EXPECT_EQ(cuts[1].problem, "ends after 2 of 3 blocks");
   EXPECT_EQ(heard.total, "   7");
@@ -240,7 +240,7 @@ TEST_F(Faults, TwoSendersNeverShareADestinationUnasked) {
   EXPECT_FALSE(third.acquire(destination));
   EXPECT_EQ(third.holder(), ::getpid());
   run_to_idle();
-  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("a.mid") & test::kSent);
   EXPECT_TRUE(third.acquire(destination));
   third.release();
 
@@ -314,7 +314,7 @@ TEST_F(Faults, PlantedLinksNeverReachAnotherFile) {
   select("a.mid");
   download.send_files();
   run_to_idle();
-  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("a.mid") & test::kSent);
   EXPECT_TRUE(heard.boxes.empty());
 
   // The folder itself planted: as a link to a folder of this user's, and open to everyone.

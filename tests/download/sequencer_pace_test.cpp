@@ -32,10 +32,7 @@ class PacedDownload : public ::testing::Test {
 
   void add_selected(const std::string& name, const std::vector<Bytes>& messages) {
     ASSERT_TRUE(write_file((folder / name).string(), make_smf0(messages)));
-    const int row = rows.add_row(name);
-    rows.set_item_word(row, static_cast<std::uint32_t>(dir_index) | ITEM_SELECTED |
-                                (static_cast<std::uint32_t>(messages.size()) << ITEM_BLOCKS_SHIFT));
-    list.state().selected_blocks += static_cast<int>(messages.size());
+    list.select(list.add_row(name, dir_index, static_cast<int>(messages.size())));
   }
   // Sends the selected rows a millisecond at a time; returns the moment the down-load ended.
   long long run(const Pace& pace) {
@@ -64,8 +61,7 @@ class PacedDownload : public ::testing::Test {
 
   std::filesystem::path folder;
   int dir_index = 0;
-  FakeList rows;
-  SoundList list{rows};
+  SoundList list;
   FakeMidiService service;
   ManualClock clock;
   Download download{service, list, clock};
@@ -100,7 +96,7 @@ TEST_F(PacedDownload, ASlowerPaceSendsSmallerChunksLessOftenAndPausesBetweenFile
   for (const Bytes& b : {sysex(100, 2), sysex(30, 3)})
     expected.insert(expected.end(), b.begin(), b.end());
   EXPECT_EQ(all, expected);
-  for (int row = 0; row < 3; ++row) EXPECT_TRUE(rows.item_word(row) & ITEM_SENT) << row;
+  for (int row = 0; row < 3; ++row) EXPECT_TRUE(test::marks(list, row) & test::kSent) << row;
 }
 
 TEST_F(PacedDownload, AStopDuringThePauseStartsNothingMore) {
@@ -120,7 +116,7 @@ TEST_F(PacedDownload, AStopDuringThePauseStartsNothingMore) {
   clock.advance(milliseconds(1));
   EXPECT_FALSE(download.sequencer().is_busy());
   EXPECT_EQ(service.log->chunks.size(), 1u);
-  EXPECT_TRUE(rows.item_word(1) & ITEM_SELECTED);
+  EXPECT_TRUE(test::marks(list, 1) & test::kSelected);
   EXPECT_EQ(clock.pending_calls(), 0u);
 }
 

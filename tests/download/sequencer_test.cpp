@@ -30,7 +30,7 @@ TEST_F(Sequencer, SplitsMessagesIntoChunksOfAtMost200Bytes) {
   Bytes expected;
   for (const auto& m : messages) expected.insert(expected.end(), m.begin(), m.end());
   EXPECT_EQ(sent_bytes(), expected);
-  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("a.mid") & test::kSent);
   EXPECT_FALSE(timer_running());
 }
 
@@ -49,7 +49,7 @@ TEST_F(Sequencer, FullBlocksGoOutWholeIn200ByteChunks) {
   Bytes expected = messages[0];
   expected.insert(expected.end(), messages[1].begin(), messages[1].end());
   EXPECT_EQ(sent_bytes(), expected);
-  EXPECT_TRUE(word("full.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("full.mid") & test::kSent);
 }
 
 TEST_F(Sequencer, OneChunkPerTickOnceTheDeviceReportsItDone) {
@@ -77,20 +77,21 @@ TEST_F(Sequencer, SendsSelectedRowsTopToBottomEachSendingThenSent) {
   select("c.mid");
   select("a.mid");
   select("b.mid");
-  rows.words.clear();
+  rows.changes.clear();
   download.send_files();
   run_to_idle();
 
   std::vector<int> started;
-  std::map<int, std::vector<std::uint32_t>> marks;
-  for (auto [row, w] : rows.words) {
-    marks[row].push_back(w & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT));
-    if (w & ITEM_SENDING) started.push_back(row);
+  std::map<int, std::vector<unsigned>> marks;
+  for (auto [row, m] : rows.changes) {
+    if (!marks[row].empty() && marks[row].back() == m) continue;  // a frame of the animation
+    marks[row].push_back(m);
+    if (m & kSending) started.push_back(row);
   }
   EXPECT_EQ(started, (std::vector<int>{0, 1, 2}));
   for (int row = 0; row < 3; ++row)
-    EXPECT_EQ(marks[row], (std::vector<std::uint32_t>{ITEM_SENDING, ITEM_SENT})) << row;
-  EXPECT_EQ(word("d.mid") & (ITEM_SENDING | ITEM_SENT), 0u);
+    EXPECT_EQ(marks[row], (std::vector<unsigned>{kSending, kSent})) << row;
+  EXPECT_EQ(word("d.mid") & (test::kSending | test::kSent), 0u);
   EXPECT_EQ(service.log->chunks.size(), 9u);
   // The listener hears each message started, each file sent and a time left that only falls.
   EXPECT_EQ(
@@ -110,14 +111,14 @@ TEST_F(Sequencer, AFileWithoutSystemExclusiveIsSentAtOnceAndTheNextFollows) {
   select("a.mid");
   select("b.mid");
   download.send_files();
-  EXPECT_TRUE(word("a.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("a.mid") & test::kSent);
   EXPECT_TRUE(service.log->chunks.empty());
   EXPECT_FALSE(download.is_sending());
   EXPECT_TRUE(download.sequencer().is_busy());  // b starts once this step has returned
   handle_posted();
-  EXPECT_TRUE(word("b.mid") & ITEM_SENDING);
+  EXPECT_TRUE(word("b.mid") & test::kSending);
   run_to_idle();
-  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("b.mid") & test::kSent);
 }
 
 TEST_F(Sequencer, StopAnsweredYesFinishesTheCurrentFileAndKeepsTheRestSelected) {
@@ -127,20 +128,20 @@ TEST_F(Sequencer, StopAnsweredYesFinishesTheCurrentFileAndKeepsTheRestSelected) 
   EXPECT_TRUE(heard.boxes.empty());  // nothing is being sent: no question
 
   download.send_files();
-  while (!(word("b.mid") & ITEM_SENDING)) tick();
+  while (!(word("b.mid") & test::kSending)) tick();
   tick();  // b's second chunk
   answer = true;
   stop();
   ASSERT_EQ(heard.boxes.size(), 1u);
   EXPECT_EQ(heard.boxes[0], question("Stop down-load at next sound?", "Stop"));
   run_to_idle();
-  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
-  EXPECT_EQ(word("c.mid") & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  EXPECT_TRUE(word("b.mid") & test::kSent);
+  EXPECT_EQ(word("c.mid") & (test::kSelected | test::kSending | test::kSent), test::kSelected);
   EXPECT_EQ(service.log->chunks.size(), 6u);
 
   download.send_files();
   run_to_idle();
-  EXPECT_TRUE(word("c.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("c.mid") & test::kSent);
   EXPECT_EQ(service.log->chunks.size(), 9u);
 }
 
@@ -153,7 +154,7 @@ TEST_F(Sequencer, StopAnsweredNoChangesNothing) {
   answer = false;
   stop();
   run_to_idle();
-  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("b.mid") & test::kSent);
 }
 
 TEST_F(Sequencer, TotalBlocksCountsDownByEachMessageStarted) {
@@ -180,7 +181,7 @@ TEST_F(Sequencer, FilesThatFailToOpenStopTheChainWithTheRowSelected) {
   download.send_files();
   EXPECT_TRUE(heard.boxes.empty());
   EXPECT_FALSE(timer_running());
-  EXPECT_EQ(word("gone.mid") & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
+  EXPECT_EQ(word("gone.mid") & (test::kSelected | test::kSending), test::kSelected);
 
   select("gone.mid");
   std::filesystem::create_directories(folder);
@@ -192,7 +193,7 @@ TEST_F(Sequencer, FilesThatFailToOpenStopTheChainWithTheRowSelected) {
   EXPECT_EQ(heard.boxes[0], warning("Bad MIDI file!", "bad.mid"));
   EXPECT_FALSE(timer_running());
   EXPECT_FALSE(download.sequencer().state().file.has_value());
-  EXPECT_EQ(word("bad.mid") & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
+  EXPECT_EQ(word("bad.mid") & (test::kSelected | test::kSending), test::kSelected);
 }
 
 TEST_F(Sequencer, SendWhileSendingOnlyTurnsContinueBackOn) {
@@ -206,7 +207,7 @@ TEST_F(Sequencer, SendWhileSendingOnlyTurnsContinueBackOn) {
   download.send_files();
   EXPECT_EQ(service.log->chunks.size(), 1u);
   run_to_idle();
-  EXPECT_TRUE(word("b.mid") & ITEM_SENT);
+  EXPECT_TRUE(word("b.mid") & test::kSent);
 }
 
 }  // namespace

@@ -76,7 +76,8 @@ class WindowMidiTest : public QObject {
   }
   bool all_rows_sent() const {
     for (int row = 0; row < list().count(); ++row)
-      if ((list().item_word(row) & (ITEM_SENT | ITEM_SENDING)) != ITEM_SENT) return false;
+      if (!window->sound_list().row(row).sent || window->sound_list().row(row).sending)
+        return false;
     return list().count() > 0;
   }
   // Sends `message` from `peer` again until field `caption` shows `text`: an input opened just
@@ -147,7 +148,7 @@ void WindowMidiTest::cleanupTestCase() {
 
 void WindowMidiTest::send_files_delivers_every_chunk_to_the_chosen_output() {
   click_button(kSelectAllId);
-  QVERIFY((list().item_word(0) & ITEM_SELECTED) && (list().item_word(1) & ITEM_SELECTED));
+  QVERIFY(window->sound_list().row(0).selected && window->sound_list().row(1).selected);
   const auto boxes = test::answer_modals([&] {
     click_button(kSendId);
     QTRY_VERIFY_WITH_TIMEOUT(all_rows_sent(), 30000);
@@ -243,7 +244,8 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
   QVERIFY2(boxes[0].text.contains(QStringLiteral("cut.mid: ends after 2 of 3 blocks")),
            qPrintable(boxes[0].text));
   QVERIFY(!program->download->download().sequencer().is_busy());
-  QCOMPARE(list().item_word(2) & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), ITEM_SELECTED);
+  const Row& cut = window->sound_list().row(2);
+  QVERIFY(cut.selected && !cut.sending && !cut.sent);
   QCOMPARE(sink->events().size(), before);
 }
 
@@ -273,7 +275,7 @@ void WindowMidiTest::closing_mid_message_asks_then_ends_the_message_at_the_far_e
   QCOMPARE(seen.size(), 1u);
   QVERIFY(!window->isVisible());
   QVERIFY(!program->download->is_sending());
-  QCOMPARE(list().item_word(0) & (ITEM_SELECTED | ITEM_SENDING), ITEM_SELECTED);
+  QVERIFY(window->sound_list().row(0).selected && !window->sound_list().row(0).sending);
   QTRY_VERIFY_WITH_TIMEOUT(sink->events().back() == Bytes{0xF7}, kWaitMs);
 }
 

@@ -16,19 +16,14 @@ using test::TempDir;
 
 class GatherTest : public ::testing::Test {
  protected:
-  std::vector<std::string> texts() const {
-    std::vector<std::string> out;
-    for (const auto& row : rows.rows) out.push_back(row.text);
-    return out;
-  }
-  int blocks(int row) const { return item_blocks(rows.item_word(row)); }
-  int dir(int row) const { return item_dir(rows.item_word(row)); }
+  std::vector<std::string> texts() const { return test::names(list); }
+  int blocks(int row) const { return list.row(row).blocks; }
+  int dir(int row) const { return list.row(row).dir; }
   void add_text(std::string_view text) { Gatherer(list).add_file_list(text); }
 
   TempDir tmp;
-  test::FakeList rows;
   test::Recorder window;
-  SoundList list{rows, &window};
+  SoundList list{&window};
 };
 
 TEST(SplitPath, CutsAfterTheLastSeparator) {
@@ -49,7 +44,7 @@ TEST_F(GatherTest, TwoPathsInOneFolderShareOneDirectoryEntry) {
   EXPECT_EQ(dir(0), 0);
   EXPECT_EQ(dir(1), 0);
   EXPECT_EQ(list.state().directories, (std::vector<std::string>{tmp.path() + "/"}));
-  EXPECT_EQ(rows.item_word(0) & (ITEM_SELECTED | ITEM_SENDING | ITEM_SENT), 0u);
+  EXPECT_EQ(test::marks(list, 0), 0u);
   EXPECT_TRUE(window.boxes.empty());
 }
 
@@ -57,7 +52,7 @@ TEST_F(GatherTest, AQuotedPathMayHoldBlanksAnUnquotedOneMayNot) {
   std::string folder = tmp.make_folder("my sounds");
   test::write_sound(folder + "/big kick.mid", 4);
   add_text(folder + "/big kick.mid");  // read as two paths, neither exists
-  EXPECT_EQ(rows.count(), 0);
+  EXPECT_EQ(list.count(), 0);
   add_text("\"" + folder + "/big kick.mid\"");
   ASSERT_EQ(texts(), (std::vector<std::string>{"big kick.mid"}));
   EXPECT_EQ(list.directory(dir(0)), folder + "/");
@@ -78,8 +73,8 @@ TEST_F(GatherTest, MultiFileFormAddsEachNameUnderOneEntry) {
   one += tmp / "one/d.mid";
   one.append(2, '\0');
   add_text(one);
-  ASSERT_EQ(rows.count(), 4);
-  EXPECT_EQ(rows.text(3), "d.mid");
+  ASSERT_EQ(list.count(), 4);
+  EXPECT_EQ(list.row(3).name, "d.mid");
   EXPECT_EQ(list.full_path(3), tmp / "one/d.mid");
 }
 
@@ -134,7 +129,7 @@ TEST_F(GatherTest, FailuresOfOneGatheringComeInOneBoxAndForeignFilesOfAFolderAre
   EXPECT_NE(window.boxes[2].text.find("bad29.mid: Not format 0!\n... and 3 more"),
             std::string::npos)
       << window.boxes[2].text;
-  EXPECT_EQ(rows.count(), 1);  // good.mid, named twice, is listed once
+  EXPECT_EQ(list.count(), 1);  // good.mid, named twice, is listed once
 }
 
 TEST_F(GatherTest, BlockCountsFromHeaderOrFromOtherMessages) {
@@ -174,7 +169,7 @@ TEST_F(GatherTest, FullDirectoryTableRefusesFurtherFoldersOnce) {
   Gatherer gather(list);
   gather.add_paths({folder + "/a.mid", folder + "/b.mid", folder});
   gather.add_file_list(FileChoice{folder, {"a.mid"}});
-  EXPECT_EQ(rows.count(), 0);
+  EXPECT_EQ(list.count(), 0);
   ASSERT_EQ(window.boxes.size(), 1u);
   EXPECT_EQ(window.boxes[0].caption, "Too many folders");
   EXPECT_NE(window.boxes[0].text.find(folder + "/"), std::string::npos);
@@ -183,7 +178,7 @@ TEST_F(GatherTest, FullDirectoryTableRefusesFurtherFoldersOnce) {
   // Files of a folder already in the table still come in.
   list.state().directories[5] = folder + "/";
   gather.add_paths({folder + "/b.mid"});
-  ASSERT_EQ(rows.count(), 1);
+  ASSERT_EQ(list.count(), 1);
   EXPECT_EQ(dir(0), 5);
 }
 
@@ -201,13 +196,13 @@ TEST_F(GatherTest, LongPathsWorkOrAreRefusedWithABox) {
   std::filesystem::create_directories(deep);
   test::write_sound(deep + "/long.mid", 11);
   add_arguments(list, {deep + "/long.mid"});
-  ASSERT_EQ(rows.count(), 1);
+  ASSERT_EQ(list.count(), 1);
   EXPECT_EQ(list.full_path(0), deep + "/long.mid");
 
   std::string too_long = tmp / (std::string(300, 'x') + ".mid");
   add_arguments(list, {too_long});
   Gatherer(list).add_file_list(FileChoice{tmp.path(), {std::string(300, 'y')}});
-  EXPECT_EQ(rows.count(), 1);
+  EXPECT_EQ(list.count(), 1);
   ASSERT_EQ(window.boxes.size(), 2u);
   EXPECT_EQ(window.boxes[0].caption, "Path too long");
   EXPECT_EQ(window.boxes[1].caption, "Path too long");
@@ -234,11 +229,9 @@ TEST_F(GatherTest, FilesAreListedOnceAndRemovalKeepsTheTotalTrue) {
   // b goes out as the down-load takes it.
   list.state().current_remaining = 20;
   list.state().selected_blocks -= 20;
-  list.mark_item(1, 1);
-  rows.current = 1;
-  EXPECT_EQ(list.remove_current(), 0);  // the row being sent stays
-  rows.current = 2;
-  EXPECT_EQ(list.remove_current(), 1);  // c, selected
+  const RowId b = list.start_sending(1);
+  EXPECT_EQ(list.remove_at(1), 0);  // the row being sent stays
+  EXPECT_EQ(list.remove_at(2), 1);  // c, selected
   EXPECT_EQ(list.state().selected_blocks, 10);
   EXPECT_EQ(total(), "  30");
   EXPECT_EQ(list.remove_selected(), 1);  // a
@@ -249,7 +242,7 @@ TEST_F(GatherTest, FilesAreListedOnceAndRemovalKeepsTheTotalTrue) {
   // Removed files may come back, and only once each.
   add_text(tmp.path());
   EXPECT_EQ(texts(), (std::vector<std::string>{"a.mid", "b.mid", "c.mid"}));
-  list.mark_item(1, 0);  // b sent
+  list.mark_sent(b);
   list.state().current_remaining = 0;
   list.select_all(true);
   EXPECT_EQ(total(), "  60");

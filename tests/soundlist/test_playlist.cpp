@@ -74,19 +74,14 @@ TEST(Playlist, WritesRelativeLinesUnderItsFolderAndReadsBackWhatItWrote) {
 
 class PlaylistGatherTest : public ::testing::Test {
  protected:
-  std::vector<std::string> texts() const {
-    std::vector<std::string> out;
-    for (const auto& row : rows.rows) out.push_back(row.text);
-    return out;
-  }
+  std::vector<std::string> texts() const { return test::names(list); }
   TempDir tmp;
-  test::FakeList rows;
   test::Recorder window;
-  SoundList list{rows, &window};
+  SoundList list{&window};
 };
 
 TEST_F(PlaylistGatherTest, AddsTheListedSoundsInOrderAndTellsWhatWasNotAdded) {
-  rows.sorted = false;
+  list.set_sorted(false);
   const std::string kit = tmp.make_folder("kit");
   const std::string other = tmp.make_folder("other");
   test::write_sound(kit + "/snare.mid", 3);
@@ -126,7 +121,7 @@ TEST_F(PlaylistGatherTest, AddsTheListedSoundsInOrderAndTellsWhatWasNotAdded) {
 // first place, a missing entry is named; the kit's notes always go to the "Files not added" box,
 // and a playlist giving no sound is named there too.
 TEST_F(PlaylistGatherTest, AKitTakesFoldersInOrderEachFileOnceAndNamesWhatItSkips) {
-  rows.sorted = false;
+  list.set_sorted(false);
   const std::string kit = tmp.make_folder("kit");
   const std::string toms = tmp.make_folder("kit/toms");
   for (const char* name : {"/hat.mid", "/kick.mid"}) test::write_sound(kit + name, 3);

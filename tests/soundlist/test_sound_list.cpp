@@ -1,5 +1,7 @@
-// The list model: selection, totals, row states, the directory table and repainting.
+// The list model: selection, totals, row states and ids, the directory table and repainting.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "soundlist/sound_list.h"
 #include "tests/support/fake_list.h"
@@ -8,141 +10,153 @@
 namespace brisca {
 namespace {
 
-std::uint32_t word(int dir, int blocks, std::uint32_t bits = 0) {
-  return static_cast<std::uint32_t>(dir) | (static_cast<std::uint32_t>(blocks) << 12) | bits;
-}
+using test::kSelected;
+using test::kSending;
+using test::kSent;
+using test::marks;
 
 class SoundListTest : public ::testing::Test {
  protected:
   // Rows "a".."e" with 10, 20, 30, 40, 50 blocks.
   void SetUp() override {
-    for (int i = 0; i < 5; ++i) {
-      int row = rows.add_row(std::string(1, static_cast<char>('a' + i)));
-      rows.set_item_word(row, word(0, 10 * (i + 1)));
-    }
+    for (int i = 0; i < 5; ++i)
+      list.add_row(std::string(1, static_cast<char>('a' + i)), 0, 10 * (i + 1));
   }
-  test::FakeList rows;
   test::Recorder window;
-  SoundList list{rows, &window};
+  SoundList list{&window};
+  test::FakeList rows{list};
 };
 
-TEST_F(SoundListTest, TogglingTwiceRestoresWordAndTotal) {
-  rows.current = 2;
-  list.toggle_select_current();
-  EXPECT_EQ(rows.item_word(2), word(0, 30, ITEM_SELECTED));
+TEST_F(SoundListTest, TogglingTwiceRestoresRowAndTotal) {
+  list.toggle_select(2);
+  EXPECT_EQ(marks(list, 2), kSelected);
   EXPECT_EQ(list.state().selected_blocks, 30);
   EXPECT_EQ(window.total, "  30");
-  list.toggle_select_current();
-  EXPECT_EQ(rows.item_word(2), word(0, 30));
+  list.toggle_select(2);
+  EXPECT_EQ(marks(list, 2), 0u);
   EXPECT_EQ(list.state().selected_blocks, 0);
   EXPECT_EQ(window.total, "   0");
   EXPECT_EQ(rows.repainted, (std::vector<int>{2, 2}));
 }
 
-TEST_F(SoundListTest, ToggleLeavesNoCurrentRowAndRowBeingSentAlone) {
-  rows.current = -1;
-  list.toggle_select_current();
-  rows.current = 1;
-  rows.set_item_word(1, word(0, 20, ITEM_SENDING));
-  list.toggle_select_current();
-  EXPECT_EQ(rows.item_word(1), word(0, 20, ITEM_SENDING));
-  EXPECT_EQ(list.state().selected_blocks, 0);
+TEST_F(SoundListTest, ToggleLeavesNoRowAndRowBeingSentAlone) {
+  list.toggle_select(-1);
+  list.toggle_select(5);
+  list.toggle_select(1);
+  list.start_sending(1);
+  rows.repainted.clear();
+  window.totals.clear();
+  list.toggle_select(1);
+  EXPECT_EQ(marks(list, 1), kSending);
+  EXPECT_EQ(list.state().selected_blocks, 20);
   EXPECT_TRUE(window.totals.empty());
   EXPECT_TRUE(rows.repainted.empty());
 }
 
 TEST_F(SoundListTest, SelectAllPassesOverTheRowBeingSent) {
-  rows.set_item_word(1, word(0, 20, ITEM_SENDING));
-  rows.set_item_word(4, word(0, 50, ITEM_SENT));
+  list.toggle_select(4);
+  const RowId e = list.start_sending(4);
+  list.mark_sent(e);
+  list.toggle_select(1);
+  list.start_sending(1);
   list.state().current_remaining = 7;
   list.state().selected_blocks = 999;  // select-all recounts from zero
   list.select_all(true);
   EXPECT_EQ(list.state().selected_blocks, 10 + 30 + 40 + 50);
-  EXPECT_EQ(rows.item_word(1), word(0, 20, ITEM_SENDING));
-  EXPECT_EQ(rows.item_word(4), word(0, 50, ITEM_SENT | ITEM_SELECTED));
+  EXPECT_EQ(marks(list, 1), kSending);
+  EXPECT_EQ(marks(list, 4), kSent | kSelected);
   EXPECT_EQ(window.total, " 137");
   EXPECT_EQ(rows.full_repaints, 1);
 
   list.select_all(false);
   EXPECT_EQ(list.state().selected_blocks, 0);
-  EXPECT_EQ(rows.item_word(0), word(0, 10));
-  EXPECT_EQ(rows.item_word(1), word(0, 20, ITEM_SENDING));
-  EXPECT_EQ(rows.item_word(4), word(0, 50, ITEM_SENT));
+  EXPECT_EQ(marks(list, 0), 0u);
+  EXPECT_EQ(marks(list, 1), kSending);
+  EXPECT_EQ(marks(list, 4), kSent);
   EXPECT_EQ(window.total, "   7");
+  EXPECT_EQ(list.first_selected(), -1);
 }
 
-TEST_F(SoundListTest, MarkItemWalksARowThroughItsStates) {
-  rows.set_item_word(3, word(2, 40, ITEM_SELECTED));
+TEST_F(SoundListTest, TheDownLoadWalksARowThroughItsStatesByItsId) {
+  list.toggle_select(4);
+  list.toggle_select(3);
+  EXPECT_EQ(list.first_selected(), 3);
+  EXPECT_EQ(list.selected_count(), 2);
   list.state().animation_counter = 3;
-  list.mark_item(3, 1);
-  EXPECT_EQ(rows.item_word(3), word(2, 40, ITEM_SENDING));
+  const RowId d = list.start_sending(3);
+  EXPECT_EQ(marks(list, 3), kSending);
   EXPECT_EQ(list.state().animation_counter, 0);
-  EXPECT_EQ(list.find_first_item(ITEM_SENDING), 3);
-  EXPECT_EQ(list.find_first_item(ITEM_SELECTED), -1);
+  EXPECT_EQ(list.first_selected(), 4);
 
+  // Rows above it leave: the id still finds it.
+  list.toggle_select(0);
+  EXPECT_EQ(list.remove_selected(), 2);  // a and e; d is being sent
+  EXPECT_EQ(list.remove_at(0), 1);       // b
+  ASSERT_EQ(list.index_of(d), 1);
+  rows.repainted.clear();
   std::vector<int> frames;
   for (int i = 0; i < 5; ++i) {
-    list.mark_item(3, 2);
+    list.animate(d);
     frames.push_back(list.state().animation_counter);
   }
   EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 0, 1}));
-  EXPECT_EQ(rows.item_word(3), word(2, 40, ITEM_SENDING));
+  EXPECT_EQ(marks(list, 1), kSending);
 
-  list.mark_item(3, 0);
-  EXPECT_EQ(rows.item_word(3), word(2, 40, ITEM_SENT));
-  EXPECT_EQ(rows.repainted.size(), 7u);
+  list.mark_sent(d);
+  EXPECT_EQ(marks(list, 1), kSent);
+  EXPECT_EQ(rows.repainted, (std::vector<int>(6, 1)));
 
-  list.mark_item(-1, 1);  // no row: nothing at all
-  EXPECT_EQ(rows.repainted.size(), 7u);
+  list.animate(kNoRow);  // no row: nothing at all
+  list.mark_sent(12345);
+  EXPECT_EQ(rows.repainted.size(), 6u);
+  EXPECT_EQ(list.state().animation_counter, 1);
 }
 
-TEST_F(SoundListTest, FindFirstItemSearchesFromTheTop) {
-  rows.set_item_word(4, word(0, 50, ITEM_SELECTED));
-  rows.set_item_word(2, word(0, 30, ITEM_SELECTED));
-  EXPECT_EQ(list.find_first_item(ITEM_SELECTED), 2);
-  EXPECT_EQ(list.find_first_item(ITEM_SELECTED | ITEM_SENT), 2);
-  EXPECT_EQ(list.find_first_item(ITEM_SENT), -1);
+TEST_F(SoundListTest, ARowGivenBackIsSelectedAgainWithItsBlocks) {
+  list.toggle_select(2);
+  list.state().selected_blocks -= 30;
+  const RowId c = list.start_sending(2);
+  list.give_back(c);
+  EXPECT_EQ(marks(list, 2), kSelected);
+  EXPECT_EQ(list.state().selected_blocks, 30);
 }
 
-TEST(SoundListRows, ScrolledOutRowsChangeButAreNotRepainted) {
-  test::FakeList rows;
-  test::Recorder window;
-  SoundList list{rows, &window};
-  for (int i = 0; i < 40; ++i) {
-    int row = rows.add_row("row" + std::to_string(100 + i));
-    rows.set_item_word(row, word(0, 1));
-  }
-  rows.top = 10;
-  // 215 pixels of 14-pixel rows: rows 10..25 start inside the list.
-  EXPECT_FALSE(list.row_rect(9));
-  auto first = list.row_rect(10);
-  ASSERT_TRUE(first);
-  EXPECT_EQ(first->left, 10);
-  EXPECT_EQ(first->top, 50);
-  EXPECT_EQ(first->right, 337);
-  EXPECT_EQ(first->bottom, 64);
-  auto last = list.row_rect(25);
-  ASSERT_TRUE(last);
-  EXPECT_EQ(last->top, 50 + 15 * 14);
-  EXPECT_FALSE(list.row_rect(26));
+// Ids are never given again, whatever leaves the list; the order by name puts an equal name
+// after the others, and the order added is the ids' order.
+TEST(SoundListRows, IdsStayWithTheirRowsAndAreNeverReused) {
+  SoundList list;
+  test::FakeList rows{list};
+  EXPECT_EQ(list.add_row("b.mid", 0, 1), 0);
+  EXPECT_EQ(list.add_row("A.mid", 0, 2), 0);
+  EXPECT_EQ(list.add_row("a.MID", 1, 3), 1);  // after the equal name
+  EXPECT_EQ(list.add_row("c.mid", 0, 4), 3);
+  EXPECT_EQ(rows.inserted, (std::vector<int>{0, 0, 1, 3}));
+  const RowId first = list.row(2).id;
+  std::vector<RowId> seen;
+  for (int i = 0; i < list.count(); ++i) seen.push_back(list.row(i).id);
+  EXPECT_EQ(list.clear_rows(), 4);
+  EXPECT_EQ(rows.removed, (std::vector<int>{3, 2, 1, 0}));
+  list.add_row("b.mid", 0, 1);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), list.row(0).id), 0);
+  EXPECT_EQ(list.index_of(first), -1);
 
-  rows.current = 3;
-  list.toggle_select_current();
-  list.mark_item(30, 1);
-  EXPECT_EQ(rows.item_word(3), word(0, 1, ITEM_SELECTED));
-  EXPECT_EQ(rows.item_word(30), word(0, 1, ITEM_SENDING));
-  EXPECT_TRUE(rows.repainted.empty());
-  EXPECT_EQ(window.total, "   1");
+  list.add_row("a.mid", 0, 1);
+  list.set_sorted(false);
+  EXPECT_EQ(test::names(list), (std::vector<std::string>{"b.mid", "a.mid"}));
+  list.add_row("0.mid", 0, 1);
+  EXPECT_EQ(test::names(list), (std::vector<std::string>{"b.mid", "a.mid", "0.mid"}));
+  list.set_sorted(true);
+  EXPECT_EQ(test::names(list), (std::vector<std::string>{"0.mid", "a.mid", "b.mid"}));
+  EXPECT_EQ(rows.full_repaints, 3);  // the clearing and the two re-orderings
 }
 
 TEST(SoundListRows, LabelShowsNameThreeBlanksAndCount) {
-  EXPECT_EQ(row_label("KICK01.MID", word(3, 300, ITEM_SELECTED)), "KICK01.MID   [300]");
-  EXPECT_EQ(row_label("empty.mid", word(0, 0)), "empty.mid   [0]");
+  EXPECT_EQ(row_label(Row{1, 3, "KICK01.MID", 300, true, false, false}), "KICK01.MID   [300]");
+  EXPECT_EQ(row_label(Row{2, 0, "empty.mid", 0, false, false, false}), "empty.mid   [0]");
 }
 
 TEST(DirectoryTable, EntriesAreFoundExactlyAndTheTableHoldsThirtyTwo) {
-  test::FakeList rows;
-  SoundList list{rows, nullptr};
+  SoundList list;
   EXPECT_EQ(list.add_directory("/a/"), 0);
   EXPECT_EQ(list.add_directory("/b/"), 1);
   EXPECT_EQ(list.add_directory("/a/"), 0);
@@ -154,8 +168,7 @@ TEST(DirectoryTable, EntriesAreFoundExactlyAndTheTableHoldsThirtyTwo) {
   EXPECT_EQ(list.state().directories.size(), 32u);
   EXPECT_EQ(list.directory(0), "/a/");
 
-  int row = rows.add_row("x.mid");
-  rows.set_item_word(row, word(1, 5));
+  int row = list.add_row("x.mid", 1, 5);
   EXPECT_EQ(list.full_path(row), "/b/x.mid");
   list.refresh_total();  // no window: nothing to write, nothing breaks
 }

@@ -1,60 +1,58 @@
-// A sorted list of rows for tests, behaving like the window's list control (or, with `sorted`
-// false, keeping the order rows were added, as the window can).
+// What a display of the sound list hears, recorded for tests, and short ways to read a list's
+// rows.
 #pragma once
 
-#include <algorithm>
-#include <cctype>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "soundlist/list_port.h"
+#include "soundlist/sound_list.h"
 
 namespace brisca::test {
 
-class FakeList : public ListPort {
+// A row's marks as bits, to check several at once.
+inline constexpr unsigned kSelected = 1, kSending = 2, kSent = 4;
+inline unsigned marks(const Row& row) {
+  return (row.selected ? kSelected : 0u) | (row.sending ? kSending : 0u) | (row.sent ? kSent : 0u);
+}
+inline unsigned marks(const SoundList& list, int index) {
+  return marks(list.row(index));
+}
+
+inline std::vector<std::string> names(const SoundList& list) {
+  std::vector<std::string> out;
+  for (int index = 0; index < list.count(); ++index) out.push_back(list.row(index).name);
+  return out;
+}
+
+inline int index_of_name(const SoundList& list, const std::string& name) {
+  for (int index = 0; index < list.count(); ++index)
+    if (list.row(index).name == name) return index;
+  return -1;
+}
+
+// Shows `list` the way the window does, keeping a log of the changes it was told.
+class FakeList : public SoundListListener {
  public:
-  struct Row {
-    std::string text;
-    std::uint32_t word = 0;
-  };
+  explicit FakeList(SoundList& list) : list_(list) { list.set_view(this); }
+  ~FakeList() override { list_.set_view(nullptr); }
+  FakeList(const FakeList&) = delete;
+  FakeList& operator=(const FakeList&) = delete;
 
-  int count() const override { return static_cast<int>(rows.size()); }
-  int add_row(const std::string& text) override {
-    if (!sorted) {
-      rows.push_back(Row{text, 0});
-      return count() - 1;
-    }
-    auto less = [](const Row& r, const std::string& t) { return lower(r.text) <= lower(t); };
-    auto it = std::lower_bound(rows.begin(), rows.end(), text, less);
-    it = rows.insert(it, Row{text, 0});
-    return static_cast<int>(it - rows.begin());
+  void row_inserted(int index) override { inserted.push_back(index); }
+  void row_removed(int index) override { removed.push_back(index); }
+  void row_changed(int index) override {
+    repainted.push_back(index);
+    changes.emplace_back(index, marks(list_, index));
   }
-  void remove_row(int i) override {
-    rows.erase(rows.begin() + i);
-    if (current >= count()) current = count() - 1;
-  }
-  std::string text(int i) const override { return rows.at(static_cast<size_t>(i)).text; }
-  std::uint32_t item_word(int i) const override { return rows.at(static_cast<size_t>(i)).word; }
-  void set_item_word(int i, std::uint32_t w) override { rows.at(static_cast<size_t>(i)).word = w; }
-  int caret() const override { return current; }
-  int top_index() const override { return top; }
-  int row_height() const override { return 14; }
-  int visible_height() const override { return height; }
-  void repaint_row(int i) override { repainted.push_back(i); }
-  void repaint_all() override { ++full_repaints; }
+  void rows_changed() override { ++full_repaints; }
 
-  static std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-  }
-
-  std::vector<Row> rows;
-  bool sorted = true;
-  int current = -1;
-  int top = 0;
-  int height = 215;
-  std::vector<int> repainted;
+  std::vector<int> inserted, removed, repainted;
+  std::vector<std::pair<int, unsigned>> changes;  // row and its marks after each change
   int full_repaints = 0;
+
+ private:
+  SoundList& list_;
 };
 
 }  // namespace brisca::test
