@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ struct InLog {
   std::vector<int> opened;
   DeviceCallback callback;
   std::uint64_t dropped = 0;  // what the open device says it dropped
+  // A device calls back from its own thread only while it is open: once close() has returned
+  // the test's device thread is told nothing more (guarded by `device`).
+  std::mutex device;
+  bool closed = false;
 
   int result(const std::string& call) {
     calls.push_back(call);
@@ -69,7 +74,11 @@ class FakeMidiIn : public MidiInDevice {
     return 0;
   }
   int unprepare_header(MidiHeader&) override { return log_->result("unprepare"); }
-  int close() override { return log_->result("close"); }
+  int close() override {
+    std::lock_guard lock(log_->device);
+    log_->closed = true;
+    return log_->result("close");
+  }
   std::uint64_t dropped() const override { return log_->dropped; }
 
  private:
@@ -83,15 +92,22 @@ class FakeInService : public MidiService {
   std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) override {
     log->opened.push_back(device);
     if (fail_open) return nullptr;
+    std::lock_guard lock(log->device);
     log->callback = std::move(callback);
+    log->closed = false;
     return std::make_unique<FakeMidiIn>(log);
   }
   std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
 
-  void short_message(std::uint32_t packed) { log->callback(MIM_DATA, packed, 0); }
+  // The device's thread. Nothing is delivered by a device that has been closed.
+  void short_message(std::uint32_t packed) {
+    std::lock_guard lock(log->device);
+    if (!log->closed) log->callback(MIM_DATA, packed, 0);
+  }
   // Fills the oldest queued buffer with `bytes` and hands it back; false when none is queued.
   bool long_message(const std::vector<std::uint8_t>& bytes) {
-    if (log->queued.empty()) return false;
+    std::lock_guard lock(log->device);
+    if (log->closed || log->queued.empty()) return false;
     MidiHeader* h = log->queued.front();
     log->queued.pop_front();
     std::copy(bytes.begin(), bytes.end(), h->data);
