@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <mutex>
 
-#include "platform/api/own_clients.h"
 #include "platform/alsa/alsa_midi_in.h"
 #include "platform/alsa/alsa_midi_out.h"
+#include "platform/api/own_clients.h"
 #include "platform/jack/jack_client.h"
 #include "platform/jack/jack_midi_in.h"
 #include "platform/jack/jack_midi_out.h"
