@@ -251,6 +251,9 @@ void WindowActionsTest::rows_show_their_states() {
   window->activateWindow();
   list().setFocus();
   QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  // The list's changes are taken in (the names' column widened to the longest name) on the event
+  // loop's next turn, as they would be before a user sees them.
+  QCoreApplication::processEvents();
   test::save_grab(window.get(), "rows_states");
   sounds.animate(sending);
   test::save_grab(&list(), "rows_states_next_frame");
