@@ -1,25 +1,20 @@
 // The main window's text fields and the kinds of box it shows.
 #pragma once
 
+#include "monitor/monitor_display.h"
+
 namespace brisca {
 
-// The fields under the list and in the monitor row. The ten monitor fields come first, in the
-// order of MonitorField.
+// The window's text fields: the ten monitor fields first, numbered as MonitorField, then the two
+// above the list.
 enum class Field : int {
-  NoteOff = 0,
-  NoteOn,
-  PolyPress,
-  CtrlChg,
-  ProgChg,
-  ChanPress,
-  PitchBend,
-  SystemExclusive,
-  Common,
-  RealTime,
-  TotalBlocks,
+  TotalBlocks = kMonitorTextFields,
   PathAndFiles,
 };
-inline constexpr int kMonitorFieldCount = 10;
+inline constexpr int kMonitorFieldCount = kMonitorTextFields;
+constexpr Field field_of(MonitorField field) {
+  return static_cast<Field>(field);
+}
 
 enum class BoxIcon { Warning, Question };
 enum class BoxButtons { Ok, YesNo };

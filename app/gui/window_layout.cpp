@@ -126,16 +126,16 @@ constexpr ButtonSpec kButtons[] = {
 };
 
 constexpr FieldSpec kMonitorFields[] = {
-    {0, 0, 1, Field::NoteOff, "Note Off"},
-    {0, 1, 1, Field::NoteOn, "Note On"},
-    {0, 2, 1, Field::PolyPress, "Poly Press"},
-    {0, 3, 1, Field::CtrlChg, "Ctrl Chg"},
-    {0, 4, 1, Field::ProgChg, "Prog Chg"},
-    {0, 5, 1, Field::ChanPress, "Chan Press"},
-    {0, 6, 1, Field::PitchBend, "Pitch Bend"},
-    {1, 0, 3, Field::SystemExclusive, "System Exclusive"},
-    {1, 3, 1, Field::Common, "Common"},
-    {1, 4, 1, Field::RealTime, "Real Time"},
+    {0, 0, 1, field_of(MonitorField::NoteOff), "Note Off"},
+    {0, 1, 1, field_of(MonitorField::NoteOn), "Note On"},
+    {0, 2, 1, field_of(MonitorField::PolyPress), "Poly Press"},
+    {0, 3, 1, field_of(MonitorField::CtrlChg), "Ctrl Chg"},
+    {0, 4, 1, field_of(MonitorField::ProgChg), "Prog Chg"},
+    {0, 5, 1, field_of(MonitorField::ChanPress), "Chan Press"},
+    {0, 6, 1, field_of(MonitorField::PitchBend), "Pitch Bend"},
+    {1, 0, 3, field_of(MonitorField::SystemExclusive), "System Exclusive"},
+    {1, 3, 1, field_of(MonitorField::Common), "Common"},
+    {1, 4, 1, field_of(MonitorField::RealTime), "Real Time"},
 };
 
 // The monitor row's grid: a column per field (even) and per gap (odd), all sharing extra width
@@ -214,7 +214,7 @@ QString widest_monitor_text(int field, const QFontMetrics& metrics) {
   const QChar decimal = widest_of("0123456789", metrics);
   const std::uint32_t byte = static_cast<std::uint32_t>(QString(hex).toUInt(nullptr, 16)) * 0x11;
   std::string text;
-  if (field == static_cast<int>(Field::SystemExclusive)) {
+  if (field == static_cast<int>(field_of(MonitorField::SystemExclusive))) {
     // The longest summary is that of a full buffer; its count gets the widest decimal digits.
     std::vector<std::uint8_t> full(MidiInPort::kBufferBytes, static_cast<std::uint8_t>(byte));
     text = sysex_summary(full.data(), MidiInPort::kBufferBytes);

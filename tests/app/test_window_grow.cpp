@@ -123,7 +123,8 @@ void WindowGrowTest::controls_follow_the_size_and_the_design_is_the_least() {
       QVERIFY2(a == b || !a->geometry().intersects(b->geometry()),
                qPrintable(a->property("caption").toString() + " / " + b->objectName()));
   }
-  window.set_field_text(Field::SystemExclusive, "F0 33 00 05 00 00 01 ...  [1174]");
+  window.set_field_text(field_of(MonitorField::SystemExclusive),
+                        "F0 33 00 05 00 00 01 ...  [1174]");
   test::save_grab(&window, grab_name(window, "window_grown_monitor"));
 
   // Smaller than the design it cannot be.

@@ -174,8 +174,8 @@ void WindowLayoutTest::midi_mon_shows_the_monitor_row_and_returns() {
   for (QWidget* w : client->findChildren<QWidget*>())
     if (w->parentWidget() == client)
       QVERIFY2(client->rect().contains(w->geometry()), qPrintable(w->objectName()));
-  window.set_field_text(Field::SystemExclusive, "F0 33 00 05 00 00 01");
-  window.set_field_text(Field::NoteOn, "90 3C 7F");
+  window.set_field_text(field_of(MonitorField::SystemExclusive), "F0 33 00 05 00 00 01");
+  window.set_field_text(field_of(MonitorField::NoteOn), "90 3C 7F");
   test::save_grab(&window, "monitor_shown");
 
   QTest::mouseClick(find_control<QPushButton>(client, 111), Qt::LeftButton);
@@ -207,7 +207,7 @@ void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
     std::uint32_t widest_digit = 0;
     for (std::uint32_t digit = 0; digit < 16; ++digit) {
       const std::uint32_t byte = digit * 0x11;
-      if (index != static_cast<int>(Field::SystemExclusive)) {
+      if (index != static_cast<int>(field_of(MonitorField::SystemExclusive))) {
         consider(short_message_text(index, byte | byte << 8 | byte << 16));
         continue;
       }
@@ -216,7 +216,7 @@ void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
       consider(sysex_summary(bytes.data(), 9));
       if (widest != before) widest_digit = byte;
     }
-    if (index == static_cast<int>(Field::SystemExclusive)) {
+    if (index == static_cast<int>(field_of(MonitorField::SystemExclusive))) {
       std::vector<std::uint8_t> bytes(MidiInPort::kBufferBytes,
                                       static_cast<std::uint8_t>(widest_digit));
       for (std::uint32_t length = 1; length <= MidiInPort::kBufferBytes; ++length)
@@ -251,7 +251,7 @@ void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
   dump.front() = 0xF0;
   dump[1] = 0x33;
   dump.back() = 0xF7;
-  window.set_field_text(Field::SystemExclusive, sysex_summary(dump.data(), 1174));
+  window.set_field_text(field_of(MonitorField::SystemExclusive), sysex_summary(dump.data(), 1174));
   // The line about the input shows with the monitor only.
   auto* status = client->findChild<QLabel*>(QStringLiteral("MonitorStatus"));
   QVERIFY(status && !status->isVisible());
