@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/api/device_watch.h"
+
 namespace brisca {
 
 // Report ids, the numbers the window and the rings carry.
@@ -144,6 +146,11 @@ class MidiService {
   // Null on failure. `device` indexes the names last listed.
   virtual std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) = 0;
   virtual std::unique_ptr<MidiOutDevice> open_output(int device, DeviceCallback callback) = 0;
+  // Reports MIDI inputs and outputs coming and going, on `clock`, until the watch is destroyed;
+  // null when this service cannot tell.
+  virtual std::unique_ptr<DeviceWatch> watch(Clock& /*clock*/, DeviceWatchListener& /*listener*/) {
+    return nullptr;
+  }
 };
 
 struct AudioDeviceInfo {
@@ -158,6 +165,11 @@ class AudioService {
   virtual std::vector<AudioDeviceInfo> output_devices() = 0;
   // 44 100 Hz, 16-bit, mono. Null on failure. `device` indexes the devices last listed.
   virtual std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) = 0;
+  // Reports audio outputs coming and going, on `clock`, until the watch is destroyed; null when
+  // this service cannot tell.
+  virtual std::unique_ptr<DeviceWatch> watch(Clock& /*clock*/, DeviceWatchListener& /*listener*/) {
+    return nullptr;
+  }
 };
 
 }  // namespace brisca
