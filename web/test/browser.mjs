@@ -10,6 +10,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
+import { writeWav } from './wav.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const root = path.resolve(here, '../..');
@@ -151,7 +152,7 @@ try {
 
   // Import of a 2 s sound in the page's worker against `briscatool import`.
   const audio = `${work}/two-seconds.wav`;
-  fs.copyFileSync(`${root}/build-web/parity/two-seconds.wav`, audio);
+  writeWav(audio, 2, 44100, 1);
   const n0 = Date.now();
   nativeOut(native, ['import', audio, '-o', `${work}/native.mid`, '--force']);
   const nativeMs = Date.now() - n0;
