@@ -4,6 +4,7 @@
 import type { ImportOutcome } from './core';
 import { button, downloadLink, input, select, setText } from './dom';
 import { playFloats, toFloats } from './audio';
+import { folderChosen, saveInFolder } from './receive';
 
 let worker: Worker | null = null;
 let last: ImportOutcome | null = null;
@@ -67,7 +68,11 @@ export function setUpImport(): void {
   button('import-save').onclick = () => {
     if (!last?.file || !chosen) return;
     const name = chosen.name.replace(/\.[^.]*$/, '') + '.mid';
-    const a = downloadLink(last.file, name);
-    a.click();
+    if (folderChosen()) {
+      const file = last.file;
+      void saveInFolder(file, name).then((where) => setText('import-result', `${last?.line} (${name}: ${where})`));
+      return;
+    }
+    downloadLink(last.file, name).click();
   };
 }

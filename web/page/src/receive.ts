@@ -1,6 +1,6 @@
 // What arrives on the chosen input: the monitor's ten fields, sound dumps received into files
 // (named and marked partial by the core as the desktop names them), and the cable test's echoes.
-import { CableCheck, Core } from './core';
+import { Bytes, CableCheck, Core } from './core';
 import { $, button, downloadLink, select, setText } from './dom';
 import { chosenInput } from './midi';
 
@@ -11,6 +11,22 @@ let receiver: { feed(b: Uint8Array, t: number): void; poll(t: number): void; sto
   ended(): { name: string; whole: boolean; reason: string; missing: string; path: string; error: string }[];
   progress(): string } | null = null;
 let folder: FileSystemDirectoryHandle | null = null;
+
+// Writes a file into the folder chosen with "Save into a folder…" (where the browser has the
+// File System Access API); says where it went, or why it did not.
+export async function saveInFolder(bytes: Bytes, name: string): Promise<string> {
+  if (!folder) return 'no folder chosen';
+  try {
+    const handle = await folder.getFileHandle(name, { create: true });
+    const w = await handle.createWritable();
+    await w.write(bytes);
+    await w.close();
+    return `saved in ${folder.name}`;
+  } catch (e) {
+    return `not saved in ${folder.name}: ${(e as Error).message}`;
+  }
+}
+export const folderChosen = () => folder !== null;
 
 function setUpMonitor(core: Core): HTMLElement[] {
   const box = $('monitor');
@@ -38,13 +54,7 @@ async function keep(core: Core): Promise<void> {
       const bytes = core.FS.readFile(s.path);
       li.append(downloadLink(bytes, name));
       li.append(s.whole ? ' whole' : ` partial: ${s.reason}${s.missing ? `, missing ${s.missing}` : ''}`);
-      if (folder) {
-        const handle = await folder.getFileHandle(name, { create: true });
-        const w = await handle.createWritable();
-        await w.write(bytes);
-        await w.close();
-        li.append(` (saved in ${folder.name})`);
-      }
+      if (folder) li.append(` (${await saveInFolder(bytes, name)})`);
     }
     $('received').append(li);
   }
