@@ -159,7 +159,13 @@ try {
   await (await page.$('#import-file')).uploadFile(audio);
   await page.click('#import-prepare');
   await page.waitForFunction(() => document.body.dataset.importMs, { timeout: 120000 });
-  const pageMs = await page.$eval('body', (b) => b.dataset.importMs);
+  const firstMs = await page.$eval('body', (b) => b.dataset.importMs);
+  // Again, with the worker and its module loaded: the encoder's own time.
+  await page.$eval('body', (b) => delete b.dataset.importMs);
+  await page.click('#import-prepare');
+  await page.waitForFunction(() => document.body.dataset.importMs, { timeout: 120000 });
+  const pageMs = `${firstMs} (first, worker and module loading included), ` +
+    `${await page.$eval('body', (b) => b.dataset.importMs)} (again)`;
   await page.click('#import-save');
   const made = await page.evaluate(async () => {
     const urls = Object.keys(window.__blobs);

@@ -43,7 +43,8 @@ async function sendAll(core: Core): Promise<void> {
   const out = chosenOutput();
   const p = pace();
   const rows = selectedRows();
-  if (!out || !rows.length || showPace(core)) return;
+  if (!out) return setText('send-status', 'Choose a MIDI output first.');
+  if (!rows.length || showPace(core)) return;
   const files = rows.map((r) => ({ row: r, m: core.messages(r.path) }));
   const damaged = files.find((f) => !f.m.whole);
   if (damaged) return setText('send-status', `${damaged.row.file}: ${damaged.m.problem}; nothing sent.`);
