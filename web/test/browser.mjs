@@ -189,6 +189,13 @@ try {
   const status = await refused.$eval('#midi-status', (e) => e.textContent);
   check('without MIDI permission the page says what works and what does not',
     /not allowed/.test(status) && /sending, receiving/.test(status) && /importing audio, work/.test(status), status);
+  // A kit opened with its sounds lists them in its order, each once, beside the other sounds.
+  fs.writeFileSync(`${work}/kit.m3u`, '#EXTM3U\nkick.mid\nhat.mid\n');
+  await (await refused.$('#open-files')).uploadFile(`${work}/kit.m3u`, ...examples);
+  await refused.waitForFunction(() => document.querySelectorAll('#list tbody tr').length >= 5, { timeout: 30000 });
+  const kitRows = await refused.$$eval('#list tbody tr', (trs) => trs.map((tr) => tr.cells[1].textContent));
+  check(`a kit lists its sounds first, in its order, each once (${kitRows.join(', ')})`,
+    kitRows.join() === 'kick.mid,hat.mid,clap.mid,snare.mid,tom.mid');
   await refused.screenshot({ path: `${shots}/web_no_midi.png` });
 } finally {
   await browser.close();

@@ -36,7 +36,10 @@ export function refresh(core: Core): void {
   const r = core.info(opened);
   const infos = JSON.parse(r.json) as InfoRow[];
   const was = new Set(selectedRows().map((x) => x.path));
-  rows = infos.map((i) => ({ ...i, selected: was.has(i.path) }));
+  // A sound opened both through a kit and on its own is one row, where it first came.
+  const seen = new Set<string>();
+  rows = infos.filter((i) => !seen.has(i.path) && seen.add(i.path))
+    .map((i) => ({ ...i, selected: was.has(i.path) }));
   setText('list-notes', r.errors.trim());
   sortRows();
   draw(core);
