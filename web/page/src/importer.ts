@@ -52,6 +52,11 @@ async function prepare(): Promise<void> {
     button('import-save').disabled = !ok;
     button('import-prepare').disabled = false;
   };
+  worker.onerror = (e: ErrorEvent) => {
+    setText('import-result', `The import failed: ${e.message}`);
+    button('import-prepare').disabled = false;
+    worker = null; // a fresh worker for the next try
+  };
   worker.postMessage({ name: chosen.name, bytes: decoded ? null : new Uint8Array(bytes),
     channels: decoded?.channels ?? null, rate: decoded?.rate ?? 0, args: args() });
 }

@@ -10,11 +10,15 @@ interface Job {
 }
 
 self.onmessage = async (e: MessageEvent<Job>) => {
-  const core = await loadCore();
-  const job = e.data;
-  const path = `/import/${job.name.replace(/\//g, '_')}`;
-  core.FS.mkdirTree('/import');
-  core.FS.writeFile(path, job.bytes ?? new Uint8Array(0));
-  const r = core.importSound(path, job.channels, job.rate, job.args);
-  (self as unknown as Worker).postMessage(r);
+  const reply = (r: object) => (self as unknown as Worker).postMessage(r);
+  try {
+    const core = await loadCore();
+    const job = e.data;
+    const path = `/import/${job.name.replace(/\//g, '_')}`;
+    core.FS.mkdirTree('/import');
+    core.FS.writeFile(path, job.bytes ?? new Uint8Array(0));
+    reply(core.importSound(path, job.channels, job.rate, job.args));
+  } catch (error) {
+    reply({ error: `The import failed: ${(error as Error).message ?? error}` });
+  }
 };
