@@ -167,7 +167,7 @@ TEST(Cli, UsageErrorsAndHelp) {
 // "briscatool NAME: what" and its usage line on standard error, status 2.
 TEST(Cli, EverySubcommandSharesTheHelpAndErrorForm) {
   for (const std::string name :
-       {"info", "render", "devices", "play", "send", "monitor", "import", "receive"}) {
+       {"info", "render", "devices", "play", "send", "monitor", "import", "receive", "web"}) {
     SCOPED_TRACE(name);
     const CliRun help = run_cli({name, "--help"});
     EXPECT_EQ(help.status, kOk);
