@@ -86,10 +86,24 @@ void MidiOutCore::consumer_gone() {
   mark_lost();
 }
 
+// The limit runs from the last message that went out: a device still taking messages, however
+// late a busy machine lets its server run, is waited for up to kCloseDrainMost in all (so the
+// lone F7 that ends a stopped message reaches it), and one that takes nothing is given up on.
 bool MidiOutCore::wait_idle(std::chrono::milliseconds limit) const {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (!idle() && !lost() && std::chrono::steady_clock::now() < until)
+  using Clock = std::chrono::steady_clock;
+  auto now = Clock::now();
+  const auto most = now + std::max(limit, kCloseDrainMost);
+  auto until = now + limit;
+  std::uint64_t seen = written_.load(std::memory_order_acquire);
+  while (!idle() && !lost() && now < until && now < most) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    now = Clock::now();
+    const std::uint64_t written = written_.load(std::memory_order_acquire);
+    if (written != seen) {
+      seen = written;
+      until = now + limit;
+    }
+  }
   return idle();
 }
 

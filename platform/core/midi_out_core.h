@@ -56,10 +56,13 @@ class MidiOutCore {
   bool lost() const { return lost_.load(std::memory_order_acquire); }
   // True when nothing waits to be written.
   bool idle() const { return pending_.empty(); }
-  // Waits until idle, lost, or `limit` has passed; returns idle().
+  // Waits until idle, lost, or `limit` has passed since a message last went out (and at most
+  // kCloseDrainMost); returns idle().
   bool wait_idle(std::chrono::milliseconds limit) const;
-  // How long an output's close() lets messages already handed over reach the device.
+  // How long an output's close() lets messages already handed over reach the device: a device
+  // that takes none of them for this long is given up on.
   static constexpr std::chrono::milliseconds kCloseDrain{250};
+  static constexpr std::chrono::milliseconds kCloseDrainMost{3000};
 
   // Consumer. `write(is_long, bytes, size)` returns a WriteResult; is_long is false for a
   // short message. Messages go in order, each whole.

@@ -150,6 +150,30 @@ TEST_F(MidiOutCoreTest, AConsumerThatStopsWithoutNoticeCountsAsLoss) {
   EXPECT_TRUE(done().empty());
 }
 
+// A close lets what was handed over reach a device that still takes it, however slowly (a busy
+// machine's server), and gives up on one that takes nothing.
+TEST_F(MidiOutCoreTest, TheDrainBeforeACloseWaitsWhileMessagesStillGoOut) {
+  constexpr std::chrono::milliseconds kLimit{1000};
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(send(i, {0xF0, static_cast<std::uint8_t>(i), 0xF7}), 0);
+  std::thread consumer([&] {  // one message per cycle, cycles 0.4 s apart: 1.6 s in all
+    for (int i = 0; i < 4; ++i) {
+      std::this_thread::sleep_for(kLimit * 2 / 5);
+      bool one = false;
+      core->drain([&](bool is_long, const std::uint8_t* data, std::size_t size) {
+        if (one) return WriteResult::NoRoom;
+        one = true;
+        return writer(is_long, data, size);
+      });
+    }
+  });
+  EXPECT_TRUE(core->wait_idle(kLimit));
+  consumer.join();
+  EXPECT_EQ(writer.writes.size(), 4u);
+
+  ASSERT_EQ(send(4, {0xF7}), 0);  // nobody drains it now
+  EXPECT_FALSE(core->wait_idle(std::chrono::milliseconds(50)));
+}
+
 TEST_F(MidiOutCoreTest, ShortMessagesGoWithTheirLengthAndNoReport) {
   EXPECT_EQ(core->submit_short(0x403C90), 0);
   EXPECT_EQ(core->submit_short(0x05C0), 0);
