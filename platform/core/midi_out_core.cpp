@@ -90,14 +90,14 @@ void MidiOutCore::consumer_gone() {
 // late a busy machine lets its server run, is waited for up to kCloseDrainMost in all (so the
 // lone F7 that ends a stopped message reaches it), and one that takes nothing is given up on.
 bool MidiOutCore::wait_idle(std::chrono::milliseconds limit) const {
-  using Clock = std::chrono::steady_clock;
-  auto now = Clock::now();
+  using Steady = std::chrono::steady_clock;
+  auto now = Steady::now();
   const auto most = now + std::max(limit, kCloseDrainMost);
   auto until = now + limit;
   std::uint64_t seen = written_.load(std::memory_order_acquire);
   while (!idle() && !lost() && now < until && now < most) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    now = Clock::now();
+    now = Steady::now();
     const std::uint64_t written = written_.load(std::memory_order_acquire);
     if (written != seen) {
       seen = written;
