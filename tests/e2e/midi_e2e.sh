@@ -224,7 +224,7 @@ LINES
       [ -z "${thru:-}" ] || { kill -TERM "$thru"; wait "$thru" || true; }
       [ -z "${stall_dir:-}" ] || bash "$source_dir/scripts/jack-server" stop "$stall_dir" >/dev/null
       stall_dir=$work/server-$1
-      e2e_start_jack "$stall_dir"
+      JACK_CLIENT_TIMEOUT_MS=500 e2e_start_jack "$stall_dir"
       "$tool" thru e2e-stall &
       thru=$!
       e2e_track "$thru"
