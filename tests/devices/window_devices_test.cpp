@@ -62,8 +62,7 @@ class WindowDevicesTest : public QObject {
   void click_plays_the_row_and_reports_refill_on_the_window_thread() {
     QCOMPARE(log.opened_device, 0);  // the remembered "Out" is entry 1
     SoundListWidget& list = window->list_widget();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                      list.visualItemRect(list.item(1)).center());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(1).center());
     QCOMPARE(log.written.size(), std::size_t{2});
     // The device finishes a buffer on a thread of its own; the report is posted onto the
     // window's clock and the window's thread refills.
@@ -82,10 +81,8 @@ class WindowDevicesTest : public QObject {
   void a_file_gone_bad_is_named_in_a_warning_box_and_plays_nothing() {
     write_file(*tmp / "a.mid", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0});
     SoundListWidget& list = window->list_widget();
-    const auto seen = test::answer_modals([&] {
-      QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                        list.visualItemRect(list.item(0)).center());
-    });
+    const auto seen = test::answer_modals(
+        [&] { QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(0).center()); });
     QCOMPARE(seen.size(), std::size_t{1});
     QCOMPARE(seen[0].text, QStringLiteral("Bad MIDI file!"));
     QCOMPARE(seen[0].title, QStringLiteral("a.mid"));
@@ -93,7 +90,7 @@ class WindowDevicesTest : public QObject {
   }
 
   void audio_menu_reopens_the_chosen_device_and_closing_the_window_closes_it() {
-    test::answer_modals([this] { window->command(40004); },
+    test::answer_modals([this] { window->actions().audio_setup->trigger(); },
                         [](QWidget* modal) {
                           auto* out = test::find_control<QComboBox>(modal, kAudioOutListId);
                           QVERIFY(out);

@@ -187,10 +187,7 @@ void WindowMidiTest::monitor_fields_show_what_comes_in() {
 }
 
 void WindowMidiTest::midi_setup_with_input(const std::string& in_entry) {
-  QAction* setup = nullptr;
-  for (QAction* action : window->menuBar()->findChildren<QAction*>())
-    if (action->data().toInt() == kMidiSetupId) setup = action;
-  QVERIFY(setup != nullptr);
+  QAction* setup = window->actions().midi_setup;
   bool pressed = false;
   const auto seen = test::answer_modals([&] { setup->trigger(); },
                                         [&](QWidget* dialog) {
@@ -237,7 +234,7 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
   QCOMPARE(list().count(), 3);
   click_button(kClearAllId);
   list().setCurrentRow(2);
-  window->command(kSelectOneId);
+  window->actions().select_one->trigger();
   const std::size_t before = sink->events().size();
   const auto boxes = test::answer_modals([&] { click_button(kSendId); });
   QCOMPARE(boxes.size(), 1u);
@@ -254,7 +251,7 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
 void WindowMidiTest::closing_mid_message_asks_then_ends_the_message_at_the_far_end() {
   click_button(kClearAllId);
   list().setCurrentRow(0);
-  window->command(kSelectOneId);
+  window->actions().select_one->trigger();
   const std::size_t before = sink->events().size();
   click_button(kSendId);
   QTRY_VERIFY_WITH_TIMEOUT(sink->events().size() >= before + 2, kWaitMs);  // inside the header
