@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/devices/device_follower.h"
 #include "app/gui/fitted_line.h"
 #include "app/gui/import_dialog.h"
 #include "app/gui/sound_list_widget.h"
@@ -151,6 +152,10 @@ const WindowActions& MainWindow::actions() const {
   return controller_->actions();
 }
 
+void MainWindow::follow_devices(std::unique_ptr<DeviceFollower> follower) {
+  device_follower_ = torn_down_ ? nullptr : std::move(follower);
+}
+
 void MainWindow::set_hooks(const WindowHooks& hooks) {
   hooks_.preview = hooks.preview ? hooks.preview : &no_preview();
   hooks_.download = hooks.download ? hooks.download : &no_download();
@@ -277,6 +282,7 @@ void MainWindow::place_status() {
 void MainWindow::tear_down() {
   if (torn_down_) return;
   torn_down_ = true;
+  device_follower_.reset();
   cursor_timer_->stop();
   hooks_.receive->end_receiving();
   if (devices_.midi_in > 0) hooks_.monitor->close();

@@ -32,6 +32,7 @@ class Gatherer;
 class GeometryMemory;
 class ImportDialog;
 class ClientLayout;
+class DeviceFollower;
 class SettingsStore;
 class WindowController;
 
@@ -46,6 +47,9 @@ class MainWindow : public QMainWindow, private SoundListListener {
   void set_hooks(const WindowHooks& hooks);
   const WindowHooks& hooks() const { return hooks_; }  // none null
   void set_current_devices(const CurrentDevices& devices) { devices_ = devices; }
+  // Follows the devices coming and going while the window is open; stopped as it closes, before
+  // its devices are.
+  void follow_devices(std::unique_ptr<DeviceFollower> follower);
   const CurrentDevices& current_devices() const { return devices_; }
   // The paths named on the command line: each one a file, a folder or a pattern. They are
   // gathered once, after post_command_line() and the work the window has before it.
@@ -146,6 +150,7 @@ class MainWindow : public QMainWindow, private SoundListListener {
 
   QtClock* clock_ = nullptr;
   WindowHooks hooks_;
+  std::unique_ptr<DeviceFollower> device_follower_;
   CurrentDevices devices_;
   Pace download_pace_;  // of the MIDI output in use
   std::vector<std::string> command_line_;

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "app/devices/device_follower.h"
 #include "app/devices/pace_settings.h"
 #include "app/devices/services.h"
 #include "app/gui/cable_dialog.h"
@@ -53,6 +54,13 @@ WindowHooks Program::attach(MainWindow& window) {
     window.set_download_pace(download->pace());
   });
   setup->on_test_cable([this, &window](QWidget* parent) { test_cable(parent, window); });
+  DeviceFollower::Ports follow;
+  follow.status = [&window](const std::string& text, bool stays) {
+    window.show_status(text, stays);
+  };
+  follow.relisted = [this] { setup->relisted(); };
+  window.follow_devices(
+      std::make_unique<DeviceFollower>(*choices, *midi, *audio, window.clock(), std::move(follow)));
   receive = std::make_unique<DialogReceiveHooks>(
       monitor->port(), &store,
       [&window](const std::string& path) { Gatherer(window.sound_list()).add_path(path); });
