@@ -51,6 +51,8 @@ class MainWindow : public QMainWindow, private SoundListListener {
   // its devices are.
   void follow_devices(std::unique_ptr<DeviceFollower> follower);
   const CurrentDevices& current_devices() const { return devices_; }
+  void set_unplugged(const UnpluggedOutputs& outputs) { unplugged_ = outputs; }
+  const UnpluggedOutputs& unplugged() const { return unplugged_; }
   // The paths named on the command line: each one a file, a folder or a pattern. They are
   // gathered once, after post_command_line() and the work the window has before it.
   void set_command_line(std::vector<std::string> paths) { command_line_ = std::move(paths); }
@@ -152,6 +154,7 @@ class MainWindow : public QMainWindow, private SoundListListener {
   WindowHooks hooks_;
   std::unique_ptr<DeviceFollower> device_follower_;
   CurrentDevices devices_;
+  UnpluggedOutputs unplugged_;
   Pace download_pace_;  // of the MIDI output in use
   std::vector<std::string> command_line_;
   SettingsStore* store_ = nullptr;

@@ -16,6 +16,12 @@ namespace {
 constexpr const char* kNoMidiOutput = "No MIDI output: choose one in Setup > MIDI…";
 constexpr const char* kNoAudioOutput = "No audio output: choose one in Setup > Audio…";
 
+// What the status line says of an output that is not there: the one chosen is unplugged, or none
+// is chosen.
+std::string unplugged(const char* what, const std::string& gone, const char* none) {
+  return gone.empty() ? std::string(none) : what + (" \"" + gone + "\" unplugged");
+}
+
 template <typename Handler>
 void on(QAction* action, QObject* context, Handler handler) {
   QObject::connect(action, &QAction::triggered, context, handler);
@@ -121,7 +127,8 @@ void WindowController::listen() {
 void WindowController::start_preview_of_row(int row) {
   SoundList& list = window_.sound_list();
   const std::string folder = list.directory(list.row(row).dir);
-  if (window_.current_devices().audio_out == 0) window_.show_status(kNoAudioOutput);
+  if (window_.current_devices().audio_out == 0)
+    window_.show_status(unplugged("Audio out", window_.unplugged().audio_out, kNoAudioOutput));
   const std::string name = list.row(row).name;
   const std::string path = list.full_path(row);
   if (const Status started = window_.hooks().preview->start_preview(folder, name);
@@ -131,7 +138,8 @@ void WindowController::start_preview_of_row(int row) {
 }
 
 void WindowController::send() {
-  if (window_.current_devices().midi_out == 0) window_.show_status(kNoMidiOutput);
+  if (window_.current_devices().midi_out == 0)
+    window_.show_status(unplugged("MIDI out", window_.unplugged().midi_out, kNoMidiOutput));
   window_.hooks().download->send_files();
 }
 

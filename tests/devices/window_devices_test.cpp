@@ -119,6 +119,7 @@ class WindowDevicesTest : public QObject {
     auto take_devices = [this] {
       const DeviceIndices& c = choices->current();
       window->set_current_devices({c.midi_in, c.midi_out, c.audio_in, c.audio_out});
+      window->set_unplugged({choices->gone().midi_out, choices->gone().audio_out});
     };
     take_devices();
     setup = std::make_unique<DialogSetupHooks>(*choices, take_devices);
@@ -140,6 +141,10 @@ class WindowDevicesTest : public QObject {
     QCOMPARE(opened, (std::vector<std::string>{"close out"}));
     QCOMPARE(window->current_devices().midi_out, 0);
     QCOMPARE(window->current_devices().midi_in, 1);  // the input is still there
+    window->show_status("something else");
+    window->actions().send->trigger();  // says which output is missing
+    QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" unplugged"));
+    QCOMPARE(download.sends, 1);
 
     bool checked = false;
     test::answer_modals([this] { window->actions().midi_setup->trigger(); },
@@ -162,7 +167,7 @@ class WindowDevicesTest : public QObject {
     QCOMPARE(window->current_devices().midi_out, 3);
     QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" reconnected"));
     window->actions().send->trigger();  // straight to the output: no word of a missing one
-    QCOMPARE(download.sends, 1);
+    QCOMPARE(download.sends, 2);
     QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" reconnected"));
     QCOMPARE(store.values["MIDIout"], std::string("JACK: synth:in"));
     window->close();
