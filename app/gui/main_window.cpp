@@ -156,6 +156,10 @@ void MainWindow::follow_devices(std::unique_ptr<DeviceFollower> follower) {
   device_follower_ = torn_down_ ? nullptr : std::move(follower);
 }
 
+bool MainWindow::follows_devices() const {
+  return device_follower_ != nullptr && device_follower_->watching();
+}
+
 void MainWindow::set_hooks(const WindowHooks& hooks) {
   hooks_.preview = hooks.preview ? hooks.preview : &no_preview();
   hooks_.download = hooks.download ? hooks.download : &no_download();

@@ -50,6 +50,8 @@ class MainWindow : public QMainWindow, private SoundListListener {
   // Follows the devices coming and going while the window is open; stopped as it closes, before
   // its devices are.
   void follow_devices(std::unique_ptr<DeviceFollower> follower);
+  // True while devices coming and going are watched.
+  bool follows_devices() const;
   const CurrentDevices& current_devices() const { return devices_; }
   void set_unplugged(const UnpluggedOutputs& outputs) { unplugged_ = outputs; }
   const UnpluggedOutputs& unplugged() const { return unplugged_; }
