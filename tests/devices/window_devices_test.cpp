@@ -153,6 +153,7 @@ class WindowDevicesTest : public QObject {
                           QVERIFY(list);
                           QCOMPARE(list->currentText(),
                                    QStringLiteral("JACK: synth:in (not connected)"));
+                          test::save_grab(modal, "midi_setup_unplugged");
                           midi.outputs = {"JACK: b:in", "JACK: a:in", "JACK: synth:in"};
                           midi.tell({DeviceChange::Added, DeviceKind::MidiOut, "JACK: b:in"});
                           midi.tell({DeviceChange::Added, DeviceKind::MidiOut, "JACK: synth:in"});
