@@ -6,10 +6,10 @@ namespace {
 constexpr std::uint8_t kNonCommercialId = 0x7D;
 
 // The number a message carries, or -1 when its head is not that of a test message.
-long message_number(const std::vector<std::uint8_t>& m) {
+std::int64_t message_number(const std::vector<std::uint8_t>& m) {
   if (m.size() < 6 || m[1] != kNonCommercialId) return -1;
   if ((m[2] ^ m[4]) != 0x7F || (m[3] ^ m[5]) != 0x7F) return -1;
-  return long{m[2]} << 7 | m[3];
+  return std::int64_t{m[2]} << 7 | m[3];
 }
 
 }  // namespace
@@ -61,10 +61,11 @@ void CableCheck::cut() {
 void CableCheck::end_message() {
   if (!inside_) return;
   inside_ = false;
-  const long number = message_number(message_);
+  const std::int64_t number = message_number(message_);
   if (number < 0) return;
   anything_back_ = true;
-  if (number < long{next_awaited_} || number >= static_cast<long>(fates_.size())) return;
+  if (number < std::int64_t{next_awaited_} || number >= static_cast<std::int64_t>(fates_.size()))
+    return;
   const auto n = static_cast<std::uint32_t>(number);
   for (std::uint32_t k = next_awaited_; k < n; ++k) settle(k, Fate::Lost);
   settle(n, message_ == cable_message(n) ? Fate::Whole : Fate::Damaged);

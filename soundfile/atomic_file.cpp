@@ -76,12 +76,23 @@ void sync_folder(const std::string& folder) {
 
 // Renames `from` to `to` unless `to` exists.
 bool rename_no_replace(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
   // A file system without the flag: a hard link also fails when `to` exists.
   if (::link(from.c_str(), to.c_str()) != 0) return false;
   ::unlink(from.c_str());
   return true;
+#else
+  // A C library without renameat2 (the WebAssembly build, which runs on one thread and whose
+  // file systems have no hard links): looking first is as good as the flag there.
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 }  // namespace

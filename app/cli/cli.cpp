@@ -17,7 +17,7 @@ struct Command {
   std::string_view synopsis;
 };
 
-constexpr std::array<Command, 9> kCommands{{
+constexpr std::array<Command, 10> kCommands{{
     {"info", cmd_info, "block counts, header names and types of sound files"},
     {"render", cmd_render, "write what preview plays of a sound as a WAV file"},
     {"devices", cmd_devices, "list the MIDI and audio devices"},
@@ -27,6 +27,7 @@ constexpr std::array<Command, 9> kCommands{{
     {"import", cmd_import, "make sound files of audio files"},
     {"receive", cmd_receive, "save the sound dumps that arrive as sound files"},
     {"cable", cmd_cable, "test a MIDI cable loop and find the pace it carries"},
+    {"web", cmd_web, "serve the web edition's page on 127.0.0.1"},
 }};
 
 const Command* find_command(std::string_view word) {
@@ -75,76 +76,6 @@ int run(int argc, char** argv, Streams io) {
   }
   Args args(argv + 2, argv + argc);
   return command->run(args, io);
-}
-
-namespace {
-
-// The usage line and option list of --help, with the program's name in front of the
-// subcommand's ("briscatool send" rather than "send").
-class CommandFormatter : public CLI::Formatter {
- public:
-  std::string make_usage(const CLI::App* app, std::string name) const override {
-    return CLI::Formatter::make_usage(app, "briscatool " + name);
-  }
-};
-
-}  // namespace
-
-std::unique_ptr<CLI::App> make_command(std::string_view name, std::string_view description) {
-  auto app = std::make_unique<CLI::App>(std::string(description), std::string(name));
-  app->formatter(std::make_shared<CommandFormatter>());
-  app->get_formatter()->column_width(28);
-  return app;
-}
-
-std::optional<double> plain_decimal(std::string& text, bool whole) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  char plain[32];
-  std::to_chars_result written{};
-  double number = 0;
-  if (whole) {
-    long long value = 0;
-    auto [stop, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || stop != end) return std::nullopt;
-    written = std::to_chars(plain, plain + sizeof plain, value);
-    number = static_cast<double>(value);
-  } else {
-    auto [stop, ec] = std::from_chars(begin, end, number);
-    if (ec != std::errc() || stop != end || !std::isfinite(number)) return std::nullopt;
-    written = std::to_chars(plain, plain + sizeof plain, number);
-  }
-  text.assign(plain, written.ptr);
-  return number;
-}
-
-CLI::Validator positive(const std::string& what, bool whole) {
-  return CLI::Validator(
-      [what, whole](std::string& text) -> std::string {
-        const std::string given = text;
-        const std::optional<double> value = plain_decimal(text, whole);
-        if (!value || !(*value > 0) || *value > 1e9)
-          return "needs a positive " + std::string(whole ? "whole number" : "number") + " of " +
-                 what + ", not \"" + given + "\"";
-        return {};
-      },
-      whole ? "N>0" : "S>0");
-}
-
-int parse_command(CLI::App& app, const Args& args, Streams io) {
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::CallForHelp&) {
-    io.out << app.help();
-    return kOk;
-  } catch (const CLI::ParseError& e) {
-    io.err << "briscatool " << app.get_name() << ": " << e.what() << '\n'
-           << CommandFormatter{}.make_usage(&app, app.get_name()) << "Run \"briscatool "
-           << app.get_name() << " --help\" for every option.\n";
-    return kUsage;
-  }
-  return -1;
 }
 
 }  // namespace brisca::cli

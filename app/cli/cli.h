@@ -12,6 +12,12 @@
 
 #include "pace/pace.h"
 
+namespace brisca {
+struct ImportSettings;
+struct ImportResult;
+struct LevelChoice;
+}  // namespace brisca
+
 namespace brisca::cli {
 
 // Exit statuses.
@@ -40,6 +46,7 @@ int cmd_monitor(const Args& args, Streams io);
 int cmd_receive(const Args& args, Streams io);
 int cmd_import(const Args& args, Streams io);
 int cmd_cable(const Args& args, Streams io);
+int cmd_web(const Args& args, Streams io);
 
 // What `briscatool import` was asked to do, however its options were spelt.
 struct ImportCommandOptions {
@@ -58,6 +65,14 @@ struct ImportCommandOptions {
   std::optional<double> gain;      // --gain DB
   bool dry_run = false;            // print what would be made, write nothing
 };
+// The import settings the options give; a usage problem, or empty.
+std::string import_settings(const ImportCommandOptions& options, ImportSettings& settings);
+// "OUT.mid: 12 blocks, 0.220 s, down-load 5.0 s, SNR 31.2 dB": what an import made of `what`.
+std::string import_result_line(const std::string& what, const ImportResult& result,
+                               const LevelChoice& level);
+// Reads the arguments of `briscatool import` into `options` (all but the pace). Returns -1 when
+// the import is to go on, otherwise the status to exit with (help shown, usage error).
+int parse_import(const Args& args, Streams io, ImportCommandOptions& options);
 // Imports each file; 0 when every one was imported, 1 when any failed, 2 for a usage error.
 int run_import(const ImportCommandOptions& options, Streams io);
 

@@ -1,7 +1,6 @@
 // briscatool info [--json] PATH...: the block count of each sound file as the list shows it,
 // the header's name and type, the duration of its decoded samples and whether it is whole. A
 // playlist PATH stands for the sounds it lists, in its order.
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -10,6 +9,7 @@
 
 #include "app/cli/cli.h"
 #include "app/cli/json.h"
+#include "app/cli/number_text.h"
 #include "app/cli/playlist_args.h"
 #include "preview/overview.h"
 #include "soundfile/block_count.h"
@@ -25,13 +25,6 @@ struct FileInfo {
   BlockCount count;
   SoundOverview overview;  // duration and wholeness
 };
-
-// The shortest text that reads back as the same double.
-std::string number_text(double value) {
-  char text[32];
-  auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-  return ec == std::errc() ? std::string(text, end) : std::string("0");
-}
 
 // Reads one file; prints its error and returns nothing when it cannot be read.
 std::optional<FileInfo> read_info(const std::string& path, std::ostream& err) {
@@ -68,7 +61,7 @@ void print_json(std::ostream& out, const std::vector<FileInfo>& infos) {
         << ", \"file\": " << json_string(f.file) << ", \"blocks\": " << f.count.blocks
         << ", \"name\": " << (f.count.has_header ? json_string(f.count.name) : "null")
         << ", \"type\": " << (f.count.has_header ? json_string(f.count.type) : "null")
-        << ", \"seconds\": " << number_text(f.overview.seconds())
+        << ", \"seconds\": " << shortest_text(f.overview.seconds())
         << ", \"complete\": " << (f.overview.complete ? "true" : "false") << "}";
   }
   out << (infos.empty() ? "]\n" : "\n]\n");

@@ -20,11 +20,11 @@
 #include <random>
 #include <sstream>
 
-#include "app/cli/cli.h"
 #include "preview/block_source.h"
 #include "preview/decoder.h"
 #include "soundfile/block_count.h"
 #include "soundfile/track_reader.h"
+#include "tests/support/run_cli.h"
 #include "tests/support/sound_files.h"
 
 // A signal at a chosen moment: while this names part of a file's path, flushing that file to
@@ -48,20 +48,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Signal = std::function<double(double t, int channel)>;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result run_cli(std::vector<std::string> args) {
-  args.insert(args.begin(), {"briscatool", "import"});
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  int status = run(static_cast<int>(argv.size()), argv.data(), {out, err});
-  return {status, out.str(), err.str()};
-}
 
 std::string write_audio(const std::string& path, int format, int rate, int channels,
                         std::size_t frames, const Signal& signal) {
@@ -173,7 +159,7 @@ TEST_F(ImportCommand, SignalsRoundTripThroughTheDecoder) {
     SCOPED_TRACE(c.name);
     const std::string audio = write_audio(at(std::string(c.name) + ".wav"), kWav16, 44100,
                                           c.channels, c.frames, c.signal);
-    Result r = run_cli({audio});
+    CliRun r = run_import({audio});
     ASSERT_EQ(r.status, kOk) << r.err;
     const std::string sound = at(std::string(c.name) + ".mid");
     const BlockCount header = header_of(sound);
@@ -197,7 +183,7 @@ TEST_F(ImportCommand, SignalsRoundTripThroughTheDecoder) {
     }
   }
   // The trimmed silent end can be kept.
-  ASSERT_EQ(run_cli({"--no-trim", "-o", at("kept.mid"), at("silence.wav")}).status, kOk);
+  ASSERT_EQ(run_import({"--no-trim", "-o", at("kept.mid"), at("silence.wav")}).status, kOk);
   EXPECT_EQ(header_of(at("kept.mid")).blocks, 1 + 10);
 }
 
@@ -219,7 +205,7 @@ TEST_F(ImportCommand, EveryFormatAndRate) {
     SCOPED_TRACE(c.file);
     write_audio(at(c.file), c.format, c.rate, c.channels, static_cast<std::size_t>(c.rate / 4),
                 low);
-    Result r = run_cli({"-d", tmp.make_folder("out"), at(c.file)});
+    CliRun r = run_import({"-d", tmp.make_folder("out"), at(c.file)});
     ASSERT_EQ(r.status, kOk) << r.err;
     const std::string sound = at("out/" + fs::path(c.file).stem().string() + ".mid");
     EXPECT_NEAR(header_of(sound).blocks, 1 + 13, 1);  // a quarter second: 11025 samples
@@ -227,7 +213,7 @@ TEST_F(ImportCommand, EveryFormatAndRate) {
   }
   // At half the rate (pitch byte 8) the same quarter second takes half the blocks and still
   // plays at 44.1 kHz.
-  ASSERT_EQ(run_cli({"--rate", "22000", "-o", at("half.mid"), at("a16.wav")}).status, kOk);
+  ASSERT_EQ(run_import({"--rate", "22000", "-o", at("half.mid"), at("a16.wav")}).status, kOk);
   const std::vector<Bytes> half = messages(at("half.mid"));
   EXPECT_NEAR(static_cast<double>(half.size()), 1 + 7, 1);
   EXPECT_EQ(unpack_block(half[1].data(), static_cast<std::uint32_t>(half[1].size()))[kPitchOffset],
@@ -238,23 +224,23 @@ TEST_F(ImportCommand, EveryFormatAndRate) {
 TEST_F(ImportCommand, NamesAndTypes) {
   const std::string audio = write_audio(at("\xC3\x96l\xC3\xA7\xC3\xBC \xE2\x98\x83 \xFF.wav"),
                                         SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 100, kSine);
-  ASSERT_EQ(run_cli({audio, "--type", "SNAR"}).status, kOk);
+  ASSERT_EQ(run_import({audio, "--type", "SNAR"}).status, kOk);
   BlockCount h = header_of(at("\xC3\x96l\xC3\xA7\xC3\xBC \xE2\x98\x83 \xFF.mid"));
   EXPECT_EQ(h.name, "Olcu _ _");
   EXPECT_EQ(h.type, "SNAR");
   ASSERT_EQ(
-      run_cli({audio, "-o", at("long.mid"), "--name",
-               "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65 \xE2\x80\x94 \xC3\x86on, tr\xC3\xA8s long"})
+      run_import({audio, "-o", at("long.mid"), "--name",
+                  "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65 \xE2\x80\x94 \xC3\x86on, tr\xC3\xA8s long"})
           .status,
       kOk);
   h = header_of(at("long.mid"));
   EXPECT_EQ(h.name, "Creme brulee - AEon, tres long");  // 30 bytes
   ASSERT_EQ(
-      run_cli({audio, "-o", at("cut.mid"), "--name", std::string(40, 'x') + "\xC3\x9F"}).status,
+      run_import({audio, "-o", at("cut.mid"), "--name", std::string(40, 'x') + "\xC3\x9F"}).status,
       kOk);
   EXPECT_EQ(header_of(at("cut.mid")).name, std::string(31, 'x'));
   for (const char* bad : {"KIK", "KICKS", "K\tCK"})
-    EXPECT_EQ(run_cli({audio, "-o", at("t.mid"), "--type", bad}).status, kUsage) << bad;
+    EXPECT_EQ(run_import({audio, "-o", at("t.mid"), "--type", bad}).status, kUsage) << bad;
   EXPECT_FALSE(exists("t.mid"));
 }
 
@@ -264,7 +250,7 @@ TEST_F(ImportCommand, TemplateHeaderBytesAreCopied) {
   write_file(at("template.mid"), make_smf0({make_block(0, header, 0x10)}));
   const std::string audio =
       write_audio(at("k.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 2000, kSine);
-  ASSERT_EQ(run_cli({audio, "--template", at("template.mid"), "--name", "Kick"}).status, kOk);
+  ASSERT_EQ(run_import({audio, "--template", at("template.mid"), "--name", "Kick"}).status, kOk);
   const std::vector<Bytes> written = messages(at("k.mid"));
   ASSERT_EQ(written.size(), 4u);
   const UnpackedBlock got =
@@ -281,14 +267,14 @@ TEST_F(ImportCommand, TemplateHeaderBytesAreCopied) {
   for (const Bytes& m : written) EXPECT_EQ(m[2], 0x10);
 
   // Without a template every byte but name, type and total_blocks is zero.
-  ASSERT_EQ(run_cli({audio, "-o", at("plain.mid")}).status, kOk);
+  ASSERT_EQ(run_import({audio, "-o", at("plain.mid")}).status, kOk);
   const Bytes plain = messages(at("plain.mid"))[0];
   const UnpackedBlock zero = unpack_block(plain.data(), static_cast<std::uint32_t>(plain.size()));
   for (std::size_t i = 36; i < carried; ++i)
     if (i != 44 && i != 45) {
       ASSERT_EQ(zero[i], 0) << i;
     }
-  EXPECT_EQ(run_cli({audio, "-o", at("x.mid"), "--template", audio}).status, kFailed);
+  EXPECT_EQ(run_import({audio, "-o", at("x.mid"), "--template", audio}).status, kFailed);
   EXPECT_FALSE(exists("x.mid"));
 }
 
@@ -302,9 +288,9 @@ TEST_F(ImportCommand, RefusalsLeaveNoOutput) {
       write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
   ASSERT_EQ(::mkfifo(at("pipe.wav").c_str(), 0600), 0);
   ::alarm(20);  // a pipe that blocked would hang here
-  Result r =
-      run_cli({"-d", tmp.make_folder("out"), at("text.wav"), at("empty.wav"), at("header-only.wav"),
-               at("long.wav"), at("missing.wav"), at("pipe.wav"), good});
+  CliRun r =
+      run_import({"-d", tmp.make_folder("out"), at("text.wav"), at("empty.wav"),
+                  at("header-only.wav"), at("long.wav"), at("missing.wav"), at("pipe.wav"), good});
   ::alarm(0);
   EXPECT_EQ(r.status, kFailed);
   EXPECT_NE(r.err.find("pipe.wav: cannot be opened (a named pipe, not a file)"), std::string::npos)
@@ -323,23 +309,23 @@ TEST_F(ImportCommand, RefusalsLeaveNoOutput) {
 
   // An existing output stays as it was unless --force is given.
   test::write_text(at("good.mid"), "keep me");
-  r = run_cli({good});
+  r = run_import({good});
   EXPECT_EQ(r.status, kFailed);
   EXPECT_NE(r.err.find("exists already (--force replaces it)"), std::string::npos) << r.err;
   EXPECT_EQ(fs::file_size(at("good.mid")), 7u);
-  EXPECT_EQ(run_cli({good, "--force"}).status, kOk);
+  EXPECT_EQ(run_import({good, "--force"}).status, kOk);
   EXPECT_EQ(header_of(at("good.mid")).blocks, 3);
 
   // Usage errors.
-  EXPECT_EQ(run_cli({}).status, kUsage);
-  EXPECT_EQ(run_cli({good, at("text.wav"), "-o", at("two.mid")}).status, kUsage);
-  EXPECT_EQ(run_cli({good, "-o", at("r.mid"), "-d", at("out")}).status, kUsage);
+  EXPECT_EQ(run_import({}).status, kUsage);
+  EXPECT_EQ(run_import({good, at("text.wav"), "-o", at("two.mid")}).status, kUsage);
+  EXPECT_EQ(run_import({good, "-o", at("r.mid"), "-d", at("out")}).status, kUsage);
   // The rates the help gives, 2757 to 44100, and no others.
   for (const char* rate : {"44101", "2756", "50000", "fast"})
-    EXPECT_EQ(run_cli({good, "-o", at("r.mid"), "--rate", rate}).status, kUsage) << rate;
+    EXPECT_EQ(run_import({good, "-o", at("r.mid"), "--rate", rate}).status, kUsage) << rate;
   EXPECT_FALSE(exists("r.mid"));
   for (const char* rate : {"2757", "44100"})
-    EXPECT_EQ(run_cli({good, "-o", at(std::string(rate) + ".mid"), "--rate", rate}).status, kOk);
+    EXPECT_EQ(run_import({good, "-o", at(std::string(rate) + ".mid"), "--rate", rate}).status, kOk);
 }
 
 // A level that is no finite number is a usage error, not a silent or square sound; silence has
@@ -349,7 +335,7 @@ TEST_F(ImportCommand, LevelsThatAreNoNumbersAreRefusedAndSilenceIsLeftAsIs) {
       write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
   for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
            {"--loudness", "nan"}, {"--loudness", "-inf"}, {"--gain", "nan"}, {"--gain", "inf"}}) {
-    const Result r = run_cli({good, "-o", at("level.mid"), option, value});
+    const CliRun r = run_import({good, "-o", at("level.mid"), option, value});
     EXPECT_EQ(r.status, kUsage) << option << ' ' << value;
     EXPECT_NE(r.err.find(option + ": needs a finite number of "), std::string::npos) << r.err;
   }
@@ -364,7 +350,7 @@ TEST_F(ImportCommand, LevelsThatAreNoNumbersAreRefusedAndSilenceIsLeftAsIs) {
 
   const std::string silent = write_audio(at("silent.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100,
                                          1, 1000, [](double, int) { return 0.0; });
-  const Result r = run_cli({silent, "-o", at("silent.mid"), "--no-trim", "--loudness", "-16"});
+  const CliRun r = run_import({silent, "-o", at("silent.mid"), "--no-trim", "--loudness", "-16"});
   EXPECT_EQ(r.status, kOk) << r.err;
   EXPECT_NE(r.out.find(", silence has no loudness: left as is\n"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("inf"), std::string::npos) << r.out;
@@ -377,16 +363,16 @@ TEST_F(ImportCommand, AFolderThatCannotBeMadeGivesTheCause) {
   const std::string good =
       write_audio(at("good.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 1000, kSine);
   ASSERT_EQ(::symlink((tmp / "nowhere/out").c_str(), at("dangling").c_str()), 0);
-  Result r = run_cli({good, "-d", at("dangling")});
+  CliRun r = run_import({good, "-d", at("dangling")});
   EXPECT_EQ(r.status, kFailed);
   EXPECT_EQ(r.err, at("dangling") + ": cannot be made a folder (File exists)\n");
   // Only where permissions apply (not for root).
   if (::geteuid() != 0) {
     const std::string locked = tmp.make_folder("locked");
     ASSERT_EQ(::chmod(locked.c_str(), 0500), 0);
-    r = run_cli({good, "-d", locked + "/out"});
+    r = run_import({good, "-d", locked + "/out"});
     EXPECT_EQ(r.err, locked + "/out: cannot be made a folder (Permission denied)\n");
-    r = run_cli({good, "-d", locked});
+    r = run_import({good, "-d", locked});
     EXPECT_NE(r.err.find("locked/good.mid: cannot be written (Permission denied)"),
               std::string::npos)
         << r.err;

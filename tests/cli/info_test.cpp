@@ -7,29 +7,15 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "app/cli/cli.h"
 #include "app/cli/json.h"
 #include "app/cli/midi_commands.h"
 #include "soundfile/sound_writer.h"
+#include "tests/support/run_cli.h"
 
 namespace brisca::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result run_cli(std::vector<std::string> args) {
-  args.insert(args.begin(), "briscatool");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  int status = run(static_cast<int>(argv.size()), argv.data(), {out, err});
-  return {status, out.str(), err.str()};
-}
 
 class InfoCommand : public ::testing::Test {
  protected:
@@ -47,7 +33,7 @@ class InfoCommand : public ::testing::Test {
 };
 
 TEST_F(InfoCommand, LinesForAFolderInListOrder) {
-  Result r = run_cli({"info", dir.string()});
+  CliRun r = run_cli({"info", dir.string()});
   EXPECT_EQ(r.status, kOk) << r.err;
   EXPECT_EQ(r.out,
             "foreign.mid   [2]   0.00 s\n"
@@ -58,7 +44,7 @@ TEST_F(InfoCommand, LinesForAFolderInListOrder) {
 // A playlist stands for its sounds in its order; what it cannot give fails the command.
 TEST_F(InfoCommand, APlaylistGivesItsSoundsInItsOrder) {
   std::ofstream(dir / "sub" / "kit.m3u") << "#EXTM3U\n../Snare.mid\nhidden.mid\nhttp://x/y.mid\n";
-  Result r = run_cli({"info", (dir / "sub" / "kit.m3u").string()});
+  CliRun r = run_cli({"info", (dir / "sub" / "kit.m3u").string()});
   EXPECT_EQ(r.status, kFailed);
   EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1).substr(0, 16), "Snare.mid   [300");
   EXPECT_NE(r.out.find("\nhidden.mid   [0]"), std::string::npos) << r.out;
@@ -71,7 +57,7 @@ TEST_F(InfoCommand, APlaylistGivesItsSoundsInItsOrder) {
 // fails), and a playlist giving no sound is named and fails the command.
 TEST_F(InfoCommand, AKitTakesEachFileOnceAndNamesWhatItSkips) {
   std::ofstream(dir / "kit.m3u") << "Snare.mid\nsub\nsnare.mid\n./Snare.mid\n";
-  Result r = run_cli({"info", (dir / "kit.m3u").string()});
+  CliRun r = run_cli({"info", (dir / "kit.m3u").string()});
   EXPECT_EQ(r.status, kFailed);
   EXPECT_EQ(r.out.substr(0, 9), "Snare.mid");
   EXPECT_NE(r.out.find("\nhidden.mid   [0]"), std::string::npos) << r.out;
@@ -88,7 +74,7 @@ TEST_F(InfoCommand, AKitTakesEachFileOnceAndNamesWhatItSkips) {
 }
 
 TEST_F(InfoCommand, JsonHasExactlyTheSevenKeys) {
-  Result r =
+  CliRun r =
       run_cli({"info", "--json", (dir / "Snare.mid").string(), (dir / "foreign.mid").string()});
   EXPECT_EQ(r.status, kOk);
   std::string snare = (dir / "Snare.mid").string();
@@ -116,7 +102,7 @@ TEST_F(InfoCommand, JsonParsesStrictlyWhateverBytesANameHolds) {
     write_file(file, make_smf0({make_header_block("A" + runs[i] + "B", "DRUM", 1)}));
     args.push_back(file.string());
   }
-  const Result r = run_cli(args);
+  const CliRun r = run_cli(args);
   ASSERT_EQ(r.status, kOk) << r.err;
   nlohmann::json parsed;
   ASSERT_NO_THROW(parsed = nlohmann::json::parse(r.out)) << r.out;
@@ -140,7 +126,7 @@ TEST_F(InfoCommand, HeaderlessFilesAreIncompleteAndTemporaryFilesAreNotListed) {
   UnpackedBlock data{};
   write_file(dir / "Unnamed (partial).mid", make_smf0({make_block(1, data), make_block(2, data)}));
   write_file(dir / "Snare.mid.tmpA1b2C3", make_smf0({make_header_block("Snare", "DRUM", 1)}));
-  Result r = run_cli({"info", dir.string()});
+  CliRun r = run_cli({"info", dir.string()});
   EXPECT_EQ(r.status, kOk) << r.err;
   EXPECT_EQ(r.out.find(".tmp"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Unnamed (partial).mid   [0]   0.04 s   incomplete: has no header block\n"),
@@ -155,7 +141,7 @@ TEST_F(InfoCommand, BadFilesFailWithTheReadersText) {
   write_file(dir / "multi.mid", format1);
   ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
   ::alarm(10);  // a pipe that blocked would hang here
-  Result r = run_cli({"info", "--json", dir.string(), (dir / "missing.mid").string()});
+  CliRun r = run_cli({"info", "--json", dir.string(), (dir / "missing.mid").string()});
   ::alarm(0);
   EXPECT_EQ(r.status, kFailed);
   EXPECT_NE(r.err.find("text.txt: Bad MIDI file!\n"), std::string::npos) << r.err;
@@ -171,7 +157,7 @@ TEST(Cli, UsageErrorsAndHelp) {
   EXPECT_EQ(run_cli({"info"}).status, kUsage);
   EXPECT_EQ(run_cli({"info", "--bogus", "x"}).status, kUsage);
   EXPECT_EQ(run_cli({"frobnicate"}).status, kUsage);
-  Result help = run_cli({"--help"});
+  CliRun help = run_cli({"--help"});
   EXPECT_EQ(help.status, kOk);
   EXPECT_NE(help.out.find("  info      block counts"), std::string::npos);
   EXPECT_EQ(run_cli({"--version"}).out, "briscatool 1.10\n");
@@ -181,12 +167,12 @@ TEST(Cli, UsageErrorsAndHelp) {
 // "briscatool NAME: what" and its usage line on standard error, status 2.
 TEST(Cli, EverySubcommandSharesTheHelpAndErrorForm) {
   for (const std::string name :
-       {"info", "render", "devices", "play", "send", "monitor", "import", "receive"}) {
+       {"info", "render", "devices", "play", "send", "monitor", "import", "receive", "web"}) {
     SCOPED_TRACE(name);
-    const Result help = run_cli({name, "--help"});
+    const CliRun help = run_cli({name, "--help"});
     EXPECT_EQ(help.status, kOk);
     EXPECT_NE(help.out.find("Usage: briscatool " + name), std::string::npos) << help.out;
-    const Result bad = run_cli({name, "--no-such-option"});
+    const CliRun bad = run_cli({name, "--no-such-option"});
     EXPECT_EQ(bad.status, kUsage);
     EXPECT_EQ(bad.err.rfind("briscatool " + name + ": ", 0), 0u) << bad.err;
     EXPECT_NE(bad.err.find("Usage: briscatool " + name), std::string::npos) << bad.err;
@@ -231,10 +217,10 @@ TEST(Cli, NumericOptionsAreDecimal) {
                           Args{"--rate", "0x5622"}, Args{"--gain", "inf"}}) {
     Args args{"import", "missing.wav", "--dry-run"};
     args.insert(args.end(), bad.begin(), bad.end());
-    const Result r = run_cli(args);
+    const CliRun r = run_cli(args);
     EXPECT_EQ(r.status, kUsage) << bad[0] << ' ' << bad[1] << '\n' << r.err;
   }
-  const Result r = run_cli({"import", "missing.wav", "--dry-run", "--gain", "nan"});
+  const CliRun r = run_cli({"import", "missing.wav", "--dry-run", "--gain", "nan"});
   EXPECT_EQ(r.err.rfind("briscatool import: --gain: needs a finite number of dB, not \"nan\"\n", 0),
             0u)
       << r.err;

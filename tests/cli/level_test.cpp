@@ -10,10 +10,10 @@
 #include <numbers>
 #include <sstream>
 
-#include "app/cli/cli.h"
 #include "import/loudness.h"
 #include "preview/block_source.h"
 #include "soundfile/track_reader.h"
+#include "tests/support/run_cli.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca::cli {
@@ -22,20 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kKit = "/usr/share/hydrogen/data/drumkits/GMRockKit";
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result run_import(std::vector<std::string> args) {
-  args.insert(args.begin(), {"briscatool", "import"});
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  const int status = run(static_cast<int>(argv.size()), argv.data(), {out, err});
-  return {status, out.str(), err.str()};
-}
 
 std::vector<std::int16_t> played(const std::string& path) {
   auto track = TrackReader::open(path);
@@ -77,7 +63,7 @@ TEST(ImportLevels, AKitComesToOneLoudnessAndNothingClips) {
   };
 
   // A dry run prints each sound's figures and makes nothing, not even the folder.
-  const Result dry = run_import(with({"--loudness", "-24", "-d", folder, "--dry-run"}));
+  const CliRun dry = run_import(with({"--loudness", "-24", "-d", folder, "--dry-run"}));
   ASSERT_EQ(dry.status, kOk) << dry.err;
   EXPECT_FALSE(fs::exists(tmp / "kit"));
   for (const std::string& h : kHits)
@@ -85,7 +71,7 @@ TEST(ImportLevels, AKitComesToOneLoudnessAndNothingClips) {
 
   // -d makes the folder; every sound comes within 1 LU of the loudness, or says it was limited
   // and what it got (and then it peaks at full scale, short of clipping).
-  const Result made = run_import(with({"--loudness", "-24", "-d", folder}));
+  const CliRun made = run_import(with({"--loudness", "-24", "-d", folder}));
   ASSERT_EQ(made.status, kOk) << made.err;
   int on_target = 0;
   for (const std::string& h : kHits) {
@@ -110,7 +96,7 @@ TEST(ImportLevels, AKitComesToOneLoudnessAndNothingClips) {
   EXPECT_GE(on_target, 6) << made.out;
 
   // Peak: each sound peaks within 0.1 dB of full scale without clipping.
-  const Result peaks = run_import(with({"--normalize", "peak", "-d", tmp / "peak"}));
+  const CliRun peaks = run_import(with({"--normalize", "peak", "-d", tmp / "peak"}));
   ASSERT_EQ(peaks.status, kOk) << peaks.err;
   for (const std::string& h : kHits) {
     const int p = peak(played(tmp / ("peak/" + h + ".mid")));
