@@ -76,7 +76,7 @@ class DownloadWindowHooks final : public DownloadHooks, private DownloadListener
   }
   // A device that stopped working mid-file, or a damaged file, is worth a word; a file cut
   // short because the user closed or reopened the output is told by open() or not at all.
-  void file_done(int /*row*/, const FileOutcome& outcome) override {
+  void file_done(RowId /*row*/, const FileOutcome& outcome) override {
     if (outcome.whole()) return;
     const CutShort& cut = *outcome.cut;
     if (cut.reason == CutReason::Damaged) {
@@ -89,7 +89,7 @@ class DownloadWindowHooks final : public DownloadHooks, private DownloadListener
                    "Send File(s)"));
     }
   }
-  void cannot_open(int /*row*/, const Notice& notice) override { ask_(notice); }
+  void cannot_open(RowId /*row*/, const Notice& notice) override { ask_(notice); }
   void finished(const SendSummary& summary) override { show(summary_text(summary), false); }
 
   void show(const std::string& text, bool stays) {

@@ -1,12 +1,14 @@
 // What a down-load tells the front end that drives it, as it happens: each message started, the
 // "Total Blocks" figure, the time left, each file's outcome and the end of the down-load.
-// Everything is told on the clock's thread.
+// Everything is told on the clock's thread. Rows are named by their ids, which stay theirs while
+// rows come, go or change places.
 #pragma once
 
 #include <optional>
 #include <string>
 
 #include "common/notice.h"
+#include "soundlist/row.h"
 
 namespace brisca {
 
@@ -20,7 +22,7 @@ enum class CutReason {
 
 struct CutShort {
   CutReason reason;
-  int row;
+  RowId row;
   std::string name;     // the row's text
   std::string problem;  // Damaged: what was wrong ("ends after 13 of 27 blocks")
 };
@@ -43,16 +45,16 @@ class DownloadListener {
 
   // A message of the file in `row` has started: `blocks_started` of the `blocks_total` its row
   // counts (a file holding more messages than its count stays at the count).
-  virtual void progress(int /*row*/, int /*blocks_started*/, int /*blocks_total*/) {}
+  virtual void progress(RowId /*row*/, int /*blocks_started*/, int /*blocks_total*/) {}
   // The "Total Blocks" figure the down-load changed: the blocks of the file being sent not yet
   // started and those of the selected rows.
   virtual void total_blocks(int /*total*/) {}
   // After each tick while a file is being sent: milliseconds the rest of the down-load takes.
   virtual void time_left(int /*milliseconds*/) {}
   // A file was sent whole (its row is marked sent) or cut short.
-  virtual void file_done(int /*row*/, const FileOutcome& /*outcome*/) {}
+  virtual void file_done(RowId /*row*/, const FileOutcome& /*outcome*/) {}
   // A file whose headers are bad: the down-load stops there, its row still selected.
-  virtual void cannot_open(int /*row*/, const Notice& /*notice*/) {}
+  virtual void cannot_open(RowId /*row*/, const Notice& /*notice*/) {}
   // Once when a down-load has ended, however it ended.
   virtual void finished(const SendSummary& /*summary*/) {}
 };

@@ -91,7 +91,8 @@ void DownloadSequencer::start_next_file() {
   if (!reader) {  // the row stays selected; the down-load stops here
     if (reader.code() == ErrorCode::BadFile && listener_ != nullptr)
       listener_->cannot_open(
-          row, warning(reader.message(), std::string(file_name_of(list_.row(row).name))));
+          list_.row(row).id,
+          warning(reader.message(), std::string(file_name_of(list_.row(row).name))));
     return;
   }
   state_.file = std::move(*reader);
@@ -139,7 +140,7 @@ void DownloadSequencer::end_file() {
     file_sent();
     return;
   }
-  CutShort cut{CutReason::Damaged, row, {}, state_.check.problem()};
+  CutShort cut{CutReason::Damaged, sending_, {}, state_.check.problem()};
   state_ = DownloadState{};
   flags_.continue_flag = 0;
   give_back(std::move(cut));
@@ -187,7 +188,7 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
     if (listener_ != nullptr) {
       const int row = list_.index_of(sending_);
       const int blocks = row < 0 ? 0 : list_.row(row).blocks;
-      listener_->progress(row, blocks - list_.state().current_remaining, blocks);
+      listener_->progress(sending_, blocks - list_.state().current_remaining, blocks);
     }
     list_.animate(sending_);
     hand_over(header);
@@ -279,7 +280,7 @@ void DownloadSequencer::abort(CutReason reason) {
   inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
   state_ = DownloadState{};
-  if (was_sending) give_back(CutShort{reason, list_.index_of(sending_), {}, {}});
+  if (was_sending) give_back(CutShort{reason, sending_, {}, {}});
   finish_chain();
 }
 
@@ -288,9 +289,9 @@ void DownloadSequencer::give_back(CutShort cut) {
   tick_.stop();
   flags_.sending = 0;
   SoundListState& totals = list_.state();
-  if (cut.row >= 0) {
+  if (const int row = list_.index_of(cut.row); row >= 0) {
     list_.give_back(sending_);
-    cut.name = list_.row(cut.row).name;
+    cut.name = list_.row(row).name;
   }
   sending_ = kNoRow;
   totals.current_remaining = 0;
@@ -301,11 +302,11 @@ void DownloadSequencer::give_back(CutShort cut) {
 
 // The row being sent is marked sent; the next file follows once the current work has returned.
 void DownloadSequencer::file_sent() {
-  const int index = list_.index_of(sending_);
+  const RowId sent = sending_;
   list_.mark_sent(sending_);
   sending_ = kNoRow;
   flags_.sending = 0;
-  if (listener_ != nullptr) listener_->file_done(index, FileOutcome{});
+  if (listener_ != nullptr) listener_->file_done(sent, FileOutcome{});
   if (flags_.continue_flag != 0) {
     next_posted_ = true;
     next_.after(clock_, Clock::Duration::zero(), [this] {

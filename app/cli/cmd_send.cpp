@@ -110,13 +110,14 @@ class SendSession final : private SoundListListener, private DownloadListener {
     if (download_.is_sending())
       progress_.update(current(), total, download_.sequencer().milliseconds_left());
   }
-  void file_done(int row, const FileOutcome& outcome) override {
+  void file_done(RowId row, const FileOutcome& outcome) override {
+    const int index = list_.index_of(row);
     if (outcome.whole())
-      progress_.note(list_.row(row).name + ": sent");
+      progress_.note((index < 0 ? std::string() : list_.row(index).name) + ": sent");
     else
       cut_ = outcome.cut;
   }
-  void cannot_open(int /*row*/, const Notice& notice) override { tell(notice); }
+  void cannot_open(RowId /*row*/, const Notice& notice) override { tell(notice); }
   void finished(const SendSummary& summary) override { progress_.note(summary_text(summary)); }
 
   // Each PATH must add at least one row; a file refused with a warning, and a kit's entry

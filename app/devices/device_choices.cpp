@@ -56,36 +56,62 @@ void DeviceChoices::reopen(DeviceHooks& hooks, int& current, int pending, int wr
 }
 
 void DeviceChoices::apply_midi_setup(int pending_in, int pending_out) {
-  reopen(*midi_in_, current_.midi_in, pending_in, kWriteMidiIn);
-  reopen(*midi_out_, current_.midi_out, pending_out, kWriteMidiOut);
+  if (pending_in != kKeepGone) {
+    reopen(*midi_in_, current_.midi_in, pending_in, kWriteMidiIn);
+    gone_.midi_in.clear();
+  }
+  if (pending_out != kKeepGone) {
+    reopen(*midi_out_, current_.midi_out, pending_out, kWriteMidiOut);
+    gone_.midi_out.clear();
+  }
 }
 
 void DeviceChoices::apply_audio_setup(int pending_in, int pending_out) {
-  if (current_.audio_in != pending_in) settings(kWriteAudioIn, pending_in);
-  current_.audio_in = pending_in;
-  reopen(*audio_out_, current_.audio_out, pending_out, kWriteAudioOut);
+  if (pending_in != kKeepGone) {
+    if (current_.audio_in != pending_in) settings(kWriteAudioIn, pending_in);
+    current_.audio_in = pending_in;
+    gone_.audio_in.clear();
+  }
+  if (pending_out != kKeepGone) {
+    reopen(*audio_out_, current_.audio_out, pending_out, kWriteAudioOut);
+    gone_.audio_out.clear();
+  }
 }
 
-bool DeviceChoices::follow(DeviceHooks& hooks, int& current, const std::vector<std::string>& before,
+// `hooks` open and close the device; null for a choice that opens nothing (audio in).
+bool DeviceChoices::follow(DeviceHooks* hooks, int& current, std::string& gone,
+                           const std::vector<std::string>& before,
                            const std::vector<std::string>& now) {
+  if (current == 0 && !gone.empty()) {  // back under its name?
+    const int back = find_entry(now, gone);
+    if (back == 0) return false;
+    current = hooks != nullptr ? hooks->open(back) : back;
+    if (current > 0) gone.clear();
+    return current > 0;
+  }
   const int moved = follow_entry(before, now, current);
   if (moved == current) return false;
-  if (moved == 0) hooks.close();
+  if (moved == 0) {
+    if (hooks != nullptr) hooks->close();
+    gone = before[static_cast<std::size_t>(current)];
+  }
   current = moved;
   return true;
 }
 
 bool DeviceChoices::relist_midi() {
   const NameTable before = std::exchange(midi_table_, fill_midi_table(midi_));
-  const bool in = follow(*midi_in_, current_.midi_in, before.in, midi_table_.in);
-  const bool out = follow(*midi_out_, current_.midi_out, before.out, midi_table_.out);
+  const bool in = follow(midi_in_, current_.midi_in, gone_.midi_in, before.in, midi_table_.in);
+  const bool out =
+      follow(midi_out_, current_.midi_out, gone_.midi_out, before.out, midi_table_.out);
   return in || out;
 }
 
 bool DeviceChoices::relist_audio() {
   const NameTable before = std::exchange(audio_table_, fill_audio_table(audio_));
-  const bool in = follow(none_, current_.audio_in, before.in, audio_table_.in);
-  const bool out = follow(*audio_out_, current_.audio_out, before.out, audio_table_.out);
+  const bool in = follow(nullptr, current_.audio_in, gone_.audio_in, before.in, audio_table_.in);
+  const bool out =
+      follow(audio_out_, current_.audio_out, gone_.audio_out, before.out, audio_table_.out);
   return in || out;
 }
 

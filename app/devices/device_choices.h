@@ -18,6 +18,13 @@ struct DeviceIndices {
   int audio_out = 0;
 };
 
+// The entries of chosen devices that went while chosen (empty: none gone). Each stays the choice,
+// its device closed and its index 0, until a device of that entry comes back (and is opened
+// again) or the user chooses another.
+struct GoneDevices {
+  std::string midi_in, midi_out, audio_in, audio_out;
+};
+
 class DeviceChoices {
  public:
   DeviceChoices(MidiService& midi, AudioService& audio, SettingsStore* store);
@@ -34,17 +41,20 @@ class DeviceChoices {
   // "OK" of the setup dialogs, in turn for the in and the out side: close the current device if
   // there is one, remember the pending choice if it differs from the current one, open the
   // pending choice and make what opened current (0 when it failed; the choice stays remembered,
-  // so the next start tries it again).
+  // so the next start tries it again). kKeepGone keeps a gone device as that side's choice.
+  static constexpr int kKeepGone = -1;
   void apply_midi_setup(int pending_in, int pending_out);
   // The same for audio, except that audio in is never opened or closed.
   void apply_audio_setup(int pending_in, int pending_out);
 
   // Each setup dialog opens on the devices present now (a server or an interface may have come
-  // or gone since start-up): list that kind again. A current choice follows its entry to its new
-  // place; one whose entry is gone becomes none, and its device, gone with it, is closed. True
-  // when a current choice changed.
+  // or gone since start-up), and the window lists them again as they come and go: list that
+  // kind again. A current choice follows its entry to its new place; one whose entry is gone
+  // becomes none, its device, gone with it, is closed, and its entry is kept as gone; a gone
+  // entry that is back is opened again. True when a current choice changed.
   bool relist_midi();
   bool relist_audio();
+  const GoneDevices& gone() const { return gone_; }
 
   // MIDI in, MIDI out, then audio out, each if it is open.
   void close_devices();
@@ -60,8 +70,8 @@ class DeviceChoices {
 
  private:
   void reopen(DeviceHooks& hooks, int& current, int pending, int write_operation);
-  static bool follow(DeviceHooks& hooks, int& current, const std::vector<std::string>& before,
-                     const std::vector<std::string>& now);
+  static bool follow(DeviceHooks* hooks, int& current, std::string& gone,
+                     const std::vector<std::string>& before, const std::vector<std::string>& now);
 
   MidiService& midi_;
   AudioService& audio_;
@@ -72,6 +82,7 @@ class DeviceChoices {
   DeviceHooks* audio_out_ = &none_;
   NameTable midi_table_, audio_table_;
   DeviceIndices current_;
+  GoneDevices gone_;
 };
 
 }  // namespace brisca

@@ -54,4 +54,9 @@ std::unique_ptr<MidiService> make_midi_service() {
 #endif
 }
 
+DeviceWatches watch_devices(MidiService& midi, AudioService& audio, Clock& clock,
+                            DeviceWatchListener& listener) {
+  return DeviceWatches{midi.watch(clock, listener), audio.watch(clock, listener)};
+}
+
 }  // namespace brisca

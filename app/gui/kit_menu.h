@@ -8,15 +8,8 @@
 
 class QAction;
 class QMenu;
-class QMenuBar;
 
 namespace brisca {
-
-enum KitMenuId : int {
-  kSaveListAsId = 40030,
-  kReopenLastListId = 40031,
-  kRecentListId = 40040,  // the first recent playlist; the others follow
-};
 
 struct KitActions {
   QAction* save_list_as = nullptr;
@@ -24,13 +17,12 @@ struct KitActions {
   QAction* reopen_last = nullptr;  // checked: the last list is opened again at start
 };
 
-// Adds the commands to the "&File" menu: "Save List As..." and "Recent Lists" after "Open...",
-// the start choice before "Exit". Each reports its id.
-KitActions add_kit_actions(QMenuBar* bar, const std::function<void(int)>& on_command);
+// Adds the commands to the "&File" menu `file`: "Save List As..." and "Recent Lists" after
+// `open`, the start choice before `exit`.
+KitActions add_kit_actions(QMenu* file, QAction* open, QAction* exit);
 
-// Lists `paths` (newest first) under "Recent Lists", numbered from 1; entry i reports
-// kRecentListId + i.
+// Lists `paths` (newest first) under "Recent Lists", numbered from 1; entry i calls open(i).
 void fill_recent_menu(QMenu* recent, const std::vector<std::string>& paths,
-                      const std::function<void(int)>& on_command);
+                      const std::function<void(int)>& open);
 
 }  // namespace brisca

@@ -8,12 +8,9 @@
 namespace brisca {
 namespace {
 
-QAction* make_action(QWidget* list, const char* text, int id, const QKeySequence& keys,
-                     const std::function<void(int)>& on_command) {
+QAction* make_action(QWidget* list, const char* text, const QKeySequence& keys) {
   auto* action = new QAction(QString::fromLatin1(text), list);
-  action->setData(id);
   action->setShortcut(keys);
-  QObject::connect(action, &QAction::triggered, list, [on_command, id] { on_command(id); });
   return action;
 }
 
@@ -25,16 +22,14 @@ QAction* menu_titled(QMenuBar* bar, const QString& title) {
 
 }  // namespace
 
-ListActions add_list_actions(QMenuBar* bar, QWidget* list,
-                             const std::function<void(int)>& on_command) {
+ListActions add_list_actions(QMenuBar* bar, QWidget* list) {
   ListActions a;
-  a.remove_row = make_action(list, "&Remove Row", kRemoveRowId,
-                             QKeySequence(Qt::SHIFT | Qt::Key_Delete), on_command);
-  a.remove_selected = make_action(list, "Remove &Selected Rows", kRemoveSelectedId,
-                                  QKeySequence(Qt::CTRL | Qt::Key_Delete), on_command);
-  a.clear_list = make_action(list, "&Clear List", kClearListId,
-                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete), on_command);
-  a.sort_by_name = make_action(list, "Sort by &Name", kSortByNameId, QKeySequence(), on_command);
+  a.remove_row = make_action(list, "&Remove Row", QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+  a.remove_selected =
+      make_action(list, "Remove &Selected Rows", QKeySequence(Qt::CTRL | Qt::Key_Delete));
+  a.clear_list =
+      make_action(list, "&Clear List", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Delete));
+  a.sort_by_name = make_action(list, "Sort by &Name", QKeySequence());
   a.sort_by_name->setCheckable(true);
   a.sort_by_name->setChecked(true);
 

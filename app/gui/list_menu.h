@@ -4,20 +4,11 @@
 // Space, Insert, Delete) keep it, so removal goes with Shift or Ctrl and Delete.
 #pragma once
 
-#include <functional>
-
 class QAction;
 class QMenuBar;
 class QWidget;
 
 namespace brisca {
-
-enum ListMenuId : int {
-  kRemoveRowId = 40020,
-  kRemoveSelectedId = 40021,
-  kClearListId = 40022,
-  kSortByNameId = 40023,
-};
 
 struct ListActions {
   QAction* remove_row = nullptr;
@@ -26,9 +17,7 @@ struct ListActions {
   QAction* sort_by_name = nullptr;  // checked: sorted by name
 };
 
-// Builds the actions on `list` (its context menu) and an "&Edit" menu before "&Setup"; each
-// action reports its id.
-ListActions add_list_actions(QMenuBar* bar, QWidget* list,
-                             const std::function<void(int)>& on_command);
+// Builds the actions on `list` (its context menu) and an "&Edit" menu before "&Setup".
+ListActions add_list_actions(QMenuBar* bar, QWidget* list);
 
 }  // namespace brisca

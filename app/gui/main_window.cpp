@@ -13,9 +13,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/devices/device_follower.h"
 #include "app/gui/fitted_line.h"
 #include "app/gui/import_dialog.h"
 #include "app/gui/sound_list_widget.h"
+#include "app/gui/window_controller.h"
 #include "app/gui/window_resize.h"
 #include "soundlist/gather.h"
 
@@ -90,8 +92,9 @@ MainWindow::MainWindow()
     : usage_text_(load_usage_text()),
       bitmaps_(RowBitmaps::load()),
       client_(new QWidget(this)),
-      controls_(build_controls(client_, [this](int id) { button_command(id); })),
-      sound_list_(this) {
+      controls_(build_controls(client_)),
+      sound_list_(this),
+      rows_(sound_list_) {
   clock_ = new QtClock(this);
   set_hooks({});
   setWindowTitle(QStringLiteral("BriscaTool"));
@@ -102,15 +105,12 @@ MainWindow::MainWindow()
   client_->setPalette(grey_palette(client_->palette()));
   client_->setAutoFillBackground(true);
   setCentralWidget(client_);
-  build_menu(menuBar(), [this](int id) { command(id); });
-  list_actions_ = add_list_actions(menuBar(), controls_.list, [this](int id) { command(id); });
-  kit_actions_ = add_kit_actions(menuBar(), [this](int id) { command(id); });
   setAcceptDrops(true);
 
   SoundListWidget* list = controls_.list;
-  list->show_rows(sound_list_);
-  delegate_ = new RowDelegate(bitmaps_, sound_list_, list);
-  delegate_->show_overviews(&sound_list_, &overviews_, &play_cursor_);
+  list->show_rows(rows_);
+  delegate_ = new RowDelegate(bitmaps_, list);
+  delegate_->show_overviews(&overviews_, &play_cursor_);
   delegate_->follow_pace(&download_pace_);
   list->setItemDelegate(delegate_);
   list->setMouseTracking(true);
@@ -119,10 +119,7 @@ MainWindow::MainWindow()
   cursor_timer_ = new QTimer(this);
   cursor_timer_->setInterval(kCursorPeriodMs);
   connect(cursor_timer_, &QTimer::timeout, this, [this] { follow_play_cursor(); });
-  connect(list, &SoundListWidget::selection_changed_by_user, this,
-          [this] { on_list_notification(1); });
-  connect(list, &SoundListWidget::double_clicked, this, [this] { on_list_notification(2); });
-  connect(list, &SoundListWidget::key_command, this, [this](int code) { on_key(code); });
+  controller_ = new WindowController(*this, controls_);
 
   status_ = make_status_line(this);
   status_timer_ = new QTimer(this);
@@ -149,6 +146,18 @@ MainWindow::~MainWindow() {
   // resets): by then this is only a QWidget, so none of them may reach this window's handlers.
   for (QObject* child : findChildren<QObject*>())
     QObject::disconnect(child, nullptr, this, nullptr);
+}
+
+const WindowActions& MainWindow::actions() const {
+  return controller_->actions();
+}
+
+void MainWindow::follow_devices(std::unique_ptr<DeviceFollower> follower) {
+  device_follower_ = torn_down_ ? nullptr : std::move(follower);
+}
+
+bool MainWindow::follows_devices() const {
+  return device_follower_ != nullptr && device_follower_->watching();
 }
 
 void MainWindow::set_hooks(const WindowHooks& hooks) {
@@ -277,6 +286,7 @@ void MainWindow::place_status() {
 void MainWindow::tear_down() {
   if (torn_down_) return;
   torn_down_ = true;
+  device_follower_.reset();
   cursor_timer_->stop();
   hooks_.receive->end_receiving();
   if (devices_.midi_in > 0) hooks_.monitor->close();

@@ -1,6 +1,6 @@
 // The BriscaTool main window: the sound list, its buttons and fields, the menu and the MIDI
-// monitor row. It shows what the core parts report (on its clock, the Qt event loop) and routes
-// commands and keys to the sound list and to the subsystem hooks.
+// monitor row. It shows what the core parts report (on its clock, the Qt event loop); its
+// commands are actions that its controller (WindowController) carries out.
 #pragma once
 
 #include <QMainWindow>
@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app/devices/settings.h"
-#include "app/gui/kit_menu.h"
-#include "app/gui/list_menu.h"
 #include "app/gui/overview_cache.h"
 #include "app/gui/qt_clock.h"
 #include "app/gui/row_delegate.h"
+#include "app/gui/sound_list_model.h"
+#include "app/gui/window_actions.h"
 #include "app/gui/window_hooks.h"
 #include "app/gui/window_layout.h"
 #include "common/notice.h"
@@ -32,7 +32,9 @@ class Gatherer;
 class GeometryMemory;
 class ImportDialog;
 class ClientLayout;
+class DeviceFollower;
 class SettingsStore;
+class WindowController;
 
 class MainWindow : public QMainWindow, private SoundListListener {
   Q_OBJECT
@@ -43,7 +45,16 @@ class MainWindow : public QMainWindow, private SoundListListener {
 
   // Hooks left null keep doing nothing.
   void set_hooks(const WindowHooks& hooks);
+  const WindowHooks& hooks() const { return hooks_; }  // none null
   void set_current_devices(const CurrentDevices& devices) { devices_ = devices; }
+  // Follows the devices coming and going while the window is open; stopped as it closes, before
+  // its devices are.
+  void follow_devices(std::unique_ptr<DeviceFollower> follower);
+  // True while devices coming and going are watched.
+  bool follows_devices() const;
+  const CurrentDevices& current_devices() const { return devices_; }
+  void set_unplugged(const UnpluggedOutputs& outputs) { unplugged_ = outputs; }
+  const UnpluggedOutputs& unplugged() const { return unplugged_; }
   // The paths named on the command line: each one a file, a folder or a pattern. They are
   // gathered once, after post_command_line() and the work the window has before it.
   void set_command_line(std::vector<std::string> paths) { command_line_ = std::move(paths); }
@@ -70,7 +81,9 @@ class MainWindow : public QMainWindow, private SoundListListener {
   SoundListWidget& list_widget() { return *controls_.list; }
   OverviewCache& overviews() { return overviews_; }
   RowDelegate& row_delegate() { return *delegate_; }
-  const KitActions& kit_actions() const { return kit_actions_; }
+  // The commands of the menus and the buttons.
+  const WindowActions& actions() const;
+  const KitActions& kit_actions() const { return actions().kits; }
   bool monitor_shown() const { return monitor_shown_; }
   QByteArray usage_text() const { return usage_text_; }
   // The Import Audio dialog while it is open, else null.
@@ -80,10 +93,6 @@ class MainWindow : public QMainWindow, private SoundListListener {
   // not ask for in the window, such as a signal: nothing is asked, and an open dialog or box is
   // closed first.
   void force_close();
-
-  // Runs one command of the menu, the buttons or the list (notification: 1 selection change,
-  // 2 double-click).
-  void command(int id, int notification = 0);
 
   // A line over the foot of the sound list: what the window could not do, the time a down-load
   // has left, what it sent. `stays`: until replaced, else it goes after a few seconds. `name`, a
@@ -102,6 +111,20 @@ class MainWindow : public QMainWindow, private SoundListListener {
   BoxAnswer message_box(std::string_view text, std::string_view caption, BoxIcon icon,
                         BoxButtons buttons);
 
+  // What the commands do in the window itself: its dialogs, what it keeps in the store and what
+  // it shows.
+  void open_files();
+  // The Import Audio dialog for these files; none for none.
+  void import_audio(const std::vector<std::string>& paths);
+  void import_audio_folder();
+  void save_list_as();
+  void toggle_reopen_last();
+  void toggle_sorting();
+  void toggle_monitor();
+  void clear_monitor_fields();
+  // The list's play cursor follows the preview of the file at `path` from now on.
+  void start_play_cursor(const std::string& path);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -112,18 +135,8 @@ class MainWindow : public QMainWindow, private SoundListListener {
   void total_changed(int total) override;
   void not_added(const Notice& notice) override;
 
-  void button_command(int id);
-  void on_key(int key_code);
-  void on_list_notification(int notification);
-  void listen();
-  void start_preview_of_row(int row);
   void follow_play_cursor();
-  void toggle_sorting();
-  void toggle_monitor();
   void apply_height();
-  void open_files();
-  void kit_command(int id);
-  void save_list_as();
   void open_recent_list(int index);
   void gather(const std::function<void(Gatherer&)>& work);
   void gather_at_start(const std::vector<std::string>& paths);
@@ -134,17 +147,16 @@ class MainWindow : public QMainWindow, private SoundListListener {
   void list_changed();
   void update_overview_scale();
   void show_overview_scale(double longest);
-  void import_audio(const std::vector<std::string>& paths);
-  void import_audio_folder();
   void add_dropped(const std::vector<std::string>& paths);
-  void clear_monitor_fields();
   void tear_down();
   // Puts the status line over the list's foot and fits its text to its width.
   void place_status();
 
   QtClock* clock_ = nullptr;
   WindowHooks hooks_;
+  std::unique_ptr<DeviceFollower> device_follower_;
   CurrentDevices devices_;
+  UnpluggedOutputs unplugged_;
   Pace download_pace_;  // of the MIDI output in use
   std::vector<std::string> command_line_;
   SettingsStore* store_ = nullptr;
@@ -154,8 +166,8 @@ class MainWindow : public QMainWindow, private SoundListListener {
   QWidget* client_ = nullptr;
   Controls controls_;
   SoundList sound_list_;
-  ListActions list_actions_;
-  KitActions kit_actions_;
+  SoundListModel rows_;  // the list's rows as the list view shows them; goes before the list
+  WindowController* controller_ = nullptr;
   ClientLayout* layout_ = nullptr;
   GeometryMemory* geometry_ = nullptr;
   RowDelegate* delegate_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "app/devices/device_follower.h"
 #include "app/devices/pace_settings.h"
 #include "app/devices/services.h"
 #include "app/gui/cable_dialog.h"
@@ -12,8 +13,12 @@
 namespace brisca {
 namespace {
 
-CurrentDevices window_devices(const DeviceIndices& d) {
-  return CurrentDevices{d.midi_in, d.midi_out, d.audio_in, d.audio_out};
+// The devices in use, and the outputs chosen but unplugged.
+void show_devices(MainWindow& window, const DeviceChoices& choices) {
+  const DeviceIndices& d = choices.current();
+  window.set_current_devices(CurrentDevices{d.midi_in, d.midi_out, d.audio_in, d.audio_out});
+  window.set_unplugged(UnpluggedOutputs{device_name_of(choices.gone().midi_out),
+                                        device_name_of(choices.gone().audio_out)});
 }
 
 }  // namespace
@@ -45,14 +50,21 @@ WindowHooks Program::attach(MainWindow& window) {
   choices->start_midi();  // a new down-load sequencer starts with its state clear
   choices->start_audio();
   player->clear_state();
-  window.set_current_devices(window_devices(choices->current()));
+  show_devices(window, *choices);
   window.set_download_pace(download->pace());
   window.set_settings_store(&store);
   setup = std::make_unique<DialogSetupHooks>(*choices, [this, &window] {
-    window.set_current_devices(window_devices(choices->current()));
+    show_devices(window, *choices);
     window.set_download_pace(download->pace());
   });
   setup->on_test_cable([this, &window](QWidget* parent) { test_cable(parent, window); });
+  DeviceFollower::Ports follow;
+  follow.status = [&window](const std::string& text, bool stays) {
+    window.show_status(text, stays);
+  };
+  follow.relisted = [this] { setup->relisted(); };
+  window.follow_devices(
+      std::make_unique<DeviceFollower>(*choices, *midi, *audio, window.clock(), std::move(follow)));
   receive = std::make_unique<DialogReceiveHooks>(
       monitor->port(), &store,
       [&window](const std::string& path) { Gatherer(window.sound_list()).add_path(path); });

@@ -1,13 +1,13 @@
 #include "app/gui/row_delegate.h"
 
 #include <QAbstractItemView>
-#include <QFile>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QToolTip>
 
 #include "app/gui/overview_cache.h"
 #include "app/gui/overview_painter.h"
+#include "app/gui/sound_list_model.h"
 #include "app/gui/sound_list_widget.h"
 
 namespace brisca {
@@ -39,50 +39,48 @@ RowBitmaps RowBitmaps::load() {
   return b;
 }
 
-const QPixmap* RowBitmaps::for_row(const Row& row, int animation_counter) const {
+const QPixmap* RowBitmaps::for_row(const QModelIndex& index) const {
   const QPixmap* chosen = nullptr;
-  if (row.sending)
-    chosen = &anim[static_cast<std::size_t>(animation_counter & 3)];
-  else if (row.selected)
+  if (index.data(SoundListModel::kSendingRole).toBool())
+    chosen = &anim[static_cast<std::size_t>(index.data(SoundListModel::kFrameRole).toInt() & 3)];
+  else if (index.data(SoundListModel::kSelectedRole).toBool())
     chosen = &select;
-  else if (row.sent)
+  else if (index.data(SoundListModel::kSentRole).toBool())
     chosen = &done;
   return chosen != nullptr && !chosen->isNull() ? chosen : nullptr;
 }
 
 // The widest row text, capped at the texts' share of the row.
-int RowDelegate::label_room(const QStyleOptionViewItem& option) const {
+int RowDelegate::label_room(const QStyleOptionViewItem& option,
+                            const QAbstractItemModel* rows) const {
   if (widest_label_ < 0 || widest_font_ != option.font) {
     widest_label_ = 0;
     widest_font_ = option.font;
-    for (int row = 0; row < rows_.count(); ++row) {
-      const std::string label = row_label(rows_.row(row));
+    for (int row = 0; rows != nullptr && row < rows->rowCount(); ++row)
       widest_label_ =
-          std::max(widest_label_, option.fontMetrics.horizontalAdvance(
-                                      QFile::decodeName(QByteArray::fromStdString(label))));
-    }
+          std::max(widest_label_,
+                   option.fontMetrics.horizontalAdvance(rows->index(row, 0).data().toString()));
   }
   const int share = static_cast<int>((option.rect.width() - kTextLeft) * kLabelShare);
   return std::min(widest_label_, share);
 }
 
-int RowDelegate::column_left(const QStyleOptionViewItem& option, const QModelIndex&) const {
-  return option.rect.left() + kTextLeft + label_room(option) + kOverviewGap;
+int RowDelegate::column_left(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  return option.rect.left() + kTextLeft + label_room(option, index.model()) + kOverviewGap;
 }
 
 void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const {
-  if (!index.isValid() || index.row() >= rows_.count()) return;
+  if (!index.data(SoundListModel::kIdRole).isValid()) return;
   const QRect rect = option.rect;
-  const Row& row = rows_.row(index.row());
   painter->save();
   painter->fillRect(rect, option.palette.base());
-  if (const QPixmap* bitmap = bitmaps_.for_row(row, rows_.state().animation_counter)) {
+  if (const QPixmap* bitmap = bitmaps_.for_row(index)) {
     QRect source(0, 0, std::min(bitmap->width(), rect.width()),
                  std::min(bitmap->height(), rect.height()));
     painter->drawPixmap(rect.topLeft(), *bitmap, source);
   }
-  QString label = QFile::decodeName(QByteArray::fromStdString(row_label(row)));
+  QString label = index.data().toString();
   const bool highlighted = (option.state & QStyle::State_Selected) != 0;
   const QRect band(rect.left() + kHighlightLeft, rect.top(), rect.width() - kHighlightLeft,
                    rect.height());
@@ -93,13 +91,14 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   if (highlighted) painter->fillRect(band, background);
   painter->setPen(ink);
   painter->setFont(option.font);
-  const bool overviews = list_ != nullptr && cache_ != nullptr;
+  const bool overviews = cache_ != nullptr;
   if (overviews) {
     // A name too long for the texts' share loses its middle; the block count stays whole.
-    const int room = label_room(option);
+    const int room = label_room(option, index.model());
     if (option.fontMetrics.horizontalAdvance(label) > room) {
-      const QString count = QString::fromStdString(row_label(Row{kNoRow, 0, "", row.blocks}));
-      label = option.fontMetrics.elidedText(QFile::decodeName(QByteArray::fromStdString(row.name)),
+      const int blocks = index.data(SoundListModel::kBlocksRole).toInt();
+      const QString count = QString::fromStdString(row_label(Row{kNoRow, 0, "", blocks}));
+      label = option.fontMetrics.elidedText(index.data(SoundListModel::kNameRole).toString(),
                                             Qt::ElideMiddle,
                                             room - option.fontMetrics.horizontalAdvance(count)) +
               count;
@@ -109,18 +108,18 @@ void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
       rect.top() + (rect.height() - option.fontMetrics.height()) / 2 + option.fontMetrics.ascent();
   painter->drawText(rect.left() + kTextLeft, baseline, label);
   if (overviews)
-    paint_row_overview(painter, option, column_left(option, index), index.row(), ink, background);
+    paint_row_overview(painter, option, column_left(option, index), index, ink, background);
   if ((option.state & QStyle::State_HasFocus) != 0) draw_focus_rect(painter, band, ink);
   painter->restore();
 }
 
 void RowDelegate::paint_row_overview(QPainter* painter, const QStyleOptionViewItem& option,
-                                     int column_left, int index, const QColor& ink,
+                                     int column_left, const QModelIndex& index, const QColor& ink,
                                      const QColor& background) const {
   const QRect column =
       overview_column(option.rect, column_left, duration_room(option.fontMetrics, scale_));
   if (column.isEmpty()) return;
-  const std::string path = list_->full_path(index);
+  const std::string path = index.data(SoundListModel::kPathRole).toByteArray().toStdString();
   std::shared_ptr<const SoundOverview> overview = cache_->find(path);
   if (!overview) return;  // drawn once it is ready
   OverviewLook look{ink, background, scale_, std::nullopt};
@@ -130,14 +129,14 @@ void RowDelegate::paint_row_overview(QPainter* painter, const QStyleOptionViewIt
 
 bool RowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                             const QStyleOptionViewItem& option, const QModelIndex& index) {
-  if (event->type() != QEvent::ToolTip || list_ == nullptr || !index.isValid() ||
-      index.row() >= rows_.count())
+  if (event->type() != QEvent::ToolTip || cache_ == nullptr ||
+      !index.data(SoundListModel::kIdRole).isValid())
     return QStyledItemDelegate::helpEvent(event, view, option, index);
-  const std::string path = list_->full_path(index.row());
-  std::shared_ptr<const SoundOverview> overview = cache_ ? cache_->last(path) : nullptr;
+  const std::string path = index.data(SoundListModel::kPathRole).toByteArray().toStdString();
+  std::shared_ptr<const SoundOverview> overview = cache_->last(path);
   QToolTip::showText(event->globalPos(),
-                     overview_tooltip(path, rows_.row(index.row()).blocks, overview.get(),
-                                      pace_ != nullptr ? *pace_ : Pace{}),
+                     overview_tooltip(path, index.data(SoundListModel::kBlocksRole).toInt(),
+                                      overview.get(), pace_ != nullptr ? *pace_ : Pace{}),
                      view, option.rect);
   return true;
 }

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "pace/pace.h"
-#include "soundlist/sound_list.h"
 
 namespace brisca {
 
@@ -20,8 +19,8 @@ struct RowBitmaps {
   std::array<QPixmap, 4> anim;  // the frames of the row being sent
 
   static RowBitmaps load();  // BMP_SELECT, BMP_DONE, BMP_ANIM0..3 from the resources
-  // The bitmap a row shows for its state, or nullptr.
-  const QPixmap* for_row(const Row& row, int animation_counter) const;
+  // The bitmap the row at `index` (a SoundListModel's) shows for its state, or nullptr.
+  const QPixmap* for_row(const QModelIndex& index) const;
 };
 
 class OverviewCache;
@@ -32,15 +31,14 @@ struct PlayCursor {
   std::optional<double> played;
 };
 
+// Draws the rows of a SoundListModel from what its roles tell.
 class RowDelegate : public QStyledItemDelegate {
  public:
-  // Draws the rows of `rows`, the list the view shows.
-  RowDelegate(const RowBitmaps& bitmaps, const SoundList& rows, QObject* parent)
-      : QStyledItemDelegate(parent), bitmaps_(bitmaps), rows_(rows) {}
+  RowDelegate(const RowBitmaps& bitmaps, QObject* parent)
+      : QStyledItemDelegate(parent), bitmaps_(bitmaps) {}
 
-  // Rows draw overviews once the delegate knows the list (for the paths) and the cache.
-  void show_overviews(const SoundList* list, OverviewCache* cache, const PlayCursor* cursor) {
-    list_ = list;
+  // Rows draw overviews once the delegate knows the cache.
+  void show_overviews(OverviewCache* cache, const PlayCursor* cursor) {
     cache_ = cache;
     cursor_ = cursor;
   }
@@ -62,13 +60,12 @@ class RowDelegate : public QStyledItemDelegate {
                  const QModelIndex& index) override;
 
  private:
-  int label_room(const QStyleOptionViewItem& option) const;
+  int label_room(const QStyleOptionViewItem& option, const QAbstractItemModel* rows) const;
   void paint_row_overview(QPainter* painter, const QStyleOptionViewItem& option, int column_left,
-                          int index, const QColor& ink, const QColor& background) const;
+                          const QModelIndex& index, const QColor& ink,
+                          const QColor& background) const;
 
   const RowBitmaps& bitmaps_;
-  const SoundList& rows_;
-  const SoundList* list_ = nullptr;
   OverviewCache* cache_ = nullptr;
   const PlayCursor* cursor_ = nullptr;
   const Pace* pace_ = nullptr;

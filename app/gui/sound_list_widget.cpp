@@ -1,12 +1,7 @@
 #include "app/gui/sound_list_widget.h"
 
-#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QScrollBar>
-#include <algorithm>
-#include <unordered_map>
-#include <vector>
 
 namespace brisca {
 namespace {
@@ -31,7 +26,7 @@ int key_code_of(int key) {
 
 }  // namespace
 
-SoundListWidget::SoundListWidget(QWidget* parent) : QListWidget(parent) {
+SoundListWidget::SoundListWidget(QWidget* parent) : QListView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // shown only when rows are hidden
@@ -42,83 +37,49 @@ SoundListWidget::SoundListWidget(QWidget* parent) : QListWidget(parent) {
   setAcceptDrops(false);
 }
 
-void SoundListWidget::show_rows(SoundList& list) {
-  if (list_ != nullptr) list_->set_view(nullptr);
-  list_ = &list;
-  list.set_view(this);
-  clear();
-  for (int index = 0; index < list.count(); ++index) addItem(new_item(index));
-}
-
-QListWidgetItem* SoundListWidget::new_item(int index) const {
-  const Row& row = list_->row(index);
-  auto* item = new QListWidgetItem(QFile::decodeName(QByteArray::fromStdString(row.name)));
-  item->setData(kIdRole, QVariant::fromValue<qulonglong>(row.id));
-  return item;
+void SoundListWidget::show_rows(SoundListModel& rows) {
+  model_ = &rows;
+  setModel(&rows);
 }
 
 std::string SoundListWidget::text(int index) const {
-  return list_ != nullptr && index >= 0 && index < list_->count() ? list_->row(index).name
-                                                                  : std::string();
+  const SoundList* list = rows();
+  return list != nullptr && index >= 0 && index < list->count() ? list->row(index).name
+                                                                : std::string();
+}
+
+QRect SoundListWidget::row_rect(int index) const {
+  return model_ != nullptr ? visualRect(model_->index(index)) : QRect();
 }
 
 void SoundListWidget::set_sorted(bool sorted) {
-  if (list_ != nullptr) list_->set_sorted(sorted);
-}
-
-void SoundListWidget::row_inserted(int index) {
-  insertItem(index, new_item(index));
-}
-
-void SoundListWidget::row_removed(int index) {
-  delete takeItem(index);
-}
-
-void SoundListWidget::row_changed(int index) {
-  if (QListWidgetItem* row = item(index)) viewport()->update(visualItemRect(row));
-}
-
-// When the list's order changed, the items follow it; the current row stays current.
-void SoundListWidget::rows_changed() {
-  bool same_order = count() == list_->count();
-  for (int index = 0; same_order && index < count(); ++index)
-    same_order = item(index)->data(kIdRole).toULongLong() == list_->row(index).id;
-  if (!same_order) follow_order();
-  viewport()->update();
-}
-
-void SoundListWidget::follow_order() {
-  QListWidgetItem* current = currentItem();
-  const RowId current_id = current ? current->data(kIdRole).toULongLong() : kNoRow;
-  std::unordered_map<RowId, QListWidgetItem*> items;
-  while (count() > 0) {
-    QListWidgetItem* taken = takeItem(0);
-    items[taken->data(kIdRole).toULongLong()] = taken;
-  }
-  for (int index = 0; index < list_->count(); ++index) {
-    auto it = items.find(list_->row(index).id);
-    addItem(it != items.end() ? it->second : new_item(index));
-    if (it != items.end()) items.erase(it);
-  }
-  for (auto& left : items) delete left.second;
-  const int now = list_->index_of(current_id);
-  if (now >= 0) setCurrentRow(now);
+  if (model_ != nullptr) model_->list().set_sorted(sorted);
 }
 
 int SoundListWidget::selected_row() const {
-  const QList<QListWidgetItem*> rows = selectedItems();
-  return rows.isEmpty() ? -1 : row(rows.first());
+  if (selectionModel() == nullptr) return -1;
+  const QModelIndexList rows = selectionModel()->selectedIndexes();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+int SoundListWidget::currentRow() const {
+  return currentIndex().isValid() ? currentIndex().row() : -1;
+}
+
+void SoundListWidget::setCurrentRow(int index) {
+  if (model_ == nullptr || selectionModel() == nullptr) return;
+  selectionModel()->setCurrentIndex(model_->index(index), QItemSelectionModel::ClearAndSelect);
 }
 
 void SoundListWidget::mousePressEvent(QMouseEvent* event) {
   pressed_on_row_ = indexAt(event->position().toPoint()).isValid();
-  QListWidget::mousePressEvent(event);
+  QListView::mousePressEvent(event);
 }
 
 // The selection is reported when the button comes up, also when the row was already selected:
 // clicking a row again plays it again.
 void SoundListWidget::mouseReleaseEvent(QMouseEvent* event) {
-  QListWidget::mouseReleaseEvent(event);
+  QListView::mouseReleaseEvent(event);
   bool report = event->button() == Qt::LeftButton && pressed_on_row_ && !in_double_click_;
   pressed_on_row_ = false;
   in_double_click_ = false;
@@ -126,7 +87,7 @@ void SoundListWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SoundListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  QListWidget::mouseDoubleClickEvent(event);
+  QListView::mouseDoubleClickEvent(event);
   if (event->button() != Qt::LeftButton) return;
   in_double_click_ = true;
   if (indexAt(event->position().toPoint()).isValid()) emit double_clicked();
@@ -141,7 +102,7 @@ void SoundListWidget::keyPressEvent(QKeyEvent* event) {
     return;
   }
   int before = selected_row();
-  QListWidget::keyPressEvent(event);
+  QListView::keyPressEvent(event);
   int after = selected_row();
   if (after >= 0 && after != before) emit selection_changed_by_user();
 }

@@ -1,14 +1,17 @@
-// The sound list control: a QListWidget showing the rows of a SoundList in the list's order, one
-// item per row. It reports the user's actions the way the window's commands expect them: a
+// The sound list control: a list view over a SoundListModel, the rows of a SoundList in the
+// list's order. It reports the user's actions the way the window's commands expect them: a
 // selection change by mouse or keyboard, a double-click, and the five keys the window handles
-// itself; all other keys keep their list meaning.
+// itself; all other keys keep their list meaning. Its highlight is only where the user is in the
+// list: which rows are marked, sent or being sent is the list's to say.
 #pragma once
 
 #include <QFontMetrics>
-#include <QListWidget>
+#include <QListView>
+#include <QPointer>
 #include <algorithm>
+#include <string>
 
-#include "soundlist/sound_list.h"
+#include "app/gui/sound_list_model.h"
 
 namespace brisca {
 
@@ -17,20 +20,21 @@ inline int row_height_for(const QFontMetrics& metrics) {
   return std::max(kRowHeight, metrics.height() + 1);
 }
 
-class SoundListWidget : public QListWidget, private SoundListListener {
+class SoundListWidget : public QListView {
   Q_OBJECT
 
  public:
-  static constexpr int kIdRole = Qt::UserRole;  // the row's id
-
   explicit SoundListWidget(QWidget* parent);
 
-  // Shows `list`'s rows from now on, and follows its changes.
-  void show_rows(SoundList& list);
-  const SoundList* rows() const { return list_; }
+  // Shows the model's rows from now on.
+  void show_rows(SoundListModel& rows);
+  const SoundList* rows() const { return model_ != nullptr ? &model_->list() : nullptr; }
   int row_height() const { return row_height_for(fontMetrics()); }
+  int count() const { return model_ != nullptr ? model_->rowCount() : 0; }
   // The name of the row at `index`, empty when there is none.
   std::string text(int index) const;
+  // Where the row at `index` is drawn, in the viewport's coordinates.
+  QRect row_rect(int index) const;
 
   // Keeps the bottom `pixels` of the list free of rows (a status line covers them), so that no
   // row is hidden under it: the rows scroll above it instead.
@@ -38,10 +42,13 @@ class SoundListWidget : public QListWidget, private SoundListListener {
 
   // The row with the list's own highlight, -1 when none.
   int selected_row() const;
+  // The current row (the focus rectangle), -1 when none; setting it highlights it too.
+  int currentRow() const;
+  void setCurrentRow(int index);
 
   // Sorted by name (the default) or in the order added; the current row stays current.
   void set_sorted(bool sorted);
-  bool sorted() const { return list_ == nullptr || list_->sorted(); }
+  bool sorted() const { return model_ == nullptr || model_->list().sorted(); }
 
  signals:
   void selection_changed_by_user();
@@ -55,14 +62,7 @@ class SoundListWidget : public QListWidget, private SoundListListener {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void row_inserted(int index) override;
-  void row_removed(int index) override;
-  void row_changed(int index) override;
-  void rows_changed() override;
-  void follow_order();
-  QListWidgetItem* new_item(int index) const;
-
-  SoundList* list_ = nullptr;
+  QPointer<SoundListModel> model_;
   bool pressed_on_row_ = false;
   bool in_double_click_ = false;
 };

@@ -1,8 +1,7 @@
-// What the main window does for each command, key and list notification.
+// What the window's commands do in the window itself: the play cursor, the list's order, the
+// monitor row, the Open and Import Audio dialogs, dropped files and what the store keeps.
 #include <QAction>
 #include <QFile>
-#include <QLabel>
-#include <QMenuBar>
 #include <QTimer>
 #include <filesystem>
 #include <system_error>
@@ -16,151 +15,15 @@
 #include "app/gui/window_memory.h"
 #include "app/gui/window_resize.h"
 #include "import/audio_input.h"
-#include "soundfile/midi_reader.h"
 #include "soundlist/gather.h"
 
 namespace brisca {
 namespace {
 constexpr const char* kOpenFolderSetting = "OpenFolder";
-constexpr const char* kNoMidiOutput = "No MIDI output: choose one in Setup > MIDI…";
-constexpr const char* kNoAudioOutput = "No audio output: choose one in Setup > Audio…";
 }  // namespace
 
-void MainWindow::command(int id, int notification) {
-  switch (id) {
-    case kClearDataId:
-      clear_monitor_fields();
-      break;
-    case kListId:
-      on_list_notification(notification);
-      break;
-    case kListenId:
-      listen();
-      break;
-    case kSelectOneId:
-      sound_list_.toggle_select(controls_.list->currentRow());
-      break;
-    case kSelectAllId:
-      sound_list_.select_all(true);
-      break;
-    case kClearAllId:
-      sound_list_.select_all(false);
-      break;
-    case kSendId:
-      if (devices_.midi_out == 0) show_status(kNoMidiOutput);
-      hooks_.download->send_files();
-      break;
-    case kStopId:
-      hooks_.download->request_stop();
-      break;
-    case kMidiMonId:
-      toggle_monitor();
-      break;
-    case kExitId:
-      close();
-      break;
-    case kMidiSetupId:
-      hooks_.setup->midi_setup(this);
-      break;
-    case kAboutId:
-      show_about_dialog(this);
-      break;
-    case kAudioSetupId:
-      hooks_.setup->audio_setup(this);
-      break;
-    case kTestCableId:
-      hooks_.setup->test_cable(this);
-      break;
-    case kUsageId:
-      show_usage_dialog(this, usage_text_);
-      break;
-    case kOpenId:
-      open_files();
-      break;
-    case kReceiveSoundsId:
-      hooks_.receive->receive_sounds(this);
-      break;
-    case kImportAudioId:
-      import_audio(choose_audio_files(this));
-      break;
-    case kImportFolderId:
-      import_audio_folder();
-      break;
-    case kRemoveRowId:
-      sound_list_.remove_at(controls_.list->currentRow());
-      break;
-    case kRemoveSelectedId:
-      sound_list_.remove_selected();
-      break;
-    case kClearListId:
-      sound_list_.clear_rows();
-      break;
-    case kSortByNameId:
-      toggle_sorting();
-      break;
-    default:
-      kit_command(id);
-      break;
-  }
-}
-
-// A clicked button hands the keys back to the list, so that Enter, Space and the others keep
-// working without a click into the list first.
-void MainWindow::button_command(int id) {
-  command(id);
-  if (controls_.list != nullptr) controls_.list->setFocus();
-}
-
-void MainWindow::on_key(int key_code) {
-  switch (key_code) {
-    case 13:
-      command(kSendId);
-      break;
-    case 27:
-      command(kStopId);
-      break;
-    case 32:
-      command(kSelectOneId);
-      break;
-    case 45:
-      command(kSelectAllId);
-      break;
-    case 46:
-      command(kClearAllId);
-      break;
-    default:
-      break;
-  }
-}
-
-// 1: the user moved the list's selection (or clicked a row): show the row's folder and play it.
-// 2: a double-click toggles the row's mark.
-void MainWindow::on_list_notification(int notification) {
-  if (notification == 2) {
-    sound_list_.toggle_select(controls_.list->currentRow());
-    return;
-  }
-  if (notification != 1) return;
-  int row = controls_.list->selected_row();
-  if (row < 0) return;
-  const std::string& folder = sound_list_.directory(sound_list_.row(row).dir);
-  set_field_text(Field::PathAndFiles, folder);
-  start_preview_of_row(row);
-}
-
-void MainWindow::listen() {
-  int row = controls_.list->selected_row();
-  if (row >= 0) start_preview_of_row(row);
-}
-
-void MainWindow::start_preview_of_row(int row) {
-  const std::string& folder = sound_list_.directory(sound_list_.row(row).dir);
-  if (devices_.audio_out == 0) show_status(kNoAudioOutput);
-  const std::string name = sound_list_.row(row).name;
-  if (const Status started = hooks_.preview->start_preview(folder, name);
-      !started && started.code() == ErrorCode::BadFile)
-    show_file_error(started.message(), std::string(file_name_of(name)));
-  play_cursor_ = PlayCursor{sound_list_.full_path(row), std::nullopt};
+void MainWindow::start_play_cursor(const std::string& path) {
+  play_cursor_ = PlayCursor{path, std::nullopt};
   follow_play_cursor();
   cursor_timer_->start();
 }
@@ -185,7 +48,7 @@ void MainWindow::toggle_sorting() {
 
 void MainWindow::set_sort_by_name(bool sorted) {
   controls_.list->set_sorted(sorted);
-  list_actions_.sort_by_name->setChecked(sorted);
+  actions().list.sort_by_name->setChecked(sorted);
 }
 
 void MainWindow::toggle_monitor() {
@@ -228,7 +91,7 @@ void MainWindow::set_settings_store(SettingsStore* store) {
   }
   set_sort_by_name(read_flag(store_, kSortByNameValue, true));
   reopen_last_ = read_flag(store_, kReopenListValue, false);
-  kit_actions_.reopen_last->setChecked(reopen_last_);
+  kit_actions().reopen_last->setChecked(reopen_last_);
   refresh_recent_menu();
   geometry_ = new GeometryMemory(this, store_);
   geometry_->restore();

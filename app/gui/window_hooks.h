@@ -2,6 +2,8 @@
 // exists; until then the window uses implementations that do nothing.
 #pragma once
 
+#include <string>
+
 #include "app/hooks.h"
 
 class QWidget;
@@ -42,6 +44,11 @@ struct CurrentDevices {
   int midi_out = 0;
   int audio_in = 0;
   int audio_out = 0;
+};
+
+// The outputs chosen but unplugged (their devices 0 in CurrentDevices), by name; empty: none.
+struct UnpluggedOutputs {
+  std::string midi_out, audio_out;
 };
 
 }  // namespace brisca

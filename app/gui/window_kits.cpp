@@ -34,18 +34,12 @@ QString file_name(const std::string& path) {
 
 }  // namespace
 
-void MainWindow::kit_command(int id) {
-  if (id == kSaveListAsId) {
-    save_list_as();
-  } else if (id == kReopenLastListId) {
-    reopen_last_ = !reopen_last_;
-    kit_actions_.reopen_last->setChecked(reopen_last_);
-    write_flag(store_, kReopenListValue, reopen_last_);
-    if (store_ != nullptr && !reopen_last_) store_->write(kLastListValue, "");
-    if (reopen_last_) list_changed();  // kept from now on
-  } else if (id >= kRecentListId && id < kRecentListId + static_cast<int>(kMaxRecentLists)) {
-    open_recent_list(id - kRecentListId);
-  }
+void MainWindow::toggle_reopen_last() {
+  reopen_last_ = !reopen_last_;
+  kit_actions().reopen_last->setChecked(reopen_last_);
+  write_flag(store_, kReopenListValue, reopen_last_);
+  if (store_ != nullptr && !reopen_last_) store_->write(kLastListValue, "");
+  if (reopen_last_) list_changed();  // kept from now on
 }
 
 // Every gathering of the window goes through here: one report of what was not added, and the
@@ -83,7 +77,8 @@ void MainWindow::took_playlists(const std::vector<std::string>& playlists) {
 }
 
 void MainWindow::refresh_recent_menu() {
-  fill_recent_menu(kit_actions_.recent, read_recent_lists(store_), [this](int id) { command(id); });
+  fill_recent_menu(kit_actions().recent, read_recent_lists(store_),
+                   [this](int index) { open_recent_list(index); });
 }
 
 void MainWindow::open_recent_list(int index) {

@@ -7,7 +7,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -86,8 +85,7 @@ void size_to(QWidget* control, int width, int height, bool stretches) {
   }
 }
 
-QPushButton* make_button(QWidget* client, const ButtonSpec& desc,
-                         const std::function<void(int)>& on_command) {
+QPushButton* make_button(QWidget* client, const ButtonSpec& desc) {
   auto* button = new QPushButton(QString::fromLatin1(desc.text), client);
   size_to(button, kButtonWidth, kButtonHeight, false);
   // Reached with Tab, but a click leaves the focus where it was (on the list, whose keys the
@@ -95,8 +93,6 @@ QPushButton* make_button(QWidget* client, const ButtonSpec& desc,
   button->setFocusPolicy(Qt::TabFocus);
   button->setAutoDefault(false);
   set_id(button, desc.id);
-  QObject::connect(button, &QPushButton::clicked, client,
-                   [on_command, id = desc.id] { on_command(id); });
   return button;
 }
 
@@ -255,13 +251,13 @@ QFont list_font() {
 namespace {
 
 // The button column, the path and block fields and the list, on `c.upper`.
-void add_upper_controls(QWidget* client, Controls& c, const std::function<void(int)>& on_command) {
+void add_upper_controls(QWidget* client, Controls& c) {
   // The button column beside the list, from its top.
   auto* column = new QVBoxLayout;
   column->setSpacing(kButtonGap);
   for (const ButtonSpec& desc : kButtons) {
     if (desc.id == kMidiMonId) column->addSpacing(kMidiMonGap - kButtonGap);
-    column->addWidget(c.buttons[desc.id] = make_button(client, desc, on_command));
+    column->addWidget(c.buttons[desc.id] = make_button(client, desc));
   }
   column->addStretch(1);
   c.upper->addLayout(column, 3, 1);
@@ -284,8 +280,7 @@ void add_upper_controls(QWidget* client, Controls& c, const std::function<void(i
 }
 
 // The monitor fields, Clear Data and the line about the input, on `c.monitor_row`.
-void add_monitor_controls(QWidget* client, Controls& c,
-                          const std::function<void(int)>& on_command) {
+void add_monitor_controls(QWidget* client, Controls& c) {
   for (const FieldSpec& desc : kMonitorFields) {
     const int width = desc.span * kMonitorFieldWidth + (desc.span - 1) * kMonitorGap;
     make_labelled_field(client, c, desc.field, desc.caption, width, true);
@@ -294,7 +289,7 @@ void add_monitor_controls(QWidget* client, Controls& c,
     c.monitor_row->addWidget(c.captions[index], row, 2 * desc.column, 1, span);
     c.monitor_row->addWidget(c.fields[index], row + 1, 2 * desc.column, 1, span);
   }
-  QPushButton* clear_data = make_button(client, {kClearDataId, "Clear Data"}, on_command);
+  QPushButton* clear_data = make_button(client, {kClearDataId, "Clear Data"});
   c.buttons[kClearDataId] = clear_data;
   // Level with the foot of the second line of fields, at the row's right edge.
   c.monitor_row->addWidget(clear_data, caption_row(1), 2 * (kMonitorColumns - 2), 2, 4,
@@ -314,13 +309,13 @@ void add_monitor_controls(QWidget* client, Controls& c,
 
 }  // namespace
 
-Controls build_controls(QWidget* client, const std::function<void(int)>& on_command) {
+Controls build_controls(QWidget* client) {
   client->setFont(ui_font());
   Controls c;
   c.upper = make_upper_grid();
   c.monitor_row = make_monitor_grid();
-  add_upper_controls(client, c, on_command);
-  add_monitor_controls(client, c, on_command);
+  add_upper_controls(client, c);
+  add_monitor_controls(client, c);
   // In the caption row of "Path and Files", right-aligned over the list's right end.
   c.overview_scale = new QLabel(client);
   size_to(c.overview_scale, 0, kLabelHeight, true);
@@ -349,31 +344,6 @@ QLabel* make_status_line(QWidget* window) {
   line->setGeometry(kStatusRect);
   line->hide();
   return line;
-}
-
-void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command) {
-  struct Item {
-    const char* text;
-    int id;
-  };
-  auto add_menu = [&](const char* title, std::initializer_list<Item> items) {
-    QMenu* menu = bar->addMenu(QString::fromLatin1(title));
-    for (const Item& item : items) {
-      QAction* action = menu->addAction(QString::fromLatin1(item.text));
-      action->setData(item.id);
-      QObject::connect(action, &QAction::triggered, bar,
-                       [on_command, id = item.id] { on_command(id); });
-    }
-  };
-  add_menu("&File", {{"&Open...", kOpenId},
-                     {"Import &Audio...", kImportAudioId},
-                     {"Import &Folder...", kImportFolderId},
-                     {"&Receive Sounds...", kReceiveSoundsId},
-                     {"E&xit", kExitId}});
-  add_menu(
-      "&Setup",
-      {{"&MIDI...", kMidiSetupId}, {"&Audio...", kAudioSetupId}, {"&Test Cable...", kTestCableId}});
-  add_menu("&Help", {{"&Usage...", kUsageId}, {"&About...", kAboutId}});
 }
 
 }  // namespace brisca

@@ -9,7 +9,6 @@
 #include <QSize>
 #include <QString>
 #include <array>
-#include <functional>
 #include <map>
 
 #include "app/gui/window_fields.h"
@@ -17,7 +16,6 @@
 class QGridLayout;
 class QLabel;
 class QLineEdit;
-class QMenuBar;
 class QPushButton;
 class QWidget;
 
@@ -56,7 +54,8 @@ inline constexpr QSize kListSize{327, 215};
 inline constexpr int kStatusShownMs = 6000;
 inline constexpr QRect kStatusRect{11, 248, 308, 16};  // client coordinates
 
-// Control ids, kept on each control as the "controlId" property.
+// Control ids, kept on each control as the "controlId" property: they name the controls of the
+// layout (what a button does is its action's, see WindowActions).
 enum ControlId : int {
   kLabelId = 101,
   kFieldId = 102,
@@ -69,19 +68,6 @@ enum ControlId : int {
   kSendId = 109,
   kStopId = 110,
   kMidiMonId = 111,
-};
-
-enum MenuId : int {
-  kExitId = 40001,
-  kMidiSetupId = 40002,
-  kAboutId = 40003,
-  kAudioSetupId = 40004,
-  kUsageId = 40007,
-  kOpenId = 40008,
-  kImportAudioId = 40009,
-  kImportFolderId = 40010,
-  kReceiveSoundsId = 40011,
-  kTestCableId = 40012,
 };
 
 inline constexpr int kFieldCount = kMonitorFieldCount + 2;
@@ -113,9 +99,8 @@ QFont ui_font();
 QFont list_font();
 
 // Creates the controls on `client` in the order of the layout and puts them in their places on
-// `upper` and `monitor_row`; each button reports its id.
-Controls build_controls(QWidget* client, const std::function<void(int)>& on_command);
-void build_menu(QMenuBar* bar, const std::function<void(int)>& on_command);
+// `upper` and `monitor_row`.
+Controls build_controls(QWidget* client);
 // The status line, hidden, on `window` (outside the client area's own controls).
 QLabel* make_status_line(QWidget* window);
 

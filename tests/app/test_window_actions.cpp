@@ -28,9 +28,10 @@ class WindowActionsTest : public QObject {
   void clock_calls_repeat_until_cancelled();
   void tear_down_closes_open_devices_in_order();
   void rows_show_their_states();
+  void highlight_follows_its_row_as_the_list_changes();
 
  private:
-  QPoint row_centre(int row) const { return list().visualItemRect(list().item(row)).center(); }
+  QPoint row_centre(int row) const { return list().row_rect(row).center(); }
   SoundListWidget& list() const { return window->list_widget(); }
   QString field(Field f) const {
     for (QLineEdit* e : window->centralWidget()->findChildren<QLineEdit*>())
@@ -190,7 +191,7 @@ void WindowActionsTest::buttons_select_and_reach_the_download() {
 void WindowActionsTest::clear_data_empties_the_monitor_fields() {
   for (int i = 0; i < kMonitorFieldCount; ++i) window->set_field_text(static_cast<Field>(i), "7F");
   window->set_field_text(Field::PathAndFiles, "/keep/");
-  window->command(103);
+  window->actions().clear_data->trigger();
   for (int i = 0; i < kMonitorFieldCount; ++i) QCOMPARE(field(static_cast<Field>(i)), QString());
   QCOMPARE(field(Field::PathAndFiles), QStringLiteral("/keep/"));
   QCOMPARE(field(Field::TotalBlocks), QStringLiteral("   0"));
@@ -258,6 +259,40 @@ void WindowActionsTest::rows_show_their_states() {
   sounds.animate(sending);
   test::save_grab(&list(), "rows_states_next_frame");
   QCOMPARE(window->sound_list().state().animation_counter, 2);
+}
+
+// The list view shows the list's rows through its model: told of each row before it comes or goes,
+// the highlight stays on its row while rows come above it, the order changes and a row above it
+// goes, and each row's marks are the list's.
+void WindowActionsTest::highlight_follows_its_row_as_the_list_changes() {
+  SoundList& sounds = window->sound_list();
+  QAbstractItemModel* model = list().model();
+  std::vector<std::pair<int, int>> before;  // (first row, rows then) as each change is announced
+  connect(
+      model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+      [&](const QModelIndex&, int first, int) { before.emplace_back(first, model->rowCount()); });
+  connect(
+      model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+      [&](const QModelIndex&, int first, int) { before.emplace_back(first, model->rowCount()); });
+  list().setCurrentRow(1);
+  sounds.add_row("0.mid", 0, 5);  // first by name
+  QCOMPARE(list().selected_row(), 2);
+  QCOMPARE(list().text(2), std::string("b.mid"));
+  sounds.set_sorted(false);  // the order added: a b c 0
+  QCOMPARE(list().text(3), std::string("0.mid"));
+  QCOMPARE(list().selected_row(), 1);
+  QCOMPARE(list().currentRow(), 1);
+  sounds.remove_at(0);
+  QCOMPARE(list().selected_row(), 0);
+  QCOMPARE(list().text(0), std::string("b.mid"));
+  QCOMPARE(before, (std::vector<std::pair<int, int>>{{0, 3}, {0, 4}}));
+  sounds.toggle_select(2);
+  const QModelIndex marked = model->index(2, 0);
+  QCOMPARE(marked.data(SoundListModel::kIdRole).toULongLong(), sounds.row(2).id);
+  QVERIFY(marked.data(SoundListModel::kSelectedRole).toBool());
+  QVERIFY(!model->index(0, 0).data(SoundListModel::kSelectedRole).toBool());
+  QCOMPARE(marked.data().toString(), QStringLiteral("0.mid   [5]"));
+  QCOMPARE(model->rowCount(), sounds.count());
 }
 
 }  // namespace brisca

@@ -103,7 +103,7 @@ void WindowFilesTest::open_dialog_adds_the_chosen_files() {
   QString folder = QString::fromStdString(tmp->path());
   std::vector<test::SeenModal> boxes;
   auto seen = test::answer_modals(
-      [&] { window->command(40008); },
+      [&] { window->actions().open->trigger(); },
       [&](QWidget* modal) {
         if (qobject_cast<QFileDialog*>(modal))
           choose_in_open_dialog(modal, folder,
@@ -120,7 +120,7 @@ void WindowFilesTest::open_dialog_adds_the_chosen_files() {
   // One file chosen: one row. The dialog starts where the last one ended, not in the working
   // folder.
   QString started_in;
-  test::answer_modals([&] { window->command(40008); },
+  test::answer_modals([&] { window->actions().open->trigger(); },
                       [&](QWidget* modal) {
                         if (auto* dialog = qobject_cast<QFileDialog*>(modal))
                           started_in = dialog->directory().absolutePath();
@@ -132,7 +132,7 @@ void WindowFilesTest::open_dialog_adds_the_chosen_files() {
 
 void WindowFilesTest::cancelled_open_dialog_adds_nothing() {
   test::write_sound(*tmp / "a.mid", 1);
-  auto seen = test::answer_modals([&] { window->command(40008); });
+  auto seen = test::answer_modals([&] { window->actions().open->trigger(); });
   QCOMPARE(seen.size(), 1u);
   QCOMPARE(seen[0].class_name, QStringLiteral("QFileDialog"));
   QCOMPARE(window->list_widget().count(), 0);
@@ -192,7 +192,7 @@ void WindowFilesTest::bad_file_raises_exactly_one_box() {
 }
 
 void WindowFilesTest::about_dialog_shows_version_and_icon() {
-  auto seen = test::answer_modals([&] { window->command(40003); },
+  auto seen = test::answer_modals([&] { window->actions().about->trigger(); },
                                   [&](QWidget* modal) {
                                     QVERIFY(modal->isModal());
                                     check_centred(modal, window.get());
@@ -217,7 +217,7 @@ void WindowFilesTest::about_dialog_shows_version_and_icon() {
 void WindowFilesTest::usage_dialog_shows_the_usage_text() {
   QVERIFY(window->usage_text().size() > 200);
   auto seen =
-      test::answer_modals([&] { window->command(40007); },
+      test::answer_modals([&] { window->actions().usage->trigger(); },
                           [&](QWidget* modal) {
                             check_centred(modal, window.get());
                             auto* edit = test::find_control<QPlainTextEdit>(modal, 1008);

@@ -103,7 +103,7 @@ void WindowGrowTest::controls_follow_the_size_and_the_design_is_the_least() {
   QCOMPARE(find_control<QPushButton>(client, kMidiMonId)->geometry(), QRect(350 + dx, 242, 80, 20));
 
   // The monitor row comes below the list, as wide as the window allows; the list keeps its height.
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   QTRY_COMPARE(window.height(), 640 + 83);
   QCOMPARE(window.list_widget().height(), 215 + dy);
   QCOMPARE(label_of(client, "Note Off")->geometry().topLeft(), QPoint(10, 280 + dy));
@@ -131,7 +131,7 @@ void WindowGrowTest::controls_follow_the_size_and_the_design_is_the_least() {
   window.resize(200, 150);
   QTRY_COMPARE(window.size(), QSize(441, bar + 356));
   QCOMPARE(window.list_widget().geometry(), QRect(10, 50, 327, 215));
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   QTRY_COMPARE(window.size(), QSize(441, bar + 273));
 }
 
@@ -146,8 +146,8 @@ void WindowGrowTest::size_place_monitor_and_order_are_remembered() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.setGeometry(QRect(60, 40, 700, 400));
     QTRY_COMPARE(window.geometry(), QRect(60, 40, 700, 400));
-    window.command(kMidiMonId);
-    window.command(kSortByNameId);
+    window.actions().midi_mon->trigger();
+    window.actions().list.sort_by_name->trigger();
     QTRY_COMPARE(window.height(), 483);
     window.hide();
   }
@@ -214,7 +214,7 @@ void WindowGrowTest::overviews_share_one_column_and_one_time_scale() {
   test::write_sound(folder + "/damaged.mid", 27);  // 2 of 27 blocks
 
   MainWindow window;
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   add_arguments(window.sound_list(), {folder});
@@ -245,7 +245,7 @@ void WindowGrowTest::overviews_share_one_column_and_one_time_scale() {
   auto column_of = [&](int row, int* left) {
     QStyleOptionViewItem option;
     option.initFrom(list.viewport());
-    option.rect = list.visualItemRect(list.item(row));
+    option.rect = list.row_rect(row);
     option.font = list.font();
     option.fontMetrics = metrics;
     *left = window.row_delegate().column_left(option, list.model()->index(row, 0));
@@ -259,7 +259,7 @@ void WindowGrowTest::overviews_share_one_column_and_one_time_scale() {
   // Every visible row's envelope begins at the column's left edge, after a free gap.
   int first_left = -1;
   for (int row = list.verticalScrollBar()->value(); row < list.count(); ++row) {
-    const QRect rect = list.visualItemRect(list.item(row));
+    const QRect rect = list.row_rect(row);
     if (rect.bottom() >= list.viewport()->height()) break;
     int left = 0;
     const QRect column = column_of(row, &left);
@@ -326,7 +326,7 @@ void WindowGrowTest::rows_grow_with_a_larger_desktop_font() {
   const QFontMetrics metrics(list.font());
   QVERIFY2(metrics.height() >= 2 * QFontMetrics(ui_font()).height() - 2,
            qPrintable(QString::number(metrics.height())));
-  QCOMPARE(list.visualItemRect(list.item(0)).height(), metrics.height() + 1);
+  QCOMPARE(list.row_rect(0).height(), metrics.height() + 1);
   QCOMPARE(list.row_height(), metrics.height() + 1);
   QCOMPARE(window.centralWidget()->font(), ui_font());  // the other controls keep their place
   list.grab();

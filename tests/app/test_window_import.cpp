@@ -120,7 +120,7 @@ void WindowImportTest::dialog_sets_rows_plays_and_writes_what_was_heard() {
   test::write_text(*tmp / "notes.wav", "not audio at all");
   test::write_text(*tmp / "snare.mid", "in the way");
   test::answer_modals(
-      [&] { window->command(40009); },
+      [&] { window->actions().import_audio->trigger(); },
       [&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         QVERIFY(dialog);
@@ -276,7 +276,7 @@ void WindowImportTest::cancel_writes_nothing_and_folders_and_drops_open_the_dial
   test::write_text(kit + "/readme.txt", "not audio");
   // Import Folder...: the audio files of the folder, without an audio output to play them on.
   test::answer_modals(
-      [&] { window->command(40010); },
+      [&] { window->actions().import_folder->trigger(); },
       [&](QWidget* modal) {
         auto* chooser = qobject_cast<QFileDialog*>(modal);
         QVERIFY(chooser);

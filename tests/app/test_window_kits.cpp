@@ -84,11 +84,11 @@ void WindowKitsTest::list_saved_as_a_playlist_comes_back_from_another_folder() {
     window.set_settings_store(&store);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.command(kSortByNameId);  // the order added
+    window.actions().list.sort_by_name->trigger();  // the order added
     Gatherer(window.sound_list())
         .add_paths({kit + "/c.mid", outside, kit + "/a.mid", kit + "/b.mid"});
     test::answer_modals(
-        [&] { window.command(kSaveListAsId); },
+        [&] { window.actions().kits.save_list_as->trigger(); },
         [&](QWidget* modal) { choose_in_dialog(modal, kit, QStringLiteral("kit")); });
     saved = kit + "/kit.m3u";
     QCOMPARE(read_text(saved), "#EXTM3U\nc.mid\n" + outside + "\na.mid\nb.mid\n");
@@ -122,7 +122,8 @@ void WindowKitsTest::list_saved_as_a_playlist_comes_back_from_another_folder() {
   // A recent playlist that is gone is told and leaves the menu.
   MainWindow again;
   again.set_settings_store(&store);
-  const auto gone = test::answer_modals([&] { again.command(kRecentListId); });
+  const auto gone =
+      test::answer_modals([&] { again.kit_actions().recent->actions()[0]->trigger(); });
   QCOMPARE(gone.size(), 1u);
   QVERIFY(gone[0].text.startsWith(QStringLiteral("The playlist cannot be read (No such file")));
   QVERIFY(!again.kit_actions().recent->isEnabled());
@@ -136,7 +137,7 @@ void WindowKitsTest::last_list_comes_back_at_start_only_when_chosen() {
     MainWindow window;
     window.set_settings_store(&store);
     QVERIFY(!window.kit_actions().reopen_last->isChecked());  // off until chosen
-    window.command(kReopenLastListId);
+    window.actions().kits.reopen_last->trigger();
     QVERIFY(window.kit_actions().reopen_last->isChecked());
     Gatherer(window.sound_list()).add_paths({tmp / "b.mid", tmp / "a.mid"});
     QTRY_VERIFY(store.read(kLastListValue).value_or("").find("b.mid") != std::string::npos);
@@ -154,7 +155,7 @@ void WindowKitsTest::last_list_comes_back_at_start_only_when_chosen() {
     QCOMPARE(texts(window), (std::vector<std::string>{"a.mid", "c.mid"}));
     QCOMPARE(seen.size(), 1u);
     QVERIFY(seen[0].text.endsWith(QString::fromStdString(tmp / "b.mid") + ": no such file"));
-    window.command(kReopenLastListId);  // off again: the list is no longer kept
+    window.actions().kits.reopen_last->trigger();  // off again: the list is no longer kept
     QCOMPARE(store.read(kLastListValue).value_or("x"), std::string());
   }
   MainWindow window;
@@ -178,8 +179,8 @@ void WindowKitsTest::send_with_a_damaged_file_selected_names_it_and_sends_nothin
   auto detach = qScopeGuard([&] { window.set_hooks(WindowHooks{}); });
   QCOMPARE(hooks.open(1), 1);
   Gatherer(window.sound_list()).add_paths({tmp / "a whole.mid", tmp / "b damaged.mid"});
-  window.command(kSelectAllId);
-  const auto seen = test::answer_modals([&] { window.command(kSendId); });
+  window.actions().select_all->trigger();
+  const auto seen = test::answer_modals([&] { window.actions().send->trigger(); });
   QCOMPARE(seen.size(), 1u);
   QCOMPARE(seen[0].title, QStringLiteral("Send File(s)"));
   QVERIFY2(seen[0].text.contains(QStringLiteral("\nb damaged.mid: ends after 3 of 27 blocks")),

@@ -94,26 +94,52 @@ void WindowLayoutTest::labelled_fields_and_list_are_in_place() {
   QCOMPARE(list->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
 
+// The menus hold the window's actions, in this order; a button and its action share a text.
 void WindowLayoutTest::menu_has_its_items_and_ids() {
   MainWindow window;
   QList<QAction*> menus = window.menuBar()->actions();
   QStringList titles;
   for (QAction* m : menus) titles << m->text();
   QCOMPARE(titles, (QStringList{"&File", "&Edit", "&Setup", "&Help"}));
-  auto items = [](QAction* m) {
+  auto texts = [](QAction* m) {
     QStringList out;
-    for (QAction* a : m->menu()->actions()) out << a->text() + "=" + a->data().toString();
+    for (QAction* a : m->menu()->actions()) out << a->text();
     return out;
   };
-  QCOMPARE(items(menus[0]), (QStringList{"&Open...=40008", "Save List &As...=40030",
-                                         "Recent &Lists=", "Import &Audio...=40009",
-                                         "Import &Folder...=40010", "&Receive Sounds...=40011", "=",
-                                         "Reopen Last List at &Start=40031", "=", "E&xit=40001"}));
-  QCOMPARE(items(menus[1]), (QStringList{"&Remove Row=40020", "Remove &Selected Rows=40021",
-                                         "&Clear List=40022", "=", "Sort by &Name=40023"}));
-  QCOMPARE(items(menus[2]),
-           (QStringList{"&MIDI...=40002", "&Audio...=40004", "&Test Cable...=40012"}));
-  QCOMPARE(items(menus[3]), (QStringList{"&Usage...=40007", "&About...=40003"}));
+  QCOMPARE(texts(menus[0]),
+           (QStringList{"&Open...", "Save List &As...", "Recent &Lists", "Import &Audio...",
+                        "Import &Folder...", "&Receive Sounds...", "", "Reopen Last List at &Start",
+                        "", "E&xit"}));
+  QCOMPARE(texts(menus[1]), (QStringList{"&Remove Row", "Remove &Selected Rows", "&Clear List", "",
+                                         "Sort by &Name"}));
+  QCOMPARE(texts(menus[2]), (QStringList{"&MIDI...", "&Audio...", "&Test Cable..."}));
+  QCOMPARE(texts(menus[3]), (QStringList{"&Usage...", "&About..."}));
+  const WindowActions& a = window.actions();
+  auto without_separators = [](QAction* m) {
+    QList<QAction*> out;
+    for (QAction* item : m->menu()->actions())
+      if (!item->isSeparator()) out << item;
+    return out;
+  };
+  QCOMPARE(
+      without_separators(menus[0]),
+      (QList<QAction*>{a.open, a.kits.save_list_as, a.kits.recent->menuAction(), a.import_audio,
+                       a.import_folder, a.receive_sounds, a.kits.reopen_last, a.exit}));
+  QCOMPARE(without_separators(menus[1]), (QList<QAction*>{a.list.remove_row, a.list.remove_selected,
+                                                          a.list.clear_list, a.list.sort_by_name}));
+  QCOMPARE(without_separators(menus[2]),
+           (QList<QAction*>{a.midi_setup, a.audio_setup, a.test_cable}));
+  QCOMPARE(without_separators(menus[3]), (QList<QAction*>{a.usage, a.about}));
+  const std::pair<int, QAction*> buttons[] = {{kListenId, a.listen},
+                                              {kSelectOneId, a.select_one},
+                                              {kSelectAllId, a.select_all},
+                                              {kClearAllId, a.clear_all},
+                                              {kSendId, a.send},
+                                              {kStopId, a.stop},
+                                              {kMidiMonId, a.midi_mon},
+                                              {kClearDataId, a.clear_data}};
+  for (const auto& [id, action] : buttons)
+    QCOMPARE(find_control<QPushButton>(window.centralWidget(), id)->text(), action->text());
 }
 
 void WindowLayoutTest::window_is_grey_and_uses_the_ui_font() {
@@ -189,7 +215,7 @@ void WindowLayoutTest::midi_mon_shows_the_monitor_row_and_returns() {
 // showing it must scroll nothing: the first character, the message's kind, stays in place.
 void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
   MainWindow window;
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   QWidget* client = window.centralWidget();
@@ -261,9 +287,9 @@ void WindowLayoutTest::every_monitor_field_shows_its_widest_text_whole() {
       QFontMetrics(status->font()).horizontalAdvance(status->text()) <= status->width(),
       qPrintable(QString::number(QFontMetrics(status->font()).horizontalAdvance(status->text()))));
   test::save_grab(&window, "monitor_filled");
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   QVERIFY(!status->isVisible());
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   QVERIFY(status->isVisible());
   window.set_monitor_status("");
   QVERIFY(!status->isVisible());

@@ -67,7 +67,7 @@ class WindowOverviewTest : public QObject {
   QRect free_space(int row) const {
     QStyleOptionViewItem option;
     option.initFrom(list().viewport());
-    option.rect = list().visualItemRect(list().item(row));
+    option.rect = list().row_rect(row);
     option.font = list().font();
     option.fontMetrics = QFontMetrics(list().font());
     const RowDelegate& delegate = window->row_delegate();
@@ -84,10 +84,10 @@ class WindowOverviewTest : public QObject {
       if (e->property("caption").toString() == QStringLiteral("Total Blocks")) return e->text();
     return {};
   }
-  QAction* action(int id) const {
-    for (QAction* a : list().actions())
-      if (a->data().toInt() == id) return a;
-    return nullptr;
+  // One of the Edit menu's commands, taken from the list's context menu.
+  QAction* action(QAction* ListActions::*which) const {
+    QAction* wanted = window->actions().list.*which;
+    return list().actions().contains(wanted) ? wanted : nullptr;
   }
 
   std::unique_ptr<test::TempDir> tmp;
@@ -119,7 +119,7 @@ void WindowOverviewTest::example_sounds_draw_their_overviews() {
     QVERIFY2(area.width() >= 30, qPrintable(QString::number(area.width())));
     const Ink ink = ink_in(image, area);
     // A waveform: ink in most columns, no damaged mark.
-    QVERIFY2(ink.any >= area.width(), qPrintable(list().item(row)->text()));
+    QVERIFY2(ink.any >= area.width(), list().text(row).c_str());
     QCOMPARE(ink.red, 0);
   }
   test::save_grab(window.get(), "overview_examples");
@@ -177,8 +177,7 @@ void WindowOverviewTest::playing_row_moves_its_cursor() {
   const std::uint64_t samples = window->overviews().last(path)->samples;
   QVERIFY(samples > 10000);
   preview.played = samples / 4;
-  QTest::mouseClick(list().viewport(), Qt::LeftButton, {},
-                    list().visualItemRect(list().item(2)).center());
+  QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, list().row_rect(2).center());
   QCOMPARE(preview.previews.size(), 1u);
   const QRect area = free_space(2);
   QImage image = drawn_list();
@@ -209,7 +208,7 @@ void WindowOverviewTest::rows_are_removed_sorted_and_listed_once() {
   add_arguments(window->sound_list(), {tmp->path()});
   auto texts = [this] {
     QStringList out;
-    for (int i = 0; i < list().count(); ++i) out << list().item(i)->text();
+    for (int i = 0; i < list().count(); ++i) out << QString::fromStdString(list().text(i));
     return out.join(' ');
   };
   QCOMPARE(texts(), QStringLiteral("a.mid b.mid c.mid"));
@@ -219,13 +218,13 @@ void WindowOverviewTest::rows_are_removed_sorted_and_listed_once() {
   QCOMPARE(menus.join(' '), QStringLiteral("&File &Edit &Setup &Help"));
   QCOMPARE(list().contextMenuPolicy(), Qt::ActionsContextMenu);
 
-  action(kSortByNameId)->trigger();  // the order they were added
+  action(&ListActions::sort_by_name)->trigger();  // the order they were added
   QCOMPARE(texts(), QStringLiteral("c.mid a.mid b.mid"));
-  QVERIFY(!action(kSortByNameId)->isChecked());
+  QVERIFY(!action(&ListActions::sort_by_name)->isChecked());
   test::write_sound(*tmp / "0.mid", 3);
   gather.add_path(*tmp / "0.mid");
   QCOMPARE(texts(), QStringLiteral("c.mid a.mid b.mid 0.mid"));
-  action(kSortByNameId)->trigger();
+  action(&ListActions::sort_by_name)->trigger();
   QCOMPARE(texts(), QStringLiteral("0.mid a.mid b.mid c.mid"));
 
   // Delete keeps clearing the marks; Shift+Delete removes the current row.
@@ -243,7 +242,7 @@ void WindowOverviewTest::rows_are_removed_sorted_and_listed_once() {
 
   list().setCurrentRow(2);
   QTest::keyClick(&list(), Qt::Key_Space);  // c.mid marked
-  action(kRemoveSelectedId)->trigger();
+  action(&ListActions::remove_selected)->trigger();
   QCOMPARE(texts(), QStringLiteral("0.mid b.mid"));
   QCOMPARE(total(), QStringLiteral("   0"));
   QTest::keyClick(&list(), Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);

@@ -119,12 +119,15 @@ TEST_F(DeviceChoicesTest, RelistingOffersNewDevicesAndCurrentChoicesFollowTheirN
   EXPECT_EQ(c.audio_in, 0);
   EXPECT_EQ(c.audio_out, 3);
   EXPECT_EQ(log, (std::vector<std::string>{"close midi-out"}));
+  EXPECT_EQ(choices.gone().midi_out, "Module");  // still the choice, its device closed
+  EXPECT_TRUE(choices.gone().midi_in.empty());
   EXPECT_FALSE(choices.relist_midi());  // nothing moved this time
   choices.apply_midi_setup(3, 0);       // OK: the gone one is not closed again nor forgotten
   EXPECT_EQ(log, (std::vector<std::string>{"close midi-out", "close midi-in", "open midi-in 3",
                                            "open midi-out 0"}));
   EXPECT_EQ(store.writes, 0);
   EXPECT_EQ(store.values["MIDIout"], "Module");
+  EXPECT_TRUE(choices.gone().midi_out.empty());  // none chosen instead
 }
 
 TEST_F(DeviceChoicesTest, TheEndClosesMidiInThenMidiOutThenAudioOut) {

@@ -19,6 +19,23 @@ class NamedMidiService : public MidiService {
   std::vector<std::string> output_names() override { return outputs; }
   std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
   std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+
+  // A watch the test drives by hand: tell() reports a change to whoever watches.
+  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+    watcher = &listener;
+    return std::make_unique<Watch>(watcher);
+  }
+  void tell(const DeviceEvent& event) {
+    if (watcher != nullptr) watcher->device_changed(event);
+  }
+  DeviceWatchListener* watcher = nullptr;  // null while none watches
+
+ private:
+  struct Watch : DeviceWatch {
+    explicit Watch(DeviceWatchListener*& watcher) : watcher_(watcher) {}
+    ~Watch() override { watcher_ = nullptr; }
+    DeviceWatchListener*& watcher_;
+  };
 };
 
 class NamedAudioService : public AudioService {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/devices/device_choices.h"
+#include "app/devices/device_follower.h"
 #include "app/devices/preview_hooks.h"
 #include "app/gui/setup_dialogs.h"
 #include "app/gui/sound_list_widget.h"
@@ -62,8 +63,7 @@ class WindowDevicesTest : public QObject {
   void click_plays_the_row_and_reports_refill_on_the_window_thread() {
     QCOMPARE(log.opened_device, 0);  // the remembered "Out" is entry 1
     SoundListWidget& list = window->list_widget();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                      list.visualItemRect(list.item(1)).center());
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(1).center());
     QCOMPARE(log.written.size(), std::size_t{2});
     // The device finishes a buffer on a thread of its own; the report is posted onto the
     // window's clock and the window's thread refills.
@@ -82,10 +82,8 @@ class WindowDevicesTest : public QObject {
   void a_file_gone_bad_is_named_in_a_warning_box_and_plays_nothing() {
     write_file(*tmp / "a.mid", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0});
     SoundListWidget& list = window->list_widget();
-    const auto seen = test::answer_modals([&] {
-      QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                        list.visualItemRect(list.item(0)).center());
-    });
+    const auto seen = test::answer_modals(
+        [&] { QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(0).center()); });
     QCOMPARE(seen.size(), std::size_t{1});
     QCOMPARE(seen[0].text, QStringLiteral("Bad MIDI file!"));
     QCOMPARE(seen[0].title, QStringLiteral("a.mid"));
@@ -93,7 +91,7 @@ class WindowDevicesTest : public QObject {
   }
 
   void audio_menu_reopens_the_chosen_device_and_closing_the_window_closes_it() {
-    test::answer_modals([this] { window->command(40004); },
+    test::answer_modals([this] { window->actions().audio_setup->trigger(); },
                         [](QWidget* modal) {
                           auto* out = test::find_control<QComboBox>(modal, kAudioOutListId);
                           QVERIFY(out);
@@ -107,7 +105,80 @@ class WindowDevicesTest : public QObject {
     QCOMPARE(log.closes, 2);
   }
 
+  // A chosen MIDI output that goes is closed, kept as the choice and told on the status line; an
+  // open MIDI Setup shows it as not connected and gains the ports that come, and when a port of
+  // its name is back it is opened again and chosen in the dialog, and the window sends to it.
+  void an_unplugged_output_is_told_and_reopened_by_name_when_it_returns() {
+    opened.clear();
+    midi.inputs = {"JACK: keys:out"};
+    midi.outputs = {"JACK: a:in", "JACK: synth:in"};
+    store.values["MIDIin"] = "JACK: keys:out";
+    store.values["MIDIout"] = "JACK: synth:in";
+    choices->set_hooks(&midi_in_hooks, &midi_out_hooks, preview.get());
+    choices->start_midi();
+    auto take_devices = [this] {
+      const DeviceIndices& c = choices->current();
+      window->set_current_devices({c.midi_in, c.midi_out, c.audio_in, c.audio_out});
+      window->set_unplugged({choices->gone().midi_out, choices->gone().audio_out});
+    };
+    take_devices();
+    setup = std::make_unique<DialogSetupHooks>(*choices, take_devices);
+    window->set_hooks({preview.get(), &download, nullptr, setup.get()});
+    DeviceFollower::Ports ports;
+    ports.status = [this](const std::string& text, bool stays) {
+      window->show_status(text, stays);
+    };
+    ports.relisted = [this] { setup->relisted(); };
+    window->follow_devices(std::make_unique<DeviceFollower>(*choices, midi, audio_names,
+                                                            window->clock(), std::move(ports)));
+    QVERIFY(midi.watcher != nullptr);
+    QCOMPARE(opened, (std::vector<std::string>{"open in 1", "open out 2"}));
+
+    opened.clear();
+    midi.outputs = {"JACK: a:in"};
+    midi.tell({DeviceChange::Removed, DeviceKind::MidiOut, "JACK: synth:in"});
+    QTRY_COMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" unplugged"));
+    QCOMPARE(opened, (std::vector<std::string>{"close out"}));
+    QCOMPARE(window->current_devices().midi_out, 0);
+    QCOMPARE(window->current_devices().midi_in, 1);  // the input is still there
+    window->show_status("something else");
+    window->actions().send->trigger();  // says which output is missing
+    QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" unplugged"));
+    QCOMPARE(download.sends, 1);
+
+    bool checked = false;
+    test::answer_modals([this] { window->actions().midi_setup->trigger(); },
+                        [&](QWidget* modal) {
+                          auto* list = test::find_control<QComboBox>(modal, kMidiOutListId);
+                          QVERIFY(list);
+                          QCOMPARE(list->currentText(),
+                                   QStringLiteral("JACK: synth:in (not connected)"));
+                          test::save_grab(modal, "midi_setup_unplugged");
+                          midi.outputs = {"JACK: b:in", "JACK: a:in", "JACK: synth:in"};
+                          midi.tell({DeviceChange::Added, DeviceKind::MidiOut, "JACK: b:in"});
+                          midi.tell({DeviceChange::Added, DeviceKind::MidiOut, "JACK: synth:in"});
+                          QTRY_COMPARE(list->count(), 4);
+                          QCOMPARE(list->itemText(1), QStringLiteral("JACK: b:in"));
+                          QCOMPARE(list->currentText(), QStringLiteral("JACK: synth:in"));
+                          QCOMPARE(opened, (std::vector<std::string>{"close out", "open out 3"}));
+                          checked = true;
+                          test::find_control<QPushButton>(modal, 2)->click();  // Cancel
+                        });
+    QVERIFY(checked);
+    QCOMPARE(window->current_devices().midi_out, 3);
+    QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" reconnected"));
+    window->actions().send->trigger();  // straight to the output: no word of a missing one
+    QCOMPARE(download.sends, 2);
+    QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" reconnected"));
+    QCOMPARE(store.values["MIDIout"], std::string("JACK: synth:in"));
+    window->close();
+    QVERIFY(midi.watcher == nullptr);  // the window stopped watching as it closed
+  }
+
  private:
+  std::vector<std::string> opened;
+  test::LoggingHooks midi_in_hooks{"in", opened}, midi_out_hooks{"out", opened};
+  test::RecordingDownload download;
   test::WaveLog log;
   test::FakeAudioService audio{log};
   // The names the tables show: the fake service's two devices.

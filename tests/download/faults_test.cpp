@@ -35,6 +35,7 @@ class Faults : public DownloadTest {
     ASSERT_EQ(heard.cuts.size(), 1u);
     EXPECT_EQ(heard.cuts[0].reason, reason);
     EXPECT_EQ(heard.cuts[0].name, "a.mid");
+    EXPECT_EQ(heard.cuts[0].row, list.row(row_of("a.mid")).id);
     handle_posted();
     EXPECT_FALSE(download.is_sending());
   }

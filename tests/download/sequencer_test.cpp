@@ -93,11 +93,14 @@ TEST_F(Sequencer, SendsSelectedRowsTopToBottomEachSendingThenSent) {
     EXPECT_EQ(marks[row], (std::vector<unsigned>{kSending, kSent})) << row;
   EXPECT_EQ(word("d.mid") & (test::kSending | test::kSent), 0u);
   EXPECT_EQ(service.log->chunks.size(), 9u);
-  // The listener hears each message started, each file sent and a time left that only falls.
+  // The listener hears each message started, each file sent (rows named by their ids) and a
+  // time left that only falls.
+  const RowId a = list.row(row_of("a.mid")).id, b = list.row(row_of("b.mid")).id,
+              c = list.row(row_of("c.mid")).id;
   EXPECT_EQ(
       heard.progress_log,
-      (std::vector<Progress>{{0, 1, 2}, {0, 2, 2}, {1, 1, 2}, {1, 2, 2}, {2, 1, 2}, {2, 2, 2}}));
-  EXPECT_EQ(heard.sent, (std::vector<int>{0, 1, 2}));
+      (std::vector<Progress>{{a, 1, 2}, {a, 2, 2}, {b, 1, 2}, {b, 2, 2}, {c, 1, 2}, {c, 2, 2}}));
+  EXPECT_EQ(heard.sent, (std::vector<RowId>{a, b, c}));
   ASSERT_FALSE(heard.left.empty());
   EXPECT_TRUE(std::is_sorted(heard.left.rbegin(), heard.left.rend()));
   ASSERT_EQ(heard.ends.size(), 1u);

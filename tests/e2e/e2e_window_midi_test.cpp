@@ -30,6 +30,7 @@ constexpr int kWaitMs = 30000;
 const char* const kSink = "brisca-e2e-window-sink";
 const char* const kSource = "brisca-e2e-window-source";
 const char* const kOtherSource = "brisca-e2e-window-source2";
+const char* const kLateSink = "brisca-e2e-window-late-sink";
 
 std::string entry_of(const char* client, const char* port) {
   return std::string("JACK: ") + client + ":" + port;
@@ -63,6 +64,7 @@ class WindowMidiTest : public QObject {
   void midi_setup_ok_reopens_the_chosen_input();
   void a_cut_short_file_is_never_marked_sent();
   void closing_mid_message_asks_then_ends_the_message_at_the_far_end();
+  void a_port_that_comes_shows_in_an_open_midi_setup();
 
  private:
   SoundListWidget& list() const { return window->list_widget(); }
@@ -187,10 +189,7 @@ void WindowMidiTest::monitor_fields_show_what_comes_in() {
 }
 
 void WindowMidiTest::midi_setup_with_input(const std::string& in_entry) {
-  QAction* setup = nullptr;
-  for (QAction* action : window->menuBar()->findChildren<QAction*>())
-    if (action->data().toInt() == kMidiSetupId) setup = action;
-  QVERIFY(setup != nullptr);
+  QAction* setup = window->actions().midi_setup;
   bool pressed = false;
   const auto seen = test::answer_modals([&] { setup->trigger(); },
                                         [&](QWidget* dialog) {
@@ -237,7 +236,7 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
   QCOMPARE(list().count(), 3);
   click_button(kClearAllId);
   list().setCurrentRow(2);
-  window->command(kSelectOneId);
+  window->actions().select_one->trigger();
   const std::size_t before = sink->events().size();
   const auto boxes = test::answer_modals([&] { click_button(kSendId); });
   QCOMPARE(boxes.size(), 1u);
@@ -254,7 +253,7 @@ void WindowMidiTest::a_cut_short_file_is_never_marked_sent() {
 void WindowMidiTest::closing_mid_message_asks_then_ends_the_message_at_the_far_end() {
   click_button(kClearAllId);
   list().setCurrentRow(0);
-  window->command(kSelectOneId);
+  window->actions().select_one->trigger();
   const std::size_t before = sink->events().size();
   click_button(kSendId);
   QTRY_VERIFY_WITH_TIMEOUT(sink->events().size() >= before + 2, kWaitMs);  // inside the header
@@ -277,6 +276,36 @@ void WindowMidiTest::closing_mid_message_asks_then_ends_the_message_at_the_far_e
   QVERIFY(!program->download->is_sending());
   QVERIFY(window->sound_list().row(0).selected && !window->sound_list().row(0).sending);
   QTRY_VERIFY_WITH_TIMEOUT(sink->events().back() == Bytes{0xF7}, kWaitMs);
+}
+
+// A client that starts while MIDI Setup is open shows in its output list within a second, the
+// output chosen staying chosen; the time it took is printed.
+void WindowMidiTest::a_port_that_comes_shows_in_an_open_midi_setup() {
+  if (!window->follows_devices()) QSKIP("the MIDI service of this build cannot tell ports coming");
+  const QString entry = QString::fromStdString(entry_of(kLateSink, "in"));
+  std::unique_ptr<JackPeer> late;
+  qint64 shown_ms = -1;
+  bool checked = false;
+  test::answer_modals(
+      [&] { window->actions().midi_setup->trigger(); },
+      [&](QWidget* dialog) {
+        auto* out = find_control<QComboBox>(dialog, kMidiOutListId);
+        QVERIFY(out != nullptr);
+        const QString chosen = out->currentText();
+        QElapsedTimer since;
+        since.start();
+        late = std::make_unique<JackPeer>(kLateSink, JackPeer::Role::Receive);
+        QVERIFY(late->ok());
+        QVERIFY(QTest::qWaitFor([&] { return out->findText(entry) >= 0; }, kWaitMs));
+        shown_ms = since.elapsed();
+        QCOMPARE(out->currentText(), chosen);
+        checked = true;
+        find_control<QPushButton>(dialog, 2)->click();  // Cancel
+      });
+  QVERIFY(checked);
+  qInfo("a new port showed in the open MIDI Setup %lld ms after its client started", shown_ms);
+  QVERIFY2(shown_ms < 1000, qPrintable(QString::number(shown_ms)));
+  late.reset();
 }
 
 }  // namespace brisca

@@ -64,10 +64,10 @@ void ReceiveDialogTest::dumps_become_rows_files_and_list_rows() {
     Gatherer(window.sound_list()).add_path(path);
   });
   window.set_hooks({nullptr, nullptr, &monitor, nullptr, &receive});
-  window.command(kMidiMonId);
+  window.actions().midi_mon->trigger();
   QCOMPARE(monitor.open(1), 1);
   window.show();
-  window.command(kReceiveSoundsId);
+  window.actions().receive_sounds->trigger();
   ReceiveDialog* dialog = receive.dialog();
   QVERIFY(dialog != nullptr && dialog->isVisible() && !dialog->isModal());
   QCOMPARE(dialog->folder(), QString::fromStdString(folder));
@@ -120,7 +120,7 @@ void ReceiveDialogTest::dumps_become_rows_files_and_list_rows() {
   dialog->choose_folder(QString::fromStdString(dir.path()));
   dialog->close();
   QTRY_VERIFY(receive.dialog() == nullptr);
-  window.command(kReceiveSoundsId);
+  window.actions().receive_sounds->trigger();
   QVERIFY(receive.dialog() != nullptr && receive.dialog()->receiving());
   QCOMPARE(receive.dialog()->folder(), QString::fromStdString(dir.path()));
 

@@ -12,7 +12,8 @@
 namespace brisca::test {
 
 struct Progress {
-  int row, started, total;
+  RowId row;
+  int started, total;
   bool operator==(const Progress&) const = default;
 };
 
@@ -31,17 +32,17 @@ class Recorder : public SoundListListener, public DownloadListener {
   }
   void not_added(const Notice& notice) override { boxes.push_back(notice); }
 
-  void progress(int row, int started, int blocks) override {
+  void progress(RowId row, int started, int blocks) override {
     progress_log.push_back({row, started, blocks});
   }
   void time_left(int milliseconds) override { left.push_back(milliseconds); }
-  void file_done(int row, const FileOutcome& outcome) override {
+  void file_done(RowId row, const FileOutcome& outcome) override {
     if (outcome.whole())
       sent.push_back(row);
     else
       cuts.push_back(*outcome.cut);
   }
-  void cannot_open(int /*row*/, const Notice& notice) override { boxes.push_back(notice); }
+  void cannot_open(RowId /*row*/, const Notice& notice) override { boxes.push_back(notice); }
   void finished(const SendSummary& summary) override { ends.push_back(summary); }
 
   std::string total;                // the field's text, empty before the first figure
@@ -49,7 +50,7 @@ class Recorder : public SoundListListener, public DownloadListener {
   std::vector<Notice> boxes;        // warnings and questions, in order
   std::vector<Progress> progress_log;
   std::vector<int> left;
-  std::vector<int> sent;  // rows sent whole
+  std::vector<RowId> sent;  // rows sent whole
   std::vector<CutShort> cuts;
   std::vector<SendSummary> ends;
 };
