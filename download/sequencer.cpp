@@ -79,7 +79,7 @@ int DownloadSequencer::done_wait_ticks() const {
 void DownloadSequencer::start_next_file() {
   if (!port_.is_open() || flags_.sending != 0) return;
   if (owe_end_) {
-    port_.send_end_of_message();
+    (void)port_.send_end_of_message();  // a port that fails it is lost at the next chunk
     owe_end_ = false;
   }
   const int row = list_.first_selected();
@@ -139,7 +139,7 @@ void DownloadSequencer::end_file() {
     file_sent();
     return;
   }
-  CutShort cut{CutReason::Damaged, row, {}, state_.check.problem()};
+  CutShort cut{CutReason::Damaged, row, {}, state_.check.whole().message()};
   state_ = DownloadState{};
   flags_.continue_flag = 0;
   give_back(std::move(cut));
@@ -201,7 +201,7 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
 void DownloadSequencer::hand_over(MidiHeader& header) {
   outstanding_ = &header;
   waited_ticks_ = 0;
-  if (port_.send_long(header) != 0) lose_device();
+  if (!port_.send_long(header)) lose_device();
 }
 
 void DownloadSequencer::start_tick() {

@@ -54,7 +54,7 @@ bool AlsaMidiOut::connect(int dest_client, int dest_port) {
 }
 
 AlsaMidiOut::~AlsaMidiOut() {
-  if (core_ && !core_->finished()) close();
+  if (core_ && !core_->finished()) (void)close();
   release();
 }
 
@@ -144,12 +144,12 @@ std::vector<std::string> AlsaMidiOut::other_senders() const {
   return names;
 }
 
-int AlsaMidiOut::close() {
-  if (core_->finished()) return MMSYSERR_INVALHANDLE;
+Status AlsaMidiOut::close() {
+  if (core_->finished()) return device_error::closed();
   core_->wait_idle(MidiOutCore::kCloseDrain);
   core_->finish();  // joins the thread that writes
   release();
-  return 0;
+  return {};
 }
 
 }  // namespace brisca

@@ -22,11 +22,11 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
   static std::unique_ptr<MidiOutDevice> open(const std::string& peer, DeviceCallback callback);
   ~JackMidiOut() override;
 
-  int prepare_header(MidiHeader& header) override { return core_->prepare(header); }
-  int long_msg(MidiHeader& header) override { return core_->submit(header); }
-  int short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
-  int unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
-  int close() override;
+  Status prepare_header(MidiHeader& header) override { return core_->prepare(header); }
+  Status long_msg(MidiHeader& header) override { return core_->submit(header); }
+  Status short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
+  Status unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
+  Status close() override;
   std::string destination() const override { return "JACK: " + peer_; }
   std::vector<std::string> other_senders() const override;
 

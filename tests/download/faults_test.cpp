@@ -65,11 +65,11 @@ TEST_F(Faults, ReopeningTheOutputMidFileCutsItShort) {
 
 TEST_F(Faults, AFailedSendMeansTheDeviceIsLostAndTheNextSendReopensIt) {
   start_mid_file();
-  service.log->long_result = 1;
+  service.log->long_result = device_error::lost();
   tick();
   EXPECT_FALSE(download.port().is_open());
   expect_cut_short_and_selected(CutReason::DeviceLost);
-  service.log->long_result = 0;
+  service.log->long_result = Status{};
   expect_sends_again(true);
   EXPECT_EQ(service.log->opened, (std::vector<int>{0, 0}));
 }
@@ -93,13 +93,13 @@ TEST_F(Faults, ADoneReportThatNeverComesEndsTheWaitAfterABoundedNumberOfTicks) {
 
 TEST_F(Faults, ALostDeviceThatStaysGoneKeepsBeingRetriedOnSend) {
   start_mid_file();
-  service.log->long_result = 1;
+  service.log->long_result = device_error::lost();
   tick();
   service.fail_open = true;
   download.send_files();
   EXPECT_FALSE(download.is_sending());
   service.fail_open = false;
-  service.log->long_result = 0;
+  service.log->long_result = Status{};
   expect_sends_again(true);
 }
 
