@@ -65,6 +65,8 @@ class MidiOutPort {
   std::vector<std::string> other_senders() const {
     return device_ ? device_->other_senders() : std::vector<std::string>{};
   }
+  // After a loss, before close_lost(): the port sent to is no longer there (see MidiOutDevice).
+  bool destination_gone() const { return device_ && device_->destination_gone(); }
 
   void close();
   // Closes the device after it failed, remembering its choice for reopen().

@@ -263,10 +263,20 @@ std::optional<Notice> DownloadSequencer::request_stop() const {
   return question("Stop down-load at next sound?", "Stop");
 }
 
+// A message cut by a device that still exists is ended with a lone F7 before the next file; one
+// whose port has gone is not: a device plugged in again starts afresh.
 void DownloadSequencer::lose_device() {
-  owe_end_ = owe_end_ || inside_message_;
+  const bool gone = port_.destination_gone();
+  owe_end_ = !gone && (owe_end_ || inside_message_);
   port_.close_lost();
-  abort(CutReason::DeviceLost);
+  abort(gone ? CutReason::Unplugged : CutReason::DeviceLost);
+}
+
+int DownloadSequencer::blocks_done(int row) const {
+  if (row < 0) return 0;
+  const int total = list_.row(row).blocks;
+  const int started = total - std::max(list_.state().current_remaining, 0);
+  return std::clamp(started - (inside_message_ ? 1 : 0), 0, total);
 }
 
 void DownloadSequencer::abort(CutReason reason) {
@@ -276,10 +286,12 @@ void DownloadSequencer::abort(CutReason reason) {
   flags_.continue_flag = 0;
   outstanding_ = nullptr;
   waited_ticks_ = 0;
-  inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
+  const int row = list_.index_of(sending_);
+  CutShort cut{reason, row, {}, {}, blocks_done(row), row < 0 ? 0 : list_.row(row).blocks};
+  inside_message_ = false;
   state_ = DownloadState{};
-  if (was_sending) give_back(CutShort{reason, list_.index_of(sending_), {}, {}});
+  if (was_sending) give_back(std::move(cut));
   finish_chain();
 }
 

@@ -26,6 +26,7 @@ class AlsaMidiOut final : public MidiOutDevice {
   Status close() override;
   std::string destination() const override;
   std::vector<std::string> other_senders() const override;
+  bool destination_gone() const override;
 
  private:
   AlsaMidiOut() = default;

@@ -111,6 +111,10 @@ class MidiOutDevice {
   virtual std::string destination() const { return {}; }
   // The other clients sending to that port now (this device's own connection left out).
   virtual std::vector<std::string> other_senders() const { return {}; }
+  // After a loss: true when the port this device sent to is no longer there while its server
+  // still answers (the device unplugged, its client closed); false when the device stopped
+  // otherwise (its server gone, a stall) or cannot tell.
+  virtual bool destination_gone() const { return false; }
 };
 
 // A MIDI input. Between start() and stop() each short message is reported as MIM_DATA with the

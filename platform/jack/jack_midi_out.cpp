@@ -93,6 +93,12 @@ std::vector<std::string> JackMidiOut::other_senders() const {
   return names;
 }
 
+bool JackMidiOut::destination_gone() const {
+  if (!core_->lost() || server_gone_.load() || !client_ || client_->client() == nullptr)
+    return false;
+  return jack_port_by_name(client_->client(), peer_.c_str()) == nullptr;
+}
+
 Status JackMidiOut::close() {
   if (core_->finished()) return device_error::closed();
   core_->wait_idle(MidiOutCore::kCloseDrain);

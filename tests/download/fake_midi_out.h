@@ -22,6 +22,7 @@ struct OutLog {
   bool open = false;
   std::string destination;          // what the device says it sends to
   std::vector<std::string> others;  // the other senders it reports
+  bool gone = false;                // what it says of its destination after a loss
 };
 
 class FakeMidiOut : public MidiOutDevice {
@@ -43,6 +44,7 @@ class FakeMidiOut : public MidiOutDevice {
   Status short_msg(std::uint32_t) override { return {}; }
   std::string destination() const override { return log_->destination; }
   std::vector<std::string> other_senders() const override { return log_->others; }
+  bool destination_gone() const override { return log_->gone; }
   Status unprepare_header(MidiHeader& h) override {
     h.flags &= ~HDR_PREPARED;
     return {};

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <thread>
 
+#include "common/loop_clock.h"
 #include "platform/rtmidi/rtmidi_service.h"
 #include "tests/e2e/jack_peer.h"
 #include "tests/e2e/jack_server.h"
@@ -239,6 +240,58 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   for (auto& header : headers) EXPECT_TRUE(in->unprepare_header(header).ok());
   EXPECT_TRUE(in->close().ok());
   EXPECT_EQ(log.reports().back().id, MIM_CLOSE);
+}
+
+// The service's watch tells of a port that comes and goes, named as output_names() lists it,
+// on the clock's thread; audio ports and the program's own ports are not told. The time from a
+// port's registration to its event is printed.
+TEST_F(JackMidiTest, TheWatchTellsOfAPortComingAndGoing) {
+  struct Heard final : DeviceWatchListener {
+    void device_changed(const DeviceEvent& event) override {
+      events.push_back(event);
+      at.push_back(Clock::now());
+    }
+    int find(DeviceChange change, const std::string& name) const {
+      for (std::size_t i = 0; i < events.size(); ++i)
+        if (events[i] == DeviceEvent{change, DeviceKind::MidiOut, name}) return static_cast<int>(i);
+      return -1;
+    }
+    std::vector<DeviceEvent> events;
+    std::vector<Clock::time_point> at;
+  } heard;
+  LoopClock clock;
+  auto watch = service.watch(clock, heard);
+  ASSERT_NE(watch, nullptr);
+
+  jack_client_t* client = jack_client_open("brisca-e2e-watch", JackNoStartServer, nullptr);
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(jack_activate(client), 0);
+  const Clock::time_point registered = Clock::now();
+  jack_port_t* port = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  ASSERT_NE(port, nullptr);
+  ASSERT_NE(jack_port_register(client, "audio", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0),
+            nullptr);
+  const std::string name = "JACK: brisca-e2e-watch:in";
+  ASSERT_TRUE(clock.run([&] { return heard.find(DeviceChange::Added, name) >= 0; }, 30s));
+  const auto latency =
+      heard.at[static_cast<std::size_t>(heard.find(DeviceChange::Added, name))] - registered;
+  std::printf("port registered to watch event: %.2f ms\n",
+              std::chrono::duration<double, std::milli>(latency).count());
+  EXPECT_GE(index_of(service.output_names(), name), 0);
+
+  // Our own output, opened to the port, is not told; the port's going is.
+  JackPeer sink("brisca-e2e-watch-sink", JackPeer::Role::Receive);
+  ASSERT_TRUE(sink.ok());
+  auto out = open_output_to(sink);
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  jack_client_close(client);
+  ASSERT_TRUE(clock.run([&] { return heard.find(DeviceChange::Removed, name) >= 0; }, 30s));
+  EXPECT_TRUE(out->close().ok());
+  for (const DeviceEvent& event : heard.events) {
+    EXPECT_EQ(event.name.find("BriscaTool"), std::string::npos) << event.name;
+    EXPECT_EQ(event.name.find("audio"), std::string::npos) << event.name;
+  }
 }
 
 }  // namespace
