@@ -83,7 +83,7 @@ class DownloadWindowHooks final : public DownloadHooks, private DownloadListener
       ask_(warning(cut.name + " " + cut.problem +
                        ": the file is damaged. It was not sent completely and is still selected.",
                    "Send File(s)"));
-    } else if (cut.reason == CutReason::DeviceLost) {
+    } else if (cut.reason == CutReason::DeviceLost || cut.reason == CutReason::Unplugged) {
       ask_(warning("The MIDI output stopped responding. \"" + cut.name +
                        "\" was not sent completely and is still selected.",
                    "Send File(s)"));

@@ -33,7 +33,7 @@ std::string write_sound(int blocks, int pitch) {
 class TimedWaveOut : public test::FakeWaveOut {
  public:
   TimedWaveOut(test::WaveLog& log, Clock::time_point& first) : FakeWaveOut(log), first_(first) {}
-  int write(WaveHeader& header) override {
+  Status write(WaveHeader& header) override {
     if (first_ == Clock::time_point{}) first_ = Clock::now();
     return FakeWaveOut::write(header);
   }

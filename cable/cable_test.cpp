@@ -99,7 +99,7 @@ void CableTest::send_chunk() {
   next_offset_ += length;
   outstanding_ = &header;
   sent_at_ = clock_.now();
-  if (out_.send_long(header) != 0)
+  if (!out_.send_long(header))
     finish(CableEnd::OutputLost, "The MIDI output failed; the cable test stopped.");
 }
 
@@ -191,7 +191,7 @@ void CableTest::finish(CableEnd end, std::string text, std::optional<CablePaceRe
 // The output first, so no chunk is read from a message after the test let go of it.
 void CableTest::close_devices() {
   tick_.stop();
-  if (out_.is_open() && next_offset_ < message_.size()) out_.send_end_of_message();
+  if (out_.is_open() && next_offset_ < message_.size()) (void)out_.send_end_of_message();
   out_.close();
   in_.close();
   lock_.release();

@@ -19,6 +19,8 @@ enum class ErrorCode {
   DeviceBusy,    // a device someone else holds
   DeviceFailed,  // a device that refused or stopped working
   DeviceLost,    // a device that went away
+  NotReady,      // a device with no room now: nothing was queued, the same call may succeed later
+  StillPlaying,  // a buffer the device still holds: wait for its done report
   Cancelled,     // the user or the caller stopped it
   Unsupported,
 };

@@ -11,8 +11,8 @@ std::vector<DamagedFile> damaged_selection(const SoundList& list) {
     if (!list.row(row).selected) continue;
     Result<TrackReader> track = TrackReader::open(list.full_path(row));
     if (!track) continue;
-    const SoundCheck check = check_sound(*track);
-    if (!check.complete()) damaged.push_back({row, list.row(row).name, check.problem()});
+    const Status whole = check_sound(*track).whole();
+    if (!whole) damaged.push_back({row, list.row(row).name, whole.message()});
   }
   return damaged;
 }

@@ -105,7 +105,7 @@ class Download {
 
  private:
   void end_message() {
-    if (sequencer_.inside_message()) port_.send_end_of_message();
+    if (sequencer_.inside_message()) (void)port_.send_end_of_message();
   }
 
   MidiOutPort port_;

@@ -16,6 +16,7 @@ namespace brisca {
 enum class CutReason {
   PortClosed,  // the output was closed (MIDI setup confirmed, window closed)
   DeviceLost,  // the device failed a send, closed itself, or stopped reporting chunks done
+  Unplugged,   // the device was lost because the port it sent to is gone (unplugged, closed)
   Aborted,     // the caller asked to stop at once
   Damaged,     // the file's track was cut, or it held fewer blocks than its header counts
 };
@@ -23,8 +24,10 @@ enum class CutReason {
 struct CutShort {
   CutReason reason;
   RowId row;
-  std::string name;     // the row's text
-  std::string problem;  // Damaged: what was wrong ("ends after 13 of 27 blocks")
+  std::string name;      // the row's text
+  std::string problem;   // Damaged: what was wrong ("ends after 13 of 27 blocks")
+  int blocks_done = 0;   // the file's blocks whose every byte had gone out
+  int blocks_total = 0;  // the blocks its row counts
 };
 
 // How a file's sending ended: whole, or cut short (the row is selected again).

@@ -27,24 +27,24 @@ MidiHeader& MidiOutPort::next_header() {
   return header;
 }
 
-int MidiOutPort::send_long(MidiHeader& header) {
-  if (!device_) return -1;
+Status MidiOutPort::send_long(MidiHeader& header) {
+  if (!device_) return make_error(ErrorCode::DeviceLost, "no MIDI output is open");
   header.flags = 0;
-  device_->prepare_header(header);
+  (void)device_->prepare_header(header);  // a bad header fails the long message below
   return device_->long_msg(header);
 }
 
-int MidiOutPort::send_end_of_message() {
-  if (!device_) return -1;
+Status MidiOutPort::send_end_of_message() {
+  if (!device_) return make_error(ErrorCode::DeviceLost, "no MIDI output is open");
   // One still queued ends the message just as well.
-  if (load_flags(end_header_.flags) & HDR_INQUEUE) return 0;
+  if (load_flags(end_header_.flags) & HDR_INQUEUE) return {};
   end_header_.data = &end_byte_;
   end_header_.buffer_length = 1;
   return send_long(end_header_);
 }
 
 void MidiOutPort::unprepare(MidiHeader& header) {
-  if (device_) device_->unprepare_header(header);
+  if (device_) (void)device_->unprepare_header(header);
 }
 
 // Device thread. A full ring drops the report: a lost done report is then caught by the
@@ -81,7 +81,7 @@ MidiHeader* MidiOutPort::own_header(std::uintptr_t address) {
 
 void MidiOutPort::close_device() {
   if (!device_) return;
-  device_->close();
+  (void)device_->close();
   device_.reset();
 }
 

@@ -45,12 +45,12 @@ class MidiOutPort {
   int reopen();
 
   MidiHeader& next_header();
-  // Flags to 0, prepare, long message; the long message's result.
-  int send_long(MidiHeader& header);
+  // Flags to 0, prepare, long message; the long message's result (DeviceLost with no device).
+  Status send_long(MidiHeader& header);
   void unprepare(MidiHeader& header);
   // A lone F7 after whatever is queued, ending a System Exclusive message the receiver is
   // inside. It uses a header outside the rotation; its done report is stale to the sequencer.
-  int send_end_of_message();
+  Status send_end_of_message();
 
   // One entry per tick: the finished header of a MOM_DONE entry, or null for an empty ring and
   // for any other report (which is consumed all the same).
@@ -65,6 +65,8 @@ class MidiOutPort {
   std::vector<std::string> other_senders() const {
     return device_ ? device_->other_senders() : std::vector<std::string>{};
   }
+  // After a loss, before close_lost(): the port sent to is no longer there (see MidiOutDevice).
+  bool destination_gone() const { return device_ && device_->destination_gone(); }
 
   void close();
   // Closes the device after it failed, remembering its choice for reopen().

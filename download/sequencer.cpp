@@ -79,7 +79,7 @@ int DownloadSequencer::done_wait_ticks() const {
 void DownloadSequencer::start_next_file() {
   if (!port_.is_open() || flags_.sending != 0) return;
   if (owe_end_) {
-    port_.send_end_of_message();
+    (void)port_.send_end_of_message();  // a port that fails it is lost at the next chunk
     owe_end_ = false;
   }
   const int row = list_.first_selected();
@@ -140,7 +140,7 @@ void DownloadSequencer::end_file() {
     file_sent();
     return;
   }
-  CutShort cut{CutReason::Damaged, sending_, {}, state_.check.problem()};
+  CutShort cut{CutReason::Damaged, sending_, {}, state_.check.whole().message()};
   state_ = DownloadState{};
   flags_.continue_flag = 0;
   give_back(std::move(cut));
@@ -202,7 +202,7 @@ bool DownloadSequencer::send_next_message(MidiHeader* done) {
 void DownloadSequencer::hand_over(MidiHeader& header) {
   outstanding_ = &header;
   waited_ticks_ = 0;
-  if (port_.send_long(header) != 0) lose_device();
+  if (!port_.send_long(header)) lose_device();
 }
 
 void DownloadSequencer::start_tick() {
@@ -264,10 +264,20 @@ std::optional<Notice> DownloadSequencer::request_stop() const {
   return question("Stop down-load at next sound?", "Stop");
 }
 
+// A message cut by a device that still exists is ended with a lone F7 before the next file; one
+// whose port has gone is not: a device plugged in again starts afresh.
 void DownloadSequencer::lose_device() {
-  owe_end_ = owe_end_ || inside_message_;
+  const bool gone = port_.destination_gone();
+  owe_end_ = !gone && (owe_end_ || inside_message_);
   port_.close_lost();
-  abort(CutReason::DeviceLost);
+  abort(gone ? CutReason::Unplugged : CutReason::DeviceLost);
+}
+
+int DownloadSequencer::blocks_done(int row) const {
+  if (row < 0) return 0;
+  const int total = list_.row(row).blocks;
+  const int started = total - std::max(list_.state().current_remaining, 0);
+  return std::clamp(started - (inside_message_ ? 1 : 0), 0, total);
 }
 
 void DownloadSequencer::abort(CutReason reason) {
@@ -277,10 +287,12 @@ void DownloadSequencer::abort(CutReason reason) {
   flags_.continue_flag = 0;
   outstanding_ = nullptr;
   waited_ticks_ = 0;
-  inside_message_ = false;
   const bool was_sending = flags_.sending != 0;
+  const int row = list_.index_of(sending_);
+  CutShort cut{reason, sending_, {}, {}, blocks_done(row), row < 0 ? 0 : list_.row(row).blocks};
+  inside_message_ = false;
   state_ = DownloadState{};
-  if (was_sending) give_back(CutShort{reason, sending_, {}, {}});
+  if (was_sending) give_back(std::move(cut));
   finish_chain();
 }
 

@@ -111,6 +111,8 @@ class DownloadSequencer {
   bool send_next_message(MidiHeader* done);
   void hand_over(MidiHeader& header);
   void lose_device();
+  // The file's blocks whose every byte went out; call before the down-load's state is cleared.
+  int blocks_done(int row) const;
   void end_file();
   void finish_chain();
   void give_back(CutShort cut);

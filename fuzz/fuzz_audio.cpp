@@ -32,8 +32,10 @@ void read_and_shape(const std::uint8_t* data, std::size_t size) {
   check(in.samples.size() <= static_cast<std::size_t>(std::ceil(2.0 * in.rate)) + 16);
   for (float v : in.samples) check(std::isfinite(v));
   for (int pitch : {0, brisca::kMaxImportPitch}) {
-    std::vector<float> sound = brisca::resample(in.samples, in.rate, brisca::rate_for_pitch(pitch));
-    if (sound.empty()) continue;
+    brisca::Result<std::vector<float>> resampled =
+        brisca::resample(in.samples, in.rate, brisca::rate_for_pitch(pitch));
+    if (!resampled || resampled->empty()) continue;
+    std::vector<float> sound = std::move(*resampled);
     for (float v : sound) check(std::isfinite(v));
     sound.resize(brisca::trimmed_length(sound));
     check(!sound.empty());

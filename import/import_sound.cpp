@@ -58,7 +58,12 @@ std::vector<float> sound_samples(const AudioInput& in, const ImportSettings& s,
     error = in.too_long ? too_long_text(s.pitch) : in.error;
     return {};
   }
-  std::vector<float> samples = resample(in.samples, in.rate, rate_for_pitch(s.pitch), &error);
+  Result<std::vector<float>> resampled = resample(in.samples, in.rate, rate_for_pitch(s.pitch));
+  if (!resampled) {
+    error = resampled.message();
+    return {};
+  }
+  std::vector<float> samples = std::move(*resampled);
   if (samples.empty()) return {};
   if (s.trim) samples.resize(trimmed_length(samples));
   if (samples.size() > static_cast<std::size_t>(kMaxDataBlocks) * 880) {
@@ -80,12 +85,9 @@ std::string audio_problem(const std::string& audio) {
 
 }  // namespace
 
-std::optional<HeaderTemplate> read_header_template(const std::string& path, std::string& error) {
+Result<HeaderTemplate> read_header_template(const std::string& path) {
   auto track = TrackReader::open(path);
-  if (!track) {
-    error = track.message();
-    return std::nullopt;
-  }
+  if (!track) return track.error();
   MidiEvent event;
   while (track->next(event)) {
     if (!event.is_sysex_with_data() || event.length < 7) continue;
@@ -93,8 +95,7 @@ std::optional<HeaderTemplate> read_header_template(const std::string& path, std:
     if (block_number(event.data.get(), event.length) != 0) continue;
     return HeaderTemplate{unpack_block(event.data.get(), event.length), event.data[2]};
   }
-  error = "holds no header block";
-  return std::nullopt;
+  return make_error(ErrorCode::BadFile, "holds no header block");
 }
 
 std::string output_path_for(const std::string& audio, const std::string& folder) {
@@ -140,12 +141,9 @@ PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
   return p;
 }
 
-std::vector<float> original_at_top_rate(const AudioInput& in, std::string& error) {
-  if (!in.ok()) {
-    error = in.error;
-    return {};
-  }
-  return resample(in.samples, in.rate, kTopRate, &error);
+Result<std::vector<float>> original_at_top_rate(const AudioInput& in) {
+  if (!in.ok()) return make_error(ErrorCode::BadFile, in.error);
+  return resample(in.samples, in.rate, kTopRate);
 }
 
 ImportResult write_prepared(const PreparedSound& p, const std::string& output, bool replace) {

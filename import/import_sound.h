@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "import/audio_input.h"
 #include "import/level.h"
 #include "pace/pace.h"
@@ -25,8 +26,8 @@ struct HeaderTemplate {
   UnpackedBlock header{};
   std::uint8_t device = 0;
 };
-// The first header block of a sound file; nothing (and `error` says why) when there is none.
-std::optional<HeaderTemplate> read_header_template(const std::string& path, std::string& error);
+// The first header block of a sound file; the file's error, or BadFile when it holds none.
+Result<HeaderTemplate> read_header_template(const std::string& path);
 
 struct ImportSettings {
   std::optional<std::string> name;  // as given; the file's name when absent
@@ -69,7 +70,8 @@ AudioInput read_import_source(const std::string& audio);
 PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
                             const ImportSettings& settings);
 // `audio` as read, mixed to mono and carried to 44.1 kHz: what "Play Original" plays.
-std::vector<float> original_at_top_rate(const AudioInput& in, std::string& error);
+// Fails with the reading's or the resampler's reason.
+Result<std::vector<float>> original_at_top_rate(const AudioInput& in);
 // Writes a prepared sound to `output` (replacing only when `settings.replace`); the result's
 // `output` and `error` are set.
 ImportResult write_prepared(const PreparedSound& sound, const std::string& output, bool replace);

@@ -50,10 +50,12 @@ const PrepareQueue::Source& PrepareQueue::source_for(const std::string& audio) {
   if (found != sources_.end()) return found->second;
   Source source;
   source.input = read_import_source(audio);
-  std::string error;
-  if (source.input.ok())
+  if (source.input.ok()) {
+    // A source the resampler refuses plays nothing.
+    Result<std::vector<float>> original = original_at_top_rate(source.input);
     source.original = std::make_shared<const std::vector<std::int16_t>>(
-        to_pcm16(original_at_top_rate(source.input, error)));
+        to_pcm16(original ? *original : std::vector<float>{}));
+  }
   return sources_.emplace(audio, std::move(source)).first->second;
 }
 

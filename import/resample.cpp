@@ -6,10 +6,9 @@
 
 namespace brisca {
 
-std::vector<float> resample(std::span<const float> source, double from_hz, double to_hz,
-                            std::string* error) {
-  if (source.empty()) return {};
-  if (from_hz == to_hz) return {source.begin(), source.end()};
+Result<std::vector<float>> resample(std::span<const float> source, double from_hz, double to_hz) {
+  if (source.empty()) return std::vector<float>{};
+  if (from_hz == to_hz) return std::vector<float>(source.begin(), source.end());
   const double exact = static_cast<double>(source.size()) * to_hz / from_hz;
   const auto wanted = static_cast<std::size_t>(std::max(1.0, std::round(exact)));
   std::vector<float> out(wanted);
@@ -18,10 +17,8 @@ std::vector<float> resample(std::span<const float> source, double from_hz, doubl
   std::size_t done = 0;
   soxr_error_t failed = soxr_oneshot(from_hz, to_hz, 1, source.data(), source.size(), nullptr,
                                      out.data(), out.size(), &done, &io, &quality, nullptr);
-  if (failed) {
-    if (error) *error = std::string("resampling failed (") + failed + ")";
-    return {};
-  }
+  if (failed)
+    return make_error(ErrorCode::Unsupported, std::string("resampling failed (") + failed + ")");
   // soxr may hand back a sample fewer than the rounded length; the missing end is silence.
   out.resize(std::max<std::size_t>(done, 1));
   return out;

@@ -3,15 +3,15 @@
 #pragma once
 
 #include <span>
-#include <string>
 #include <vector>
+
+#include "common/result.h"
 
 namespace brisca {
 
 // The source at `from_hz` as samples at `to_hz`: about size x to_hz / from_hz of them (at least
-// one for a source of at least one sample). Equal rates copy the source. On a resampler failure
-// the result is empty and `error` (when given) says why.
-std::vector<float> resample(std::span<const float> source, double from_hz, double to_hz,
-                            std::string* error = nullptr);
+// one for a source of at least one sample). Equal rates copy the source. Fails (Unsupported, with
+// the resampler's reason) when the resampler refuses the rates.
+Result<std::vector<float>> resample(std::span<const float> source, double from_hz, double to_hz);
 
 }  // namespace brisca

@@ -43,12 +43,12 @@ bool MidiInPort::open_device() {
     header.buffer_length = kBufferBytes;
     header.flags = 0;
     returned_[static_cast<std::size_t>(i)].store(false, std::memory_order_relaxed);
-    if (device_->prepare_header(header) != 0 || device_->add_buffer(header) != 0) {
+    if (!device_->prepare_header(header) || !device_->add_buffer(header)) {
       shut_device();
       return false;
     }
   }
-  device_->start();
+  (void)device_->start();  // nothing arrives from a device that would not start
   return true;
 }
 
@@ -62,15 +62,15 @@ void MidiInPort::shut_device() {
   ++generation_;  // a loss reported from here on belongs to a device that is gone
   if (!device_) return;
   dropped_before_ += device_->dropped();
-  if (device_->stop() == 0 && device_->reset() == 0) {
+  if (device_->stop() && device_->reset()) {
     bool unprepared = true;
     for (MidiHeader& header : headers_) {
-      if (device_->unprepare_header(header) != 0) {
+      if (!device_->unprepare_header(header)) {
         unprepared = false;
         break;
       }
     }
-    if (unprepared) device_->close();
+    if (unprepared) (void)device_->close();
   }
   device_.reset();
 }
@@ -202,7 +202,7 @@ void MidiInPort::handle_long(int index) {
   if (length == 0) return;
   if (listener_ != nullptr) listener_->long_data(header.data, length);
   show(MonitorField::SystemExclusive, sysex_summary(header.data, length));
-  if (device_) device_->add_buffer(header);
+  if (device_) (void)device_->add_buffer(header);  // refused: the device is going
 }
 
 void MidiInPort::clear_data() {

@@ -41,8 +41,9 @@ void check_whole(const std::string& path, SoundOverview& into) {
     if (event.is_sysex_with_data()) into.messages.add(event.length);
   }
   check.end_track(*track);
-  into.complete = check.complete();
-  into.problem = check.problem();
+  const Status whole = check.whole();
+  into.complete = whole.ok();
+  if (!whole) into.problem = whole.message();
 }
 
 // The samples preview playback plays, in playing order.

@@ -57,7 +57,7 @@ Status PreviewPlayer::open(int choice) {
 // clock, as nothing else runs meanwhile.
 Status PreviewPlayer::stop() {
   if (!device_) return {};
-  const bool reset = device_->reset() == 0;
+  const bool reset = device_->reset().ok();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopLimitMs);
   while (!(is_done(buffers_[0].header) && is_done(buffers_[1].header))) {
     if (std::chrono::steady_clock::now() >= deadline)
@@ -71,7 +71,7 @@ Status PreviewPlayer::stop() {
 void PreviewPlayer::close() {
   if (!device_) return;
   (void)stop();
-  device_->close();
+  (void)device_->close();
   device_.reset();
   for (Buffer& b : buffers_) b = Buffer{};
   clear_state();
@@ -113,7 +113,8 @@ void PreviewPlayer::start_samples(std::shared_ptr<const std::vector<std::int16_t
 PreviewPlayer::Buffer* PreviewPlayer::free_buffer() {
   for (Buffer& b : buffers_) {
     const std::uint32_t flags = load_flags(b.header.flags);
-    if ((flags & HDR_PREPARED) != 0 && (flags & HDR_DONE) != 0) device_->unprepare_header(b.header);
+    if ((flags & HDR_PREPARED) != 0 && (flags & HDR_DONE) != 0)
+      (void)device_->unprepare_header(b.header);
     if ((load_flags(b.header.flags) & HDR_PREPARED) == 0) return &b;
   }
   return nullptr;
@@ -139,16 +140,16 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
   WaveHeader& header = buffer.header;
   header.buffer_length = static_cast<std::uint32_t>(fill_bytes);
   store_flags(header.flags, 0);
-  int result = device_->prepare_header(header);
-  if (result == 0) result = device_->write(header);
-  if (result == 0) {
+  Status result = device_->prepare_header(header);
+  if (result) result = device_->write(header);
+  if (result) {
     if (handed_.empty()) playing_since_ = clock_.now();
     handed_.push_back({&buffer, static_cast<std::uint64_t>(fill_bytes) / 2});
     return;
   }
   // The device refused the buffer (it is gone): leave the buffer free and done, so that the next
   // Stop does not wait for it, and end this preview.
-  device_->unprepare_header(header);
+  (void)device_->unprepare_header(header);
   store_flags(header.flags, HDR_DONE);
   clear_state();
   write_failed_ = true;

@@ -144,7 +144,7 @@ void SoundReceiver::end_sound(const std::string& reason_if_short) {
   r.whole = s.check.complete();
   if (!r.whole) {
     r.reason = !s.problem.empty() ? s.problem : reason_if_short;
-    if (r.reason.empty()) r.reason = s.check.problem();
+    if (r.reason.empty()) r.reason = s.check.whole().message();
   }
   (r.whole ? whole_ : incomplete_) += 1;
   const Result<std::string> written =

@@ -65,14 +65,20 @@ std::string SoundCheck::block_problem() const {
   return (lacking == 1 ? "lacks block " : "lacks blocks ") + missing() + " of " + total;
 }
 
-std::string SoundCheck::problem() const {
+Status SoundCheck::whole() const {
+  if (complete()) return {};
+  return make_error(ErrorCode::Damaged, damage());
+}
+
+// What complete() found wrong.
+std::string SoundCheck::damage() const {
   if (blocks > 0) {
     if (std::string text = block_problem(); !text.empty()) return text;
   }
   const std::string count = std::to_string(blocks);
   if (cut && blocks == 0) return "is cut short";
   if (cut) return "is cut short after " + count + (blocks == 1 ? " block" : " blocks");
-  return {};
+  return "is damaged";
 }
 
 SoundCheck check_sound(TrackReader& track) {

@@ -32,8 +32,9 @@ struct SoundCheck {
   // text ("3, 7-9"). Nothing without a header.
   int missing_count() const;
   std::string missing() const;
-  // What is wrong, to follow the file's name ("ends after 13 of 27 blocks"); empty when whole.
-  std::string problem() const;
+  // Whole, or Damaged with what is wrong, to follow the file's name ("ends after 13 of 27
+  // blocks").
+  Status whole() const;
 
   // The incremental form, for a reader that goes through the track itself: each event read,
   // then the track once it has ended.
@@ -43,6 +44,7 @@ struct SoundCheck {
 
  private:
   std::string block_problem() const;
+  std::string damage() const;
 };
 
 // Reads the whole file from its start; fails when its headers are bad (open_track's error).

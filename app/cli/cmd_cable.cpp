@@ -43,6 +43,7 @@ std::unique_ptr<CLI::App> cable_command(CableOptions& options) {
                   "send for at least S seconds at each pace (default: ten blocks' worth)")
       ->type_name("S")
       ->transform(positive("seconds", false));
+  add_wait_option(*app, options.wait, "ports");
   app->footer(
       "Sends messages of a sound-dump block's length at the default pace (200-byte chunks "
       "every 70 ms), then at slower ones, and compares what comes back byte for byte. The "
@@ -59,6 +60,9 @@ int run_cable(MidiService& service, SettingsStore* store, const CableOptions& op
   // A port option that names no port is a usage error; an empty one left the choice to the
   // system, which has none.
   const auto unusable = [](const std::string& wanted) { return wanted.empty() ? kFailed : kUsage; };
+  if (!wait_for_port(service, PortSide::Out, options.midi_out, options.wait, interrupts, io.err) ||
+      !wait_for_port(service, PortSide::In, options.midi_in, options.wait, interrupts, io.err))
+    return kFailed;
   const ChosenPort out = choose_port(service, store, PortSide::Out, options.midi_out, io.err);
   if (out.choice == 0) return unusable(options.midi_out);
   const ChosenPort in = choose_port(service, store, PortSide::In, options.midi_in, io.err);

@@ -1,11 +1,14 @@
-// briscatool devices [--json]: the four device name tables exactly as the setup dialogs list
-// them, entry 0 first.
+// briscatool devices [--json] [--watch]: the four device name tables exactly as the setup dialogs
+// list them, entry 0 first; or, with --watch, one line per device that comes or goes, named as the
+// services list it, until SIGINT or SIGTERM.
 #include <ostream>
 
 #include "app/cli/cli.h"
 #include "app/cli/json.h"
+#include "app/cli/midi_commands.h"
 #include "app/devices/name_tables.h"
 #include "app/devices/services.h"
+#include "common/loop_clock.h"
 
 namespace brisca::cli {
 namespace {
@@ -36,14 +39,61 @@ void print_json(const std::vector<Table>& tables, std::ostream& out) {
   out << "}\n";
 }
 
+// "added midi-out JACK: synth:in", or as JSON {"change":"added","kind":"midi_out","name":...}.
+class ChangePrinter final : public DeviceWatchListener {
+ public:
+  ChangePrinter(std::ostream& out, bool json) : out_(out), json_(json) {}
+  void device_changed(const DeviceEvent& event) override {
+    const char* change = event.change == DeviceChange::Added ? "added" : "removed";
+    const char* kind = event.kind == DeviceKind::MidiIn    ? "midi_in"
+                       : event.kind == DeviceKind::MidiOut ? "midi_out"
+                                                           : "audio_out";
+    if (json_) {
+      out_ << "{\"change\": " << json_string(change) << ", \"kind\": " << json_string(kind)
+           << ", \"name\": " << json_string(event.name) << "}\n";
+    } else {
+      std::string label(kind);
+      label[label.find('_')] = '-';
+      out_ << change << ' ' << label << ' ' << event.name << '\n';
+    }
+    out_.flush();
+  }
+
+ private:
+  std::ostream& out_;
+  bool json_;
+};
+
+int watch_devices(bool json, Streams io) {
+  InterruptGuard signals;
+  LoopClock clock;
+  ChangePrinter printer(io.out, json);
+  const auto midi = make_midi_service();
+  const auto audio = make_audio_service();
+  const std::unique_ptr<DeviceWatch> midi_watch = midi->watch(clock, printer);
+  const std::unique_ptr<DeviceWatch> audio_watch = audio->watch(clock, printer);
+  if (!midi_watch && !audio_watch) {
+    io.err << "briscatool devices: no sound server here tells of devices coming and going\n";
+    return kFailed;
+  }
+  io.err << "Watching for devices coming and going (Ctrl-C to stop)\n" << std::flush;
+  clock.run([] { return InterruptGuard::count() > 0; });
+  return kOk;
+}
+
 }  // namespace
 
 int cmd_devices(const Args& args, Streams io) {
   bool json = false;
+  bool watch = false;
   auto app = make_command(
       "devices", "Lists the MIDI and audio devices as the setup dialogs list them, entry 0 first.");
   app->add_flag("--json", json, "print a JSON object of the four tables");
+  app->add_flag("--watch", watch,
+                "print a line for each device that comes or goes (a JSON object a line with "
+                "--json), until Ctrl-C");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
+  if (watch) return watch_devices(json, io);
   const NameTable midi = fill_midi_table(*make_midi_service());
   const NameTable audio = fill_audio_table(*make_audio_service());
   const std::vector<Table> tables{{"midi_in", "MIDI In Devices", &midi.in},

@@ -1,7 +1,7 @@
-// briscatool monitor [--midi-in ENTRY] [--seconds S] [--count N]: opens the MIDI input and
-// prints each monitor field update as "Label: text", the text exactly as the field shows it.
-// An input that goes away ends it with a line and status 1; messages dropped under load are
-// counted in a last line.
+// briscatool monitor [--midi-in ENTRY] [--seconds S] [--count N] [--wait[=S]]: opens the MIDI input
+// and prints each monitor field update as "Label: text", the text exactly as the field shows it. An
+// input that goes away ends it with a line and status 1; messages dropped under load are counted in
+// a last line.
 #include <chrono>
 #include <iostream>
 
@@ -57,6 +57,7 @@ std::unique_ptr<CLI::App> monitor_command(MonitorOptions& options) {
   app->add_option("--count", options.count, "stop after N field updates")
       ->type_name("N")
       ->transform(positive("field updates", true));
+  add_wait_option(*app, options.wait, "input");
   app->footer(
       "Ctrl-C stops. Exit status: 0 when stopped, 1 when the input fails, 2 for a usage error.");
   return app;
@@ -71,6 +72,8 @@ int parse_monitor_options(const Args& args, MonitorOptions& options, Streams io)
 
 int run_monitor(MidiService& service, SettingsStore* store, const MonitorOptions& options,
                 Streams io, const InterruptCount& interrupts) {
+  if (!wait_for_port(service, PortSide::In, options.midi_in, options.wait, interrupts, io.err))
+    return kFailed;
   const ChosenPort chosen = choose_port(service, store, PortSide::In, options.midi_in, io.err);
   if (chosen.choice == 0) return kFailed;
   const int choice = chosen.choice;

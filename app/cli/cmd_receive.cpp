@@ -1,4 +1,4 @@
-// briscatool receive [--midi-in ENTRY] [-o DIR] [--count N] [--seconds S] [--wait]: listens on
+// briscatool receive [--midi-in ENTRY] [-o DIR] [--count N] [--seconds S] [--wait[=S]]: listens on
 // the MIDI input and writes each sound dump that arrives into DIR as a sound file. A progress
 // line per sound (name, blocks so far of total) and a line per file written go to stdout. Ends
 // after N sounds, S seconds, or Ctrl-C / SIGTERM / SIGHUP (EndSignals: the dump in progress is
@@ -96,9 +96,10 @@ std::unique_ptr<CLI::App> receive_command(ReceiveOptions& options) {
   app->add_option("--seconds", options.seconds, "stop after S seconds")
       ->type_name("S")
       ->transform(positive("seconds", false));
-  app->add_flag("--wait", options.wait,
-                "when the input is lost (its device or server gone), wait for it to come back "
-                "instead of ending");
+  add_wait_option(*app, options.wait, "input");
+  app->get_option("--wait")->description(
+      "wait for the input to appear before starting (at most SECONDS when given), and when "
+      "it is lost (its device or server gone) wait for it to come back instead of ending");
   app->footer(
       "A sound that arrives incomplete is written as \"NAME (partial).mid\". Ctrl-C stops (a "
       "dump in progress is written as partial). Exit status: 0 when every sound arrived whole, "
@@ -120,6 +121,8 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
     io.err << "briscatool receive: \"" << options.folder << "\" " << writable.message() << '\n';
     return kFailed;
   }
+  if (!wait_for_port(service, PortSide::In, options.midi_in, options.wait, interrupts, io.err))
+    return kFailed;
   const ChosenPort chosen = choose_port(service, store, PortSide::In, options.midi_in, io.err);
   if (chosen.choice == 0) return kFailed;
   const int choice = chosen.choice;
@@ -149,7 +152,7 @@ int run_receive(MidiService& service, SettingsStore* store, const ReceiveOptions
   MidiInPort port(service, clock, &watch);
   input = &port;
   port.set_listener(&listener);
-  port.keep_reopening(options.wait);
+  port.keep_reopening(options.wait.has_value());
   if (!port.open(choice)) {
     io.err << "briscatool receive: the MIDI input \"" << entry << "\" cannot be opened\n";
     return kFailed;

@@ -1,4 +1,5 @@
-// briscatool send [--midi-out ENTRY] [--shared] [--skip-damaged] [--chunk BYTES] [--interval MS]
+// briscatool send [--midi-out ENTRY] [--wait[=S]] [--shared] [--skip-damaged] [--chunk BYTES]
+// [--interval MS]
 // [--file-gap MS] PATH...: gathers the PATHs as the window does, selects every row and down-loads
 // them in list order through the output port and the sequencer, at the pace remembered for the
 // output unless told otherwise (its first line names the pace). A kit given as a playlist goes in
@@ -46,10 +47,14 @@ class SendSession final : private SoundListListener, private DownloadListener {
         download_(service, list_, clock_) {}
 
   int run(const SendOptions& options) {
+    if (!wait_for_port(service_, PortSide::Out, options.midi_out, options.wait, interrupts_,
+                       io_.err))
+      return kFailed;
     const ChosenPort port = choose_port(service_, store_, PortSide::Out, options.midi_out, io_.err);
     if (port.choice == 0) return kFailed;
     const int choice = port.choice;
-    const std::string& entry = port.entry;
+    entry_ = port.entry;
+    const std::string& entry = entry_;
     const Pace pace = pace_in_force(options, entry);
     if (const std::string problem = pace_problem(pace); !problem.empty()) {
       io_.err << "briscatool send: " << problem << '\n';
@@ -197,6 +202,9 @@ class SendSession final : private SoundListListener, private DownloadListener {
   int finish() {
     if (cut_ && cut_->reason == CutReason::Damaged) {
       progress_.note(cut_->name + ": " + cut_->problem + "; damaged, not sent completely");
+    } else if (cut_ && cut_->reason == CutReason::Unplugged) {
+      progress_.note(entry_ + " was unplugged after block " + std::to_string(cut_->blocks_done) +
+                     " of " + std::to_string(cut_->blocks_total) + " of " + cut_->name);
     } else if (cut_) {
       const char* why = cut_->reason == CutReason::DeviceLost ? "the MIDI output stopped responding"
                         : cut_->reason == CutReason::Aborted  ? "stopped at once"
@@ -232,6 +240,7 @@ class SendSession final : private SoundListListener, private DownloadListener {
   SoundList list_;
   Download download_;
   std::optional<CutShort> cut_;
+  std::string entry_;  // the output's
   int boxes_ = 0;
   int refused_ = 0;
   int repeated_ = 0;  // files a kit lists more than once
@@ -261,6 +270,7 @@ std::unique_ptr<CLI::App> send_command(SendOptions& options) {
                   "the output's number or name as `briscatool devices` lists it (default: the "
                   "remembered choice, else the first)")
       ->type_name("ENTRY");
+  add_wait_option(*app, options.wait, "output");
   app->add_flag("--shared", options.shared,
                 "send even while other clients send to the output (their messages would mix "
                 "with the sound on the way)");

@@ -154,12 +154,12 @@ int run_import(const ImportCommandOptions& o, Streams io) {
     }
   }
   if (!o.template_path.empty()) {
-    std::string error;
-    s.header_template = read_header_template(o.template_path, error);
-    if (!s.header_template) {
-      io.err << o.template_path << ": cannot serve as a template (" << error << ")\n";
+    Result<HeaderTemplate> header = read_header_template(o.template_path);
+    if (!header) {
+      io.err << o.template_path << ": cannot serve as a template (" << header.message() << ")\n";
       return kFailed;
     }
+    s.header_template = std::move(*header);
   }
   if (o.dry_run) return dry_run(o, s, io);
   bool failed = false;

@@ -25,12 +25,17 @@ using InterruptCount = std::function<int()>;
 
 // `briscatool send`. A pace field not given is the remembered pace's for the output (else the
 // default's).
+// `--wait[=SECONDS]`: nothing, start at once; 0, wait for the port as long as it takes; else at
+// most that many seconds.
+using WaitOption = std::optional<double>;
+
 struct SendOptions {
   std::string midi_out;  // empty: the remembered choice, else the first port
   bool shared = false;
   bool skip_damaged = false;  // send the whole files and skip the damaged instead of none
   std::optional<int> chunk_bytes, interval_ms, file_gap_ms;
   std::vector<std::string> paths;
+  WaitOption wait;
 };
 int parse_send_options(const Args& args, SendOptions& options, Streams io);
 int run_send(MidiService& service, SettingsStore* store, const SendOptions& options, Streams io,
@@ -41,6 +46,7 @@ struct MonitorOptions {
   std::string midi_in;  // empty: the remembered choice, else the first port
   double seconds = 0;   // 0: no limit
   long count = 0;       // field updates; 0: no limit
+  WaitOption wait;
 };
 int parse_monitor_options(const Args& args, MonitorOptions& options, Streams io);
 int run_monitor(MidiService& service, SettingsStore* store, const MonitorOptions& options,
@@ -53,7 +59,7 @@ struct ReceiveOptions {
   long count = 0;                 // end after this many sounds; 0: no limit
   std::optional<double> seconds;  // end after this long
   bool live_progress = false;     // rewrite the progress line in place (a terminal)
-  bool wait = false;              // a lost input is waited for instead of ending the command
+  WaitOption wait;  // the input is waited for at the start, and when lost instead of ending
 };
 int parse_receive_options(const Args& args, ReceiveOptions& options, Streams io);
 // Exit 0 when every sound that began arrived whole and was written, 1 otherwise.
@@ -65,6 +71,7 @@ struct CableOptions {
   std::string midi_out;
   std::string midi_in;
   double seconds = 0;  // 0: ten blocks' worth at each pace
+  WaitOption wait;
 };
 int parse_cable_options(const Args& args, CableOptions& options, Streams io);
 // Exit 0 when a pace passed and was remembered for the output in `store`, 1 when none passed or
@@ -84,6 +91,16 @@ enum class PortSide { In, Out };
 ChosenPort choose_port(MidiService& service, SettingsStore* store, PortSide side,
                        const std::string& wanted, std::ostream& err);
 
+// Adds `--wait[=SECONDS]` to a command whose ports are `ports` ("port", "ports").
+void add_wait_option(CLI::App& app, WaitOption& wait, const std::string& ports);
+
+// With `wait` given: until `wanted` names a port on that side of the service's name table (any
+// port when empty), watching the service for ports that appear; it says on `err` what it waits
+// for. False when the user interrupted the wait; true otherwise, also when the time ran out
+// (choose_port then tells what is missing).
+bool wait_for_port(MidiService& service, PortSide side, const std::string& wanted,
+                   const WaitOption& wait, const InterruptCount& interrupts, std::ostream& err);
+
 // Runs `work` on the build's MIDI service and the per-user store of remembered choices.
 int with_midi_service(const std::function<int(MidiService&, SettingsStore*)>& work);
 
@@ -100,6 +117,10 @@ int run_midi_command(const Args& args, Streams io, int (*parse)(const Args&, Opt
     return run(service, store, options, io, &Signals::count);
   });
 }
+
+// The entry of a name table side that `wanted` names (see resolve_entry): its index, 0 for none,
+// -1 when it matches several.
+int find_entry(const std::vector<std::string>& entries, const std::string& wanted);
 
 // The entry of a name table side ("none" at 0) that `wanted` names: its number as `briscatool
 // devices` lists it, its exact text, or the one entry containing it, case-insensitively. With

@@ -43,6 +43,15 @@ int containing(const std::vector<std::string>& entries, const std::string& wante
 
 }  // namespace
 
+int find_entry(const std::vector<std::string>& entries, const std::string& wanted) {
+  const int count = static_cast<int>(entries.size());
+  const int number = as_number(wanted);
+  if (number >= 1 && number < count) return number;
+  for (int i = count - 1; i >= 1; --i)
+    if (entries[static_cast<std::size_t>(i)] == wanted) return i;
+  return number < 0 ? containing(entries, wanted) : 0;
+}
+
 int resolve_entry(const std::vector<std::string>& entries, const std::string& wanted,
                   int remembered, const std::string& option, std::ostream& err) {
   const int count = static_cast<int>(entries.size());
@@ -52,11 +61,7 @@ int resolve_entry(const std::vector<std::string>& entries, const std::string& wa
     err << "briscatool: no MIDI port for --" << option << ": the system lists none\n";
     return 0;
   }
-  const int number = as_number(wanted);
-  if (number >= 1 && number < count) return number;
-  for (int i = count - 1; i >= 1; --i)
-    if (entries[static_cast<std::size_t>(i)] == wanted) return i;
-  const int found = number < 0 ? containing(entries, wanted) : 0;
+  const int found = find_entry(entries, wanted);
   if (found > 0) return found;
   err << "briscatool: --" << option << " \"" << wanted << "\" "
       << (found < 0 ? "matches several ports" : "names no port") << "; the ports are:\n";

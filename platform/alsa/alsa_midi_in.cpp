@@ -28,22 +28,22 @@ std::unique_ptr<MidiInDevice> AlsaMidiIn::open(unsigned index, DeviceCallback ca
 }
 
 AlsaMidiIn::~AlsaMidiIn() {
-  if (input_ && !core_.finished()) close();
+  if (input_ && !core_.finished()) (void)close();
 }
 
 void AlsaMidiIn::on_message(double, std::vector<unsigned char>* message, void* self) {
   static_cast<AlsaMidiIn*>(self)->core_.push(message->data(), message->size());
 }
 
-int AlsaMidiIn::close() {
-  if (core_.finished()) return MMSYSERR_INVALHANDLE;
+Status AlsaMidiIn::close() {
+  if (core_.finished()) return device_error::closed();
   try {
     input_->closePort();
   } catch (const RtMidiError&) {
   }
   input_.reset();  // its input thread has ended
   core_.finish();
-  return 0;
+  return {};
 }
 
 }  // namespace brisca

@@ -19,13 +19,13 @@ class AlsaMidiIn final : public MidiInDevice {
   static std::unique_ptr<MidiInDevice> open(unsigned index, DeviceCallback callback);
   ~AlsaMidiIn() override;
 
-  int prepare_header(MidiHeader& header) override { return core_.prepare(header); }
-  int add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
-  int start() override { return core_.start(); }
-  int stop() override { return core_.stop(); }
-  int reset() override { return core_.reset(); }
-  int unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
-  int close() override;
+  Status prepare_header(MidiHeader& header) override { return core_.prepare(header); }
+  Status add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
+  Status start() override { return core_.start(); }
+  Status stop() override { return core_.stop(); }
+  Status reset() override { return core_.reset(); }
+  Status unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
+  Status close() override;
   std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:

@@ -54,7 +54,7 @@ bool AlsaMidiOut::connect(int dest_client, int dest_port) {
 }
 
 AlsaMidiOut::~AlsaMidiOut() {
-  if (core_ && !core_->finished()) close();
+  if (core_ && !core_->finished()) (void)close();
   release();
 }
 
@@ -144,12 +144,21 @@ std::vector<std::string> AlsaMidiOut::other_senders() const {
   return names;
 }
 
-int AlsaMidiOut::close() {
-  if (core_->finished()) return MMSYSERR_INVALHANDLE;
+// The sequencer answers about its other ports, but not about the one we sent to.
+bool AlsaMidiOut::destination_gone() const {
+  if (!core_->lost() || seq_ == nullptr) return false;
+  snd_seq_port_info_t* info = nullptr;
+  snd_seq_port_info_alloca(&info);
+  if (snd_seq_get_any_port_info(seq_, snd_seq_client_id(seq_), port_, info) < 0) return false;
+  return snd_seq_get_any_port_info(seq_, dest_client_, dest_port_, info) < 0;
+}
+
+Status AlsaMidiOut::close() {
+  if (core_->finished()) return device_error::closed();
   core_->wait_idle(MidiOutCore::kCloseDrain);
   core_->finish();  // joins the thread that writes
   release();
-  return 0;
+  return {};
 }
 
 }  // namespace brisca

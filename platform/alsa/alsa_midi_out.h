@@ -19,13 +19,14 @@ class AlsaMidiOut final : public MidiOutDevice {
                                              DeviceCallback callback);
   ~AlsaMidiOut() override;
 
-  int prepare_header(MidiHeader& header) override { return core_->prepare(header); }
-  int long_msg(MidiHeader& header) override { return core_->submit(header); }
-  int short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
-  int unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
-  int close() override;
+  Status prepare_header(MidiHeader& header) override { return core_->prepare(header); }
+  Status long_msg(MidiHeader& header) override { return core_->submit(header); }
+  Status short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
+  Status unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
+  Status close() override;
   std::string destination() const override;
   std::vector<std::string> other_senders() const override;
+  bool destination_gone() const override;
 
  private:
   AlsaMidiOut() = default;

@@ -3,8 +3,10 @@
 // parts and their tests see only this header.
 //
 // The services report events (buffer done, port opened, data arrived) from a thread of their
-// own through a DeviceCallback, with the message ids below. Results are 0 for success and
-// non-zero for failure, as the multimedia calls they stand for.
+// own through a DeviceCallback, with the message ids below. Calls that can fail return a Status:
+// DeviceLost once the device or its server is gone, NotReady when there is no room now and
+// nothing was queued, StillPlaying for a header still queued, InvalidArgument for a closed
+// device, an unprepared header or a bad message.
 #pragma once
 
 #include <atomic>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "platform/api/device_watch.h"
 
 namespace brisca {
@@ -28,13 +31,27 @@ inline constexpr std::uint32_t MOM_OPEN = 967;
 inline constexpr std::uint32_t MOM_CLOSE = 968;
 inline constexpr std::uint32_t MOM_DONE = 969;
 
-// Results other than 0 (the numbers of the multimedia calls the interfaces stand for).
-inline constexpr int MMSYSERR_INVALHANDLE = 5;   // the device is already closed
-inline constexpr int MMSYSERR_INVALPARAM = 11;   // bad header, message or length
-inline constexpr int MIDIERR_UNPREPARED = 64;    // header not prepared
-inline constexpr int MIDIERR_STILLPLAYING = 65;  // header still queued
-inline constexpr int MIDIERR_NOTREADY = 67;      // no room now; nothing was queued
-inline constexpr int MIDIERR_NODEVICE = 68;      // the device or its server is gone
+// The failures every device call may return, one wording for all backends.
+namespace device_error {
+inline Error closed() {
+  return make_error(ErrorCode::InvalidArgument, "the device is closed");
+}
+inline Error bad_buffer() {
+  return make_error(ErrorCode::InvalidArgument, "bad buffer, message or length");
+}
+inline Error unprepared() {
+  return make_error(ErrorCode::InvalidArgument, "the buffer is not prepared");
+}
+inline Error still_queued() {
+  return make_error(ErrorCode::StillPlaying, "the buffer is still queued");
+}
+inline Error no_room() {
+  return make_error(ErrorCode::NotReady, "no room now; nothing was queued");
+}
+inline Error lost() {
+  return make_error(ErrorCode::DeviceLost, "the device or its server is gone");
+}
+}  // namespace device_error
 
 // Header flags.
 inline constexpr std::uint32_t HDR_DONE = 0x01;
@@ -77,23 +94,27 @@ struct WaveHeader {
 //
 // Loss of the device or of its server: MOM_CLOSE is reported once, messages that had not gone
 // out get no MOM_DONE (their headers leave the queue), and long_msg / short_msg return
-// MIDIERR_NODEVICE from then on. close() also reports MOM_CLOSE unless the loss already did;
+// DeviceLost from then on. close() also reports MOM_CLOSE unless the loss already did;
 // no report follows the return of close().
 class MidiOutDevice {
  public:
   virtual ~MidiOutDevice() = default;
-  virtual int prepare_header(MidiHeader& header) = 0;
+  virtual Status prepare_header(MidiHeader& header) = 0;
   // Queues a long message; MOM_DONE with &header is reported once all its bytes have gone.
   // The bytes are copied: the caller may reuse the buffer after the call.
-  virtual int long_msg(MidiHeader& header) = 0;
-  virtual int short_msg(std::uint32_t packed) = 0;
-  virtual int unprepare_header(MidiHeader& header) = 0;
-  virtual int close() = 0;
+  virtual Status long_msg(MidiHeader& header) = 0;
+  virtual Status short_msg(std::uint32_t packed) = 0;
+  virtual Status unprepare_header(MidiHeader& header) = 0;
+  virtual Status close() = 0;
   // The port this device sends to, named the same way by every program that asks ("JACK:
   // client:port", "ALSA 128:0"); empty when the device cannot tell.
   virtual std::string destination() const { return {}; }
   // The other clients sending to that port now (this device's own connection left out).
   virtual std::vector<std::string> other_senders() const { return {}; }
+  // After a loss: true when the port this device sent to is no longer there while its server
+  // still answers (the device unplugged, its client closed); false when the device stopped
+  // otherwise (its server gone, a stall) or cannot tell.
+  virtual bool destination_gone() const { return false; }
 };
 
 // A MIDI input. Between start() and stop() each short message is reported as MIM_DATA with the
@@ -112,29 +133,29 @@ class MidiInDevice {
   virtual ~MidiInDevice() = default;
   // Messages dropped so far because they came faster than they could be taken.
   virtual std::uint64_t dropped() const { return 0; }
-  virtual int prepare_header(MidiHeader& header) = 0;
-  virtual int add_buffer(MidiHeader& header) = 0;
-  virtual int start() = 0;
+  virtual Status prepare_header(MidiHeader& header) = 0;
+  virtual Status add_buffer(MidiHeader& header) = 0;
+  virtual Status start() = 0;
   // Stops reporting; a SysEx in progress is discarded (its buffer stays queued, empty).
-  virtual int stop() = 0;
+  virtual Status stop() = 0;
   // Stops, and returns every queued buffer, each reported with MIM_LONGDATA and
   // bytes_recorded 0.
-  virtual int reset() = 0;
-  virtual int unprepare_header(MidiHeader& header) = 0;
+  virtual Status reset() = 0;
+  virtual Status unprepare_header(MidiHeader& header) = 0;
   // Returns any buffer still queued as reset() does; no report follows the return.
-  virtual int close() = 0;
+  virtual Status close() = 0;
 };
 
 class WaveOutDevice {
  public:
   virtual ~WaveOutDevice() = default;
-  virtual int prepare_header(WaveHeader& header) = 0;
+  virtual Status prepare_header(WaveHeader& header) = 0;
   // Queues a buffer; buffers play in the order written; WOM_DONE with &header when played.
-  virtual int write(WaveHeader& header) = 0;
-  virtual int unprepare_header(WaveHeader& header) = 0;
+  virtual Status write(WaveHeader& header) = 0;
+  virtual Status unprepare_header(WaveHeader& header) = 0;
   // Stops playback; every queued buffer comes back done.
-  virtual int reset() = 0;
-  virtual int close() = 0;
+  virtual Status reset() = 0;
+  virtual Status close() = 0;
 };
 
 class MidiService {

@@ -42,24 +42,24 @@ bool MidiInCore::push(const std::uint8_t* data, std::size_t n) {
   return true;
 }
 
-int MidiInCore::prepare(MidiHeader& header) {
-  if (header.data == nullptr || header.buffer_length == 0) return MMSYSERR_INVALPARAM;
+Status MidiInCore::prepare(MidiHeader& header) {
+  if (header.data == nullptr || header.buffer_length == 0) return device_error::bad_buffer();
   set_flags(header, HDR_PREPARED);
-  return 0;
+  return {};
 }
 
-int MidiInCore::unprepare(MidiHeader& header) {
-  if (load_flags(header) & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
+Status MidiInCore::unprepare(MidiHeader& header) {
+  if (load_flags(header) & HDR_INQUEUE) return device_error::still_queued();
   clear_flags(header, HDR_PREPARED);
-  return 0;
+  return {};
 }
 
-int MidiInCore::add_buffer(MidiHeader& header) {
-  if (finished_) return MMSYSERR_INVALHANDLE;
+Status MidiInCore::add_buffer(MidiHeader& header) {
+  if (finished_) return device_error::closed();
   const std::uint32_t flags = load_flags(header);
-  if (!(flags & HDR_PREPARED)) return MIDIERR_UNPREPARED;
-  if (flags & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
-  if (header.data == nullptr || header.buffer_length == 0) return MMSYSERR_INVALPARAM;
+  if (!(flags & HDR_PREPARED)) return device_error::unprepared();
+  if (flags & HDR_INQUEUE) return device_error::still_queued();
+  if (header.data == nullptr || header.buffer_length == 0) return device_error::bad_buffer();
   {
     std::lock_guard lock(mutex_);
     header.bytes_recorded = 0;
@@ -69,18 +69,18 @@ int MidiInCore::add_buffer(MidiHeader& header) {
     starved_ = false;
   }
   buffer_added_.notify_all();
-  return 0;
+  return {};
 }
 
-int MidiInCore::start() {
-  if (finished_) return MMSYSERR_INVALHANDLE;
+Status MidiInCore::start() {
+  if (finished_) return device_error::closed();
   if (!started_.load()) start_ns_.store(now_ns());
   started_.store(true, std::memory_order_release);
-  return 0;
+  return {};
 }
 
-int MidiInCore::stop() {
-  if (finished_) return MMSYSERR_INVALHANDLE;
+Status MidiInCore::stop() {
+  if (finished_) return device_error::closed();
   {
     std::lock_guard lock(mutex_);
     started_.store(false, std::memory_order_release);
@@ -88,13 +88,13 @@ int MidiInCore::stop() {
     if (!queue_.empty()) queue_.front()->bytes_recorded = 0;  // the SysEx in progress
   }
   buffer_added_.notify_all();
-  return 0;
+  return {};
 }
 
-int MidiInCore::reset() {
-  if (finished_) return MMSYSERR_INVALHANDLE;
+Status MidiInCore::reset() {
+  if (finished_) return device_error::closed();
   return_all_buffers();
-  return 0;
+  return {};
 }
 
 void MidiInCore::return_all_buffers() {

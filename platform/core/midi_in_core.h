@@ -40,12 +40,12 @@ class MidiInCore : private MidiStreamParser::Sink {
   // The library's thread: never blocks or allocates. False when the piece was dropped.
   bool push(const std::uint8_t* data, std::size_t n);
 
-  int prepare(MidiHeader& header);
-  int add_buffer(MidiHeader& header);
-  int start();
-  int stop();
-  int reset();
-  int unprepare(MidiHeader& header);
+  Status prepare(MidiHeader& header);
+  Status add_buffer(MidiHeader& header);
+  Status start();
+  Status stop();
+  Status reset();
+  Status unprepare(MidiHeader& header);
   // Call once the library has stopped delivering: returns the queued buffers as reset() does,
   // reports MIM_CLOSE (unless a loss already did) and stops the worker. No report follows.
   void finish();

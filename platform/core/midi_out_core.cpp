@@ -32,48 +32,48 @@ void MidiOutCore::start() {
   reporter_ = std::thread([this] { run(); });
 }
 
-int MidiOutCore::prepare(MidiHeader& header) {
-  if (header.data == nullptr) return MMSYSERR_INVALPARAM;
+Status MidiOutCore::prepare(MidiHeader& header) {
+  if (header.data == nullptr) return device_error::bad_buffer();
   set_flags(header, HDR_PREPARED);
-  return 0;
+  return {};
 }
 
-int MidiOutCore::unprepare(MidiHeader& header) {
-  if (load_flags(header) & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
+Status MidiOutCore::unprepare(MidiHeader& header) {
+  if (load_flags(header) & HDR_INQUEUE) return device_error::still_queued();
   clear_flags(header, HDR_PREPARED);
-  return 0;
+  return {};
 }
 
-int MidiOutCore::submit(MidiHeader& header) {
-  if (finished_) return MMSYSERR_INVALHANDLE;
-  if (lost()) return MIDIERR_NODEVICE;
+Status MidiOutCore::submit(MidiHeader& header) {
+  if (finished_) return device_error::closed();
+  if (lost()) return device_error::lost();
   const std::uint32_t flags = load_flags(header);
-  if (!(flags & HDR_PREPARED)) return MIDIERR_UNPREPARED;
-  if (flags & HDR_INQUEUE) return MIDIERR_STILLPLAYING;
+  if (!(flags & HDR_PREPARED)) return device_error::unprepared();
+  if (flags & HDR_INQUEUE) return device_error::still_queued();
   if (header.data == nullptr || header.buffer_length == 0 || header.buffer_length > max_message_)
-    return MMSYSERR_INVALPARAM;
+    return device_error::bad_buffer();
   clear_flags(header, HDR_DONE);
   set_flags(header, HDR_INQUEUE);
   const auto tag = reinterpret_cast<std::uintptr_t>(&header);
   if (!pending_.push(tag, header.data, header.buffer_length)) {
     clear_flags(header, HDR_INQUEUE);
-    return MIDIERR_NOTREADY;
+    return device_error::no_room();
   }
   wake_.post();
-  return 0;
+  return {};
 }
 
-int MidiOutCore::submit_short(std::uint32_t packed) {
-  if (finished_) return MMSYSERR_INVALHANDLE;
+Status MidiOutCore::submit_short(std::uint32_t packed) {
+  if (finished_) return device_error::closed();
   const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(packed),
                                  static_cast<std::uint8_t>(packed >> 8),
                                  static_cast<std::uint8_t>(packed >> 16)};
   const std::size_t length = midi::short_length(bytes[0]);
-  if (length == 0 || length > max_message_) return MMSYSERR_INVALPARAM;
-  if (lost()) return MIDIERR_NODEVICE;
-  if (!pending_.push(0, bytes, length)) return MIDIERR_NOTREADY;
+  if (length == 0 || length > max_message_) return device_error::bad_buffer();
+  if (lost()) return device_error::lost();
+  if (!pending_.push(0, bytes, length)) return device_error::no_room();
   wake_.post();
-  return 0;
+  return {};
 }
 
 void MidiOutCore::mark_lost() {

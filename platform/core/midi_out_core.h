@@ -44,10 +44,10 @@ class MidiOutCore {
   // Starts the reporting thread, which reports MOM_OPEN first.
   void start();
 
-  int prepare(MidiHeader& header);
-  int unprepare(MidiHeader& header);
-  int submit(MidiHeader& header);
-  int submit_short(std::uint32_t packed);
+  Status prepare(MidiHeader& header);
+  Status unprepare(MidiHeader& header);
+  Status submit(MidiHeader& header);
+  Status submit_short(std::uint32_t packed);
 
   void mark_lost();
   // Loss where the consumer is known to have stopped for good (the server's shutdown notice):

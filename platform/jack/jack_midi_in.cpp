@@ -19,7 +19,7 @@ std::unique_ptr<MidiInDevice> JackMidiIn::open(const std::string& peer, DeviceCa
 }
 
 JackMidiIn::~JackMidiIn() {
-  if (client_ && !core_.finished()) close();
+  if (client_ && !core_.finished()) (void)close();
 }
 
 void JackMidiIn::process(jack_nframes_t frames) {
@@ -36,11 +36,11 @@ void JackMidiIn::process(jack_nframes_t frames) {
   }
 }
 
-int JackMidiIn::close() {
-  if (core_.finished()) return MMSYSERR_INVALHANDLE;
+Status JackMidiIn::close() {
+  if (core_.finished()) return device_error::closed();
   client_->close();
   core_.finish();
-  return 0;
+  return {};
 }
 
 }  // namespace brisca

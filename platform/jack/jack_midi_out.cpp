@@ -45,7 +45,7 @@ std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer, Device
 }
 
 JackMidiOut::~JackMidiOut() {
-  if (core_ && !core_->finished()) close();
+  if (core_ && !core_->finished()) (void)close();
 }
 
 void JackMidiOut::process(jack_nframes_t frames) {
@@ -93,12 +93,18 @@ std::vector<std::string> JackMidiOut::other_senders() const {
   return names;
 }
 
-int JackMidiOut::close() {
-  if (core_->finished()) return MMSYSERR_INVALHANDLE;
+bool JackMidiOut::destination_gone() const {
+  if (!core_->lost() || server_gone_.load() || !client_ || client_->client() == nullptr)
+    return false;
+  return jack_port_by_name(client_->client(), peer_.c_str()) == nullptr;
+}
+
+Status JackMidiOut::close() {
+  if (core_->finished()) return device_error::closed();
   core_->wait_idle(MidiOutCore::kCloseDrain);
   client_->close();
   core_->finish();
-  return 0;
+  return {};
 }
 
 }  // namespace brisca

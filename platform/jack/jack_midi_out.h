@@ -7,6 +7,7 @@
 // loss.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -22,23 +23,28 @@ class JackMidiOut final : public MidiOutDevice, private JackHandler {
   static std::unique_ptr<MidiOutDevice> open(const std::string& peer, DeviceCallback callback);
   ~JackMidiOut() override;
 
-  int prepare_header(MidiHeader& header) override { return core_->prepare(header); }
-  int long_msg(MidiHeader& header) override { return core_->submit(header); }
-  int short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
-  int unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
-  int close() override;
+  Status prepare_header(MidiHeader& header) override { return core_->prepare(header); }
+  Status long_msg(MidiHeader& header) override { return core_->submit(header); }
+  Status short_msg(std::uint32_t packed) override { return core_->submit_short(packed); }
+  Status unprepare_header(MidiHeader& header) override { return core_->unprepare(header); }
+  Status close() override;
   std::string destination() const override { return "JACK: " + peer_; }
   std::vector<std::string> other_senders() const override;
+  bool destination_gone() const override;
 
  private:
   JackMidiOut() = default;
   void process(jack_nframes_t frames) override;
   // libjack calls this from the client's own thread, which runs no process cycle after it.
-  void server_lost() override { core_->consumer_gone(); }
+  void server_lost() override {
+    server_gone_.store(true);
+    core_->consumer_gone();
+  }
 
   std::string peer_;
   std::unique_ptr<JackMidiClient> client_;
   std::unique_ptr<MidiOutCore> core_;
+  std::atomic<bool> server_gone_{false};
   bool was_connected_ = false;  // the process thread only
   // When, by the server's clock (microseconds), the MIDI wire behind the port has carried the
   // last message written: the next one is placed no earlier. The process thread only.

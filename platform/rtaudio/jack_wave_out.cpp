@@ -116,15 +116,15 @@ JackWaveOut::JackWaveOut(std::shared_ptr<Client> client)
     : QueuedWaveOut(client->queue), client_(std::move(client)) {}
 
 JackWaveOut::~JackWaveOut() {
-  close();
+  (void)close();
 }
 
-int JackWaveOut::close() {
-  if (closed()) return kErrInvalidHandle;
+Status JackWaveOut::close() {
+  if (closed()) return device_error::closed();
   if (watchdog_) watchdog_->stop();
   begin_close();
   close_bounded([client = client_] { leave(*client); });
-  return 0;
+  return {};
 }
 
 }  // namespace brisca::rtaudio

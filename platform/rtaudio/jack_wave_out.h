@@ -26,7 +26,7 @@ class JackWaveOut : public QueuedWaveOut {
 
   // Waits a bounded time for libjack to let go (close_bounded); past it the client is left to
   // its thread.
-  int close() override;
+  Status close() override;
 
   // A client whose process thread has not run for this long is lost.
   static constexpr std::chrono::milliseconds kStallLimit{2000};

@@ -2,28 +2,28 @@
 
 namespace brisca::rtaudio {
 
-int QueuedWaveOut::prepare_header(WaveHeader& header) {
-  if (closed_) return kErrInvalidHandle;
+Status QueuedWaveOut::prepare_header(WaveHeader& header) {
+  if (closed_) return device_error::closed();
   store_flags(header.flags, load_flags(header.flags) | HDR_PREPARED);
-  return 0;
+  return {};
 }
 
-int QueuedWaveOut::write(WaveHeader& header) {
-  if (closed_) return kErrInvalidHandle;
+Status QueuedWaveOut::write(WaveHeader& header) {
+  if (closed_) return device_error::closed();
   return queue_.write(header);
 }
 
-int QueuedWaveOut::unprepare_header(WaveHeader& header) {
+Status QueuedWaveOut::unprepare_header(WaveHeader& header) {
   const std::uint32_t flags = load_flags(header.flags);
-  if ((flags & HDR_INQUEUE) != 0) return kErrStillPlaying;
+  if ((flags & HDR_INQUEUE) != 0) return device_error::still_queued();
   store_flags(header.flags, flags & ~HDR_PREPARED);
-  return 0;
+  return {};
 }
 
-int QueuedWaveOut::reset() {
-  if (closed_) return kErrInvalidHandle;
+Status QueuedWaveOut::reset() {
+  if (closed_) return device_error::closed();
   queue_.reset();
-  return 0;
+  return {};
 }
 
 void QueuedWaveOut::begin_close() {

@@ -9,10 +9,10 @@ namespace brisca::rtaudio {
 
 class QueuedWaveOut : public WaveOutDevice {
  public:
-  int prepare_header(WaveHeader& header) override;
-  int write(WaveHeader& header) override;
-  int unprepare_header(WaveHeader& header) override;
-  int reset() override;
+  Status prepare_header(WaveHeader& header) override;
+  Status write(WaveHeader& header) override;
+  Status unprepare_header(WaveHeader& header) override;
+  Status reset() override;
 
   bool lost() const { return queue_.lost(); }
 

@@ -6,9 +6,12 @@
 #include <cstdlib>
 
 #include "platform/api/own_clients.h"
+#include "platform/core/watch_group.h"
+#include "platform/jack/jack_watch.h"
 #include "platform/rtaudio/bounded.h"
 #include "platform/rtaudio/device_names.h"
 #include "platform/rtaudio/jack_wave_out.h"
+#include "platform/rtaudio/output_poll.h"
 #include "platform/rtaudio/pulse_probe.h"
 #include "platform/rtaudio/rtaudio_wave_out.h"
 
@@ -77,9 +80,11 @@ RtAudioService::RtAudioService() {
   setenv("PULSE_LATENCY_MSEC", "100", 0);
 }
 
-std::vector<RtAudioService::Listed> RtAudioService::list(bool output) {
+std::vector<RtAudioService::Listed> list_devices(const std::vector<RtAudio::Api>& apis,
+                                                 bool output) {
+  using Listed = RtAudioService::Listed;
   std::vector<Listed> listed;
-  for (RtAudio::Api api : listed_apis()) {
+  for (RtAudio::Api api : apis) {
     for (Probed& p : probe(api)) {
       if (!has_direction(p.info, output) || is_own_device(api, p.info)) continue;
       Listed entry{api, p.info.name, 0, {entry_name(api, p.info.name), false}};
@@ -96,12 +101,12 @@ std::vector<RtAudioService::Listed> RtAudioService::list(bool output) {
 
 std::vector<AudioDeviceInfo> RtAudioService::input_devices() {
   std::vector<AudioDeviceInfo> out;
-  for (Listed& l : list(false)) out.push_back(std::move(l.info));
+  for (Listed& l : list_devices(listed_apis(), false)) out.push_back(std::move(l.info));
   return out;
 }
 
 std::vector<AudioDeviceInfo> RtAudioService::output_devices() {
-  outputs_ = list(true);
+  outputs_ = list_devices(listed_apis(), true);
   std::vector<AudioDeviceInfo> out;
   for (const Listed& l : outputs_) out.push_back(l.info);
   return out;
@@ -130,6 +135,31 @@ std::unique_ptr<WaveOutDevice> RtAudioService::open_output(int device, DeviceCal
   };
   auto opened = run_bounded(std::move(open), kCallLimit);
   return opened ? std::move(*opened) : nullptr;
+}
+
+std::unique_ptr<DeviceWatch> RtAudioService::watch(brisca::Clock& clock,
+                                                   DeviceWatchListener& listener) {
+  auto group = std::make_unique<WatchGroup>();
+  std::vector<RtAudio::Api> polled;
+  for (RtAudio::Api api : listed_apis()) {
+    if (api != RtAudio::UNIX_JACK) {
+      polled.push_back(api);
+      continue;
+    }
+    JackWatchNames names;
+    names.audio_out = [](std::string_view client) {
+      return entry_name(RtAudio::UNIX_JACK, client);
+    };
+    group->add(watch_jack(clock, listener, std::move(names)));
+  }
+  if (!polled.empty()) {
+    group->add(poll_outputs(clock, listener, [polled] {
+      std::vector<std::string> names;
+      for (const Listed& l : list_devices(polled, true)) names.push_back(l.info.name);
+      return names;
+    }));
+  }
+  return group_or_null(std::move(group));
 }
 
 }  // namespace brisca::rtaudio

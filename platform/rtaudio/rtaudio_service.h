@@ -21,6 +21,9 @@ class RtAudioService : public AudioService {
   // Finds the listed device again by API and name (servers renumber their devices as clients
   // come and go) and opens it; a JACK device is played into by a JACK client of our own.
   std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) override;
+  // JACK's devices through a client of our own; the other APIs' by listing them again every
+  // couple of seconds.
+  std::unique_ptr<DeviceWatch> watch(brisca::Clock& clock, DeviceWatchListener& listener) override;
 
   struct Listed {
     RtAudio::Api api;
@@ -30,9 +33,12 @@ class RtAudioService : public AudioService {
   };
 
  private:
-  std::vector<Listed> list(bool output);
   std::vector<Listed> outputs_;
 };
+
+// The devices of `apis` in that order, with inputs (`output` false) or outputs.
+std::vector<RtAudioService::Listed> list_devices(const std::vector<RtAudio::Api>& apis,
+                                                 bool output);
 
 // The APIs asked, in the order their devices are listed.
 std::vector<RtAudio::Api> listed_apis();

@@ -100,16 +100,16 @@ RtWaveOut::RtWaveOut(std::shared_ptr<Stream> stream)
     : QueuedWaveOut(stream->queue), stream_(std::move(stream)) {}
 
 RtWaveOut::~RtWaveOut() {
-  close();
+  (void)close();
 }
 
-int RtWaveOut::close() {
-  if (closed()) return kErrInvalidHandle;
+Status RtWaveOut::close() {
+  if (closed()) return device_error::closed();
   if (watchdog_) watchdog_->stop();
   begin_close();
   // Past the limit the stream is left to its thread and freed if the backend ever returns.
   close_bounded([stream = stream_] { tear_down(*stream); });
-  return 0;
+  return {};
 }
 
 }  // namespace brisca::rtaudio

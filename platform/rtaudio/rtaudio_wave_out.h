@@ -26,7 +26,7 @@ class RtWaveOut : public QueuedWaveOut {
 
   // Waits a bounded time for the backend to let go (close_bounded); past it the stream is left
   // to finish on its own thread, so a server that hangs cannot hang the caller.
-  int close() override;
+  Status close() override;
 
   // A running stream that has not called back for this long is lost.
   static constexpr std::chrono::milliseconds kStallLimit{2000};

@@ -17,18 +17,18 @@ void mark_done(WaveHeader& header) {
 WaveQueue::WaveQueue(DeviceCallback callback)
     : callback_(std::move(callback)), allowance_(kBurstSeconds * kSampleRate) {}
 
-int WaveQueue::write(WaveHeader& header) {
+Status WaveQueue::write(WaveHeader& header) {
   const std::uint32_t flags = load_flags(header.flags);
-  if ((flags & HDR_PREPARED) == 0) return kErrNotPrepared;
-  if ((flags & HDR_INQUEUE) != 0) return kErrStillPlaying;
-  if (header.data == nullptr && header.buffer_length > 0) return kErrInvalidParam;
-  if (lost()) return kErrDeviceLost;
+  if ((flags & HDR_PREPARED) == 0) return device_error::unprepared();
+  if ((flags & HDR_INQUEUE) != 0) return device_error::still_queued();
+  if (header.data == nullptr && header.buffer_length > 0) return device_error::bad_buffer();
+  if (lost()) return device_error::lost();
   std::lock_guard lock(mutex_);
-  if (size_ + played_count_ >= kCapacity) return kErrQueueFull;
+  if (size_ + played_count_ >= kCapacity) return device_error::no_room();
   store_flags(header.flags, (flags & ~HDR_DONE) | HDR_INQUEUE);
   ring_[(head_ + size_) % kCapacity] = &header;
   ++size_;
-  return 0;
+  return {};
 }
 
 std::size_t WaveQueue::take_all(std::array<WaveHeader*, kCapacity>& out) {

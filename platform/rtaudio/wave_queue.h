@@ -25,14 +25,6 @@
 
 namespace brisca::rtaudio {
 
-// Results besides 0 (the numbers of the wave calls the interface stands for).
-inline constexpr int kErrInvalidHandle = 5;  // the device is closed
-inline constexpr int kErrDeviceLost = 6;     // the device or its server is gone
-inline constexpr int kErrQueueFull = 7;      // no room for another buffer
-inline constexpr int kErrStillPlaying = 33;  // the header is still queued
-inline constexpr int kErrInvalidParam = 11;  // a header without data
-inline constexpr int kErrNotPrepared = 34;   // the header was not prepared
-
 inline constexpr int kSampleRate = 44100;
 
 class WaveQueue {
@@ -52,7 +44,7 @@ class WaveQueue {
 
   // Window's thread. Queues a prepared buffer: it loses its done flag and plays after the ones
   // written before it. Buffers played out but not yet reported still take their place.
-  int write(WaveHeader& header);
+  Status write(WaveHeader& header);
   // Window's thread. Every queued buffer comes back done, each reported with WOM_DONE.
   void reset();
   // No report starts after this returns (a report in progress on the audio thread has ended).

@@ -10,9 +10,12 @@
 #include "platform/alsa/alsa_midi_in.h"
 #include "platform/alsa/alsa_midi_out.h"
 #include "platform/api/own_clients.h"
+#include "platform/core/watch_group.h"
 #include "platform/jack/jack_client.h"
 #include "platform/jack/jack_midi_in.h"
 #include "platform/jack/jack_midi_out.h"
+#include "platform/jack/jack_watch.h"
+#include "platform/rtmidi/alsa_watch.h"
 
 namespace brisca {
 
@@ -121,6 +124,18 @@ std::unique_ptr<MidiOutDevice> RtMidiService::open_output(int device, DeviceCall
   const auto address = alsa_address(now->system_name);
   if (!address) return nullptr;
   return AlsaMidiOut::open(address->client, address->port, std::move(callback));
+}
+
+std::unique_ptr<DeviceWatch> RtMidiService::watch(Clock& clock, DeviceWatchListener& listener) {
+  auto group = std::make_unique<WatchGroup>();
+  if (compiled(RtMidi::LINUX_ALSA))
+    group->add(watch_alsa(clock, listener, open_seq_announcements()));
+  if (compiled(RtMidi::UNIX_JACK)) {
+    JackWatchNames names;
+    names.midi = [](std::string_view port) { return entry_text(MidiApi::Jack, port); };
+    group->add(watch_jack(clock, listener, std::move(names)));
+  }
+  return group_or_null(std::move(group));
 }
 
 std::unique_ptr<MidiService> make_rtmidi_service() {

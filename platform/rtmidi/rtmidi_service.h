@@ -21,6 +21,8 @@ class RtMidiService final : public MidiService {
   std::vector<std::string> output_names() override;
   std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) override;
   std::unique_ptr<MidiOutDevice> open_output(int device, DeviceCallback callback) override;
+  // The sequencer's ports through its announcements, JACK's through a client of our own.
+  std::unique_ptr<DeviceWatch> watch(Clock& clock, DeviceWatchListener& listener) override;
 
  private:
   std::vector<PortRef> inputs_;

@@ -138,7 +138,7 @@ TEST(CableCommand, PrintsEachPaceAndRemembersTheOneFoundForTheOutput) {
   MemoryStore store;
   store.values[pace_value_name("Loop Out")] = pace_to_setting(Pace{100, 200, 500});
   std::ostringstream out, err;
-  const cli::CableOptions options{"Loop Out", "Loop In", 0};
+  const cli::CableOptions options{"Loop Out", "Loop In", 0, {}};
   ASSERT_EQ(cli::run_cable(service, &store, options, {out, err}, {}), cli::kOk) << err.str();
   const std::string text = out.str();
   EXPECT_NE(text.find("\n200-byte chunks every 70 ms: 10 sent, 10 whole, 0 damaged, 0 lost, "),
@@ -161,7 +161,7 @@ TEST(CableCommand, APaceThatCannotBeRememberedFailsAndSaysWhy) {
   QtSettingsStore store(QString::fromStdString(conf));
   LoopService service;
   std::ostringstream out, err;
-  cli::CableOptions options{"Loop Out", "Loop In", 0};
+  cli::CableOptions options{"Loop Out", "Loop In", 0, {}};
   EXPECT_EQ(cli::run_cable(service, &store, options, {out, err}, {}), cli::kFailed);
   EXPECT_NE(out.str().find("Pace found: 200-byte chunks every 70 ms ("), std::string::npos);
   EXPECT_EQ(out.str().find("remembered"), std::string::npos) << out.str();
@@ -170,8 +170,8 @@ TEST(CableCommand, APaceThatCannotBeRememberedFailsAndSaysWhy) {
   std::filesystem::remove_all(dir);
 
   MemoryStore memory;
-  for (const cli::CableOptions& wrong : {cli::CableOptions{"No Such Out", "Loop In", 0},
-                                         cli::CableOptions{"Loop Out", "No Such In", 0}}) {
+  for (const cli::CableOptions& wrong : {cli::CableOptions{"No Such Out", "Loop In", 0, {}},
+                                         cli::CableOptions{"Loop Out", "No Such In", 0, {}}}) {
     std::ostringstream wrong_out, wrong_err;
     EXPECT_EQ(cli::run_cable(service, &memory, wrong, {wrong_out, wrong_err}, {}), cli::kUsage);
     EXPECT_NE(wrong_err.str().find("names no port; the ports are:"), std::string::npos)

@@ -52,18 +52,18 @@ struct Loop {
 class LoopOut : public MidiOutDevice {
  public:
   explicit LoopOut(std::shared_ptr<Loop> loop) : loop_(std::move(loop)) {}
-  int prepare_header(MidiHeader&) override { return 0; }
-  int long_msg(MidiHeader& h) override {
+  Status prepare_header(MidiHeader&) override { return {}; }
+  Status long_msg(MidiHeader& h) override {
     const Loop::Bytes chunk(h.data, h.data + h.buffer_length);
     loop_->written.insert(loop_->written.end(), chunk.begin(), chunk.end());
     loop_->chunk_sizes.push_back(chunk.size());
     if (loop_->connected) loop_->deliver(loop_->wire(chunk));
     loop_->out_callback(MOM_DONE, reinterpret_cast<std::uintptr_t>(&h), 0);
-    return 0;
+    return {};
   }
-  int short_msg(std::uint32_t) override { return 0; }
-  int unprepare_header(MidiHeader&) override { return 0; }
-  int close() override { return 0; }
+  Status short_msg(std::uint32_t) override { return {}; }
+  Status unprepare_header(MidiHeader&) override { return {}; }
+  Status close() override { return {}; }
 
  private:
   std::shared_ptr<Loop> loop_;
@@ -72,14 +72,14 @@ class LoopOut : public MidiOutDevice {
 class LoopIn : public MidiInDevice {
  public:
   explicit LoopIn(std::shared_ptr<Loop> loop) : loop_(std::move(loop)) {}
-  int prepare_header(MidiHeader&) override { return 0; }
-  int add_buffer(MidiHeader& h) override {
+  Status prepare_header(MidiHeader&) override { return {}; }
+  Status add_buffer(MidiHeader& h) override {
     loop_->buffers.push_back(&h);
-    return 0;
+    return {};
   }
-  int start() override { return 0; }
-  int stop() override { return 0; }
-  int reset() override {
+  Status start() override { return {}; }
+  Status stop() override { return {}; }
+  Status reset() override {
     if (loop_->filling != nullptr) loop_->buffers.push_front(loop_->filling);
     loop_->filling = nullptr;
     while (!loop_->buffers.empty()) {
@@ -88,10 +88,10 @@ class LoopIn : public MidiInDevice {
       h->bytes_recorded = 0;
       loop_->in_callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
     }
-    return 0;
+    return {};
   }
-  int unprepare_header(MidiHeader&) override { return 0; }
-  int close() override { return 0; }
+  Status unprepare_header(MidiHeader&) override { return {}; }
+  Status close() override { return {}; }
 
  private:
   std::shared_ptr<Loop> loop_;

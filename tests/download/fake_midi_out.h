@@ -16,47 +16,49 @@ struct OutLog {
   std::deque<MidiHeader*> in_flight;
   std::vector<int> opened;  // device numbers
   int closes = 0;
-  int long_result = 0;         // what long_msg answers
+  Status long_result;          // what long_msg answers
   bool auto_complete = false;  // report each message done as soon as it is queued
   DeviceCallback callback;
   bool open = false;
   std::string destination;          // what the device says it sends to
   std::vector<std::string> others;  // the other senders it reports
+  bool gone = false;                // what it says of its destination after a loss
 };
 
 class FakeMidiOut : public MidiOutDevice {
  public:
   explicit FakeMidiOut(std::shared_ptr<OutLog> log) : log_(std::move(log)) {}
-  int prepare_header(MidiHeader& h) override {
+  Status prepare_header(MidiHeader& h) override {
     h.flags |= HDR_PREPARED;
-    return 0;
+    return {};
   }
-  int long_msg(MidiHeader& h) override {
+  Status long_msg(MidiHeader& h) override {
     log_->chunks.emplace_back(h.data, h.data + h.buffer_length);
-    if (log_->auto_complete && log_->long_result == 0) {
+    if (log_->auto_complete && log_->long_result) {
       log_->callback(MOM_DONE, reinterpret_cast<std::uintptr_t>(&h), 0);
-      return 0;
+      return {};
     }
     log_->in_flight.push_back(&h);
     return log_->long_result;
   }
-  int short_msg(std::uint32_t) override { return 0; }
+  Status short_msg(std::uint32_t) override { return {}; }
   std::string destination() const override { return log_->destination; }
   std::vector<std::string> other_senders() const override { return log_->others; }
-  int unprepare_header(MidiHeader& h) override {
+  bool destination_gone() const override { return log_->gone; }
+  Status unprepare_header(MidiHeader& h) override {
     h.flags &= ~HDR_PREPARED;
-    return 0;
+    return {};
   }
   // Reads what is still in flight, as a device finishing its last message would: freeing a
   // chunk's bytes before the device is closed shows up under the address sanitizer.
-  int close() override {
+  Status close() override {
     volatile std::uint8_t sink = 0;
     for (MidiHeader* h : log_->in_flight)
       for (std::uint32_t i = 0; i < h->buffer_length; ++i) sink = sink + h->data[i];
     log_->in_flight.clear();
     log_->open = false;
     ++log_->closes;
-    return 0;
+    return {};
   }
 
  private:

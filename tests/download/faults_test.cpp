@@ -66,11 +66,11 @@ TEST_F(Faults, ReopeningTheOutputMidFileCutsItShort) {
 
 TEST_F(Faults, AFailedSendMeansTheDeviceIsLostAndTheNextSendReopensIt) {
   start_mid_file();
-  service.log->long_result = 1;
+  service.log->long_result = device_error::lost();
   tick();
   EXPECT_FALSE(download.port().is_open());
   expect_cut_short_and_selected(CutReason::DeviceLost);
-  service.log->long_result = 0;
+  service.log->long_result = Status{};
   expect_sends_again(true);
   EXPECT_EQ(service.log->opened, (std::vector<int>{0, 0}));
 }
@@ -81,6 +81,35 @@ TEST_F(Faults, ADeviceThatClosesItselfIsLost) {
   service.log->callback(MOM_CLOSE, 0, 0);
   one_tick_without_report();
   expect_cut_short_and_selected(CutReason::DeviceLost);
+}
+
+// An output whose port is gone (a device unplugged) cuts the file after the blocks that went out
+// whole, and the device that comes next is sent no F7 for a message it never saw begin.
+TEST_F(Faults, AnOutputUnpluggedMidFileCountsItsWholeBlocksAndOwesNoEnd) {
+  add_file("u.mid", {sysex(100), sysex(100, 1), sysex(300, 2)}, 3);
+  select("u.mid");
+  download.send_files();
+  tick();
+  tick();
+  tick();
+  ASSERT_EQ(service.log->chunks.size(), 3u);  // the third message's first chunk is in flight
+  service.log->gone = true;
+  service.log->in_flight.clear();
+  service.log->callback(MOM_CLOSE, 0, 0);
+  one_tick_without_report();
+  EXPECT_FALSE(download.is_sending());
+  EXPECT_EQ(word("u.mid") & (test::kSelected | test::kSent), test::kSelected);
+  ASSERT_EQ(heard.cuts.size(), 1u);
+  EXPECT_EQ(heard.cuts[0].reason, CutReason::Unplugged);
+  EXPECT_EQ(heard.cuts[0].blocks_done, 2);
+  EXPECT_EQ(heard.cuts[0].blocks_total, 3);
+  service.log->gone = false;
+  service.log->chunks.clear();
+  download.send_files();
+  run_to_idle();
+  EXPECT_TRUE(word("u.mid") & test::kSent);
+  ASSERT_FALSE(service.log->chunks.empty());
+  EXPECT_EQ(service.log->chunks.front().front(), 0xF0);  // no lone F7 before the file
 }
 
 TEST_F(Faults, ADoneReportThatNeverComesEndsTheWaitAfterABoundedNumberOfTicks) {
@@ -94,13 +123,13 @@ TEST_F(Faults, ADoneReportThatNeverComesEndsTheWaitAfterABoundedNumberOfTicks) {
 
 TEST_F(Faults, ALostDeviceThatStaysGoneKeepsBeingRetriedOnSend) {
   start_mid_file();
-  service.log->long_result = 1;
+  service.log->long_result = device_error::lost();
   tick();
   service.fail_open = true;
   download.send_files();
   EXPECT_FALSE(download.is_sending());
   service.fail_open = false;
-  service.log->long_result = 0;
+  service.log->long_result = Status{};
   expect_sends_again(true);
 }
 

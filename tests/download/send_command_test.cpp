@@ -258,7 +258,7 @@ TEST_F(SendCommand, DamagedFilesAndBusyOutputsFailTheSend) {
 }
 
 TEST_F(SendCommand, AnOutputThatFailsEndsTheSendWithTheFileNotSent) {
-  service.log->long_result = 1;
+  service.log->long_result = device_error::lost();
   EXPECT_EQ(send({folder.string()}), cli::kFailed);
   EXPECT_NE(err.str().find("a.mid: cut short, not sent completely (the MIDI output stopped"),
             std::string::npos)

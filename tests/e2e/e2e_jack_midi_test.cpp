@@ -8,6 +8,7 @@
 #include <numeric>
 #include <thread>
 
+#include "common/loop_clock.h"
 #include "platform/rtmidi/rtmidi_service.h"
 #include "tests/e2e/jack_peer.h"
 #include "tests/e2e/jack_server.h"
@@ -78,7 +79,7 @@ TEST_F(JackMidiTest, OwnPortsAreNeverListed) {
   for (const std::vector<std::string>* names : {&inputs, &outputs})
     for (const std::string& name : *names)
       EXPECT_EQ(name.find("BriscaTool"), std::string::npos) << name;
-  out->close();
+  EXPECT_TRUE(out->close().ok());
 }
 
 TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
@@ -99,12 +100,12 @@ TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
     MidiHeader& header = headers[i % 4];
     header = {const_cast<std::uint8_t*>(chunks[i].data()),
               static_cast<std::uint32_t>(chunks[i].size()), 0, 0};
-    ASSERT_EQ(out->prepare_header(header), 0);
+    ASSERT_TRUE(out->prepare_header(header).ok());
     const auto sent = Clock::now();
-    ASSERT_EQ(out->long_msg(header), 0);
+    ASSERT_TRUE(out->long_msg(header).ok());
     ASSERT_TRUE(log.wait_count(MOM_DONE, i + 1));
     latency_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
-    ASSERT_EQ(out->unprepare_header(header), 0);
+    ASSERT_TRUE(out->unprepare_header(header).ok());
   }
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   const double cpu = cpu_seconds() - cpu_before;
@@ -120,7 +121,7 @@ TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
       mean, latency_ms[latency_ms.size() / 2], latency_ms.back(), latency_ms.size());
   std::printf("[figures] CPU while sending at the 70 ms pace: %.2f%% of one core\n",
               100.0 * cpu / wall);
-  EXPECT_EQ(out->close(), 0);
+  EXPECT_TRUE(out->close().ok());
   EXPECT_EQ(log.reports().back().id, MOM_CLOSE);
 }
 
@@ -134,10 +135,10 @@ TEST_F(JackMidiTest, QueuedChunksAreNeitherMergedNorSplit) {
   for (std::size_t i = 0; i < chunks.size(); ++i) {  // all at once: several share a cycle
     headers[i] = {const_cast<std::uint8_t*>(chunks[i].data()),
                   static_cast<std::uint32_t>(chunks[i].size()), 0, 0};
-    ASSERT_EQ(out->prepare_header(headers[i]), 0);
-    ASSERT_EQ(out->long_msg(headers[i]), 0);
+    ASSERT_TRUE(out->prepare_header(headers[i]).ok());
+    ASSERT_TRUE(out->long_msg(headers[i]).ok());
   }
-  ASSERT_EQ(out->short_msg(0x403C90), 0);
+  ASSERT_TRUE(out->short_msg(0x403C90).ok());
   ASSERT_TRUE(log.wait_count(MOM_DONE, chunks.size()));
   ASSERT_TRUE(sink.wait_events(chunks.size() + 1));
   std::vector<Bytes> expected = chunks;
@@ -149,7 +150,7 @@ TEST_F(JackMidiTest, QueuedChunksAreNeitherMergedNorSplit) {
   ASSERT_EQ(done.size(), headers.size());
   for (std::size_t i = 0; i < headers.size(); ++i)
     EXPECT_EQ(done[i], reinterpret_cast<std::uintptr_t>(&headers[i]));
-  EXPECT_EQ(out->close(), 0);
+  EXPECT_TRUE(out->close().ok());
 }
 
 TEST_F(JackMidiTest, ARememberedEntryOpensItsPortAfterOthersArrive) {
@@ -163,11 +164,11 @@ TEST_F(JackMidiTest, ARememberedEntryOpensItsPortAfterOthersArrive) {
   ASSERT_TRUE(other.ok());
   auto out = service.open_output(device, log.callback());
   ASSERT_NE(out, nullptr);
-  ASSERT_EQ(out->short_msg(0xFE), 0);
+  ASSERT_TRUE(out->short_msg(0xFE).ok());
   ASSERT_TRUE(sink.wait_events(1));
   EXPECT_TRUE(other.events().empty());
-  EXPECT_EQ(out->close(), 0);
-  EXPECT_EQ(out->close(), MMSYSERR_INVALHANDLE);
+  EXPECT_TRUE(out->close().ok());
+  EXPECT_EQ(out->close().error(), device_error::closed());
 }
 
 TEST_F(JackMidiTest, AReceiverThatLeavesCountsAsALostDevice) {
@@ -177,16 +178,16 @@ TEST_F(JackMidiTest, AReceiverThatLeavesCountsAsALostDevice) {
   ASSERT_NE(out, nullptr);
   Bytes chunk(200, 0x22);
   MidiHeader header{chunk.data(), 200, 0, 0};
-  ASSERT_EQ(out->prepare_header(header), 0);
-  ASSERT_EQ(out->long_msg(header), 0);
+  ASSERT_TRUE(out->prepare_header(header).ok());
+  ASSERT_TRUE(out->long_msg(header).ok());
   ASSERT_TRUE(log.wait_count(MOM_DONE, 1));
   sink.reset();  // the device is unplugged; the server stays
-  ASSERT_EQ(out->long_msg(header), 0);
+  ASSERT_TRUE(out->long_msg(header).ok());
   ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
   EXPECT_EQ(log.count(MOM_DONE), 1u);  // the chunk nobody received is not reported done
-  EXPECT_EQ(out->long_msg(header), MIDIERR_NODEVICE);
-  EXPECT_EQ(out->close(), 0);
-  EXPECT_EQ(out->unprepare_header(header), 0);
+  EXPECT_EQ(out->long_msg(header).error(), device_error::lost());
+  EXPECT_TRUE(out->close().ok());
+  EXPECT_TRUE(out->unprepare_header(header).ok());
 }
 
 TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
@@ -200,10 +201,10 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   std::vector<MidiHeader> headers(4);
   for (int i = 0; i < 4; ++i) {
     headers[i] = {storage[i].data(), 64, 0, 0};
-    ASSERT_EQ(in->prepare_header(headers[i]), 0);
-    ASSERT_EQ(in->add_buffer(headers[i]), 0);
+    ASSERT_TRUE(in->prepare_header(headers[i]).ok());
+    ASSERT_TRUE(in->add_buffer(headers[i]).ok());
   }
-  ASSERT_EQ(in->start(), 0);
+  ASSERT_TRUE(in->start().ok());
 
   Bytes sysex(150);
   for (std::size_t i = 0; i < sysex.size(); ++i) sysex[i] = static_cast<std::uint8_t>(i & 0x7F);
@@ -232,13 +233,65 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   EXPECT_EQ(headers[2].bytes_recorded, 22u);
 
   // The monitor's way out: stop, reset (the last buffer comes back empty), unprepare, close.
-  EXPECT_EQ(in->stop(), 0);
-  EXPECT_EQ(in->reset(), 0);
+  EXPECT_TRUE(in->stop().ok());
+  EXPECT_TRUE(in->reset().ok());
   EXPECT_EQ(log.count(MIM_LONGDATA), 4u);
   EXPECT_EQ(headers[3].bytes_recorded, 0u);
-  for (auto& header : headers) EXPECT_EQ(in->unprepare_header(header), 0);
-  EXPECT_EQ(in->close(), 0);
+  for (auto& header : headers) EXPECT_TRUE(in->unprepare_header(header).ok());
+  EXPECT_TRUE(in->close().ok());
   EXPECT_EQ(log.reports().back().id, MIM_CLOSE);
+}
+
+// The service's watch tells of a port that comes and goes, named as output_names() lists it,
+// on the clock's thread; audio ports and the program's own ports are not told. The time from a
+// port's registration to its event is printed.
+TEST_F(JackMidiTest, TheWatchTellsOfAPortComingAndGoing) {
+  struct Heard final : DeviceWatchListener {
+    void device_changed(const DeviceEvent& event) override {
+      events.push_back(event);
+      at.push_back(Clock::now());
+    }
+    int find(DeviceChange change, const std::string& name) const {
+      for (std::size_t i = 0; i < events.size(); ++i)
+        if (events[i] == DeviceEvent{change, DeviceKind::MidiOut, name}) return static_cast<int>(i);
+      return -1;
+    }
+    std::vector<DeviceEvent> events;
+    std::vector<Clock::time_point> at;
+  } heard;
+  LoopClock clock;
+  auto watch = service.watch(clock, heard);
+  ASSERT_NE(watch, nullptr);
+
+  jack_client_t* client = jack_client_open("brisca-e2e-watch", JackNoStartServer, nullptr);
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(jack_activate(client), 0);
+  const Clock::time_point registered = Clock::now();
+  jack_port_t* port = jack_port_register(client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  ASSERT_NE(port, nullptr);
+  ASSERT_NE(jack_port_register(client, "audio", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0),
+            nullptr);
+  const std::string name = "JACK: brisca-e2e-watch:in";
+  ASSERT_TRUE(clock.run([&] { return heard.find(DeviceChange::Added, name) >= 0; }, 30s));
+  const auto latency =
+      heard.at[static_cast<std::size_t>(heard.find(DeviceChange::Added, name))] - registered;
+  std::printf("port registered to watch event: %.2f ms\n",
+              std::chrono::duration<double, std::milli>(latency).count());
+  EXPECT_GE(index_of(service.output_names(), name), 0);
+
+  // Our own output, opened to the port, is not told; the port's going is.
+  JackPeer sink("brisca-e2e-watch-sink", JackPeer::Role::Receive);
+  ASSERT_TRUE(sink.ok());
+  auto out = open_output_to(sink);
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  jack_client_close(client);
+  ASSERT_TRUE(clock.run([&] { return heard.find(DeviceChange::Removed, name) >= 0; }, 30s));
+  EXPECT_TRUE(out->close().ok());
+  for (const DeviceEvent& event : heard.events) {
+    EXPECT_EQ(event.name.find("BriscaTool"), std::string::npos) << event.name;
+    EXPECT_EQ(event.name.find("audio"), std::string::npos) << event.name;
+  }
 }
 
 }  // namespace

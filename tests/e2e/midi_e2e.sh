@@ -2,12 +2,14 @@
 # End-to-end runs of `briscatool send` and `briscatool monitor` against a JACK server, with
 # jack_midi_tool at the far end.
 #
-#   midi_e2e.sh send BUILD SOURCE          files down-loaded byte for byte, chunk by chunk
+#   midi_e2e.sh send BUILD SOURCE          files down-loaded byte for byte, chunk by chunk; a
+#                                          send waiting for its port; devices --watch
 #   midi_e2e.sh server-loss BUILD SOURCE   a server killed mid-file ends the send promptly
 #   midi_e2e.sh monitor BUILD SOURCE       messages sent in appear as monitor lines
 #   midi_e2e.sh send-faults BUILD SOURCE   a cut-short file fails the send; a second sender
 #                                          to the port is refused; Ctrl-C twice mid-message
-#                                          leaves the far end with a lone F7
+#                                          leaves the far end with a lone F7; an output
+#                                          that vanishes mid-file is told
 #   midi_e2e.sh signals BUILD SOURCE       SIGTERM, SIGHUP, SIGINT end monitor and the window
 #                                          with their JACK ports closed; the server answers on
 #   midi_e2e.sh stalled-server BUILD SOURCE
@@ -94,6 +96,39 @@ case $scenario in
     e2e_use_jack "$build/servers"
     "$tool" make-sysex "$work/odd.mid" 200 201 400 5 1173
     send_and_check "$source_dir/examples/hat.mid" "$work/odd.mid"
+
+    # `devices --watch --json` and `send --wait` started before the port exists: once the port
+    # appears the send goes whole; the watch tells of the port coming and going.
+    "$briscatool" devices --watch --json >"$work/watch.out" 2>"$work/watch.err" &
+    watcher=$!
+    e2e_track "$watcher"
+    e2e_wait_for "the watch starting" grep -q "^Watching" "$work/watch.err"
+    "$briscatool" send --wait="$E2E_HANG_S" --midi-out e2e-late:in \
+      "$source_dir/examples/hat.mid" 2>"$work/late.err" &
+    late=$!
+    e2e_track "$late"
+    e2e_wait_for "the send waiting" grep -q "waiting for the MIDI output" "$work/late.err"
+    "$tool" receive e2e-late "$work/late.txt" &
+    receiver=$!
+    e2e_track "$receiver"
+    status=0
+    wait "$late" || status=$?
+    cat "$work/late.err"
+    [ "$status" -eq 0 ] || { echo "send --wait exited $status" >&2; exit 1; }
+    late_whole() {
+      { "$tool" check "$work/late.txt" 44100 "$source_dir/examples/hat.mid" || true; } |
+        awk '/chunks received/ { found = 1; ok = $1 >= $4 } END { exit !(found && ok) }'
+    }
+    e2e_wait_for "every chunk at the late port" late_whole
+    "$tool" check "$work/late.txt" 44100 "$source_dir/examples/hat.mid"
+    kill -TERM "$receiver"
+    wait "$receiver"
+    line() { printf '{"change": "%s", "kind": "midi_out", "name": "JACK: e2e-late:in"}' "$1"; }
+    e2e_wait_for "the watch telling of the port's going" grep -qxF "$(line removed)" "$work/watch.out"
+    grep -qxF "$(line added)" "$work/watch.out"
+    e2e_end_by_signal "$watcher" INT "briscatool devices --watch"
+    cat "$work/watch.out"
+    [ "$e2e_status" -eq 0 ] || { echo "devices --watch exited $e2e_status" >&2; exit 1; }
     ;;
 
   server-loss)
@@ -166,6 +201,31 @@ case $scenario in
     last=$(tail -n 1 "$work/record.txt" | cut -d' ' -f2-)
     echo "last event at the far end: $last"
     [ "$last" = "f7" ] || { echo "the far end was left inside a message" >&2; exit 1; }
+
+    # An output that vanishes mid-file: the send stops at once, says after how many of the
+    # file's blocks, and does not count the file as sent.
+    "$tool" receive e2e-gone "$work/gone.txt" &
+    gone=$!
+    e2e_track "$gone"
+    wait_for_port e2e-gone:in
+    "$briscatool" send --midi-out e2e-gone:in "$work/whole.mid" 2>"$work/gone.err" &
+    sender=$!
+    e2e_track "$sender"
+    e2e_wait_for "the send starting" grep -q "Total Blocks" "$work/gone.err"
+    kill -TERM "$gone"
+    wait "$gone"
+    vanished=$(now_ms)
+    e2e_wait_for "the send ending after its output vanished" e2e_ended "$sender"
+    status=0
+    wait "$sender" || status=$?
+    echo "briscatool send ended $(($(now_ms) - vanished)) ms after its output vanished" \
+      "(checked every 50 ms), exit $status"
+    cat "$work/gone.err"
+    [ "$status" -eq 1 ] || { echo "a send whose output vanished: exit $status" >&2; exit 1; }
+    grep -qE "^JACK: e2e-gone:in was unplugged after block [0-9]+ of 10 of whole.mid$" \
+      "$work/gone.err"
+    ! grep -q "whole.mid: sent" "$work/gone.err"
+    grep -q "^Sent 0 of 1 file" "$work/gone.err"
     ;;
 
   monitor)

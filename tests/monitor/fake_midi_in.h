@@ -43,38 +43,38 @@ struct InLog {
   std::mutex device;
   bool closed = false;
 
-  int result(const std::string& call) {
+  Status result(const std::string& call) {
     calls.push_back(call);
     auto it = fail_at.find(call);
-    if (it == fail_at.end()) return 0;
-    return it->second-- <= 0 ? 1 : 0;
+    if (it == fail_at.end() || it->second-- > 0) return {};
+    return make_error(ErrorCode::DeviceFailed, call + " failed");
   }
 };
 
 class FakeMidiIn : public MidiInDevice {
  public:
   explicit FakeMidiIn(std::shared_ptr<InLog> log) : log_(std::move(log)) {}
-  int prepare_header(MidiHeader&) override { return log_->result("prepare"); }
-  int add_buffer(MidiHeader& h) override {
-    int r = log_->result("add");
-    if (r == 0) log_->queued.push_back(&h);
+  Status prepare_header(MidiHeader&) override { return log_->result("prepare"); }
+  Status add_buffer(MidiHeader& h) override {
+    Status r = log_->result("add");
+    if (r) log_->queued.push_back(&h);
     return r;
   }
-  int start() override { return log_->result("start"); }
-  int stop() override { return log_->result("stop"); }
-  int reset() override {
-    int r = log_->result("reset");
-    if (r != 0) return r;
+  Status start() override { return log_->result("start"); }
+  Status stop() override { return log_->result("stop"); }
+  Status reset() override {
+    Status r = log_->result("reset");
+    if (!r) return r;
     while (!log_->queued.empty()) {
       MidiHeader* h = log_->queued.front();
       log_->queued.pop_front();
       h->bytes_recorded = 0;
       log_->callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
     }
-    return 0;
+    return {};
   }
-  int unprepare_header(MidiHeader&) override { return log_->result("unprepare"); }
-  int close() override {
+  Status unprepare_header(MidiHeader&) override { return log_->result("unprepare"); }
+  Status close() override {
     std::lock_guard lock(log_->device);
     log_->closed = true;
     return log_->result("close");

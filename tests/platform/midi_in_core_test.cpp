@@ -36,9 +36,9 @@ class MidiInCoreTest : public ::testing::Test {
     buffers = std::make_unique<Buffers>(buffer_size);
     core = std::make_unique<MidiInCore>(log.callback(), ring, wait);
     core->begin();
-    for (int i = 0; i < 4; ++i) ASSERT_EQ(core->prepare(buffers->headers[i]), 0);
-    for (int i = 0; i < queued; ++i) ASSERT_EQ(core->add_buffer(buffers->headers[i]), 0);
-    ASSERT_EQ(core->start(), 0);
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(core->prepare(buffers->headers[i]).ok());
+    for (int i = 0; i < queued; ++i) ASSERT_TRUE(core->add_buffer(buffers->headers[i]).ok());
+    ASSERT_TRUE(core->start().ok());
   }
   bool push(const Bytes& piece) { return core->push(piece.data(), piece.size()); }
   MidiHeader& header(int i) { return buffers->headers[i]; }
@@ -123,7 +123,7 @@ TEST_F(MidiInCoreTest, WithNoBufferASysexWaitsForOne) {
   push({0xF0, 0x05, 0x06, 0xF7});
   push({0x90, 0x40, 0x7F});
   std::this_thread::sleep_for(50ms);  // most likely the worker waits by now; either way is right
-  ASSERT_EQ(core->add_buffer(header(0)), 0);
+  ASSERT_TRUE(core->add_buffer(header(0)).ok());
   ASSERT_TRUE(log.wait_count(MIM_DATA, 1));
   ASSERT_EQ(of(MIM_LONGDATA).size(), 1u);
   EXPECT_EQ(bytes_of(header(0)), (Bytes{0xF0, 0x05, 0x06, 0xF7}));
@@ -139,7 +139,7 @@ TEST_F(MidiInCoreTest, WithNoBufferInTimeSysexIsDroppedAndShortMessagesGoOn) {
   ASSERT_TRUE(log.wait_count(MIM_DATA, 2));
   EXPECT_EQ(core->dropped_sysex(), 2u);
   EXPECT_EQ(of(MIM_LONGDATA).size(), 0u);
-  ASSERT_EQ(core->add_buffer(header(0)), 0);  // a buffer again: SysEx is taken again
+  ASSERT_TRUE(core->add_buffer(header(0)).ok());  // a buffer again: SysEx is taken again
   push({0xF0, 0x08, 0xF7});
   ASSERT_TRUE(log.wait_count(MIM_LONGDATA, 1));
   EXPECT_EQ(bytes_of(header(0)), (Bytes{0xF0, 0x08, 0xF7}));
@@ -152,7 +152,7 @@ TEST_F(MidiInCoreTest, AFullRingDropsWholePiecesWithoutBlocking) {
   const Bytes piece(100, 0x10);
   for (int i = 0; i < 40; ++i) push(piece);
   EXPECT_GT(core->dropped_pieces(), 0u);
-  ASSERT_EQ(core->add_buffer(header(0)), 0);
+  ASSERT_TRUE(core->add_buffer(header(0)).ok());
   for (int i = 0; i < 10000 && !push({0xF7}); ++i) std::this_thread::sleep_for(1ms);
   ASSERT_TRUE(log.wait_count(MIM_LONGDATA, 1));
   const Bytes got = bytes_of(header(0));
@@ -169,16 +169,16 @@ TEST_F(MidiInCoreTest, StopDiscardsTheSysexInProgressAndResetReturnsEveryBufferE
   push({0x90, 0x3C, 0x40});  // ends the SysEx: buffer 0 delivered
   push({0xF0, 0x03, 0x04});  // left open in buffer 1
   ASSERT_TRUE(log.wait_count(MIM_DATA, 1));
-  ASSERT_EQ(core->stop(), 0);
+  ASSERT_TRUE(core->stop().ok());
   push({0x05, 0xF7, 0x90, 0x3C, 0x41});  // after stop: ignored
-  ASSERT_EQ(core->reset(), 0);
+  ASSERT_TRUE(core->reset().ok());
   const auto longs = of(MIM_LONGDATA);
   ASSERT_EQ(longs.size(), 3u);
   EXPECT_EQ(reported(longs[1]), &header(1));
   EXPECT_EQ(reported(longs[2]), &header(2));
   EXPECT_EQ(header(1).bytes_recorded, 0u);
   EXPECT_EQ(header(2).bytes_recorded, 0u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(core->unprepare(header(i)), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(core->unprepare(header(i)).ok());
   core->finish();
   EXPECT_EQ(of(MIM_DATA).size(), 1u);
   EXPECT_EQ(log.reports().back().id, MIM_CLOSE);
@@ -187,14 +187,14 @@ TEST_F(MidiInCoreTest, StopDiscardsTheSysexInProgressAndResetReturnsEveryBufferE
 TEST_F(MidiInCoreTest, HeaderMisuseIsRefused) {
   open(16, 1);
   MidiHeader unprepared{buffers->storage[3].data(), 16, 0, 0};
-  EXPECT_EQ(core->add_buffer(unprepared), MIDIERR_UNPREPARED);
-  EXPECT_EQ(core->add_buffer(header(0)), MIDIERR_STILLPLAYING);
-  EXPECT_EQ(core->unprepare(header(0)), MIDIERR_STILLPLAYING);
+  EXPECT_EQ(core->add_buffer(unprepared).error(), device_error::unprepared());
+  EXPECT_EQ(core->add_buffer(header(0)).error(), device_error::still_queued());
+  EXPECT_EQ(core->unprepare(header(0)).error(), device_error::still_queued());
   MidiHeader empty{};
-  EXPECT_EQ(core->prepare(empty), MMSYSERR_INVALPARAM);
+  EXPECT_EQ(core->prepare(empty).error(), device_error::bad_buffer());
   core->finish();
-  EXPECT_EQ(core->unprepare(header(0)), 0);
-  EXPECT_EQ(core->add_buffer(header(1)), MMSYSERR_INVALHANDLE);
+  EXPECT_TRUE(core->unprepare(header(0)).ok());
+  EXPECT_EQ(core->add_buffer(header(1)).error(), device_error::closed());
   const std::size_t before = log.reports().size();
   push({0x90, 0x3C, 0x40});
   std::this_thread::sleep_for(10ms);

@@ -50,10 +50,10 @@ class MidiOutCoreTest : public ::testing::Test {
     core->start();
     ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
   }
-  int send(int i, const Bytes& bytes) {
+  Status send(int i, const Bytes& bytes) {
     storage[i] = bytes;
     headers[i] = MidiHeader{storage[i].data(), static_cast<std::uint32_t>(bytes.size()), 0, 0};
-    core->prepare(headers[i]);
+    (void)core->prepare(headers[i]);
     return core->submit(headers[i]);
   }
   std::vector<std::uintptr_t> done() {
@@ -74,7 +74,7 @@ class MidiOutCoreTest : public ::testing::Test {
 TEST_F(MidiOutCoreTest, EveryChunkIsOneWriteOfExactlyItsBytesAndIsReportedDone) {
   const auto chunks = sysex_chunks();
   ASSERT_EQ(chunks.size(), 6u);
-  for (int i = 0; i < 6; ++i) ASSERT_EQ(send(i, chunks[i]), 0);
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(send(i, chunks[i]).ok());
   core->drain(std::ref(writer));
   ASSERT_EQ(writer.writes.size(), 6u);
   for (int i = 0; i < 6; ++i) {
@@ -91,18 +91,18 @@ TEST_F(MidiOutCoreTest, EveryChunkIsOneWriteOfExactlyItsBytesAndIsReportedDone) 
   for (int i = 0; i < 6; ++i) {
     EXPECT_TRUE(load_flags(headers[i]) & HDR_DONE);
     EXPECT_FALSE(load_flags(headers[i]) & HDR_INQUEUE);
-    EXPECT_EQ(core->unprepare(headers[i]), 0);
+    EXPECT_TRUE(core->unprepare(headers[i]).ok());
   }
 }
 
 TEST_F(MidiOutCoreTest, AMessageThatFindsNoRoomWaitsWholeForTheNextCycle) {
-  ASSERT_EQ(send(0, {0x10, 0x11, 0x12}), 0);
+  ASSERT_TRUE(send(0, {0x10, 0x11, 0x12}).ok());
   storage[0][0] = 0x55;  // the caller reuses its buffer: what was queued is unchanged
   writer.script = {WriteResult::NoRoom};
   core->drain(std::ref(writer));
   EXPECT_TRUE(writer.writes.empty());
-  EXPECT_EQ(core->unprepare(headers[0]), MIDIERR_STILLPLAYING);
-  EXPECT_EQ(core->submit(headers[0]), MIDIERR_STILLPLAYING);
+  EXPECT_EQ(core->unprepare(headers[0]).error(), device_error::still_queued());
+  EXPECT_EQ(core->submit(headers[0]).error(), device_error::still_queued());
   core->drain(std::ref(writer));
   ASSERT_EQ(writer.writes.size(), 1u);
   EXPECT_EQ(writer.writes[0].second, (Bytes{0x10, 0x11, 0x12}));
@@ -110,41 +110,41 @@ TEST_F(MidiOutCoreTest, AMessageThatFindsNoRoomWaitsWholeForTheNextCycle) {
 }
 
 TEST_F(MidiOutCoreTest, LossReportsCloseOnceAndNoDoneForWhatDidNotGoOut) {
-  ASSERT_EQ(send(0, {0xF0, 0x01}), 0);
-  ASSERT_EQ(send(1, {0x02, 0x03}), 0);
-  ASSERT_EQ(send(2, {0x04, 0xF7}), 0);
+  ASSERT_TRUE(send(0, {0xF0, 0x01}).ok());
+  ASSERT_TRUE(send(1, {0x02, 0x03}).ok());
+  ASSERT_TRUE(send(2, {0x04, 0xF7}).ok());
   writer.script = {WriteResult::Written, WriteResult::Lost};
   core->drain(std::ref(writer));
   ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
   EXPECT_EQ(writer.writes.size(), 1u);
-  EXPECT_EQ(send(3, {0x05}), MIDIERR_NODEVICE);
-  EXPECT_EQ(core->submit_short(0x403C90), MIDIERR_NODEVICE);
+  EXPECT_EQ(send(3, {0x05}).error(), device_error::lost());
+  EXPECT_EQ(core->submit_short(0x403C90).error(), device_error::lost());
   core->finish();
   EXPECT_EQ(done(), std::vector<std::uintptr_t>{address(0)});
   EXPECT_EQ(log.count(MOM_CLOSE), 1u);
   for (int i = 1; i < 3; ++i) {
     EXPECT_FALSE(load_flags(headers[i]) & (HDR_INQUEUE | HDR_DONE)) << i;
-    EXPECT_EQ(core->unprepare(headers[i]), 0);
+    EXPECT_TRUE(core->unprepare(headers[i]).ok());
   }
 }
 
 TEST_F(MidiOutCoreTest, ServerLossWithTheConsumerGoneLeavesNothingQueued) {
-  ASSERT_EQ(send(0, {0xF0, 0x01}), 0);
+  ASSERT_TRUE(send(0, {0xF0, 0x01}).ok());
   core->consumer_gone();  // as the server's shutdown notice does; no drain ever runs again
   ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
-  EXPECT_EQ(core->submit(headers[0]), MIDIERR_NODEVICE);
-  EXPECT_EQ(send(1, {0x02}), MIDIERR_NODEVICE);
+  EXPECT_EQ(core->submit(headers[0]).error(), device_error::lost());
+  EXPECT_EQ(send(1, {0x02}).error(), device_error::lost());
   for (int i = 0; i < 1000 && (load_flags(headers[0]) & HDR_INQUEUE); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_EQ(core->unprepare(headers[0]), 0);  // left the queue before close
+  EXPECT_TRUE(core->unprepare(headers[0]).ok());  // left the queue before close
   core->finish();
   EXPECT_TRUE(done().empty());
-  EXPECT_EQ(core->submit(headers[0]), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(core->submit(headers[0]).error(), device_error::closed());
   EXPECT_EQ(log.reports().back().id, MOM_CLOSE);
 }
 
 TEST_F(MidiOutCoreTest, AConsumerThatStopsWithoutNoticeCountsAsLoss) {
-  ASSERT_EQ(send(0, {0xF0, 0x01}), 0);  // nobody drains: a server that hangs or died silently
+  ASSERT_TRUE(send(0, {0xF0, 0x01}).ok());  // nobody drains: a server that hangs or died silently
   ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
   EXPECT_TRUE(core->lost());
   EXPECT_TRUE(done().empty());
@@ -154,7 +154,7 @@ TEST_F(MidiOutCoreTest, AConsumerThatStopsWithoutNoticeCountsAsLoss) {
 // machine's server), and gives up on one that takes nothing.
 TEST_F(MidiOutCoreTest, TheDrainBeforeACloseWaitsWhileMessagesStillGoOut) {
   constexpr std::chrono::milliseconds kLimit{1000};
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(send(i, {0xF0, static_cast<std::uint8_t>(i), 0xF7}), 0);
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(send(i, {0xF0, static_cast<std::uint8_t>(i), 0xF7}));
   std::thread consumer([&] {  // one message per cycle, cycles 0.4 s apart: 1.6 s in all
     for (int i = 0; i < 4; ++i) {
       std::this_thread::sleep_for(kLimit * 2 / 5);
@@ -170,16 +170,16 @@ TEST_F(MidiOutCoreTest, TheDrainBeforeACloseWaitsWhileMessagesStillGoOut) {
   consumer.join();
   EXPECT_EQ(writer.writes.size(), 4u);
 
-  ASSERT_EQ(send(4, {0xF7}), 0);  // nobody drains it now
+  ASSERT_TRUE(send(4, {0xF7}));  // nobody drains it now
   EXPECT_FALSE(core->wait_idle(std::chrono::milliseconds(50)));
 }
 
 TEST_F(MidiOutCoreTest, ShortMessagesGoWithTheirLengthAndNoReport) {
-  EXPECT_EQ(core->submit_short(0x403C90), 0);
-  EXPECT_EQ(core->submit_short(0x05C0), 0);
-  EXPECT_EQ(core->submit_short(0xF8), 0);
-  EXPECT_EQ(core->submit_short(0x3C), MMSYSERR_INVALPARAM);  // no status byte
-  EXPECT_EQ(core->submit_short(0xF0), MMSYSERR_INVALPARAM);
+  EXPECT_TRUE(core->submit_short(0x403C90).ok());
+  EXPECT_TRUE(core->submit_short(0x05C0).ok());
+  EXPECT_TRUE(core->submit_short(0xF8).ok());
+  EXPECT_EQ(core->submit_short(0x3C).error(), device_error::bad_buffer());  // no status byte
+  EXPECT_EQ(core->submit_short(0xF0).error(), device_error::bad_buffer());
   core->drain(std::ref(writer));
   ASSERT_EQ(writer.writes.size(), 3u);
   EXPECT_EQ(writer.writes[0], (std::pair<bool, Bytes>{false, {0x90, 0x3C, 0x40}}));
@@ -193,15 +193,16 @@ TEST_F(MidiOutCoreTest, BadHeadersAreRefusedAndNothingIsQueued) {
   MidiHeader unprepared{storage[0].data(), 1, 0, 0};
   storage[0] = {0xF0};
   unprepared.data = storage[0].data();
-  EXPECT_EQ(core->submit(unprepared), MIDIERR_UNPREPARED);
-  EXPECT_EQ(send(1, Bytes(1025, 0x01)), MMSYSERR_INVALPARAM);  // longer than the device takes
+  EXPECT_EQ(core->submit(unprepared).error(), device_error::unprepared());
+  EXPECT_EQ(send(1, Bytes(1025, 0x01)).error(),
+            device_error::bad_buffer());  // longer than the device takes
   storage[2] = {0xF0};
   headers[2] = MidiHeader{storage[2].data(), 0, 0, 0};
-  core->prepare(headers[2]);
-  EXPECT_EQ(core->submit(headers[2]), MMSYSERR_INVALPARAM);
+  ASSERT_TRUE(core->prepare(headers[2]).ok());
+  EXPECT_EQ(core->submit(headers[2]).error(), device_error::bad_buffer());
   EXPECT_TRUE(core->idle());
   core->finish();
-  EXPECT_EQ(send(3, {0xF0, 0xF7}), MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(send(3, {0xF0, 0xF7}).error(), device_error::closed());
 }
 
 }  // namespace

@@ -60,8 +60,8 @@ TEST(WaveQueue, PlaysBuffersInOrderAndReportsEachOnceAPeriodAfterItsLastSamples)
   Reports reports;
   WaveQueue queue(reports.callback());
   Buffer a(700, 1), b(301, 1000);
-  ASSERT_EQ(queue.write(a.header), 0);
-  ASSERT_EQ(queue.write(b.header), 0);
+  ASSERT_TRUE(queue.write(a.header).ok());
+  ASSERT_TRUE(queue.write(b.header).ok());
   EXPECT_EQ(load_flags(a.header.flags), HDR_PREPARED | HDR_INQUEUE);
   auto now = Clock::now();
   auto out = render_periods(queue, 2, 512, now);  // the second period takes the last of both
@@ -88,8 +88,8 @@ TEST(WaveQueue, OddByteAndEmptyBuffers) {
   WaveQueue queue(reports.callback());
   Buffer odd(3, 7), empty(0);
   odd.header.buffer_length = 7;  // three whole samples and a stray byte
-  ASSERT_EQ(queue.write(odd.header), 0);
-  ASSERT_EQ(queue.write(empty.header), 0);
+  ASSERT_TRUE(queue.write(odd.header).ok());
+  ASSERT_TRUE(queue.write(empty.header).ok());
   auto now = Clock::now();
   const auto out = render_periods(queue, 2, 4, now);
   EXPECT_EQ(out, (std::vector<std::int16_t>{7, 8, 9, 0, 0, 0, 0, 0}));
@@ -102,26 +102,26 @@ TEST(WaveQueue, RefusesWhatCannotBeQueued) {
   WaveQueue queue(nullptr);
   Buffer unprepared(10);
   unprepared.header.flags = 0;
-  EXPECT_EQ(queue.write(unprepared.header), kErrNotPrepared);
+  EXPECT_EQ(queue.write(unprepared.header).error(), device_error::unprepared());
   Buffer twice(10);
-  ASSERT_EQ(queue.write(twice.header), 0);
-  EXPECT_EQ(queue.write(twice.header), kErrStillPlaying);
+  ASSERT_TRUE(queue.write(twice.header).ok());
+  EXPECT_EQ(queue.write(twice.header).error(), device_error::still_queued());
   Buffer no_data(10);
   no_data.header.data = nullptr;
-  EXPECT_EQ(queue.write(no_data.header), kErrInvalidParam);
+  EXPECT_EQ(queue.write(no_data.header).error(), device_error::bad_buffer());
   std::vector<Buffer> many;
   for (std::size_t i = 0; i < WaveQueue::kCapacity; ++i) many.emplace_back(4);
-  int full = 0;
+  Status full;
   for (auto& m : many) full = queue.write(m.header);
-  EXPECT_EQ(full, kErrQueueFull);  // one slot was taken by `twice`
+  EXPECT_EQ(full.error(), device_error::no_room());  // one slot was taken by `twice`
 }
 
 TEST(WaveQueue, ResetReturnsEveryQueuedBufferDoneAndPlaysNothingOfThem) {
   Reports reports;
   WaveQueue queue(reports.callback());
   Buffer a(1000), b(1000);
-  queue.write(a.header);
-  queue.write(b.header);
+  ASSERT_TRUE(queue.write(a.header).ok());
+  ASSERT_TRUE(queue.write(b.header).ok());
   auto now = Clock::now();
   render_periods(queue, 1, 256, now);  // a is part played
   queue.reset();
@@ -133,7 +133,7 @@ TEST(WaveQueue, ResetReturnsEveryQueuedBufferDoneAndPlaysNothingOfThem) {
   EXPECT_EQ(out, std::vector<std::int16_t>(256, 0));
   // A new buffer after the reset starts from its own beginning.
   Buffer c(4, 40);
-  queue.write(c.header);
+  ASSERT_TRUE(queue.write(c.header).ok());
   EXPECT_EQ(render_periods(queue, 1, 4, now), (std::vector<std::int16_t>{40, 41, 42, 43}));
 }
 
@@ -141,7 +141,7 @@ TEST(WaveQueue, NoReportAfterClose) {
   Reports reports;
   WaveQueue queue(reports.callback());
   Buffer a(10);
-  queue.write(a.header);
+  ASSERT_TRUE(queue.write(a.header).ok());
   queue.close_reports();
   auto now = Clock::now();
   render_periods(queue, 1, 64, now);
@@ -154,8 +154,8 @@ TEST(WaveQueue, AStreamCallingBackWithoutPauseIsLost) {
   Reports reports;
   WaveQueue queue(reports.callback());
   Buffer a(100000), b(100);
-  queue.write(a.header);
-  queue.write(b.header);
+  ASSERT_TRUE(queue.write(a.header).ok());
+  ASSERT_TRUE(queue.write(b.header).ok());
   std::vector<std::int16_t> period(512);
   const auto now = Clock::now();  // the clock stands still: a spinning thread
   int calls = 0;
@@ -168,7 +168,7 @@ TEST(WaveQueue, AStreamCallingBackWithoutPauseIsLost) {
   EXPECT_TRUE(b.done());
   EXPECT_EQ(reports.count(), 2u);
   Buffer c(10);
-  EXPECT_EQ(queue.write(c.header), kErrDeviceLost);
+  EXPECT_EQ(queue.write(c.header).error(), device_error::lost());
   EXPECT_FALSE(queue.render(period.data(), period.size(), now));
   EXPECT_EQ(period, std::vector<std::int16_t>(512, 0));
 }
@@ -209,7 +209,7 @@ TEST(WaveQueue, FailFromAnotherThreadReturnsQueuedBuffers) {
   Reports reports;
   WaveQueue queue(reports.callback());
   Buffer a(10);
-  queue.write(a.header);
+  ASSERT_TRUE(queue.write(a.header).ok());
   std::thread([&] { queue.fail(); }).join();
   EXPECT_TRUE(a.done());
   EXPECT_EQ(reports.count(), 1u);
@@ -239,7 +239,7 @@ TEST(WaveQueue, WritesAndResetsAgainstARenderingThread) {
   for (int i = 0; i < 300; ++i) buffers.emplace_back(97, static_cast<std::int16_t>(1 + i * 97));
   int written = 0;
   for (int i = 0; i < 300; ++i) {
-    while (queue.write(buffers[static_cast<std::size_t>(i)].header) == kErrQueueFull)
+    while (queue.write(buffers[static_cast<std::size_t>(i)].header).code() == ErrorCode::NotReady)
       std::this_thread::yield();
     ++written;
     if (i % 50 == 49) queue.reset();

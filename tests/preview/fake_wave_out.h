@@ -32,33 +32,33 @@ struct WaveLog {
 class FakeWaveOut : public WaveOutDevice {
  public:
   explicit FakeWaveOut(WaveLog& log) : log_(log) {}
-  int prepare_header(WaveHeader& h) override {
+  Status prepare_header(WaveHeader& h) override {
     store_flags(h.flags, load_flags(h.flags) | HDR_PREPARED);
-    return 0;
+    return {};
   }
-  int write(WaveHeader& h) override {
-    if (log_.refuse_writes) return 6;
-    if ((load_flags(h.flags) & HDR_PREPARED) == 0) return 34;
+  Status write(WaveHeader& h) override {
+    if (log_.refuse_writes) return device_error::lost();
+    if ((load_flags(h.flags) & HDR_PREPARED) == 0) return device_error::unprepared();
     store_flags(h.flags, (load_flags(h.flags) & ~HDR_DONE) | HDR_INQUEUE);
     const auto* samples = reinterpret_cast<const std::int16_t*>(h.data);
     log_.written.emplace_back(samples, samples + h.buffer_length / 2);
     log_.queued.push_back(&h);
-    return 0;
+    return {};
   }
-  int unprepare_header(WaveHeader& h) override {
-    if ((load_flags(h.flags) & HDR_INQUEUE) != 0) return 33;
+  Status unprepare_header(WaveHeader& h) override {
+    if ((load_flags(h.flags) & HDR_INQUEUE) != 0) return device_error::still_queued();
     store_flags(h.flags, load_flags(h.flags) & ~HDR_PREPARED);
-    return 0;
+    return {};
   }
-  int reset() override {
+  Status reset() override {
     ++log_.resets;
-    if (log_.reset_leaves_queued) return 0;
+    if (log_.reset_leaves_queued) return {};
     while (!log_.queued.empty()) log_.finish_one();
-    return 0;
+    return {};
   }
-  int close() override {
+  Status close() override {
     ++log_.closes;
-    return 0;
+    return {};
   }
 
  private:

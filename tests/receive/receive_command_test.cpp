@@ -76,7 +76,7 @@ TEST_F(ReceiveCommand, ALostInputIsToldAndEndsItOrIsWaitedFor) {
       return 0;
     };
     cli::ReceiveOptions options = options_into(folder);
-    options.wait = wait;
+    if (wait) options.wait = 0.0;  // --wait without a limit
     options.count = wait ? 2 : 0;
     EXPECT_EQ(receive(options, interrupts), cli::kFailed);
     device.join();

@@ -282,12 +282,12 @@ TEST(SoundReceiver, NoFileHoldsTheBlocksOfTwoSounds) {
     ASSERT_TRUE(stream);
     const SoundCheck check = check_sound(*stream).value();
     EXPECT_FALSE(check.complete()) << s.path;
-    EXPECT_FALSE(check.problem().empty()) << s.path;
+    EXPECT_EQ(check.whole().code(), ErrorCode::Damaged) << s.path;
   }
   auto stream = ByteStream::open_file(events.ended[0].path);
-  EXPECT_EQ(check_sound(*stream)->problem(), "lacks block 5 of 27");
+  EXPECT_EQ(check_sound(*stream)->whole().message(), "lacks block 5 of 27");
   stream = ByteStream::open_file(events.ended[1].path);
-  EXPECT_EQ(check_sound(*stream)->problem(), "has no header block");
+  EXPECT_EQ(check_sound(*stream)->whole().message(), "has no header block");
 
   // Once whole, a sound is written under its own name and passes the same test.
   send(snare, {0, 1, 2, 3, 4, 5});

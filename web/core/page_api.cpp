@@ -49,7 +49,7 @@ FileMessages file_messages(const std::string& path) {
   }
   check.end_track(*track);
   r.whole = check.complete();
-  r.problem = check.problem();
+  if (const Status whole = check.whole(); !whole) r.problem = whole.message();
   return r;
 }
 
@@ -137,8 +137,7 @@ ImportPreview prepare_import(const std::string& audio_path,
   r.line = cli::import_result_line(std::string(file_name_of(audio_path)), p.result, s.level);
   r.file = make_smf0(p.messages);
   r.played = std::move(p.played);
-  std::string ignored;
-  r.original = original_at_top_rate(in, ignored);
+  if (auto original = original_at_top_rate(in)) r.original = std::move(*original);
   return r;
 }
 

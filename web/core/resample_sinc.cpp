@@ -11,14 +11,11 @@
 
 namespace brisca {
 
-std::vector<float> resample(std::span<const float> source, double from_hz, double to_hz,
-                            std::string* error) {
-  if (source.empty()) return {};
-  if (from_hz == to_hz) return {source.begin(), source.end()};
-  if (!(from_hz > 0) || !(to_hz > 0)) {
-    if (error) *error = "resampling failed (a rate is not positive)";
-    return {};
-  }
+Result<std::vector<float>> resample(std::span<const float> source, double from_hz, double to_hz) {
+  if (source.empty()) return std::vector<float>{};
+  if (from_hz == to_hz) return std::vector<float>(source.begin(), source.end());
+  if (!(from_hz > 0) || !(to_hz > 0))
+    return make_error(ErrorCode::Unsupported, "resampling failed (a rate is not positive)");
   const double exact = static_cast<double>(source.size()) * to_hz / from_hz;
   const auto wanted = static_cast<std::size_t>(std::max(1.0, std::round(exact)));
   const double cutoff = std::min(1.0, to_hz / from_hz);  // of the source's Nyquist frequency

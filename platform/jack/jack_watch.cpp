@@ -1,0 +1,155 @@
+#include "platform/jack/jack_watch.h"
+
+#include <jack/jack.h>
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/api/own_clients.h"
+#include "platform/core/bounded_close.h"
+#include "platform/core/event_poster.h"
+#include "platform/jack/jack_client.h"
+
+namespace brisca {
+namespace {
+
+// What one port stands for in the lists: a MIDI device, or one audio input of a client.
+struct Seen {
+  DeviceKind kind = DeviceKind::MidiOut;
+  std::string name;  // the entry; for audio, the client's
+};
+
+// Everything libjack's threads and the watch share. Locked by `mutex`; `running` false once the
+// watch is going, after which the callbacks do nothing.
+struct Shared {
+  Shared(Clock& clock, DeviceWatchListener& listener, JackWatchNames given)
+      : poster(clock, listener), names(std::move(given)) {}
+
+  EventPoster poster;
+  JackWatchNames names;
+  std::mutex mutex;
+  bool running = true;
+  jack_client_t* client = nullptr;
+  std::map<jack_port_t*, Seen> ports;       // libjack hands out one handle per port
+  std::map<std::string, int> audio_inputs;  // per audio device: its inputs known
+
+  // What `port` stands for; nothing for ports of no interest and this program's own.
+  std::optional<Seen> describe(jack_port_t* port) const {
+    const char* full = jack_port_name(port);
+    const char* type = jack_port_type(port);
+    if (full == nullptr || type == nullptr) return std::nullopt;
+    const std::string_view name(full);
+    if (is_own_client(client_of_port(name))) return std::nullopt;
+    const int flags = jack_port_flags(port);
+    const std::string_view kind(type);
+    if (kind == JACK_DEFAULT_MIDI_TYPE && names.midi) {
+      // We send into the other clients' inputs and receive from their outputs.
+      if (flags & JackPortIsInput) return Seen{DeviceKind::MidiOut, names.midi(name)};
+      if (flags & JackPortIsOutput) return Seen{DeviceKind::MidiIn, names.midi(name)};
+    } else if (kind == JACK_DEFAULT_AUDIO_TYPE && names.audio_out && (flags & JackPortIsInput)) {
+      return Seen{DeviceKind::AudioOut, names.audio_out(client_of_port(name))};
+    }
+    return std::nullopt;
+  }
+
+  // Takes a port into the table; true when it makes a device appear.
+  bool add(jack_port_t* port, const Seen& seen) {
+    if (!ports.emplace(port, seen).second) return false;
+    return seen.kind != DeviceKind::AudioOut || ++audio_inputs[seen.name] == 1;
+  }
+  // Takes a port out of the table; the device that disappears with it, if one does.
+  std::optional<Seen> remove(jack_port_t* port) {
+    const auto it = ports.find(port);
+    if (it == ports.end()) return std::nullopt;
+    const Seen seen = it->second;
+    ports.erase(it);
+    if (seen.kind == DeviceKind::AudioOut && --audio_inputs[seen.name] > 0) return std::nullopt;
+    audio_inputs.erase(seen.name);
+    return seen;
+  }
+};
+
+void on_registration(jack_port_id_t id, int registered, void* arg) {
+  auto* shared = static_cast<Shared*>(arg);
+  std::lock_guard lock(shared->mutex);
+  if (!shared->running) return;
+  jack_port_t* port = jack_port_by_id(shared->client, id);
+  if (port == nullptr) return;
+  if (registered) {
+    const std::optional<Seen> seen = shared->describe(port);
+    if (seen && shared->add(port, *seen))
+      shared->poster.post({DeviceChange::Added, seen->kind, seen->name});
+  } else if (const std::optional<Seen> gone = shared->remove(port)) {
+    shared->poster.post({DeviceChange::Removed, gone->kind, gone->name});
+  }
+}
+
+void on_shutdown(jack_status_t, const char*, void* arg) {
+  auto* shared = static_cast<Shared*>(arg);
+  std::lock_guard lock(shared->mutex);
+  if (!shared->running) return;
+  std::vector<jack_port_t*> known;
+  for (const auto& [port, seen] : shared->ports) known.push_back(port);
+  for (jack_port_t* port : known)
+    if (const std::optional<Seen> gone = shared->remove(port))
+      shared->poster.post({DeviceChange::Removed, gone->kind, gone->name});
+  shared->running = false;
+}
+
+class JackWatch final : public DeviceWatch {
+ public:
+  explicit JackWatch(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+  ~JackWatch() override {
+    jack_client_t* client = nullptr;
+    {
+      std::lock_guard lock(shared_->mutex);
+      shared_->running = false;
+      client = shared_->client;
+    }
+    shared_->poster.stop();
+    // The shared part stays alive with the close, for a client that is slow to leave.
+    close_bounded([client, shared = shared_] {
+      jack_deactivate(client);
+      jack_client_close(client);
+    });
+  }
+
+ private:
+  std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace
+
+std::unique_ptr<DeviceWatch> watch_jack(Clock& clock, DeviceWatchListener& listener,
+                                        JackWatchNames names) {
+  quiet_jack_messages();
+  jack_status_t status{};
+  jack_client_t* client = jack_client_open("BriscaTool watch", JackNoStartServer, &status);
+  if (client == nullptr) return nullptr;
+  auto shared = std::make_shared<Shared>(clock, listener, std::move(names));
+  shared->client = client;
+  jack_on_info_shutdown(client, on_shutdown, shared.get());
+  if (jack_set_port_registration_callback(client, on_registration, shared.get()) != 0 ||
+      jack_activate(client) != 0) {
+    jack_client_close(client);
+    return nullptr;
+  }
+  // The ports already there are known, not reported. A port registered since the activation may
+  // have been reported already: the table takes each port once.
+  {
+    std::lock_guard lock(shared->mutex);
+    if (const char** names_now = jack_get_ports(client, nullptr, nullptr, 0)) {
+      for (const char** p = names_now; *p != nullptr; ++p) {
+        jack_port_t* port = jack_port_by_name(client, *p);
+        if (port == nullptr) continue;
+        if (const std::optional<Seen> seen = shared->describe(port)) shared->add(port, *seen);
+      }
+      jack_free(names_now);
+    }
+  }
+  return std::make_unique<JackWatch>(std::move(shared));
+}
+
+}  // namespace brisca
