@@ -63,8 +63,9 @@ class WindowMidiTest : public QObject {
   void monitor_fields_show_what_comes_in();
   void midi_setup_ok_reopens_the_chosen_input();
   void a_cut_short_file_is_never_marked_sent();
-  void closing_mid_message_asks_then_ends_the_message_at_the_far_end();
   void a_port_that_comes_shows_in_an_open_midi_setup();
+  // Closes the window: the last test.
+  void closing_mid_message_asks_then_ends_the_message_at_the_far_end();
 
  private:
   SoundListWidget& list() const { return window->list_widget(); }
