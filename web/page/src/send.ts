@@ -29,7 +29,7 @@ export function showPace(core: Core): string {
   setText('pace-note', problem ||
     `WebMIDI sends whole messages only, so each block goes as one message and the next one waits ` +
     `for the time the pace gives it (${core.paceText(p.chunk, p.interval, p.gap)}: ${block} ms for a ` +
-    `1 174-byte block). The default is the desktop's: no faster than 2 857 bytes/s.`);
+    `1\u00a0174-byte block). The default is the desktop's: no faster than 2\u00a0857 bytes/s.`);
   return problem;
 }
 
