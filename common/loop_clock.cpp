@@ -14,7 +14,7 @@ bool LoopClock::run(const std::function<bool()>& done, Duration limit) {
   const auto deadline = now() + limit;
   while (!done()) {
     if (now() >= deadline) return false;
-    if (posted_.run_one() || calls_.run_due(now())) continue;
+    if (posted_.run_one() || calls_.run_due(*this)) continue;
     posted_.wait_until(next_wake(deadline));
   }
   return true;

@@ -41,7 +41,7 @@ class ManualClock final : public Clock {
       const auto due = calls_.next_due();
       if (!due || *due > until) break;
       now_ = std::max(now_, *due);
-      if (calls_.run_due(now_)) ++ran;
+      if (calls_.run_due(*this)) ++ran;
     }
     now_ = until;
     return ran;

@@ -26,20 +26,26 @@ std::optional<Clock::TimePoint> TimedCalls::next_due() const {
   return due;
 }
 
-bool TimedCalls::run_due(Clock::TimePoint at) {
+bool TimedCalls::run_due(const Clock& clock) {
+  const Clock::TimePoint at = clock.now();
   auto due = calls_.end();
   for (auto it = calls_.begin(); it != calls_.end(); ++it)
     if (it->second.due <= at && (due == calls_.end() || it->second.due < due->second.due)) due = it;
   if (due == calls_.end()) return false;
-  Clock::Task task;
   if (due->second.period == Clock::Duration::zero()) {
-    task = std::move(due->second.task);
+    Clock::Task task = std::move(due->second.task);
     calls_.erase(due);
-  } else {
-    due->second.due = at + due->second.period;
-    task = due->second.task;
+    task();  // may add or cancel calls
+    return true;
   }
-  task();  // may add or cancel calls
+  // The next run is a whole period after this one began, and after it ended: whatever the run
+  // saw of the time, the next one sees at least a period more.
+  const Clock::TimerId id = due->first;
+  Clock::Task task = due->second.task;
+  due->second.due = clock.now() + due->second.period;
+  task();  // may add or cancel calls, this one among them
+  if (auto again = calls_.find(id); again != calls_.end())
+    again->second.due = std::max(again->second.due, clock.now() + again->second.period);
   return true;
 }
 

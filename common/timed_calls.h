@@ -24,9 +24,9 @@ class TimedCalls {
 
   // The moment of the earliest call; nothing when none waits.
   std::optional<Clock::TimePoint> next_due() const;
-  // Runs the earliest call when it is due at `at` or before. A repeating one comes again a whole
-  // period after `at`, however late this run was. False when none is due.
-  bool run_due(Clock::TimePoint at);
+  // Runs the earliest call due by `clock`'s time. A repeating one comes again a whole period
+  // after this run ended, however late it was. False when none is due.
+  bool run_due(const Clock& clock);
 
   std::size_t size() const { return calls_.size(); }
 
