@@ -138,16 +138,21 @@ std::unique_ptr<DeviceWatch> watch_jack(Clock& clock, DeviceWatchListener& liste
   }
   // The ports already there are known, not reported. A port registered since the activation may
   // have been reported already: the table takes each port once.
+  // The ports are asked of the server with the lock not held: the server waits for this client's
+  // registration callback, which takes the lock, before it answers another request.
+  std::vector<std::pair<jack_port_t*, Seen>> present;
+  if (const char** names_now = jack_get_ports(client, nullptr, nullptr, 0)) {
+    for (const char** p = names_now; *p != nullptr; ++p) {
+      jack_port_t* port = jack_port_by_name(client, *p);
+      if (port == nullptr) continue;
+      if (const std::optional<Seen> seen = shared->describe(port))
+        present.emplace_back(port, *seen);
+    }
+    jack_free(names_now);
+  }
   {
     std::lock_guard lock(shared->mutex);
-    if (const char** names_now = jack_get_ports(client, nullptr, nullptr, 0)) {
-      for (const char** p = names_now; *p != nullptr; ++p) {
-        jack_port_t* port = jack_port_by_name(client, *p);
-        if (port == nullptr) continue;
-        if (const std::optional<Seen> seen = shared->describe(port)) shared->add(port, *seen);
-      }
-      jack_free(names_now);
-    }
+    for (const auto& [port, seen] : present) shared->add(port, seen);
   }
   return std::make_unique<JackWatch>(std::move(shared));
 }
