@@ -65,9 +65,13 @@ void BM_ImportAudioFile(benchmark::State& state) {
   settings.replace = true;
   double snr = 0;
   for (auto _ : state) {
-    const brisca::ImportResult r = brisca::import_audio(file.path(), file.output(), settings);
-    if (!r.ok()) state.SkipWithError(r.error.c_str());
-    snr = r.snr_db;
+    const brisca::Result<brisca::ImportedSound> r =
+        brisca::import_audio(file.path(), file.output(), settings);
+    if (!r) {
+      state.SkipWithError(r.message().c_str());
+      return;
+    }
+    snr = r->snr_db;
   }
   state.counters["x_real_time"] = benchmark::Counter(
       kSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);

@@ -84,7 +84,7 @@ void BM_SettingToSnr(benchmark::State& state) {
   brisca::PrepareQueue queue([&](brisca::RowSound r) {
     std::lock_guard lock(m);
     answered = r.request;
-    snr = r.sound.result.snr_db;
+    snr = r.sound ? r.sound->figures.snr_db : 0.0;
     cv.notify_all();
   });
   brisca::ImportSettings s;
@@ -110,10 +110,13 @@ void BM_ImportFiftyFiles(benchmark::State& state) {
     blocks = 0;
     for (std::uint32_t i = 0; i < 50; ++i) {
       const std::string audio = folder().hit(i);
-      const brisca::ImportResult r =
+      const brisca::Result<brisca::ImportedSound> r =
           brisca::import_audio(audio, brisca::output_path_for(audio, folder().out()), s);
-      if (!r.ok()) state.SkipWithError(r.error.c_str());
-      blocks += r.blocks;
+      if (!r) {
+        state.SkipWithError(r.message().c_str());
+        return;
+      }
+      blocks += r->blocks;
     }
   }
   state.counters["blocks"] = blocks;

@@ -14,6 +14,8 @@ enum class ErrorCode {
   NotFound,         // a file, folder or device that is not there
   Io,               // reading or writing failed (the message says why)
   BadFile,          // a file that is there but not what it should be
+  Exists,           // a file that is there and may not be replaced
+  TooLong,          // more than what it goes into holds
   Damaged,          // a sound file that is cut short or holds fewer blocks than it says
   NoMemory,
   DeviceBusy,    // a device someone else holds

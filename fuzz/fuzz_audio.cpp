@@ -23,11 +23,12 @@ void read_and_shape(const std::uint8_t* data, std::size_t size) {
   brisca::AudioLimits limits;
   limits.max_seconds = 2.0;
   limits.trim_threshold = brisca::kSilenceThreshold;
-  const brisca::AudioInput in = brisca::read_audio_memory({data, size}, limits);
-  if (!in.ok()) {
-    check(in.samples.empty() || in.too_long || !in.error.empty());
+  const brisca::Result<brisca::AudioInput> read = brisca::read_audio_memory({data, size}, limits);
+  if (!read) {
+    check(!read.message().empty());
     return;
   }
+  const brisca::AudioInput& in = *read;
   check(!in.samples.empty() && in.rate > 0 && in.channels > 0);
   check(in.samples.size() <= static_cast<std::size_t>(std::ceil(2.0 * in.rate)) + 16);
   for (float v : in.samples) check(std::isfinite(v));

@@ -68,15 +68,14 @@ std::string format_name(const SF_INFO& info) {
 }
 
 // Reads the whole file in pieces, each frame's channels averaged into one sample.
-AudioInput read_all(SNDFILE* file, const SF_INFO& info, const AudioLimits& limits) {
+Result<AudioInput> read_all(SNDFILE* file, const SF_INFO& info, const AudioLimits& limits) {
   AudioInput in;
   in.rate = info.samplerate;
   in.channels = info.channels;
   in.format = format_name(info);
-  if (info.samplerate <= 0 || info.channels <= 0) {
-    in.error = "not a readable audio file (no sample rate or no channels)";
-    return in;
-  }
+  if (info.samplerate <= 0 || info.channels <= 0)
+    return make_error(ErrorCode::BadFile,
+                      "not a readable audio file (no sample rate or no channels)");
   // Normalised float reading: every integer format comes in at full scale 1.0, and a float file
   // keeps its own values.
   sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
@@ -99,25 +98,22 @@ AudioInput read_all(SNDFILE* file, const SF_INFO& info, const AudioLimits& limit
       double sum = 0.0;
       for (std::size_t c = 0; c < channels; ++c) sum += frame[c];
       const auto v = static_cast<float>(sum / static_cast<double>(channels));
-      if (limit == 0 || in.samples.size() < limit) {
+      if (limit == 0 || in.samples.size() < limit)
         in.samples.push_back(std::isfinite(v) ? std::clamp(v, -kLoudest, kLoudest) : 0.0f);
-      } else if (limits.trim_threshold <= 0.0f || std::fabs(v) >= limits.trim_threshold) {
-        in.too_long = true;
-        in.error = "too long";
-        return in;
-      }
+      else if (limits.trim_threshold <= 0.0f || std::fabs(v) >= limits.trim_threshold)
+        return make_error(ErrorCode::TooLong, "too long");
     }
   }
-  if (sf_error(file) != SF_ERR_NO_ERROR) {
-    in.error = std::string("cannot be read to the end (") + sf_strerror(file) + ")";
-    return in;
-  }
-  if (in.samples.empty()) in.error = "holds no samples";
+  if (sf_error(file) != SF_ERR_NO_ERROR)
+    return make_error(ErrorCode::BadFile,
+                      std::string("cannot be read to the end (") + sf_strerror(file) + ")");
+  if (in.samples.empty()) return make_error(ErrorCode::BadFile, "holds no samples");
   return in;
 }
 
-std::string open_error(SNDFILE* file) {
-  return std::string("not an audio file that can be read (") + sf_strerror(file) + ")";
+Error open_error() {
+  return make_error(ErrorCode::BadFile, std::string("not an audio file that can be read (") +
+                                            sf_strerror(nullptr) + ")");
 }
 
 // Why `path` is not read at all: it is there but no regular file. Opening a named pipe would
@@ -130,32 +126,22 @@ std::string not_a_file(const std::string& path) {
 
 }  // namespace
 
-AudioInput read_audio_file(const std::string& path, const AudioLimits& limits) {
-  if (std::string refused = not_a_file(path); !refused.empty()) {
-    AudioInput in;
-    in.error = std::move(refused);
-    return in;
-  }
+Result<AudioInput> read_audio_file(const std::string& path, const AudioLimits& limits) {
+  if (std::string refused = not_a_file(path); !refused.empty())
+    return make_error(ErrorCode::BadFile, std::move(refused));
   SF_INFO info{};
   SndfilePtr file(sf_open(path.c_str(), SFM_READ, &info));
-  if (!file) {
-    AudioInput in;
-    in.error = open_error(nullptr);
-    return in;
-  }
+  if (!file) return open_error();
   return read_all(file.get(), info, limits);
 }
 
-AudioInput read_audio_memory(std::span<const std::uint8_t> bytes, const AudioLimits& limits) {
+Result<AudioInput> read_audio_memory(std::span<const std::uint8_t> bytes,
+                                     const AudioLimits& limits) {
   SF_VIRTUAL_IO io{memory_length, memory_seek, memory_read, memory_write, memory_tell};
   MemoryFile memory{bytes};
   SF_INFO info{};
   SndfilePtr file(sf_open_virtual(&io, SFM_READ, &info, &memory));
-  if (!file) {
-    AudioInput in;
-    in.error = open_error(nullptr);
-    return in;
-  }
+  if (!file) return open_error();
   return read_all(file.get(), info, limits);
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
+
 namespace brisca {
 
 struct AudioLimits {
@@ -23,13 +25,12 @@ struct AudioInput {
   double rate = 0.0;
   int channels = 0;
   std::string format;  // libsndfile's name of the container and encoding
-  std::string error;   // empty when the file was read
-  bool too_long = false;
-  bool ok() const { return error.empty(); }
 };
 
-AudioInput read_audio_file(const std::string& path, const AudioLimits& limits = {});
-AudioInput read_audio_memory(std::span<const std::uint8_t> bytes, const AudioLimits& limits = {});
+// The audio, or why it cannot be read: TooLong past the limits, BadFile otherwise.
+Result<AudioInput> read_audio_file(const std::string& path, const AudioLimits& limits = {});
+Result<AudioInput> read_audio_memory(std::span<const std::uint8_t> bytes,
+                                     const AudioLimits& limits = {});
 
 // File name patterns ("*.wav", ...) of the formats libsndfile reads, for Open dialogs.
 std::vector<std::string> audio_file_patterns();

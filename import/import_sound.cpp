@@ -51,35 +51,29 @@ AudioLimits limits_for(int pitch, bool trim) {
   return limits;
 }
 
-// The source as the sound's samples, or an error.
-std::vector<float> sound_samples(const AudioInput& in, const ImportSettings& s,
-                                 std::string& error) {
-  if (!in.ok()) {
-    error = in.too_long ? too_long_text(s.pitch) : in.error;
-    return {};
-  }
-  Result<std::vector<float>> resampled = resample(in.samples, in.rate, rate_for_pitch(s.pitch));
-  if (!resampled) {
-    error = resampled.message();
-    return {};
-  }
+// The source as the sound's samples, or why it cannot be a sound.
+Result<std::vector<float>> sound_samples(const Result<AudioInput>& in, const ImportSettings& s) {
+  if (!in)
+    return in.code() == ErrorCode::TooLong ? make_error(ErrorCode::TooLong, too_long_text(s.pitch))
+                                           : in.error();
+  Result<std::vector<float>> resampled = resample(in->samples, in->rate, rate_for_pitch(s.pitch));
+  if (!resampled) return resampled.error();
   std::vector<float> samples = std::move(*resampled);
-  if (samples.empty()) return {};
+  if (samples.empty()) return samples;
   if (s.trim) samples.resize(trimmed_length(samples));
-  if (samples.size() > static_cast<std::size_t>(kMaxDataBlocks) * 880) {
-    error = too_long_text(s.pitch);
-    return {};
-  }
+  if (samples.size() > static_cast<std::size_t>(kMaxDataBlocks) * 880)
+    return make_error(ErrorCode::TooLong, too_long_text(s.pitch));
   return samples;
 }
 
-// What keeps `audio` from being imported at all, or nothing.
-std::string audio_problem(const std::string& audio) {
+// What keeps `audio` from being imported at all.
+Status audio_problem(const std::string& audio) {
   std::error_code ec;
-  if (!fs::exists(audio, ec)) return "no such file";
-  if (fs::is_directory(audio, ec)) return "is a folder, not an audio file";
+  if (!fs::exists(audio, ec)) return make_error(ErrorCode::NotFound, "no such file");
+  if (fs::is_directory(audio, ec))
+    return make_error(ErrorCode::BadFile, "is a folder, not an audio file");
   if (fs::is_regular_file(audio, ec) && fs::file_size(audio, ec) == 0)
-    return "is empty: it holds no samples";
+    return make_error(ErrorCode::BadFile, "is empty: it holds no samples");
   return {};
 }
 
@@ -104,20 +98,18 @@ std::string output_path_for(const std::string& audio, const std::string& folder)
   return (dir / source.stem()).string() + ".mid";
 }
 
-AudioInput read_import_source(const std::string& audio) {
-  AudioInput in;
-  in.error = audio_problem(audio);
-  if (!in.error.empty()) return in;
+Result<AudioInput> read_import_source(const std::string& audio) {
+  if (Status problem = audio_problem(audio); !problem) return problem.error();
   return read_audio_file(audio, limits_for(kMaxImportPitch, true));
 }
 
-PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
-                            const ImportSettings& s) {
+Result<PreparedSound> prepare_sound(const std::string& audio, const Result<AudioInput>& in,
+                                    const ImportSettings& s) {
+  Result<std::vector<float>> samples = sound_samples(in, s);
+  if (!samples) return samples.error();
   PreparedSound p;
-  ImportResult& r = p.result;
-  std::vector<float> samples = sound_samples(in, s, r.error);
-  if (samples.empty()) return p;
-  LeveledSound leveled = encode_leveled(samples, s.pitch, s.level);
+  if (samples->empty()) return p;
+  LeveledSound leveled = encode_leveled(*samples, s.pitch, s.level);
   const EncodedSound& sound = leveled.sound;
   const int total = static_cast<int>(sound.blocks.size()) + 1;
   const std::string name = s.name ? header_name_from(*s.name) : header_name_for_file(audio);
@@ -128,6 +120,7 @@ PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
     p.messages.push_back(make_block(static_cast<std::uint16_t>(k + 1), sound.blocks[k], device));
   MessageLengths lengths;
   for (const Bytes& m : p.messages) lengths.add(static_cast<std::uint32_t>(m.size()));
+  ImportedSound& r = p.figures;
   r.blocks = total;
   r.seconds = static_cast<double>(sound.blocks.size()) * 880.0 / rate_for_pitch(s.pitch);
   r.download_seconds = static_cast<double>(download_ms(lengths, s.pace)) / 1000.0;
@@ -142,41 +135,34 @@ PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
 }
 
 Result<std::vector<float>> original_at_top_rate(const AudioInput& in) {
-  if (!in.ok()) return make_error(ErrorCode::BadFile, in.error);
   return resample(in.samples, in.rate, kTopRate);
 }
 
-ImportResult write_prepared(const PreparedSound& p, const std::string& output, bool replace) {
-  ImportResult r = p.result;
-  r.output = output;
-  if (!r.ok()) return r;
+Result<ImportedSound> write_prepared(const PreparedSound& p, const std::string& output,
+                                     bool replace) {
   const Bytes file = make_smf0(p.messages);
   if (!write_file_atomic(output, file, replace ? Replace::Allow : Replace::Refuse)) {
-    r.output_exists = errno == EEXIST;
-    r.error = r.output_exists ? output + " exists already"
-                              : output + ": cannot be written (" + std::strerror(errno) + ")";
+    const int why = errno;
+    if (why == EEXIST) return make_error(ErrorCode::Exists, output + " exists already");
+    return make_error(ErrorCode::Io, output + ": cannot be written (" + std::strerror(why) + ")");
   }
+  ImportedSound r = p.figures;
+  r.output = output;
   return r;
 }
 
-ImportResult import_audio(const std::string& audio, const std::string& output,
-                          const ImportSettings& s) {
-  ImportResult r;
-  r.output = output;
+Result<ImportedSound> import_audio(const std::string& audio, const std::string& output,
+                                   const ImportSettings& s) {
   std::error_code ec;
-  r.error = audio_problem(audio);
-  if (!r.error.empty()) return r;
-  if (!s.replace && fs::exists(fs::symlink_status(output, ec))) {
-    r.error = output + " exists already";
-    r.output_exists = true;
-    return r;
-  }
-  if (fs::equivalent(audio, output, ec)) {
-    r.error = "the output would replace the audio file itself";
-    return r;
-  }
-  const AudioInput in = read_audio_file(audio, limits_for(s.pitch, s.trim));
-  return write_prepared(prepare_sound(audio, in, s), output, s.replace);
+  if (Status problem = audio_problem(audio); !problem) return problem.error();
+  if (!s.replace && fs::exists(fs::symlink_status(output, ec)))
+    return make_error(ErrorCode::Exists, output + " exists already");
+  if (fs::equivalent(audio, output, ec))
+    return make_error(ErrorCode::InvalidArgument, "the output would replace the audio file itself");
+  const Result<AudioInput> in = read_audio_file(audio, limits_for(s.pitch, s.trim));
+  Result<PreparedSound> prepared = prepare_sound(audio, in, s);
+  if (!prepared) return prepared.error();
+  return write_prepared(*prepared, output, s.replace);
 }
 
 std::string snr_text(double snr_db) {

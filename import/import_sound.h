@@ -40,11 +40,10 @@ struct ImportSettings {
   LevelChoice level;
 };
 
-struct ImportResult {
-  std::string output;
-  std::string error;           // empty on success
-  bool output_exists = false;  // failed because the output exists and may not be replaced
-  int blocks = 0;              // every block of the file, header included
+// A sound made of an audio file: where it went and its figures.
+struct ImportedSound {
+  std::string output;  // empty for a sound made in memory and not yet written
+  int blocks = 0;      // every block of the file, header included
   double seconds = 0.0;
   double download_seconds = 0.0;  // at the settings' pace
   MessageLengths messages;        // what a down-load of the file sends, for other paces
@@ -53,33 +52,34 @@ struct ImportResult {
   double loudness_lufs = 0.0;  // of what the module plays
   bool limited = false;        // a loudness asked for would have clipped (see LeveledSound)
   bool clipped = false;
-  bool ok() const { return error.empty(); }
 };
 
-// A sound made in memory and not yet written: its figures (or the error) and its messages.
+// A sound made in memory and not yet written: its figures and its messages.
 struct PreparedSound {
-  ImportResult result;               // `output` empty
+  ImportedSound figures;             // `output` empty
   std::vector<Bytes> messages;       // header block, then data blocks 1..N
   std::vector<std::int16_t> played;  // what the module plays, as `briscatool render` writes it
 };
 
 // `audio` as read for preparing sounds of any rate: mixed to mono at its own rate, no longer
 // than a sound of the lowest rate holds.
-AudioInput read_import_source(const std::string& audio);
-// The sound `settings` make of `in` (read from the file `audio`, whose name names the sound).
-PreparedSound prepare_sound(const std::string& audio, const AudioInput& in,
-                            const ImportSettings& settings);
+Result<AudioInput> read_import_source(const std::string& audio);
+// The sound `settings` make of `in` (read from the file `audio`, whose name names the sound), or
+// why none can be made: the reading's reason, TooLong for more than a sound holds.
+Result<PreparedSound> prepare_sound(const std::string& audio, const Result<AudioInput>& in,
+                                    const ImportSettings& settings);
 // `audio` as read, mixed to mono and carried to 44.1 kHz: what "Play Original" plays.
-// Fails with the reading's or the resampler's reason.
+// Fails with the resampler's reason.
 Result<std::vector<float>> original_at_top_rate(const AudioInput& in);
-// Writes a prepared sound to `output` (replacing only when `settings.replace`); the result's
-// `output` and `error` are set.
-ImportResult write_prepared(const PreparedSound& sound, const std::string& output, bool replace);
+// Writes a prepared sound to `output` (replacing only when `replace`): its figures with
+// `output` set, or why not (Exists when `output` is there and may not be replaced).
+Result<ImportedSound> write_prepared(const PreparedSound& sound, const std::string& output,
+                                     bool replace);
 
 // `audio` into the sound file `output`. On failure nothing is left at `output` (an existing file
-// stays as it was).
-ImportResult import_audio(const std::string& audio, const std::string& output,
-                          const ImportSettings& settings);
+// stays as it was); Exists when it is there and may not be replaced.
+Result<ImportedSound> import_audio(const std::string& audio, const std::string& output,
+                                   const ImportSettings& settings);
 
 // The output for `audio` in `folder` (its own folder when empty): its name with ".mid".
 std::string output_path_for(const std::string& audio, const std::string& folder);

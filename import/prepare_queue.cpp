@@ -48,11 +48,10 @@ bool PrepareQueue::busy() const {
 const PrepareQueue::Source& PrepareQueue::source_for(const std::string& audio) {
   auto found = sources_.find(audio);
   if (found != sources_.end()) return found->second;
-  Source source;
-  source.input = read_import_source(audio);
+  Source source{read_import_source(audio), nullptr};
   if (source.input.ok()) {
     // A source the resampler refuses plays nothing.
-    Result<std::vector<float>> original = original_at_top_rate(source.input);
+    Result<std::vector<float>> original = original_at_top_rate(*source.input);
     source.original = std::make_shared<const std::vector<std::int16_t>>(
         to_pcm16(original ? *original : std::vector<float>{}));
   }

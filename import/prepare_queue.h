@@ -22,7 +22,7 @@ namespace brisca {
 struct RowSound {
   int row = 0;
   std::uint64_t request = 0;  // the number request() returned
-  PreparedSound sound;
+  Result<PreparedSound> sound = PreparedSound{};
   // The audio as read, mixed to mono, at 44.1 kHz in 16 bits (full scale 32768); empty when it
   // could not be read.
   std::shared_ptr<const std::vector<std::int16_t>> original;
@@ -55,7 +55,7 @@ class PrepareQueue {
     ImportSettings settings;
   };
   struct Source {
-    AudioInput input;
+    Result<AudioInput> input;
     std::shared_ptr<const std::vector<std::int16_t>> original;
   };
   void work();

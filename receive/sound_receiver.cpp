@@ -147,12 +147,12 @@ void SoundReceiver::end_sound(const std::string& reason_if_short) {
     if (r.reason.empty()) r.reason = s.check.whole().message();
   }
   (r.whole ? whole_ : incomplete_) += 1;
-  const Result<std::string> written =
+  Result<std::string> written =
       write_sound_file(folder_, file_stem(r.sound.name), !r.whole, SoundMessages{s.bytes, s.ends});
   if (written)
-    r.path = *written;
+    r.path = std::move(*written);
   else
-    r.error = written.message();
+    r.written = written.error();
   if (r.path.empty()) ++unwritten_;
   events_.sound_ended(r);
 }

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "receive/sysex_assembler.h"
 #include "soundfile/sound_check.h"
 
@@ -46,8 +47,8 @@ struct ReceivedSound {
   std::string reason;   // why it is incomplete; empty when whole
   std::string missing;  // the missing block numbers, "3, 7-9"; empty when none
   int missing_count = 0;
-  std::string path;   // the file written; empty when it could not be written
-  std::string error;  // why it could not be written
+  std::string path;  // the file written; empty when it could not be written
+  Status written;    // why it could not be written
 };
 
 class ReceiveEvents {

@@ -202,14 +202,14 @@ void Gatherer::add_full_path(std::string_view path) {
 bool Gatherer::add_playlist(const std::string& path) {
   Batch batch(*this);
   const std::string name = split_path(path).name;
-  const PlaylistFile file = read_playlist(path);
-  if (!file.ok) {
-    failures_.push_back({"The playlist " + file.error + ":\n" + shortened(path), name,
-                         shortened(path) + ": the playlist " + file.error});
+  const Result<Playlist> playlist = read_playlist(path);
+  if (!playlist) {
+    failures_.push_back({"The playlist " + playlist.message() + ":\n" + shortened(path), name,
+                         shortened(path) + ": the playlist " + playlist.message()});
     return false;
   }
   playlists_.push_back(path);
-  return add_kit(file.playlist, name, true);
+  return add_kit(*playlist, name, true);
 }
 
 bool Gatherer::add_listed(const Playlist& playlist, const std::string& name) {

@@ -209,20 +209,21 @@ Playlist parse_playlist(std::string_view text, std::string_view folder) {
   return playlist;
 }
 
-PlaylistFile read_playlist(const std::string& path) {
-  PlaylistFile file;
+Result<Playlist> read_playlist(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st {};
   if (fd < 0 || ::fstat(fd, &st) != 0) {
-    file.error = std::string("cannot be read (") + std::strerror(errno) + ")";
+    const int why = errno;
     if (fd >= 0) ::close(fd);
-    return file;
+    return make_error(why == ENOENT ? ErrorCode::NotFound : ErrorCode::Io,
+                      std::string("cannot be read (") + std::strerror(why) + ")");
   }
   std::string text;
+  std::optional<Error> error;
   if (!S_ISREG(st.st_mode)) {
-    file.error = "is not a file";
+    error = make_error(ErrorCode::BadFile, "is not a file");
   } else if (static_cast<std::size_t>(st.st_size) > kMaxPlaylistBytes) {
-    file.error = "is too large to be a playlist";
+    error = make_error(ErrorCode::BadFile, "is too large to be a playlist");
   } else {
     text.resize(static_cast<std::size_t>(st.st_size));
     std::size_t got = 0;
@@ -232,18 +233,14 @@ PlaylistFile read_playlist(const std::string& path) {
       if (n <= 0) break;
       got += static_cast<std::size_t>(n);
     }
-    if (got < text.size()) file.error = "cannot be read (it ended early)";
+    if (got < text.size()) error = make_error(ErrorCode::Io, "cannot be read (it ended early)");
   }
   ::close(fd);
-  if (!file.error.empty()) return file;
-  if (text.find('\0') != std::string::npos) {
-    file.error = "holds binary data, not a playlist of text lines";
-    return file;
-  }
+  if (error) return std::move(*error);
+  if (text.find('\0') != std::string::npos)
+    return make_error(ErrorCode::BadFile, "holds binary data, not a playlist of text lines");
   const std::size_t slash = path.rfind('/');
-  file.playlist = parse_playlist(text, slash == std::string::npos ? "" : path.substr(0, slash + 1));
-  file.ok = true;
-  return file;
+  return parse_playlist(text, slash == std::string::npos ? "" : path.substr(0, slash + 1));
 }
 
 std::string playlist_text(const std::vector<std::string>& paths, const std::string& playlist_path) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
+
 namespace brisca {
 
 // True for a name ending in ".m3u" or ".m3u8", in any case.
@@ -30,15 +32,10 @@ struct Playlist {
 // part of it.
 Playlist parse_playlist(std::string_view text, std::string_view folder);
 
-// A playlist file read and parsed; `error` says why not when it could not be ("cannot be
-// read (...)", "is too large to be a playlist", "holds binary data, not a playlist").
-struct PlaylistFile {
-  bool ok = false;
-  Playlist playlist;
-  std::string error;
-};
+// A playlist file read and parsed, or why it could not be ("cannot be read (...)", "is too
+// large to be a playlist", "holds binary data, not a playlist").
 inline constexpr std::size_t kMaxPlaylistBytes = 16 << 20;
-PlaylistFile read_playlist(const std::string& path);
+Result<Playlist> read_playlist(const std::string& path);
 
 // The text of a playlist at `playlist_path` listing `paths` in order: "#EXTM3U", then one line
 // each, relative to the playlist's folder when the file lies under it, else absolute. Relative

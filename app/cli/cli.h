@@ -14,7 +14,7 @@
 
 namespace brisca {
 struct ImportSettings;
-struct ImportResult;
+struct ImportedSound;
 struct LevelChoice;
 }  // namespace brisca
 
@@ -68,7 +68,7 @@ struct ImportCommandOptions {
 // The import settings the options give; a usage problem, or empty.
 std::string import_settings(const ImportCommandOptions& options, ImportSettings& settings);
 // "OUT.mid: 12 blocks, 0.220 s, down-load 5.0 s, SNR 31.2 dB": what an import made of `what`.
-std::string import_result_line(const std::string& what, const ImportResult& result,
+std::string import_result_line(const std::string& what, const ImportedSound& result,
                                const LevelChoice& level);
 // Reads the arguments of `briscatool import` into `options` (all but the pace). Returns -1 when
 // the import is to go on, otherwise the status to exit with (help shown, usage error).

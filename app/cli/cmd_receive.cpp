@@ -44,7 +44,8 @@ class ReceivePrinter : public ReceiveEvents {
     io_.out << progress_text(s.sound) << '\n';
     ++ended_;
     if (s.path.empty()) {
-      io_.err << "briscatool receive: " << s.sound.name << " not written: " << s.error << '\n';
+      io_.err << "briscatool receive: " << s.sound.name << " not written: " << s.written.message()
+              << '\n';
     } else if (s.whole) {
       io_.out << "Wrote " << s.path << '\n';
     } else {

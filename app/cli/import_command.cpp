@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // What the level choice did: the gain, the loudness reached, and whether it was limited.
-std::string level_note(const ImportResult& r, const LevelChoice& level) {
+std::string level_note(const ImportedSound& r, const LevelChoice& level) {
   char text[160];
   switch (level.mode) {
     case LevelMode::kAsIs:
@@ -42,7 +42,7 @@ std::string level_note(const ImportResult& r, const LevelChoice& level) {
 
 }  // namespace
 
-std::string import_result_line(const std::string& what, const ImportResult& r,
+std::string import_result_line(const std::string& what, const ImportedSound& r,
                                const LevelChoice& level) {
   char text[160];
   std::snprintf(text, sizeof text, ": %d blocks, %.3f s, down-load %.1f s, SNR ", r.blocks,
@@ -119,13 +119,13 @@ namespace {
 int dry_run(const ImportCommandOptions& o, const ImportSettings& s, Streams io) {
   bool failed = false;
   for (const std::string& audio : o.audio) {
-    const PreparedSound p = prepare_sound(audio, read_import_source(audio), s);
-    if (!p.result.ok()) {
-      io.err << audio << ": " << p.result.error << '\n';
+    const Result<PreparedSound> p = prepare_sound(audio, read_import_source(audio), s);
+    if (!p) {
+      io.err << audio << ": " << p.message() << '\n';
       failed = true;
       continue;
     }
-    io.out << import_result_line(audio, p.result, s.level) << '\n';
+    io.out << import_result_line(audio, p->figures, s.level) << '\n';
   }
   return failed ? kFailed : kOk;
 }
@@ -171,15 +171,15 @@ int run_import(const ImportCommandOptions& o, Streams io) {
       failed = true;
       continue;
     }
-    ImportResult r = import_audio(audio, out, s);
-    if (!r.ok()) {
-      io.err << audio << ": " << r.error << (r.output_exists ? " (--force replaces it)" : "")
-             << '\n';
+    const Result<ImportedSound> r = import_audio(audio, out, s);
+    if (!r) {
+      io.err << audio << ": " << r.message()
+             << (r.code() == ErrorCode::Exists ? " (--force replaces it)" : "") << '\n';
       failed = true;
       continue;
     }
     // Flushed: kept in a pipe if a signal ends the run.
-    io.out << import_result_line(r.output, r, s.level) << '\n' << std::flush;
+    io.out << import_result_line(r->output, *r, s.level) << '\n' << std::flush;
   }
   return failed ? kFailed : kOk;
 }

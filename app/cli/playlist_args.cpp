@@ -15,16 +15,15 @@ ExpandedPaths expand_playlists(const std::vector<std::string>& paths, std::ostre
       out.paths.push_back(path);
       continue;
     }
-    const PlaylistFile file = read_playlist(path);
-    if (!file.ok) {
-      err << path << ": the playlist " << file.error << '\n';
+    const Result<Playlist> playlist = read_playlist(path);
+    if (!playlist) {
+      err << path << ": the playlist " << playlist.message() << '\n';
       out.failed = true;
       continue;
     }
-    for (const std::string& problem : file.playlist.problems)
-      err << path << ", " << problem << '\n';
-    out.failed = out.failed || !file.playlist.problems.empty();
-    const KitSounds kit = kit_sounds(file.playlist, kit_name_of(path));
+    for (const std::string& problem : playlist->problems) err << path << ", " << problem << '\n';
+    out.failed = out.failed || !playlist->problems.empty();
+    const KitSounds kit = kit_sounds(*playlist, kit_name_of(path));
     for (const PlaylistEntry& entry : kit.playlists)
       err << path << ", line " << entry.line << ": " << entry.path
           << ": a playlist inside a playlist is not followed\n";

@@ -41,9 +41,9 @@ QString rate_text(int pitch) {
   return digits + QStringLiteral(" Hz");
 }
 
-QString level_cell(const LevelChoice& level, const ImportResult* figures) {
+QString level_cell(const LevelChoice& level, const ImportedSound* figures) {
   QString text = utf8(level_text(level));
-  if (figures != nullptr && figures->ok() && figures->limited)
+  if (figures != nullptr && figures->limited)
     text += QStringLiteral(" (limited: %1)").arg(figures->loudness_lufs, 0, 'f', 1);
   return text;
 }
@@ -247,18 +247,20 @@ void ImportDialog::show_row(int r) {
 void ImportDialog::show_figures(int r) {
   const Row& row = rows_[static_cast<std::size_t>(r)];
   const bool current = row.answered == row.asked;
-  const ImportResult& f = row.sound.result;
+  const Result<PreparedSound>& sound = row.sound;
   filling_ = true;
-  table_->item(r, kLevel)->setText(level_cell(row.settings.level, current ? &f : nullptr));
+  table_->item(r, kLevel)->setText(
+      level_cell(row.settings.level, current && sound ? &sound->figures : nullptr));
   if (table_->columnSpan(r, kBlocks) > 1) table_->setSpan(r, kBlocks, 1, 1);
   if (!current) {
     for (int c : {kBlocks, kTime, kSnr}) table_->item(r, c)->setText(QStringLiteral("..."));
-  } else if (!f.ok()) {
+  } else if (!sound) {
     // The row says why its audio cannot be made a sound, over the three figures.
     table_->setSpan(r, kBlocks, 1, 3);
-    table_->item(r, kBlocks)->setText(utf8(f.error));
+    table_->item(r, kBlocks)->setText(utf8(sound.message()));
     table_->item(r, kBlocks)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   } else {
+    const ImportedSound& f = sound->figures;
     table_->item(r, kBlocks)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     table_->item(r, kBlocks)->setText(QString::number(f.blocks));
     table_->item(r, kTime)->setText(QStringLiteral("%1 s").arg(f.download_seconds, 0, 'f', 1));
@@ -281,10 +283,11 @@ void ImportDialog::take(RowSound result) {
   row.answered = result.request;
   row.sound = std::move(result.sound);
   row.original = std::move(result.original);
-  row.result = row.sound.result.ok()
-                   ? std::make_shared<const std::vector<std::int16_t>>(std::move(row.sound.played))
-                   : nullptr;
-  row.sound.played.clear();
+  row.result = nullptr;
+  if (row.sound) {
+    row.result = std::make_shared<const std::vector<std::int16_t>>(std::move(row.sound->played));
+    row.sound->played.clear();
+  }
   show_figures(result.row);
   fit_columns();
   update_play_buttons();

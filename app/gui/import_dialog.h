@@ -69,7 +69,7 @@ class ImportDialog : public QDialog {
     ImportSettings settings;
     std::uint64_t asked = 0;     // the latest request for this row
     std::uint64_t answered = 0;  // the request `sound` answers
-    PreparedSound sound;
+    Result<PreparedSound> sound = PreparedSound{};
     std::shared_ptr<const std::vector<std::int16_t>> original, result;
   };
   enum class Playing { kNothing, kOriginal, kResult };
@@ -124,6 +124,6 @@ class ImportDialog : public QDialog {
 std::string short_folder(const std::string& folder);
 
 // "3 sounds made in /…/kit: 61 blocks, SNR 44.1-51.3 dB".
-std::string import_summary(const std::vector<ImportResult>& made, const std::string& where);
+std::string import_summary(const std::vector<ImportedSound>& made, const std::string& where);
 
 }  // namespace brisca

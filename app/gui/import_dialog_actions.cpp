@@ -21,10 +21,10 @@ namespace {
 
 constexpr const char* kNoAudioOutput = "No audio output: choose one in Setup > Audio…";
 
-std::string figures_text(const std::vector<ImportResult>& made) {
+std::string figures_text(const std::vector<ImportedSound>& made) {
   int blocks = 0;
   double low = HUGE_VAL, high = -HUGE_VAL;
-  for (const ImportResult& r : made) {
+  for (const ImportedSound& r : made) {
     blocks += r.blocks;
     low = std::min(low, r.snr_db);
     high = std::max(high, r.snr_db);
@@ -41,7 +41,7 @@ std::string figures_text(const std::vector<ImportResult>& made) {
 
 }  // namespace
 
-std::string import_summary(const std::vector<ImportResult>& made, const std::string& where) {
+std::string import_summary(const std::vector<ImportedSound>& made, const std::string& where) {
   if (made.empty()) return "No sound made";
   std::string line = std::to_string(made.size()) + (made.size() == 1 ? " sound" : " sounds") +
                      " made " + where + ": " + figures_text(made);
@@ -128,7 +128,7 @@ void ImportDialog::import_all() {
   std::vector<std::string> existing;
   std::error_code ec;
   for (const Row& row : rows_)
-    if (row.sound.result.ok() && std::filesystem::exists(output_for(row), ec))
+    if (row.sound && std::filesystem::exists(output_for(row), ec))
       existing.push_back(output_for(row));
   bool replace = false;
   if (!existing.empty()) {
@@ -146,27 +146,27 @@ void ImportDialog::import_all() {
   // that fails, each sound's write says why.
   if (!folder_.empty() && !std::filesystem::is_directory(folder_, ec))
     std::filesystem::create_directories(folder_, ec);
-  std::vector<ImportResult> made;
+  std::vector<ImportedSound> made;
   std::vector<std::string> sounds, failures;
   std::set<std::string> written;
   for (const Row& row : rows_) {
     const std::string name(file_name_of(row.audio));
     const std::string out = output_for(row);
-    if (!row.sound.result.ok()) {
-      failures.push_back(name + ": " + row.sound.result.error);
+    if (!row.sound) {
+      failures.push_back(name + ": " + row.sound.message());
       continue;
     }
     if (!written.insert(std::filesystem::weakly_canonical(out, ec).string()).second) {
       failures.push_back(name + ": " + out + " was written for another file of this import");
       continue;
     }
-    ImportResult r = write_prepared(row.sound, out, replace);
-    if (!r.ok()) {
-      failures.push_back(name + ": " + r.error);
+    Result<ImportedSound> r = write_prepared(*row.sound, out, replace);
+    if (!r) {
+      failures.push_back(name + ": " + r.message());
       continue;
     }
     sounds.push_back(out);
-    made.push_back(r);
+    made.push_back(std::move(*r));
   }
   std::set<std::string> folders;
   for (const std::string& s : sounds) folders.insert(std::filesystem::path(s).parent_path());

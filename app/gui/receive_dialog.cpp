@@ -190,7 +190,7 @@ void ReceiveDialog::sound_ended(const ReceivedSound& s) {
   block_received(s.sound);
   QTreeWidgetItem* item = row(s.sound);
   if (s.path.empty()) {
-    item->setText(kFileColumn, QStringLiteral("not written: ") + text(s.error));
+    item->setText(kFileColumn, QStringLiteral("not written: ") + text(s.written.message()));
   } else {
     QString file = QFileInfo(QFile::decodeName(s.path.c_str())).fileName();
     if (!s.whole && !s.missing.empty()) file += QStringLiteral(": missing ") + text(s.missing);

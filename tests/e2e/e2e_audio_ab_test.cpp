@@ -87,12 +87,12 @@ TEST_F(AbTest, OriginalAndResultAreTheAudioAsReadAndTheRenderedSoundAndSwitching
     std::unique_lock lock(m);
     ASSERT_TRUE(cv.wait_for(lock, 30s, [&] { return row.has_value(); }));
   }
-  ASSERT_TRUE(row->sound.result.ok()) << row->sound.result.error;
+  ASSERT_TRUE(row->sound.ok()) << row->sound.message();
   const Samples original = row->original;
-  const auto result = std::make_shared<const std::vector<std::int16_t>>(row->sound.played);
+  const auto result = std::make_shared<const std::vector<std::int16_t>>(row->sound->played);
   ASSERT_EQ(*original, as_read);
   const std::string sound = dir_ + "/tone.mid";
-  ASSERT_TRUE(write_prepared(row->sound, sound, true).ok());
+  ASSERT_TRUE(write_prepared(*row->sound, sound, true).ok());
   ASSERT_EQ(test::render(sound, dir_ + "/tone-render.wav"), *result);
 
   test::JackCapture capture("brisca_ab_capture");

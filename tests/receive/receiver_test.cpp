@@ -324,7 +324,8 @@ TEST(SoundFolder, NamesFromHeadersStayInsideTheFolder) {
   nowhere.long_data(dump.data(), dump.size(), Clock::time_point{});
   ASSERT_EQ(events.ended.size(), 4u);
   EXPECT_EQ(events.ended[3].path, "");
-  EXPECT_NE(events.ended[3].error, "");
+  EXPECT_FALSE(events.ended[3].written.ok());
+  EXPECT_NE(events.ended[3].written.message(), "");
   EXPECT_EQ(nowhere.unwritten_count(), 1);
 }
 

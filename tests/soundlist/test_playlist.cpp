@@ -56,20 +56,21 @@ TEST(Playlist, WritesRelativeLinesUnderItsFolderAndReadsBackWhatItWrote) {
   EXPECT_EQ(text.substr(0, text.find("file://")),
             "#EXTM3U\nb kick.mid\nsnare.mid\n" + (tmp / "elsewhere/tom.mid") + "\n./#hash.mid\n");
   ASSERT_TRUE(write_playlist(kit + "/kit.m3u", paths));
-  const PlaylistFile read = read_playlist(kit + "/kit.m3u");
-  ASSERT_TRUE(read.ok) << read.error;
-  EXPECT_TRUE(read.playlist.problems.empty());
-  EXPECT_EQ(paths_of(read.playlist),
+  const Result<Playlist> read = read_playlist(kit + "/kit.m3u");
+  ASSERT_TRUE(read.ok()) << read.message();
+  EXPECT_TRUE(read->problems.empty());
+  EXPECT_EQ(paths_of(*read),
             (std::vector<std::string>{kit + "/b kick.mid", kit + "/snare.mid",
                                       tmp / "elsewhere/tom.mid", kit + "/#hash.mid",
                                       kit + "/ends in blank ", kit + "/line\nbreak.mid"}));
 
   // A playlist of binary bytes, and one that cannot be read, say why.
   test::write_sound(tmp / "binary.m3u", 3);
-  EXPECT_EQ(read_playlist(tmp / "binary.m3u").error,
-            "holds binary data, not a playlist of text lines");
-  EXPECT_EQ(read_playlist(tmp / "gone.m3u").error, "cannot be read (No such file or directory)");
-  EXPECT_EQ(read_playlist(kit).error, "is not a file");
+  EXPECT_EQ(read_playlist(tmp / "binary.m3u").error(),
+            make_error(ErrorCode::BadFile, "holds binary data, not a playlist of text lines"));
+  EXPECT_EQ(read_playlist(tmp / "gone.m3u").error(),
+            make_error(ErrorCode::NotFound, "cannot be read (No such file or directory)"));
+  EXPECT_EQ(read_playlist(kit).message(), "is not a file");
 }
 
 class PlaylistGatherTest : public ::testing::Test {

@@ -86,31 +86,32 @@ MonoMix::MonoMix(double rate, int channels, const AudioLimits& limits) : limits_
   in_.rate = rate;
   in_.channels = channels;
   if (rate <= 0 || channels <= 0)
-    in_.error = "not a readable audio file (no sample rate or no channels)";
+    error_ =
+        make_error(ErrorCode::BadFile, "not a readable audio file (no sample rate or no channels)");
   else if (limits.max_seconds > 0.0)
     limit_ = static_cast<std::size_t>(std::ceil(limits.max_seconds * rate)) + 16;
 }
 
 bool MonoMix::add(double sum) {
-  if (!in_.error.empty()) return false;
+  if (error_) return false;
   const auto v = static_cast<float>(sum / static_cast<double>(in_.channels));
   if (limit_ == 0 || in_.samples.size() < limit_) {
     in_.samples.push_back(std::isfinite(v) ? std::clamp(v, -kLoudest, kLoudest) : 0.0f);
   } else if (limits_.trim_threshold <= 0.0f || std::fabs(v) >= limits_.trim_threshold) {
-    in_.too_long = true;
-    in_.error = "too long";
+    error_ = make_error(ErrorCode::TooLong, "too long");
     return false;
   }
   return true;
 }
 
-AudioInput MonoMix::finish() {
-  if (in_.error.empty() && in_.samples.empty()) in_.error = "holds no samples";
+Result<AudioInput> MonoMix::finish() {
+  if (error_) return std::move(*error_);
+  if (in_.samples.empty()) return make_error(ErrorCode::BadFile, "holds no samples");
   return std::move(in_);
 }
 
-AudioInput audio_from_channels(const std::vector<std::vector<float>>& channels, double rate,
-                               const AudioLimits& limits) {
+Result<AudioInput> audio_from_channels(const std::vector<std::vector<float>>& channels, double rate,
+                                       const AudioLimits& limits) {
   MonoMix mix(rate, static_cast<int>(channels.size()), limits);
   const std::size_t frames = channels.empty() ? 0 : channels[0].size();
   for (std::size_t i = 0; i < frames; ++i) {
@@ -118,18 +119,16 @@ AudioInput audio_from_channels(const std::vector<std::vector<float>>& channels, 
     for (const auto& c : channels) sum += i < c.size() ? c[i] : 0.0f;
     if (!mix.add(sum)) break;
   }
-  AudioInput in = mix.finish();
-  in.format = "decoded by the browser";
+  Result<AudioInput> in = mix.finish();
+  if (in) in->format = "decoded by the browser";
   return in;
 }
 
-AudioInput read_audio_memory(std::span<const std::uint8_t> bytes, const AudioLimits& limits) {
+Result<AudioInput> read_audio_memory(std::span<const std::uint8_t> bytes,
+                                     const AudioLimits& limits) {
   WavFormat f;
-  if (std::string error = parse_wav(bytes, f); !error.empty()) {
-    AudioInput in;
-    in.error = std::move(error);
-    return in;
-  }
+  if (std::string error = parse_wav(bytes, f); !error.empty())
+    return make_error(ErrorCode::BadFile, std::move(error));
   MonoMix mix(f.rate, f.channels, limits);
   const std::size_t width = static_cast<std::size_t>(f.bits / 8);
   const std::size_t frame = width * static_cast<std::size_t>(std::max(f.channels, 1));
@@ -139,23 +138,18 @@ AudioInput read_audio_memory(std::span<const std::uint8_t> bytes, const AudioLim
       sum += sample_at(bytes.data() + at + static_cast<std::size_t>(c) * width, f);
     if (!mix.add(sum)) break;
   }
-  AudioInput in = mix.finish();
-  in.format = f.tag == 3 ? "WAV (Microsoft), Float" : "WAV (Microsoft), PCM";
+  Result<AudioInput> in = mix.finish();
+  if (in) in->format = f.tag == 3 ? "WAV (Microsoft), Float" : "WAV (Microsoft), PCM";
   return in;
 }
 
-AudioInput read_audio_file(const std::string& path, const AudioLimits& limits) {
-  AudioInput in;
+Result<AudioInput> read_audio_file(const std::string& path, const AudioLimits& limits) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    in.error = "cannot be opened (" + unopened_file_reason(path) + ")";
-    return in;
-  }
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return make_error(ErrorCode::BadFile, "cannot be opened (" + unopened_file_reason(path) + ")");
   std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    in.error = "not an audio file that can be read (cannot be opened)";
-    return in;
-  }
+  if (!file)
+    return make_error(ErrorCode::BadFile, "not an audio file that can be read (cannot be opened)");
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                         std::istreambuf_iterator<char>());
   return read_audio_memory(bytes, limits);

@@ -71,7 +71,7 @@ val ended_sounds(Receiver& receiver) {
     o.set("reason", s.reason);
     o.set("missing", s.missing);
     o.set("path", s.path);
-    o.set("error", s.error);
+    o.set("error", s.written.message());
     o.set("blocks", s.sound.blocks_received);
     list.call<void>("push", o);
   }

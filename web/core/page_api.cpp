@@ -119,25 +119,21 @@ ImportPreview prepare_import(const std::string& audio_path,
   ImportSettings s;
   r.error = cli::import_settings(o, s);
   if (!r.error.empty()) return r;
-  AudioInput in;
-  if (channels.empty()) {
-    in = read_import_source(audio_path);
-  } else {
-    AudioLimits limits;
-    limits.max_seconds = kMaxDataBlocks * 880.0 / rate_for_pitch(kMaxImportPitch);
-    limits.trim_threshold = kSilenceThreshold;
-    in = audio_from_channels(channels, rate, limits);
-  }
-  PreparedSound p = prepare_sound(audio_path, in, s);
-  r.result = p.result;
-  if (!p.result.ok()) {
-    r.error = p.result.error;
+  AudioLimits limits;
+  limits.max_seconds = kMaxDataBlocks * 880.0 / rate_for_pitch(kMaxImportPitch);
+  limits.trim_threshold = kSilenceThreshold;
+  const Result<AudioInput> in = channels.empty() ? read_import_source(audio_path)
+                                                 : audio_from_channels(channels, rate, limits);
+  Result<PreparedSound> p = prepare_sound(audio_path, in, s);
+  if (!p) {
+    r.error = p.message();
     return r;
   }
-  r.line = cli::import_result_line(std::string(file_name_of(audio_path)), p.result, s.level);
-  r.file = make_smf0(p.messages);
-  r.played = std::move(p.played);
-  if (auto original = original_at_top_rate(in)) r.original = std::move(*original);
+  r.result = p->figures;
+  r.line = cli::import_result_line(std::string(file_name_of(audio_path)), p->figures, s.level);
+  r.file = make_smf0(p->messages);
+  r.played = std::move(p->played);
+  if (auto original = original_at_top_rate(*in)) r.original = std::move(*original);
   return r;
 }
 

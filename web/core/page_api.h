@@ -63,7 +63,7 @@ class Receiver : private ReceiveEvents {
 struct ImportPreview {
   std::string error;
   std::string line;  // as `briscatool import` prints it
-  ImportResult result;
+  ImportedSound result;
   std::vector<std::uint8_t> file;  // the sound file's bytes
   std::vector<std::int16_t> played;
   std::vector<float> original;  // at 44.1 kHz

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "import/audio_input.h"
@@ -16,15 +17,16 @@ class MonoMix {
   // One frame's sum over its channels; false once no more frames are taken (too long, or no
   // channels).
   bool add(double sum);
-  AudioInput finish();
+  Result<AudioInput> finish();
 
  private:
   AudioInput in_;
+  std::optional<Error> error_;
   AudioLimits limits_;
   std::size_t limit_ = 0;
 };
 
-AudioInput audio_from_channels(const std::vector<std::vector<float>>& channels, double rate,
-                               const AudioLimits& limits = {});
+Result<AudioInput> audio_from_channels(const std::vector<std::vector<float>>& channels, double rate,
+                                       const AudioLimits& limits = {});
 
 }  // namespace brisca
