@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -92,6 +93,11 @@ std::optional<double> plain_decimal(std::string& text, bool whole);
 // form, so they are added with ->transform(), not ->check() (which would drop that form).
 // A check for an option that takes a positive number (whole when `whole`).
 CLI::Validator positive(const std::string& what, bool whole);
+// A check for an option that takes any decimal number that `fits` (every finite one without
+// it); otherwise the option's error is "needs <what>, not "<text>"". `name` is the check's
+// short form in the usage text.
+CLI::Validator decimal_check(const std::string& what, std::function<bool(double)> fits = {},
+                             const std::string& name = "");
 
 // Parses the arguments after the subcommand word into the options bound on `app`. Returns -1
 // when the command is to go on, otherwise the status to exit with (help shown, usage error).

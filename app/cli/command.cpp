@@ -61,6 +61,18 @@ CLI::Validator positive(const std::string& what, bool whole) {
       whole ? "N>0" : "S>0");
 }
 
+CLI::Validator decimal_check(const std::string& what, std::function<bool(double)> fits,
+                             const std::string& name) {
+  return CLI::Validator(
+      [what, fits = std::move(fits)](std::string& text) -> std::string {
+        const std::string given = text;
+        const std::optional<double> value = plain_decimal(text, false);
+        if (!value || (fits && !fits(*value))) return "needs " + what + ", not \"" + given + "\"";
+        return {};
+      },
+      name);
+}
+
 int parse_command(CLI::App& app, const Args& args, Streams io) {
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {

@@ -61,30 +61,6 @@ CLI::Validator type_check() {
       "");
 }
 
-CLI::Validator rate_check() {
-  return CLI::Validator(
-      [](std::string& text) -> std::string {
-        const std::string given = text;
-        const std::optional<double> value = plain_decimal(text, false);
-        if (!value || !pitch_for_rate(*value))
-          return "needs a rate from 2757 to 44100 Hz, not \"" + given + "\"";
-        return {};
-      },
-      "");
-}
-
-// A loudness or gain: any finite number; "nan" or "inf" would make a silent or square sound.
-CLI::Validator level_check(const std::string& unit) {
-  return CLI::Validator(
-      [unit](std::string& text) -> std::string {
-        const std::string given = text;
-        if (!plain_decimal(text, false))
-          return "needs a finite number of " + unit + ", not \"" + given + "\"";
-        return {};
-      },
-      "");
-}
-
 }  // namespace
 
 std::string import_settings(const ImportCommandOptions& o, ImportSettings& s) {
@@ -216,7 +192,8 @@ int parse_import(const Args& args, Streams io, ImportCommandOptions& o) {
                       "44100 x 2^(-b/8) of a pitch byte b: a lower rate makes fewer blocks, "
                       "quicker to send, with less treble")
           ->type_name("HZ")
-          ->transform(rate_check());
+          ->transform(decimal_check("a rate from 2757 to 44100 Hz",
+                                    [](double rate) { return pitch_for_rate(rate).has_value(); }));
   app->add_option("--template", o.template_path,
                   "copy the header bytes this program does not set (all but name, type and "
                   "block count) and the device byte from SOUND's header block; without it they "
@@ -233,6 +210,7 @@ int parse_import(const Args& args, Streams io, ImportCommandOptions& o) {
                       "without clipping")
           ->type_name("peak")
           ->check(CLI::IsMember({"peak"}));
+  // A loudness or gain: any finite number; "nan" or "inf" would make a silent or square sound.
   auto* loudness_option =
       app->add_option("--loudness", lufs,
                       "bring each sound to this integrated loudness (EBU R128, e.g. -16) as the "
@@ -240,11 +218,11 @@ int parse_import(const Args& args, Streams io, ImportCommandOptions& o) {
                       "length; limited so that nothing clips (the line then says so and what "
                       "loudness it got)")
           ->type_name("LUFS")
-          ->transform(level_check("LUFS"))
+          ->transform(decimal_check("a finite number of LUFS"))
           ->excludes(normalize);
   app->add_option("--gain", gain, "add a fixed gain in dB")
       ->type_name("DB")
-      ->transform(level_check("dB"))
+      ->transform(decimal_check("a finite number of dB"))
       ->excludes(normalize)
       ->excludes(loudness_option);
   app->add_flag("--dry-run", o.dry_run,

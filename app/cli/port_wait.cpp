@@ -36,14 +36,8 @@ void add_wait_option(CLI::App& app, WaitOption& wait, const std::string& ports) 
       "wait for the " + ports + " to appear before starting, at most SECONDS when given";
   app.add_flag("--wait{0}", description)
       ->type_name("[=SECONDS]")
-      ->transform(CLI::Validator(
-          [](std::string& text) -> std::string {
-            const std::string given = text;
-            const std::optional<double> value = plain_decimal(text, false);
-            if (!value || *value < 0 || *value > 1e9)
-              return "needs a number of seconds, not \"" + given + "\"";
-            return {};
-          },
+      ->transform(decimal_check(
+          "a number of seconds", [](double seconds) { return seconds >= 0 && seconds <= 1e9; },
           "S>=0"))
       ->each([&wait](const std::string& seconds) { wait = std::stod(seconds); });
 }

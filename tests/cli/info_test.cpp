@@ -224,6 +224,19 @@ TEST(Cli, NumericOptionsAreDecimal) {
   EXPECT_EQ(r.err.rfind("briscatool import: --gain: needs a finite number of dB, not \"nan\"\n", 0),
             0u)
       << r.err;
+  const CliRun rate = run_cli({"import", "missing.wav", "--dry-run", "--rate", "44101"});
+  EXPECT_EQ(
+      rate.err.rfind(
+          "briscatool import: --rate: needs a rate from 2757 to 44100 Hz, not \"44101\"\n", 0),
+      0u)
+      << rate.err;
+  // --wait takes no number below 0; its plain form is what the wait reads.
+  err.str("");
+  EXPECT_EQ(parse_receive_options({"--wait=-1"}, receive, io), kUsage);
+  EXPECT_NE(err.str().find("--wait: needs a number of seconds, not \"-1\""), std::string::npos)
+      << err.str();
+  ASSERT_EQ(parse_receive_options({"--wait=02.50"}, receive, io), -1);
+  EXPECT_EQ(receive.wait, 2.5);
 }
 
 }  // namespace
