@@ -46,8 +46,8 @@ class TimedService : public test::FakeAudioService {
  public:
   TimedService(test::WaveLog& log, Clock::time_point& first)
       : FakeAudioService(log), log_(log), first_(first) {}
-  std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) override {
-    test::FakeAudioService::open_output(device, std::move(callback));
+  std::unique_ptr<WaveOutDevice> open_output(int device, WaveOutDeviceListener& listener) override {
+    test::FakeAudioService::open_output(device, listener);
     return std::make_unique<TimedWaveOut>(log_, first_);
   }
 

@@ -107,12 +107,13 @@ void CableTest::send_chunk() {
 bool CableTest::take_done() {
   if (outstanding_ == nullptr) return true;
   const auto report = out_.take_report();
-  if (report && report->id == MOM_DONE && out_.own_header(report->param1) == outstanding_) {
+  if (report && report->kind == PortReport::Kind::Done &&
+      out_.own_header(report->header) == outstanding_) {
     out_.unprepare(*outstanding_);
     outstanding_ = nullptr;
     return true;
   }
-  if ((report && report->id == MOM_CLOSE) || clock_.now() - sent_at_ > kDoneWait)
+  if ((report && report->kind == PortReport::Kind::Closed) || clock_.now() - sent_at_ > kDoneWait)
     finish(CableEnd::OutputLost, "The MIDI output stopped responding; the cable test stopped.");
   return false;
 }

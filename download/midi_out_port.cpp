@@ -12,8 +12,7 @@ int MidiOutPort::open(int choice) {
   read_ = 0;
   rotation_ = 0;
   dropped_.store(0, std::memory_order_relaxed);
-  device_ = service_.open_output(choice - 1, [this](std::uint32_t id, std::uintptr_t p1,
-                                                    std::uintptr_t p2) { report(id, p1, p2); });
+  device_ = service_.open_output(choice - 1, *this);
   if (!device_) return 0;
   headers_.fill(MidiHeader{});
   end_header_ = MidiHeader{};
@@ -49,12 +48,12 @@ void MidiOutPort::unprepare(MidiHeader& header) {
 
 // Device thread. A full ring drops the report: a lost done report is then caught by the
 // sequencer's bounded wait instead of overwriting an entry the window has not read.
-void MidiOutPort::report(std::uint32_t id, std::uintptr_t param1, std::uintptr_t param2) {
+void MidiOutPort::report(const PortReport& entry) {
   if (count_.load(std::memory_order_acquire) >= kRingSize) {
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  ring_[write_] = PortReport{id, param1, param2};
+  ring_[write_] = entry;
   write_ = (write_ + 1) % kRingSize;
   count_.fetch_add(1, std::memory_order_release);
 }
@@ -69,13 +68,13 @@ std::optional<PortReport> MidiOutPort::take_report() {
 
 MidiHeader* MidiOutPort::take_done_header() {
   auto entry = take_report();
-  if (!entry || entry->id != MOM_DONE) return nullptr;
-  return own_header(entry->param1);
+  if (!entry || entry->kind != PortReport::Kind::Done) return nullptr;
+  return own_header(entry->header);
 }
 
-MidiHeader* MidiOutPort::own_header(std::uintptr_t address) {
-  for (MidiHeader& header : headers_)
-    if (reinterpret_cast<std::uintptr_t>(&header) == address) return &header;
+MidiHeader* MidiOutPort::own_header(const MidiHeader* header) {
+  for (MidiHeader& own : headers_)
+    if (&own == header) return &own;
   return nullptr;
 }
 

@@ -2,7 +2,7 @@
 // rotation, and the ring in which the device's reports wait for the window's thread.
 //
 // The device reports (port opened, long message done, port closed) from a thread of its own.
-// Its callback only appends the report to a 256-entry ring; the window's thread takes one
+// The port only appends each report to a 256-entry ring; the window's thread takes one
 // entry per tick of the down-load timer. The count of waiting entries is the one value both
 // threads change: the device's thread writes an entry completely and then raises the count
 // (release), the window's thread sees the count (acquire) before it reads the entry.
@@ -21,18 +21,18 @@
 namespace brisca {
 
 struct PortReport {
-  std::uint32_t id = 0;  // MOM_OPEN, MOM_DONE or MOM_CLOSE
-  std::uintptr_t param1 = 0;
-  std::uintptr_t param2 = 0;
+  enum class Kind { Opened, Done, Closed };
+  Kind kind = Kind::Opened;
+  MidiHeader* header = nullptr;  // the finished header of a Done report
 };
 
-class MidiOutPort {
+class MidiOutPort : private MidiOutDeviceListener {
  public:
   static constexpr int kHeaderCount = 4;
   static constexpr std::uint32_t kRingSize = 256;
 
   explicit MidiOutPort(MidiService& service) : service_(service) {}
-  ~MidiOutPort() { close(); }
+  ~MidiOutPort() override { close(); }
   MidiOutPort(const MidiOutPort&) = delete;
   MidiOutPort& operator=(const MidiOutPort&) = delete;
 
@@ -52,13 +52,13 @@ class MidiOutPort {
   // inside. It uses a header outside the rotation; its done report is stale to the sequencer.
   Status send_end_of_message();
 
-  // One entry per tick: the finished header of a MOM_DONE entry, or null for an empty ring and
+  // One entry per tick: the finished header of a Done entry, or null for an empty ring and
   // for any other report (which is consumed all the same).
   MidiHeader* take_done_header();
   // The same, keeping the entry's kind: nothing when the ring is empty.
   std::optional<PortReport> take_report();
   // The header a report names, when it is one of this port's four; null otherwise.
-  MidiHeader* own_header(std::uintptr_t address);
+  MidiHeader* own_header(const MidiHeader* header);
 
   // The open device's destination and the other clients sending to it (see MidiOutDevice).
   std::string destination() const { return device_ ? device_->destination() : std::string(); }
@@ -80,7 +80,11 @@ class MidiOutPort {
   int rotation() const { return rotation_; }
 
  private:
-  void report(std::uint32_t id, std::uintptr_t param1, std::uintptr_t param2);
+  // The device's thread.
+  void opened() override { report({PortReport::Kind::Opened, nullptr}); }
+  void done(MidiHeader& header) override { report({PortReport::Kind::Done, &header}); }
+  void closed() override { report({PortReport::Kind::Closed, nullptr}); }
+  void report(const PortReport& entry);
   void close_device();
 
   MidiService& service_;

@@ -217,8 +217,8 @@ void DownloadSequencer::on_tick() {
 
 void DownloadSequencer::take_report() {
   auto report = port_.take_report();
-  if (report && report->id == MOM_DONE) {
-    MidiHeader* header = port_.own_header(report->param1);
+  if (report && report->kind == PortReport::Kind::Done) {
+    MidiHeader* header = port_.own_header(report->header);
     // Only the chunk in flight moves the down-load on; a report for any other header is stale.
     if (header != nullptr && header == outstanding_) {
       outstanding_ = nullptr;
@@ -227,7 +227,7 @@ void DownloadSequencer::take_report() {
     }
   }
   if (flags_.sending == 0 || outstanding_ == nullptr) return;
-  if (report && report->id == MOM_CLOSE) {
+  if (report && report->kind == PortReport::Kind::Closed) {
     lose_device();
   } else if (++waited_ticks_ > done_wait_ticks()) {
     lose_device();

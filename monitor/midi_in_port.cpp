@@ -30,11 +30,8 @@ Status MidiInPort::open(int choice) {
 }
 
 bool MidiInPort::open_device() {
-  const std::uint32_t generation = ++generation_;
-  device_ = service_.open_input(
-      choice_ - 1, [this, generation](std::uint32_t id, std::uintptr_t p1, std::uintptr_t) {
-        callback(generation, id, p1);
-      });
+  reports_.generation.store(++generation_, std::memory_order_relaxed);
+  device_ = service_.open_input(choice_ - 1, reports_);
   if (!device_) return false;
   for (int i = 0; i < kBufferCount; ++i) {
     MidiHeader& header = headers_[static_cast<std::size_t>(i)];
@@ -119,27 +116,25 @@ void MidiInPort::post(std::function<void(MidiInPort&)> task) {
   });
 }
 
-// The device's thread.
-void MidiInPort::callback(std::uint32_t generation, std::uint32_t id, std::uintptr_t param1) {
-  if (id == MIM_OPEN) return;
-  if (id == MIM_CLOSE) {  // at a close it is stale by the time the clock's thread sees it
-    post([generation](MidiInPort& port) {
-      if (port.device_ && generation == port.generation_) port.lose_device();
-    });
-    return;
-  }
-  if (id == MIM_DATA) {
-    post_short(static_cast<std::uint32_t>(param1) & kPackedMask);
-    return;
-  }
-  int index = -1;
-  if (id == MIM_LONGDATA) {
-    index = header_index(param1);
-    if (index < 0) return;
-    returned_[static_cast<std::size_t>(index)].store(true, std::memory_order_release);
-  }
-  post([index](MidiInPort& port) {
-    if (index >= 0) port.handle_long(index);
+// The device's thread. A loss reported at a close is stale by the time the clock's thread sees
+// it.
+void MidiInPort::DeviceReports::closed() {
+  const std::uint32_t reported = generation.load(std::memory_order_relaxed);
+  port_.post([reported](MidiInPort& port) {
+    if (port.device_ && reported == port.generation_) port.lose_device();
+  });
+}
+
+void MidiInPort::DeviceReports::data(std::uint32_t packed, std::uint64_t) {
+  port_.post_short(packed & kPackedMask);
+}
+
+void MidiInPort::DeviceReports::sysex(MidiHeader& header, std::uint64_t) {
+  const int index = port_.header_index(header);
+  if (index < 0) return;
+  port_.returned_[static_cast<std::size_t>(index)].store(true, std::memory_order_release);
+  port_.post([index](MidiInPort& port) {
+    port.handle_long(index);
     port.tell_dropped();
   });
 }
@@ -210,10 +205,9 @@ void MidiInPort::clear_data() {
     show(static_cast<MonitorField>(field), "");
 }
 
-int MidiInPort::header_index(std::uintptr_t address) const {
+int MidiInPort::header_index(const MidiHeader& header) const {
   for (int i = 0; i < kBufferCount; ++i)
-    if (reinterpret_cast<std::uintptr_t>(&headers_[static_cast<std::size_t>(i)]) == address)
-      return i;
+    if (&headers_[static_cast<std::size_t>(i)] == &header) return i;
   return -1;
 }
 

@@ -1,14 +1,14 @@
 // The MIDI input port and the monitor behind it: the input device the user chose, eight
 // 16 384-byte buffers for System Exclusive data, and the handling of what arrives.
 //
-// The device calls back on a thread of its own; the callback only posts the event onto the
-// clock the port was given, on whose thread it is formatted into the monitor fields. So that a
+// The device reports on a thread of its own; the port only posts each report onto the clock it
+// was given, on whose thread it is formatted into the monitor fields. So that a
 // flood of short messages cannot bury that thread under posted tasks, at most kMaxPosted of
-// them are in flight at a time; beyond that the callback keeps only the newest message of each
+// them are in flight at a time; beyond that the port keeps only the newest message of each
 // field and posts one flush that shows them. Every short message carries a sequence number, so
 // a field never goes back to an older message than the one it shows.
 //
-// A device that reports its loss (MIM_CLOSE while open) is closed and the owner told; when asked
+// A device that reports its loss (closed() while open) is closed and the owner told; when asked
 // to, the port then tries the same choice again on the clock, after 2 s and then at intervals
 // doubling up to 20 s, as every failed attempt may cost the device library memory. Messages
 // the device dropped under load are counted and told as well.
@@ -100,6 +100,20 @@ class MidiInPort {
   struct Slot {
     std::atomic<std::uint64_t> value{0};  // sequence << 32 | packed message; 0 when empty
   };
+  // Takes the device's reports on its thread, each marked with the generation of the device it
+  // was opened for: a loss that reaches the clock's thread after a reopen is stale.
+  class DeviceReports final : public MidiInDeviceListener {
+   public:
+    explicit DeviceReports(MidiInPort& port) : port_(port) {}
+    void data(std::uint32_t packed, std::uint64_t /*ms*/) override;
+    void sysex(MidiHeader& header, std::uint64_t /*ms*/) override;
+    void closed() override;
+    // Set on the clock's thread while no device is open.
+    std::atomic<std::uint32_t> generation{0};
+
+   private:
+    MidiInPort& port_;
+  };
 
   // Posts `task` for the clock's thread; it is dropped should the port be gone by then.
   void post(std::function<void(MidiInPort&)> task);
@@ -108,19 +122,19 @@ class MidiInPort {
   void reopen();
   void tell(const InputStatus& status);
   void tell_dropped();
-  void callback(std::uint32_t generation, std::uint32_t id, std::uintptr_t param1);
   void post_short(std::uint32_t packed);
   void show_short(std::uint32_t packed, std::uint32_t sequence);
   void show(MonitorField field, const std::string& text);
   void flush();
   void handle_long(int index);
-  int header_index(std::uintptr_t address) const;
+  int header_index(const MidiHeader& header) const;
   void shut_device();
 
   MidiService& service_;
   Clock& clock_;
   MonitorListener* monitor_ = nullptr;
   MidiInListener* listener_ = nullptr;
+  DeviceReports reports_{*this};
   std::unique_ptr<MidiInDevice> device_;
   std::vector<std::uint8_t> buffers_;
   std::array<MidiHeader, kBufferCount> headers_{};

@@ -37,14 +37,7 @@ Status PreviewPlayer::open(int choice) {
     b.samples = std::make_unique<std::int16_t[]>(kPreviewBufferBytes / 2);
     b.header = WaveHeader{reinterpret_cast<std::uint8_t*>(b.samples.get()), 0, HDR_DONE};
   }
-  device_ =
-      service_.open_output(choice - 1, [this, alive = std::weak_ptr<PreviewPlayer*>(alive_)](
-                                           std::uint32_t message, std::uintptr_t, std::uintptr_t) {
-        unhandled_reports_.fetch_add(1, std::memory_order_relaxed);
-        clock_.post([alive, message] {
-          if (const auto player = alive.lock()) (*player)->on_report(message);
-        });
-      });
+  device_ = service_.open_output(choice - 1, *this);
   if (!device_) {
     for (Buffer& b : buffers_) b = Buffer{};
     return make_error(ErrorCode::DeviceFailed, "cannot be opened");
@@ -155,9 +148,15 @@ void PreviewPlayer::submit(Buffer& buffer, int fill_bytes) {
   write_failed_ = true;
 }
 
-void PreviewPlayer::on_report(std::uint32_t message) {
+void PreviewPlayer::block_done(WaveHeader&) {
+  unhandled_reports_.fetch_add(1, std::memory_order_relaxed);
+  clock_.post([alive = std::weak_ptr<PreviewPlayer*>(alive_)] {
+    if (const auto player = alive.lock()) (*player)->on_report();
+  });
+}
+
+void PreviewPlayer::on_report() {
   unhandled_reports_.fetch_sub(1, std::memory_order_relaxed);
-  if (message != WOM_DONE) return;
   account_done_buffers(clock_.now());
   refill();
 }

@@ -1,7 +1,7 @@
 // Preview playback: plays one sound file through the chosen wave output with two alternating
 // buffers. Start preview stops what plays, opens the file and fills both buffers; each
-// buffer-done report refills the finished buffer until the track runs out. The device's
-// callback only posts the report onto the clock the player was given; all reading, decoding and
+// buffer-done report refills the finished buffer until the track runs out. The device's report
+// is only posted onto the clock the player was given; all reading, decoding and
 // submitting happens on the clock's thread.
 #pragma once
 
@@ -24,10 +24,10 @@ namespace brisca {
 
 inline constexpr int kStopLimitMs = 1000;  // Stop waits this long for both buffers to be done
 
-class PreviewPlayer {
+class PreviewPlayer : private WaveOutDeviceListener {
  public:
   PreviewPlayer(AudioService& service, Clock& clock);
-  ~PreviewPlayer();
+  ~PreviewPlayer() override;
   PreviewPlayer(const PreviewPlayer&) = delete;
   PreviewPlayer& operator=(const PreviewPlayer&) = delete;
 
@@ -78,8 +78,10 @@ class PreviewPlayer {
   Buffer* free_buffer();
   void submit(Buffer& buffer, int fill_bytes);
   void account_done_buffers(Clock::TimePoint now);
+  // The device's thread: posts the report.
+  void block_done(WaveHeader& header) override;
   // The device's report, on the clock's thread: a buffer done refills.
-  void on_report(std::uint32_t message);
+  void on_report();
 
   // A buffer handed to the device and the samples it holds, in the order they play.
   struct Handed {

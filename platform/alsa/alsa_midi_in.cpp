@@ -8,10 +8,10 @@ namespace {
 void ignore_error(RtMidiError::Type, const std::string&, void*) {}
 }  // namespace
 
-AlsaMidiIn::AlsaMidiIn(DeviceCallback callback) : core_(std::move(callback)) {}
+AlsaMidiIn::AlsaMidiIn(MidiInDeviceListener& listener) : core_(listener) {}
 
-std::unique_ptr<MidiInDevice> AlsaMidiIn::open(unsigned index, DeviceCallback callback) {
-  std::unique_ptr<AlsaMidiIn> self(new AlsaMidiIn(std::move(callback)));
+std::unique_ptr<MidiInDevice> AlsaMidiIn::open(unsigned index, MidiInDeviceListener& listener) {
+  std::unique_ptr<AlsaMidiIn> self(new AlsaMidiIn(listener));
   try {
     self->input_ = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, "BriscaTool");
     self->input_->setErrorCallback(ignore_error, nullptr);

@@ -16,7 +16,7 @@ class AlsaMidiIn final : public MidiInDevice {
  public:
   // `index`: the port's index in RtMidi's ALSA input listing, looked up just before. Null on
   // failure.
-  static std::unique_ptr<MidiInDevice> open(unsigned index, DeviceCallback callback);
+  static std::unique_ptr<MidiInDevice> open(unsigned index, MidiInDeviceListener& listener);
   ~AlsaMidiIn() override;
 
   Status prepare_header(MidiHeader& header) override { return core_.prepare(header); }
@@ -29,7 +29,7 @@ class AlsaMidiIn final : public MidiInDevice {
   std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:
-  explicit AlsaMidiIn(DeviceCallback callback);
+  explicit AlsaMidiIn(MidiInDeviceListener& listener);
   static void on_message(double, std::vector<unsigned char>* message, void* self);
 
   MidiInCore core_;

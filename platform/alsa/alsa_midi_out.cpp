@@ -19,10 +19,10 @@ constexpr int kAttempts = 3;
 }  // namespace
 
 std::unique_ptr<MidiOutDevice> AlsaMidiOut::open(int dest_client, int dest_port,
-                                                 DeviceCallback callback) {
+                                                 MidiOutDeviceListener& listener) {
   std::unique_ptr<AlsaMidiOut> self(new AlsaMidiOut());
   if (!self->connect(dest_client, dest_port)) return nullptr;
-  self->core_ = std::make_unique<MidiOutCore>(std::move(callback), kMaxMessage);
+  self->core_ = std::make_unique<MidiOutCore>(listener, kMaxMessage);
   AlsaMidiOut* raw = self.get();
   self->core_->set_pump([raw] {
     raw->core_->drain([raw](bool is_long, const std::uint8_t* data, std::size_t size) {

@@ -1,7 +1,8 @@
 // MIDI out through an ALSA sequencer client of our own, subscribed to the chosen port. Long
 // messages go as raw SysEx events (see alsa_event.h), short ones through the library's MIDI
-// encoder. Writes happen on the output's reporting thread; MOM_DONE follows once the sequencer
-// has taken the event. An error other than a full queue (the device has gone) counts as loss.
+// encoder. Writes happen on the output's reporting thread; the done report follows once the
+// sequencer has taken the event. An error other than a full queue (the device has gone) counts as
+// loss.
 #pragma once
 
 #include <alsa/asoundlib.h>
@@ -16,7 +17,7 @@ namespace brisca {
 class AlsaMidiOut final : public MidiOutDevice {
  public:
   static std::unique_ptr<MidiOutDevice> open(int dest_client, int dest_port,
-                                             DeviceCallback callback);
+                                             MidiOutDeviceListener& listener);
   ~AlsaMidiOut() override;
 
   Status prepare_header(MidiHeader& header) override { return core_->prepare(header); }

@@ -2,8 +2,9 @@
 // ALSA / JACK, RtAudio on PulseAudio / ALSA / JACK, the dummy one) implements them; the core
 // parts and their tests see only this header.
 //
-// The services report events (buffer done, port opened, data arrived) from a thread of their
-// own through a DeviceCallback, with the message ids below. Calls that can fail return a Status:
+// The devices report events (buffer done, port opened, data arrived) from a thread of their own
+// to the listener they were opened with, which must outlive the device. Calls that can fail
+// return a Status:
 // DeviceLost once the device or its server is gone, NotReady when there is no room now and
 // nothing was queued, StillPlaying for a header still queued, InvalidArgument for a closed
 // device, an unprepared header or a bad message.
@@ -11,7 +12,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,16 +20,6 @@
 #include "platform/api/device_watch.h"
 
 namespace brisca {
-
-// Report ids, the numbers the window and the rings carry.
-inline constexpr std::uint32_t WOM_DONE = 957;
-inline constexpr std::uint32_t MIM_OPEN = 961;
-inline constexpr std::uint32_t MIM_CLOSE = 962;
-inline constexpr std::uint32_t MIM_DATA = 963;
-inline constexpr std::uint32_t MIM_LONGDATA = 964;
-inline constexpr std::uint32_t MOM_OPEN = 967;
-inline constexpr std::uint32_t MOM_CLOSE = 968;
-inline constexpr std::uint32_t MOM_DONE = 969;
 
 // The failures every device call may return, one wording for all backends.
 namespace device_error {
@@ -68,10 +58,6 @@ inline void store_flags(std::uint32_t& flags, std::uint32_t value) {
   std::atomic_ref<std::uint32_t>(flags).store(value, std::memory_order_release);
 }
 
-// Called from a service thread: (report id, first parameter, second parameter). For done
-// reports the first parameter is the address of the header.
-using DeviceCallback = std::function<void(std::uint32_t, std::uintptr_t, std::uintptr_t)>;
-
 // A buffer handed to a MIDI device: out, `buffer_length` bytes to send; in, room for
 // `buffer_length` bytes of which `bytes_recorded` were filled.
 struct MidiHeader {
@@ -88,19 +74,49 @@ struct WaveHeader {
   std::uint32_t flags = 0;
 };
 
-// A MIDI output. MOM_OPEN is reported once, soon after opening. Each long message reaches the
+// What a MIDI output reports, from its own thread.
+class MidiOutDeviceListener {
+ public:
+  virtual ~MidiOutDeviceListener() = default;
+  virtual void opened() {}
+  // Every byte of the long message in `header` has gone out.
+  virtual void done(MidiHeader& header) = 0;
+  virtual void closed() {}
+};
+
+// What a MIDI input reports, from its own thread. `ms`: milliseconds since start().
+class MidiInDeviceListener {
+ public:
+  virtual ~MidiInDeviceListener() = default;
+  virtual void opened() {}
+  // A short message, packed: status in the low byte, then the data bytes.
+  virtual void data(std::uint32_t packed, std::uint64_t ms) = 0;
+  // A buffer handed back with `bytes_recorded` filled (0 when returned unfilled).
+  virtual void sysex(MidiHeader& header, std::uint64_t ms) = 0;
+  virtual void closed() {}
+};
+
+// What a wave output reports, from its own thread.
+class WaveOutDeviceListener {
+ public:
+  virtual ~WaveOutDeviceListener() = default;
+  // `header` has played, or came back unplayed from a reset; it is marked done.
+  virtual void block_done(WaveHeader& header) = 0;
+};
+
+// A MIDI output. opened() is reported once, soon after opening. Each long message reaches the
 // device as one write of exactly its bytes, whatever they are (a SysEx may go in pieces: the
 // first beginning with 0xF0, the middle ones bare data bytes, the last ending with 0xF7).
 //
-// Loss of the device or of its server: MOM_CLOSE is reported once, messages that had not gone
-// out get no MOM_DONE (their headers leave the queue), and long_msg / short_msg return
-// DeviceLost from then on. close() also reports MOM_CLOSE unless the loss already did;
+// Loss of the device or of its server: closed() is reported once, messages that had not gone
+// out get no done() (their headers leave the queue), and long_msg / short_msg return
+// DeviceLost from then on. close() also reports closed() unless the loss already did;
 // no report follows the return of close().
 class MidiOutDevice {
  public:
   virtual ~MidiOutDevice() = default;
   virtual Status prepare_header(MidiHeader& header) = 0;
-  // Queues a long message; MOM_DONE with &header is reported once all its bytes have gone.
+  // Queues a long message; done(header) is reported once all its bytes have gone.
   // The bytes are copied: the caller may reuse the buffer after the call.
   virtual Status long_msg(MidiHeader& header) = 0;
   virtual Status short_msg(std::uint32_t packed) = 0;
@@ -117,17 +133,17 @@ class MidiOutDevice {
   virtual bool destination_gone() const { return false; }
 };
 
-// A MIDI input. Between start() and stop() each short message is reported as MIM_DATA with the
-// packed message (status in the low byte, then the data bytes) and milliseconds since start();
-// a message always begins with a status byte (stray data bytes are dropped). Real-time bytes
-// are reported where they arrive, also inside a SysEx, which they do not end. A SysEx fills
-// the buffers given with add_buffer in order, each reported as MIM_LONGDATA(&header) with
-// bytes_recorded when full or at the SysEx's end (0xF7 included). A SysEx cut short by another
+// A MIDI input. opened() is reported once, soon after opening. Between start() and stop() each
+// short message is reported with data(); a message always begins with a status byte (stray data
+// bytes are dropped). Real-time bytes are reported where they arrive, also inside a SysEx,
+// which they do not end. A SysEx fills the buffers given with add_buffer in order, each
+// reported with sysex(header) and bytes_recorded when full or at the SysEx's end (0xF7
+// included). A SysEx cut short by another
 // status byte ends where it was cut. With no buffer queued a SysEx waits for one up to a
 // second, then the rest of it is dropped; until a buffer comes, later SysEx are dropped at
 // once. Short messages are never held back by a missing buffer beyond that second. Loss of the
-// device or its server: MIM_CLOSE is reported once and input ends; close() works as usual and
-// reports MIM_CLOSE only when no loss did.
+// device or its server: closed() is reported once and input ends; close() works as usual and
+// reports closed() only when no loss did.
 class MidiInDevice {
  public:
   virtual ~MidiInDevice() = default;
@@ -138,8 +154,7 @@ class MidiInDevice {
   virtual Status start() = 0;
   // Stops reporting; a SysEx in progress is discarded (its buffer stays queued, empty).
   virtual Status stop() = 0;
-  // Stops, and returns every queued buffer, each reported with MIM_LONGDATA and
-  // bytes_recorded 0.
+  // Stops, and returns every queued buffer, each reported with sysex() and bytes_recorded 0.
   virtual Status reset() = 0;
   virtual Status unprepare_header(MidiHeader& header) = 0;
   // Returns any buffer still queued as reset() does; no report follows the return.
@@ -150,7 +165,7 @@ class WaveOutDevice {
  public:
   virtual ~WaveOutDevice() = default;
   virtual Status prepare_header(WaveHeader& header) = 0;
-  // Queues a buffer; buffers play in the order written; WOM_DONE with &header when played.
+  // Queues a buffer; buffers play in the order written; block_done(header) when played.
   virtual Status write(WaveHeader& header) = 0;
   virtual Status unprepare_header(WaveHeader& header) = 0;
   // Stops playback; every queued buffer comes back done.
@@ -165,8 +180,9 @@ class MidiService {
   virtual std::vector<std::string> input_names() = 0;
   virtual std::vector<std::string> output_names() = 0;
   // Null on failure. `device` indexes the names last listed.
-  virtual std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) = 0;
-  virtual std::unique_ptr<MidiOutDevice> open_output(int device, DeviceCallback callback) = 0;
+  virtual std::unique_ptr<MidiInDevice> open_input(int device, MidiInDeviceListener& listener) = 0;
+  virtual std::unique_ptr<MidiOutDevice> open_output(int device,
+                                                     MidiOutDeviceListener& listener) = 0;
   // Reports MIDI inputs and outputs coming and going, on `clock`, until the watch is destroyed;
   // null when this service cannot tell.
   virtual std::unique_ptr<DeviceWatch> watch(Clock& /*clock*/, DeviceWatchListener& /*listener*/) {
@@ -185,7 +201,8 @@ class AudioService {
   virtual std::vector<AudioDeviceInfo> input_devices() = 0;
   virtual std::vector<AudioDeviceInfo> output_devices() = 0;
   // 44 100 Hz, 16-bit, mono. Null on failure. `device` indexes the devices last listed.
-  virtual std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) = 0;
+  virtual std::unique_ptr<WaveOutDevice> open_output(int device,
+                                                     WaveOutDeviceListener& listener) = 0;
   // Reports audio outputs coming and going, on `clock`, until the watch is destroyed; null when
   // this service cannot tell.
   virtual std::unique_ptr<DeviceWatch> watch(Clock& /*clock*/, DeviceWatchListener& /*listener*/) {

@@ -17,9 +17,9 @@ std::int64_t now_ns() {
 }
 }  // namespace
 
-MidiInCore::MidiInCore(DeviceCallback callback, std::size_t ring_bytes,
+MidiInCore::MidiInCore(MidiInDeviceListener& listener, std::size_t ring_bytes,
                        std::chrono::milliseconds buffer_wait)
-    : callback_(std::move(callback)),
+    : listener_(listener),
       buffer_wait_(buffer_wait),
       ring_(ring_bytes),
       scratch_(ring_.max_record()) {}
@@ -110,7 +110,7 @@ void MidiInCore::return_all_buffers() {
     header->bytes_recorded = 0;
     set_flags(*header, HDR_DONE);
     clear_flags(*header, HDR_INQUEUE);
-    callback_(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(header), 0);
+    listener_.sysex(*header, 0);
   }
 }
 
@@ -127,8 +127,8 @@ void MidiInCore::finish() {
   if (worker_.joinable()) worker_.join();
 }
 
-std::uintptr_t MidiInCore::timestamp() const {
-  return static_cast<std::uintptr_t>((now_ns() - start_ns_.load()) / 1'000'000);
+std::uint64_t MidiInCore::timestamp() const {
+  return static_cast<std::uint64_t>((now_ns() - start_ns_.load()) / 1'000'000);
 }
 
 void MidiInCore::mark_lost() {
@@ -137,14 +137,14 @@ void MidiInCore::mark_lost() {
 }
 
 void MidiInCore::run() {
-  callback_(MIM_OPEN, 0, 0);
+  listener_.opened();
   while (!quit_.load(std::memory_order_acquire)) {
     wake_.wait_for(kIdleTick);
     take_pieces();
     // What arrived before the loss is reported first.
-    if (lost() && !close_reported_.exchange(true)) callback_(MIM_CLOSE, 0, 0);
+    if (lost() && !close_reported_.exchange(true)) listener_.closed();
   }
-  if (!close_reported_.exchange(true)) callback_(MIM_CLOSE, 0, 0);
+  if (!close_reported_.exchange(true)) listener_.closed();
 }
 
 void MidiInCore::take_pieces() {
@@ -166,7 +166,7 @@ void MidiInCore::take_pieces() {
 
 void MidiInCore::short_message(std::uint32_t packed) {
   if (!current_epoch()) return;
-  callback_(MIM_DATA, packed, timestamp());
+  listener_.data(packed, timestamp());
 }
 
 // Waits, up to buffer_wait_, for a buffer when none is queued. Null when the SysEx must be dropped.
@@ -186,7 +186,7 @@ void MidiInCore::deliver_front(std::unique_lock<std::mutex>& lock) {
   set_flags(*header, HDR_DONE);
   clear_flags(*header, HDR_INQUEUE);
   lock.unlock();
-  callback_(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(header), timestamp());
+  listener_.sysex(*header, timestamp());
   lock.lock();
 }
 

@@ -1,6 +1,7 @@
 // The device-independent half of a MIDI input: takes the raw bytes a library delivers (from its
 // own thread, without ever blocking it), splits them into messages on a worker thread, fills
-// the caller's buffers with SysEx, and reports MIM_OPEN, MIM_DATA, MIM_LONGDATA and MIM_CLOSE.
+// the caller's buffers with SysEx, and reports to the device's listener (opened, data, sysex,
+// closed).
 //
 // Bytes go from the library's thread to the worker through a lock-free ring; when it is full,
 // or input is stopped, the piece that does not fit is dropped whole and counted. The caller's
@@ -29,13 +30,13 @@ class MidiInCore : private MidiStreamParser::Sink {
   static constexpr std::chrono::milliseconds kBufferWait{1000};
   static constexpr std::size_t kRingBytes = 256 * 1024;
 
-  explicit MidiInCore(DeviceCallback callback, std::size_t ring_bytes = kRingBytes,
+  explicit MidiInCore(MidiInDeviceListener& listener, std::size_t ring_bytes = kRingBytes,
                       std::chrono::milliseconds buffer_wait = kBufferWait);
   ~MidiInCore() override;
   MidiInCore(const MidiInCore&) = delete;
   MidiInCore& operator=(const MidiInCore&) = delete;
 
-  // Starts the worker, which reports MIM_OPEN first.
+  // Starts the worker, which reports opened() first.
   void begin();
   // The library's thread: never blocks or allocates. False when the piece was dropped.
   bool push(const std::uint8_t* data, std::size_t n);
@@ -47,12 +48,12 @@ class MidiInCore : private MidiStreamParser::Sink {
   Status reset();
   Status unprepare(MidiHeader& header);
   // Call once the library has stopped delivering: returns the queued buffers as reset() does,
-  // reports MIM_CLOSE (unless a loss already did) and stops the worker. No report follows.
+  // reports closed() (unless a loss already did) and stops the worker. No report follows.
   void finish();
   bool finished() const { return finished_; }
 
   // The device or its server is gone (any thread, the library's real-time one too): the worker
-  // reports MIM_CLOSE once, soon after.
+  // reports closed() once, soon after.
   void mark_lost();
   bool lost() const { return lost_.load(std::memory_order_acquire); }
 
@@ -73,9 +74,9 @@ class MidiInCore : private MidiStreamParser::Sink {
   void deliver_front(std::unique_lock<std::mutex>& lock);
   void return_all_buffers();
   bool current_epoch() const { return epoch_.load(std::memory_order_acquire) == feed_epoch_; }
-  std::uintptr_t timestamp() const;
+  std::uint64_t timestamp() const;
 
-  DeviceCallback callback_;
+  MidiInDeviceListener& listener_;
   std::chrono::milliseconds buffer_wait_;
   RecordRing ring_;
   Wakeup wake_;

@@ -17,8 +17,8 @@ std::size_t pending_capacity(std::size_t max_message) {
 }
 }  // namespace
 
-MidiOutCore::MidiOutCore(DeviceCallback callback, std::size_t max_message)
-    : callback_(std::move(callback)),
+MidiOutCore::MidiOutCore(MidiOutDeviceListener& listener, std::size_t max_message)
+    : listener_(listener),
       max_message_(max_message),
       pending_(pending_capacity(max_message)),
       done_(pending_capacity(max_message)),
@@ -130,7 +130,7 @@ void MidiOutCore::report_done() {
     if (went_out) {
       set_flags(*header, HDR_DONE);
       clear_flags(*header, HDR_INQUEUE);
-      callback_(MOM_DONE, record.tag, 0);
+      listener_.done(*header);
     } else {
       clear_flags(*header, HDR_INQUEUE);
     }
@@ -152,7 +152,7 @@ void MidiOutCore::check_stall() {
 }
 
 void MidiOutCore::run() {
-  callback_(MOM_OPEN, 0, 0);
+  listener_.opened();
   while (!stopping_.load(std::memory_order_acquire)) {
     wake_.wait_for(kReporterTick);
     if (pump_) pump_();
@@ -161,12 +161,12 @@ void MidiOutCore::run() {
     report_done();
     if (lost() && !close_reported_) {
       close_reported_ = true;
-      callback_(MOM_CLOSE, 0, 0);
+      listener_.closed();
     }
     if (!lost()) check_stall();
   }
   report_done();
-  if (!close_reported_) callback_(MOM_CLOSE, 0, 0);
+  if (!close_reported_) listener_.closed();
 }
 
 void MidiOutCore::abandon_pending() {

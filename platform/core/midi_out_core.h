@@ -1,6 +1,6 @@
 // The device-independent half of a MIDI output: checks and queues the caller's messages,
-// hands them one by one to the backend's writer, and reports MOM_OPEN, MOM_DONE and MOM_CLOSE
-// from a thread of its own.
+// hands them one by one to the backend's writer, and reports to the device's listener (opened,
+// done, closed) from a thread of its own.
 //
 // Threads: the caller (submit, prepare, unprepare, finish); one consumer that calls drain()
 // (a library's real-time thread, or the reporting thread itself when the backend sets a pump);
@@ -33,7 +33,7 @@ class MidiOutCore {
   static constexpr std::chrono::milliseconds kStallLimit{2000};
 
   // `max_message`: the longest message the device can take in one write.
-  MidiOutCore(DeviceCallback callback, std::size_t max_message);
+  MidiOutCore(MidiOutDeviceListener& listener, std::size_t max_message);
   ~MidiOutCore();
   MidiOutCore(const MidiOutCore&) = delete;
   MidiOutCore& operator=(const MidiOutCore&) = delete;
@@ -41,7 +41,7 @@ class MidiOutCore {
   // Called on the reporting thread at every wake-up, before reports; backends whose writes may
   // block put their drain() here.
   void set_pump(std::function<void()> pump) { pump_ = std::move(pump); }
-  // Starts the reporting thread, which reports MOM_OPEN first.
+  // Starts the reporting thread, which reports opened() first.
   void start();
 
   Status prepare(MidiHeader& header);
@@ -69,7 +69,7 @@ class MidiOutCore {
   template <class Writer>
   void drain(Writer&& write);
 
-  // Call once the consumer has stopped for good: reports what went out, MOM_CLOSE (unless a loss
+  // Call once the consumer has stopped for good: reports what went out, closed() (unless a loss
   // already did), then stops reporting. Messages never written leave the queue unreported.
   void finish();
   bool finished() const { return finished_; }
@@ -83,7 +83,7 @@ class MidiOutCore {
   void on_abandoned(std::uintptr_t tag);
   void abandon_pending();
 
-  DeviceCallback callback_;
+  MidiOutDeviceListener& listener_;
   std::size_t max_message_;
   std::function<void()> pump_;
   RecordRing pending_;  // caller -> consumer: tag is the header (0 for a short message)

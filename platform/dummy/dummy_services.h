@@ -13,15 +13,19 @@ class DummyMidiService final : public MidiService {
  public:
   std::vector<std::string> input_names() override { return {}; }
   std::vector<std::string> output_names() override { return {}; }
-  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
-  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<MidiInDevice> open_input(int, MidiInDeviceListener&) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int, MidiOutDeviceListener&) override {
+    return nullptr;
+  }
 };
 
 class DummyAudioService final : public AudioService {
  public:
   std::vector<AudioDeviceInfo> input_devices() override { return {}; }
   std::vector<AudioDeviceInfo> output_devices() override { return {}; }
-  std::unique_ptr<WaveOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<WaveOutDevice> open_output(int, WaveOutDeviceListener&) override {
+    return nullptr;
+  }
 };
 
 std::unique_ptr<MidiService> make_dummy_midi_service();

@@ -4,8 +4,9 @@
 
 namespace brisca {
 
-std::unique_ptr<MidiInDevice> JackMidiIn::open(const std::string& peer, DeviceCallback callback) {
-  std::unique_ptr<JackMidiIn> self(new JackMidiIn(std::move(callback)));
+std::unique_ptr<MidiInDevice> JackMidiIn::open(const std::string& peer,
+                                               MidiInDeviceListener& listener) {
+  std::unique_ptr<JackMidiIn> self(new JackMidiIn(listener));
   self->client_ = JackMidiClient::open("BriscaTool in", JackMidiClient::Direction::In, *self);
   if (!self->client_) return nullptr;
   if (!self->client_->activate_and_connect(peer)) {

@@ -1,7 +1,7 @@
 // MIDI in through a JACK client of our own: the bytes of every event that arrives at our port go
 // to the input core as they are, so a SysEx sent in pieces is put together again there. The
 // server's shutdown notice, or our port losing the connection it had (the sending client has
-// gone), count as loss: MIM_CLOSE is reported and input stops; close() works as always.
+// gone), count as loss: closed() is reported and input stops; close() works as always.
 #pragma once
 
 #include <memory>
@@ -16,7 +16,8 @@ namespace brisca {
 class JackMidiIn final : public MidiInDevice, private JackHandler {
  public:
   // `peer`: the full name of the JACK port to receive from. Null on failure.
-  static std::unique_ptr<MidiInDevice> open(const std::string& peer, DeviceCallback callback);
+  static std::unique_ptr<MidiInDevice> open(const std::string& peer,
+                                            MidiInDeviceListener& listener);
   ~JackMidiIn() override;
 
   Status prepare_header(MidiHeader& header) override { return core_.prepare(header); }
@@ -29,7 +30,7 @@ class JackMidiIn final : public MidiInDevice, private JackHandler {
   std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:
-  explicit JackMidiIn(DeviceCallback callback) : core_(std::move(callback)) {}
+  explicit JackMidiIn(MidiInDeviceListener& listener) : core_(listener) {}
   void process(jack_nframes_t frames) override;
   // libjack calls this from the client's own thread, which runs no process cycle after it.
   void server_lost() override { core_.mark_lost(); }

@@ -26,7 +26,8 @@ double cycle_start_us(jack_client_t* client) {
 }
 }  // namespace
 
-std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer, DeviceCallback callback) {
+std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer,
+                                                 MidiOutDeviceListener& listener) {
   std::unique_ptr<JackMidiOut> self(new JackMidiOut());
   self->peer_ = peer;
   self->client_ = JackMidiClient::open("BriscaTool out", JackMidiClient::Direction::Out, *self);
@@ -34,7 +35,7 @@ std::unique_ptr<MidiOutDevice> JackMidiOut::open(const std::string& peer, Device
   const std::size_t buffer =
       jack_port_type_get_buffer_size(self->client_->client(), JACK_DEFAULT_MIDI_TYPE);
   if (buffer <= kBufferSlack) return nullptr;
-  self->core_ = std::make_unique<MidiOutCore>(std::move(callback), buffer - kBufferSlack);
+  self->core_ = std::make_unique<MidiOutCore>(listener, buffer - kBufferSlack);
   if (!self->client_->activate_and_connect(peer)) {
     self->client_->close();
     self->core_.reset();

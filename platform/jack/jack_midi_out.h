@@ -1,6 +1,6 @@
 // MIDI out through a JACK client of our own: each message becomes one JACK MIDI event holding
-// exactly its bytes, written in the server's process cycle. MOM_DONE follows once the event is
-// in the port's buffer for that cycle. No message is placed before the MIDI wire has carried the
+// exactly its bytes, written in the server's process cycle. the done report follows once the event
+// is in the port's buffer for that cycle. No message is placed before the MIDI wire has carried the
 // one before it, so a late cycle cannot hand an interface two chunks back to back; at the
 // down-load's paces this changes nothing but such bunching. The server's shutdown notice, our port
 // losing its connection (the receiving client has gone) or a cycle that stops coming all count as
@@ -20,7 +20,8 @@ namespace brisca {
 class JackMidiOut final : public MidiOutDevice, private JackHandler {
  public:
   // `peer`: the full name of the JACK port to send to. Null on failure.
-  static std::unique_ptr<MidiOutDevice> open(const std::string& peer, DeviceCallback callback);
+  static std::unique_ptr<MidiOutDevice> open(const std::string& peer,
+                                             MidiOutDeviceListener& listener);
   ~JackMidiOut() override;
 
   Status prepare_header(MidiHeader& header) override { return core_->prepare(header); }

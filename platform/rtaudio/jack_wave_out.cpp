@@ -11,7 +11,7 @@
 namespace brisca::rtaudio {
 
 struct JackWaveOut::Client {
-  explicit Client(DeviceCallback callback) : queue(std::move(callback)) {}
+  explicit Client(WaveOutDeviceListener& listener) : queue(listener) {}
   WaveQueue queue;
   jack_client_t* client = nullptr;
   jack_port_t* port = nullptr;
@@ -98,9 +98,10 @@ std::vector<std::string> playback_ports(jack_client_t* client, const std::string
   return found;
 }
 
-std::unique_ptr<JackWaveOut> JackWaveOut::open(const std::string& device, DeviceCallback callback) {
+std::unique_ptr<JackWaveOut> JackWaveOut::open(const std::string& device,
+                                               WaveOutDeviceListener& listener) {
   quiet_libjack();
-  auto client = std::make_shared<Client>(std::move(callback));
+  auto client = std::make_shared<Client>(listener);
   if (!start(*client, device)) {
     leave(*client);
     return nullptr;

@@ -21,7 +21,8 @@ class JackWaveOut : public QueuedWaveOut {
   // Opens a client on the running server (never starting one) and connects it to `device`, a
   // JACK client with audio inputs; null when there is no server, it does not run at 44 100 Hz,
   // or `device` has no audio input.
-  static std::unique_ptr<JackWaveOut> open(const std::string& device, DeviceCallback callback);
+  static std::unique_ptr<JackWaveOut> open(const std::string& device,
+                                           WaveOutDeviceListener& listener);
   ~JackWaveOut() override;
 
   // Waits a bounded time for libjack to let go (close_bounded); past it the client is left to

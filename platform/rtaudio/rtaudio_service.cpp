@@ -112,22 +112,23 @@ std::vector<AudioDeviceInfo> RtAudioService::output_devices() {
   return out;
 }
 
-std::unique_ptr<WaveOutDevice> RtAudioService::open_output(int device, DeviceCallback callback) {
+std::unique_ptr<WaveOutDevice> RtAudioService::open_output(int device,
+                                                           WaveOutDeviceListener& listener) {
   if (device < 0 || static_cast<std::size_t>(device) >= outputs_.size()) return nullptr;
   Listed wanted = outputs_[static_cast<std::size_t>(device)];
   if (wanted.api == RtAudio::LINUX_PULSE && !pulse_server_running()) return nullptr;
-  auto open = [wanted = std::move(wanted), callback = std::move(callback)]() mutable {
+  auto open = [wanted = std::move(wanted), &listener]() mutable {
     std::unique_ptr<WaveOutDevice> opened;
     // A JACK device is a client of the server; we play into it through a client of our own.
     if (wanted.api == RtAudio::UNIX_JACK) {
-      opened = JackWaveOut::open(wanted.raw_name, std::move(callback));
+      opened = JackWaveOut::open(wanted.raw_name, listener);
       return opened;
     }
     int namesakes = 0;
     for (const Probed& p : probe_now(wanted.api)) {
       if (!has_direction(p.info, true) || p.info.name != wanted.raw_name) continue;
       if (namesakes++ == wanted.earlier_namesakes) {
-        opened = RtWaveOut::open(wanted.api, p.id, std::move(callback));
+        opened = RtWaveOut::open(wanted.api, p.id, listener);
         break;
       }
     }

@@ -20,7 +20,7 @@ class RtAudioService : public AudioService {
   std::vector<AudioDeviceInfo> output_devices() override;
   // Finds the listed device again by API and name (servers renumber their devices as clients
   // come and go) and opens it; a JACK device is played into by a JACK client of our own.
-  std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) override;
+  std::unique_ptr<WaveOutDevice> open_output(int device, WaveOutDeviceListener& listener) override;
   // JACK's devices through a client of our own; the other APIs' by listing them again every
   // couple of seconds.
   std::unique_ptr<DeviceWatch> watch(brisca::Clock& clock, DeviceWatchListener& listener) override;

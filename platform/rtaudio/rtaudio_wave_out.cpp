@@ -65,8 +65,8 @@ void tear_down(RtWaveOut::Stream& stream) {
 }  // namespace
 
 std::unique_ptr<RtWaveOut> RtWaveOut::open(RtAudio::Api api, unsigned device_id,
-                                           DeviceCallback callback) {
-  auto stream = std::make_shared<Stream>(api, std::move(callback));
+                                           WaveOutDeviceListener& listener) {
+  auto stream = std::make_shared<Stream>(api, listener);
   try {
     stream->audio = std::make_unique<RtAudio>(api);
     RtAudio& audio = *stream->audio;

@@ -21,7 +21,7 @@ class RtWaveOut : public QueuedWaveOut {
  public:
   // Opens and starts the stream on device `device_id` of `api`; null when that fails.
   static std::unique_ptr<RtWaveOut> open(RtAudio::Api api, unsigned device_id,
-                                         DeviceCallback callback);
+                                         WaveOutDeviceListener& listener);
   ~RtWaveOut() override;
 
   // Waits a bounded time for the backend to let go (close_bounded); past it the stream is left
@@ -32,7 +32,7 @@ class RtWaveOut : public QueuedWaveOut {
   static constexpr std::chrono::milliseconds kStallLimit{2000};
 
   struct Stream {
-    explicit Stream(RtAudio::Api a, DeviceCallback callback) : api(a), queue(std::move(callback)) {}
+    Stream(RtAudio::Api a, WaveOutDeviceListener& listener) : api(a), queue(listener) {}
     RtAudio::Api api;
     WaveQueue queue;
     std::unique_ptr<RtAudio> audio;

@@ -14,8 +14,8 @@ void mark_done(WaveHeader& header) {
 
 }  // namespace
 
-WaveQueue::WaveQueue(DeviceCallback callback)
-    : callback_(std::move(callback)), allowance_(kBurstSeconds * kSampleRate) {}
+WaveQueue::WaveQueue(WaveOutDeviceListener& listener)
+    : listener_(listener), allowance_(kBurstSeconds * kSampleRate) {}
 
 Status WaveQueue::write(WaveHeader& header) {
   const std::uint32_t flags = load_flags(header.flags);
@@ -68,9 +68,8 @@ bool WaveQueue::idle() const {
 void WaveQueue::report_done(WaveHeader* const* headers, std::size_t count) {
   if (count == 0) return;
   std::lock_guard lock(report_mutex_);
-  if (reports_closed_ || !callback_) return;
-  for (std::size_t i = 0; i < count; ++i)
-    callback_(WOM_DONE, reinterpret_cast<std::uintptr_t>(headers[i]), 0);
+  if (reports_closed_) return;
+  for (std::size_t i = 0; i < count; ++i) listener_.block_done(*headers[i]);
 }
 
 void WaveQueue::copy_queued(std::int16_t* out, std::size_t frames, std::size_t& written,

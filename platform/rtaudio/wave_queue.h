@@ -1,7 +1,7 @@
 // The buffers written to a wave device and not yet played, shared between the window's thread
 // (write, reset, close) and the audio thread (render). The audio thread copies samples out of
-// the queued buffers in the order they were written and reports each finished buffer with
-// WOM_DONE through the device callback; nothing it does waits on the window's thread for longer
+// the queued buffers in the order they were written and reports each finished buffer to the
+// device's listener; nothing it does waits on the window's thread for longer
 // than the few pointer moves the window's thread does under the same lock.
 //
 // A buffer whose last samples went into a period is reported done at the next period, once the
@@ -38,14 +38,14 @@ class WaveQueue {
   // ... and are allowed at up to this multiple of real time after that.
   static constexpr double kRateAllowance = 2.0;
 
-  explicit WaveQueue(DeviceCallback callback);
+  explicit WaveQueue(WaveOutDeviceListener& listener);
   WaveQueue(const WaveQueue&) = delete;
   WaveQueue& operator=(const WaveQueue&) = delete;
 
   // Window's thread. Queues a prepared buffer: it loses its done flag and plays after the ones
   // written before it. Buffers played out but not yet reported still take their place.
   Status write(WaveHeader& header);
-  // Window's thread. Every queued buffer comes back done, each reported with WOM_DONE.
+  // Window's thread. Every queued buffer comes back done, each reported.
   void reset();
   // No report starts after this returns (a report in progress on the audio thread has ended).
   void close_reports();
@@ -71,7 +71,7 @@ class WaveQueue {
   bool backend_keeps_failing();
   void report_done(WaveHeader* const* headers, std::size_t count);
 
-  DeviceCallback callback_;
+  WaveOutDeviceListener& listener_;
 
   mutable std::mutex mutex_;  // the ring below; held only for pointer moves and one copy
   std::array<WaveHeader*, kCapacity> ring_{};

@@ -101,29 +101,30 @@ std::vector<std::string> RtMidiService::output_names() {
   return entries(outputs_);
 }
 
-std::unique_ptr<MidiInDevice> RtMidiService::open_input(int device, DeviceCallback callback) {
+std::unique_ptr<MidiInDevice> RtMidiService::open_input(int device,
+                                                        MidiInDeviceListener& listener) {
   if (!inputs_listed_) input_names();
   if (device < 0 || static_cast<std::size_t>(device) >= inputs_.size()) return nullptr;
   const PortRef& chosen = inputs_[static_cast<std::size_t>(device)];
-  if (chosen.api == MidiApi::Jack) return JackMidiIn::open(chosen.system_name, std::move(callback));
+  if (chosen.api == MidiApi::Jack) return JackMidiIn::open(chosen.system_name, listener);
   const std::vector<PortRef> present = list_ports(MidiApi::Alsa, false);
   const PortRef* now = find_again(inputs_, static_cast<std::size_t>(device), present);
   if (now == nullptr) return nullptr;
-  return AlsaMidiIn::open(now->index, std::move(callback));
+  return AlsaMidiIn::open(now->index, listener);
 }
 
-std::unique_ptr<MidiOutDevice> RtMidiService::open_output(int device, DeviceCallback callback) {
+std::unique_ptr<MidiOutDevice> RtMidiService::open_output(int device,
+                                                          MidiOutDeviceListener& listener) {
   if (!outputs_listed_) output_names();
   if (device < 0 || static_cast<std::size_t>(device) >= outputs_.size()) return nullptr;
   const PortRef& chosen = outputs_[static_cast<std::size_t>(device)];
-  if (chosen.api == MidiApi::Jack)
-    return JackMidiOut::open(chosen.system_name, std::move(callback));
+  if (chosen.api == MidiApi::Jack) return JackMidiOut::open(chosen.system_name, listener);
   const std::vector<PortRef> present = list_ports(MidiApi::Alsa, true);
   const PortRef* now = find_again(outputs_, static_cast<std::size_t>(device), present);
   if (now == nullptr) return nullptr;
   const auto address = alsa_address(now->system_name);
   if (!address) return nullptr;
-  return AlsaMidiOut::open(address->client, address->port, std::move(callback));
+  return AlsaMidiOut::open(address->client, address->port, listener);
 }
 
 std::unique_ptr<DeviceWatch> RtMidiService::watch(Clock& clock, DeviceWatchListener& listener) {

@@ -19,8 +19,8 @@ class RtMidiService final : public MidiService {
   RtMidiService();
   std::vector<std::string> input_names() override;
   std::vector<std::string> output_names() override;
-  std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) override;
-  std::unique_ptr<MidiOutDevice> open_output(int device, DeviceCallback callback) override;
+  std::unique_ptr<MidiInDevice> open_input(int device, MidiInDeviceListener& listener) override;
+  std::unique_ptr<MidiOutDevice> open_output(int device, MidiOutDeviceListener& listener) override;
   // The sequencer's ports through its announcements, JACK's through a client of our own.
   std::unique_ptr<DeviceWatch> watch(Clock& clock, DeviceWatchListener& listener) override;
 

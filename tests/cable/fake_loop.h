@@ -19,7 +19,8 @@ struct Loop {
   // What the cable does to one chunk; by default nothing.
   std::function<Bytes(const Bytes&)> wire = [](const Bytes& b) { return b; };
   bool connected = true;  // false: nothing written to the output comes back
-  DeviceCallback out_callback, in_callback;
+  MidiOutDeviceListener* out = nullptr;
+  MidiInDeviceListener* in = nullptr;
   std::deque<MidiHeader*> buffers;  // the input's queued buffers
   MidiHeader* filling = nullptr;
   Bytes written;  // every byte written to the output
@@ -28,7 +29,7 @@ struct Loop {
   void deliver(const Bytes& bytes) {
     for (std::uint8_t byte : bytes) {
       if (byte >= 0xF8) {
-        in_callback(MIM_DATA, byte, 0);
+        in->data(byte, 0);
         continue;
       }
       if (byte == 0xF0 && filling != nullptr && filling->bytes_recorded > 0) hand_back();
@@ -45,7 +46,7 @@ struct Loop {
   void hand_back() {
     MidiHeader* h = filling;
     filling = nullptr;
-    in_callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
+    in->sysex(*h, 0);
   }
 };
 
@@ -58,7 +59,7 @@ class LoopOut : public MidiOutDevice {
     loop_->written.insert(loop_->written.end(), chunk.begin(), chunk.end());
     loop_->chunk_sizes.push_back(chunk.size());
     if (loop_->connected) loop_->deliver(loop_->wire(chunk));
-    loop_->out_callback(MOM_DONE, reinterpret_cast<std::uintptr_t>(&h), 0);
+    loop_->out->done(h);
     return {};
   }
   Status short_msg(std::uint32_t) override { return {}; }
@@ -86,7 +87,7 @@ class LoopIn : public MidiInDevice {
       MidiHeader* h = loop_->buffers.front();
       loop_->buffers.pop_front();
       h->bytes_recorded = 0;
-      loop_->in_callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
+      loop_->in->sysex(*h, 0);
     }
     return {};
   }
@@ -101,13 +102,13 @@ class LoopService : public MidiService {
  public:
   std::vector<std::string> input_names() override { return {"Loop In"}; }
   std::vector<std::string> output_names() override { return {"Loop Out"}; }
-  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback callback) override {
-    loop->in_callback = std::move(callback);
+  std::unique_ptr<MidiInDevice> open_input(int, MidiInDeviceListener& listener) override {
+    loop->in = &listener;
     return std::make_unique<LoopIn>(loop);
   }
-  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback callback) override {
-    loop->out_callback = std::move(callback);
-    loop->out_callback(MOM_OPEN, 0, 0);
+  std::unique_ptr<MidiOutDevice> open_output(int, MidiOutDeviceListener& listener) override {
+    loop->out = &listener;
+    loop->out->opened();
     return std::make_unique<LoopOut>(loop);
   }
 

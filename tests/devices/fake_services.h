@@ -17,8 +17,10 @@ class NamedMidiService : public MidiService {
   std::vector<std::string> inputs, outputs;
   std::vector<std::string> input_names() override { return inputs; }
   std::vector<std::string> output_names() override { return outputs; }
-  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
-  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<MidiInDevice> open_input(int, MidiInDeviceListener&) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int, MidiOutDeviceListener&) override {
+    return nullptr;
+  }
 
   // A watch the test drives by hand: tell() reports a change to whoever watches.
   std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
@@ -43,7 +45,9 @@ class NamedAudioService : public AudioService {
   std::vector<AudioDeviceInfo> inputs, outputs;
   std::vector<AudioDeviceInfo> input_devices() override { return inputs; }
   std::vector<AudioDeviceInfo> output_devices() override { return outputs; }
-  std::unique_ptr<WaveOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<WaveOutDevice> open_output(int, WaveOutDeviceListener&) override {
+    return nullptr;
+  }
 };
 
 class MemoryStore : public SettingsStore {

@@ -18,7 +18,7 @@ struct OutLog {
   int closes = 0;
   Status long_result;          // what long_msg answers
   bool auto_complete = false;  // report each message done as soon as it is queued
-  DeviceCallback callback;
+  MidiOutDeviceListener* listener = nullptr;
   bool open = false;
   std::string destination;          // what the device says it sends to
   std::vector<std::string> others;  // the other senders it reports
@@ -35,7 +35,7 @@ class FakeMidiOut : public MidiOutDevice {
   Status long_msg(MidiHeader& h) override {
     log_->chunks.emplace_back(h.data, h.data + h.buffer_length);
     if (log_->auto_complete && log_->long_result) {
-      log_->callback(MOM_DONE, reinterpret_cast<std::uintptr_t>(&h), 0);
+      log_->listener->done(h);
       return {};
     }
     log_->in_flight.push_back(&h);
@@ -69,13 +69,13 @@ class FakeMidiService : public MidiService {
  public:
   std::vector<std::string> input_names() override { return {}; }
   std::vector<std::string> output_names() override { return {"Out A", "Out B"}; }
-  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
-  std::unique_ptr<MidiOutDevice> open_output(int device, DeviceCallback callback) override {
+  std::unique_ptr<MidiInDevice> open_input(int, MidiInDeviceListener&) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int device, MidiOutDeviceListener& listener) override {
     log->opened.push_back(device);
     if (fail_open) return nullptr;
-    log->callback = std::move(callback);
+    log->listener = &listener;
     log->open = true;
-    log->callback(MOM_OPEN, 0, 0);
+    log->listener->opened();
     return std::make_unique<FakeMidiOut>(log);
   }
 
@@ -84,7 +84,7 @@ class FakeMidiService : public MidiService {
     if (log->in_flight.empty()) return false;
     MidiHeader* h = log->in_flight.front();
     log->in_flight.pop_front();
-    log->callback(MOM_DONE, reinterpret_cast<std::uintptr_t>(h), 0);
+    log->listener->done(*h);
     return true;
   }
 

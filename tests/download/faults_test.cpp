@@ -78,7 +78,7 @@ TEST_F(Faults, AFailedSendMeansTheDeviceIsLostAndTheNextSendReopensIt) {
 TEST_F(Faults, ADeviceThatClosesItselfIsLost) {
   start_mid_file();
   service.log->in_flight.clear();
-  service.log->callback(MOM_CLOSE, 0, 0);
+  service.log->listener->closed();
   one_tick_without_report();
   expect_cut_short_and_selected(CutReason::DeviceLost);
 }
@@ -95,7 +95,7 @@ TEST_F(Faults, AnOutputUnpluggedMidFileCountsItsWholeBlocksAndOwesNoEnd) {
   ASSERT_EQ(service.log->chunks.size(), 3u);  // the third message's first chunk is in flight
   service.log->gone = true;
   service.log->in_flight.clear();
-  service.log->callback(MOM_CLOSE, 0, 0);
+  service.log->listener->closed();
   one_tick_without_report();
   EXPECT_FALSE(download.is_sending());
   EXPECT_EQ(word("u.mid") & (test::kSelected | test::kSent), test::kSelected);

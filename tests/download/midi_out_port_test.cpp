@@ -4,6 +4,7 @@
 
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "tests/download/fake_midi_out.h"
 
@@ -11,10 +12,6 @@ namespace brisca {
 namespace {
 
 using test::FakeMidiService;
-
-std::uintptr_t address(MidiHeader& h) {
-  return reinterpret_cast<std::uintptr_t>(&h);
-}
 
 TEST(MidiOutPort, OpensTheChosenEntryOrNothing) {
   FakeMidiService service;
@@ -54,9 +51,10 @@ TEST(MidiOutPort, EachTakeConsumesOneReport) {
   EXPECT_EQ(port.take_done_header(), nullptr);  // empty ring
 
   MidiHeader& h = port.next_header();
-  service.log->callback(MOM_DONE, address(h), 0);
-  service.log->callback(MOM_CLOSE, 0, 0);
-  service.log->callback(MOM_DONE, 0x1234, 0);  // not one of the port's headers
+  MidiHeader foreign;
+  service.log->listener->done(h);
+  service.log->listener->closed();
+  service.log->listener->done(foreign);  // not one of the port's headers
   EXPECT_EQ(port.take_done_header(), &h);
   EXPECT_EQ(port.take_done_header(), nullptr);
   EXPECT_EQ(port.take_done_header(), nullptr);
@@ -68,18 +66,20 @@ TEST(MidiOutPort, RingIndicesWrapAndAFullRingDropsInsteadOfOverwriting) {
   MidiOutPort port(service);
   port.open(1);
   port.take_report();  // the open report was entry 0
+  // Headers told apart by their place in an array, as the entries are by their order.
+  std::vector<MidiHeader> headers(MidiOutPort::kRingSize + 1);
   for (std::uint32_t i = 1; i < MidiOutPort::kRingSize; ++i) {
-    service.log->callback(MOM_DONE, 0, i);
-    ASSERT_EQ(port.take_report()->param2, i);
+    service.log->listener->done(headers[i]);
+    ASSERT_EQ(port.take_report()->header, &headers[i]);
   }
   EXPECT_EQ(port.write_index(), 0u);
   EXPECT_EQ(port.read_index(), 0u);
 
-  for (std::uint32_t i = 0; i <= MidiOutPort::kRingSize; ++i) service.log->callback(MOM_DONE, 0, i);
+  for (MidiHeader& h : headers) service.log->listener->done(h);
   EXPECT_EQ(port.waiting(), MidiOutPort::kRingSize);
   EXPECT_EQ(port.dropped(), 1u);
   for (std::uint32_t i = 0; i < MidiOutPort::kRingSize; ++i)
-    ASSERT_EQ(port.take_report()->param2, i);
+    ASSERT_EQ(port.take_report()->header, &headers[i]);
   EXPECT_EQ(port.take_report(), std::nullopt);
 }
 
@@ -91,10 +91,11 @@ TEST(MidiOutPort, RingCarriesReportsAcrossThreads) {
   port.open(1);
   port.take_report();
   constexpr std::uint32_t kReports = 200000;
+  std::vector<MidiHeader> headers(7);  // each entry names the next in turn
   std::thread device([&] {
     for (std::uint32_t i = 0; i < kReports; ++i) {
       while (port.waiting() >= MidiOutPort::kRingSize) std::this_thread::yield();
-      service.log->callback(MOM_DONE, i * 3u, i);
+      service.log->listener->done(headers[i % headers.size()]);
     }
   });
   std::uint32_t next = 0;
@@ -104,9 +105,8 @@ TEST(MidiOutPort, RingCarriesReportsAcrossThreads) {
       std::this_thread::yield();
       continue;
     }
-    ASSERT_EQ(report->id, MOM_DONE);
-    ASSERT_EQ(report->param2, next);
-    ASSERT_EQ(report->param1, next * 3u);
+    ASSERT_EQ(report->kind, PortReport::Kind::Done);
+    ASSERT_EQ(report->header, &headers[next % headers.size()]);
     ++next;
   }
   device.join();

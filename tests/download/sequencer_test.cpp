@@ -62,7 +62,8 @@ TEST_F(Sequencer, OneChunkPerTickOnceTheDeviceReportsItDone) {
   clock.advance(std::chrono::milliseconds(70));  // nothing reported yet
   EXPECT_EQ(service.log->chunks.size(), 1u);
   service.complete();
-  service.log->callback(MOM_DONE, 0xBAD, 0);  // a report naming no header of the port
+  MidiHeader foreign;
+  service.log->listener->done(foreign);  // a report naming no header of the port
   clock.advance(std::chrono::milliseconds(69));
   EXPECT_EQ(service.log->chunks.size(), 1u);  // the tick is 70 ms
   clock.advance(std::chrono::milliseconds(1));

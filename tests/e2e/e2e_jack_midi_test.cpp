@@ -19,6 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Bytes;
+using test::Event;
 using test::JackPeer;
 using test::ReportLog;
 using Clock = std::chrono::steady_clock;
@@ -58,7 +59,7 @@ class JackMidiTest : public ::testing::Test {
   std::unique_ptr<MidiOutDevice> open_output_to(JackPeer& sink) {
     const int device = index_of(service.output_names(), "JACK: " + sink.port_name());
     EXPECT_GE(device, 0);
-    return device < 0 ? nullptr : service.open_output(device, log.callback());
+    return device < 0 ? nullptr : service.open_output(device, log);
   }
 
   RtMidiService service;
@@ -72,7 +73,7 @@ TEST_F(JackMidiTest, OwnPortsAreNeverListed) {
   ASSERT_TRUE(sink.ok());
   auto out = open_output_to(sink);
   ASSERT_NE(out, nullptr);
-  ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  ASSERT_TRUE(log.wait_count(Event::Opened, 1));
   const std::vector<std::string> inputs = service.input_names();
   const std::vector<std::string> outputs = service.output_names();
   EXPECT_GE(index_of(outputs, "JACK: " + sink.port_name()), 0);
@@ -87,9 +88,9 @@ TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
   ASSERT_TRUE(sink.ok());
   auto out = open_output_to(sink);
   ASSERT_NE(out, nullptr);
-  ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  ASSERT_TRUE(log.wait_count(Event::Opened, 1));
 
-  // Paced as the down-load does it: one chunk out, its MOM_DONE, the next 70 ms after the last.
+  // Paced as the down-load does it: one chunk out, its done report, the next 70 ms after the last.
   const auto chunks = download_chunks();
   std::vector<MidiHeader> headers(4);
   std::vector<double> latency_ms;
@@ -103,7 +104,7 @@ TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
     ASSERT_TRUE(out->prepare_header(header).ok());
     const auto sent = Clock::now();
     ASSERT_TRUE(out->long_msg(header).ok());
-    ASSERT_TRUE(log.wait_count(MOM_DONE, i + 1));
+    ASSERT_TRUE(log.wait_count(Event::Done, i + 1));
     latency_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
     ASSERT_TRUE(out->unprepare_header(header).ok());
   }
@@ -116,13 +117,13 @@ TEST_F(JackMidiTest, ChunksArriveEachAsItsOwnEventByteForByte) {
   const double mean =
       std::accumulate(latency_ms.begin(), latency_ms.end(), 0.0) / latency_ms.size();
   std::printf(
-      "[figures] long_msg -> MOM_DONE on JACK (256 frames @ 44.1 kHz): mean %.2f ms, "
+      "[figures] long_msg -> done report on JACK (256 frames @ 44.1 kHz): mean %.2f ms, "
       "median %.2f ms, max %.2f ms over %zu chunks\n",
       mean, latency_ms[latency_ms.size() / 2], latency_ms.back(), latency_ms.size());
   std::printf("[figures] CPU while sending at the 70 ms pace: %.2f%% of one core\n",
               100.0 * cpu / wall);
   EXPECT_TRUE(out->close().ok());
-  EXPECT_EQ(log.reports().back().id, MOM_CLOSE);
+  EXPECT_EQ(log.reports().back().id, Event::Closed);
 }
 
 TEST_F(JackMidiTest, QueuedChunksAreNeitherMergedNorSplit) {
@@ -139,14 +140,14 @@ TEST_F(JackMidiTest, QueuedChunksAreNeitherMergedNorSplit) {
     ASSERT_TRUE(out->long_msg(headers[i]).ok());
   }
   ASSERT_TRUE(out->short_msg(0x403C90).ok());
-  ASSERT_TRUE(log.wait_count(MOM_DONE, chunks.size()));
+  ASSERT_TRUE(log.wait_count(Event::Done, chunks.size()));
   ASSERT_TRUE(sink.wait_events(chunks.size() + 1));
   std::vector<Bytes> expected = chunks;
   expected.push_back({0x90, 0x3C, 0x40});
   EXPECT_EQ(sink.events(), expected);
   std::vector<std::uintptr_t> done;
   for (const auto& r : log.reports())
-    if (r.id == MOM_DONE) done.push_back(r.param1);
+    if (r.id == Event::Done) done.push_back(r.param1);
   ASSERT_EQ(done.size(), headers.size());
   for (std::size_t i = 0; i < headers.size(); ++i)
     EXPECT_EQ(done[i], reinterpret_cast<std::uintptr_t>(&headers[i]));
@@ -162,7 +163,7 @@ TEST_F(JackMidiTest, ARememberedEntryOpensItsPortAfterOthersArrive) {
   EXPECT_EQ(index_of(names, "JACK: system:playback_1"), -1);  // audio ports are not listed
   JackPeer other("brisca-e2e-aaa", JackPeer::Role::Receive);  // arrives between list and open
   ASSERT_TRUE(other.ok());
-  auto out = service.open_output(device, log.callback());
+  auto out = service.open_output(device, log);
   ASSERT_NE(out, nullptr);
   ASSERT_TRUE(out->short_msg(0xFE).ok());
   ASSERT_TRUE(sink.wait_events(1));
@@ -180,11 +181,11 @@ TEST_F(JackMidiTest, AReceiverThatLeavesCountsAsALostDevice) {
   MidiHeader header{chunk.data(), 200, 0, 0};
   ASSERT_TRUE(out->prepare_header(header).ok());
   ASSERT_TRUE(out->long_msg(header).ok());
-  ASSERT_TRUE(log.wait_count(MOM_DONE, 1));
+  ASSERT_TRUE(log.wait_count(Event::Done, 1));
   sink.reset();  // the device is unplugged; the server stays
   ASSERT_TRUE(out->long_msg(header).ok());
-  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
-  EXPECT_EQ(log.count(MOM_DONE), 1u);  // the chunk nobody received is not reported done
+  ASSERT_TRUE(log.wait_count(Event::Closed, 1));
+  EXPECT_EQ(log.count(Event::Done), 1u);  // the chunk nobody received is not reported done
   EXPECT_EQ(out->long_msg(header).error(), device_error::lost());
   EXPECT_TRUE(out->close().ok());
   EXPECT_TRUE(out->unprepare_header(header).ok());
@@ -195,7 +196,7 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   ASSERT_TRUE(source.ok());
   const int device = index_of(service.input_names(), "JACK: brisca-e2e-source:out");
   ASSERT_GE(device, 0);
-  auto in = service.open_input(device, log.callback());
+  auto in = service.open_input(device, log);
   ASSERT_NE(in, nullptr);
   std::vector<std::vector<std::uint8_t>> storage(4, std::vector<std::uint8_t>(64));
   std::vector<MidiHeader> headers(4);
@@ -215,14 +216,14 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   source.send({Bytes(sysex.begin(), sysex.begin() + 60), {0xF8}});  // a clock inside the SysEx
   source.send({Bytes(sysex.begin() + 60, sysex.end()), {0x80, 0x3C, 0x00}});
   ASSERT_TRUE(source.wait_sent());
-  ASSERT_TRUE(log.wait_count(MIM_DATA, 5));
-  ASSERT_TRUE(log.wait_count(MIM_LONGDATA, 3));
+  ASSERT_TRUE(log.wait_count(Event::Data, 5));
+  ASSERT_TRUE(log.wait_count(Event::Sysex, 3));
 
   std::vector<std::uintptr_t> shorts;
   Bytes joined;
   for (const auto& r : log.reports()) {
-    if (r.id == MIM_DATA) shorts.push_back(r.param1);
-    if (r.id == MIM_LONGDATA) {
+    if (r.id == Event::Data) shorts.push_back(r.param1);
+    if (r.id == Event::Sysex) {
       const auto* header = reinterpret_cast<const MidiHeader*>(r.param1);
       joined.insert(joined.end(), header->data, header->data + header->bytes_recorded);
     }
@@ -235,11 +236,11 @@ TEST_F(JackMidiTest, MessagesFromOutsideArriveAsReportsAndFilledBuffers) {
   // The monitor's way out: stop, reset (the last buffer comes back empty), unprepare, close.
   EXPECT_TRUE(in->stop().ok());
   EXPECT_TRUE(in->reset().ok());
-  EXPECT_EQ(log.count(MIM_LONGDATA), 4u);
+  EXPECT_EQ(log.count(Event::Sysex), 4u);
   EXPECT_EQ(headers[3].bytes_recorded, 0u);
   for (auto& header : headers) EXPECT_TRUE(in->unprepare_header(header).ok());
   EXPECT_TRUE(in->close().ok());
-  EXPECT_EQ(log.reports().back().id, MIM_CLOSE);
+  EXPECT_EQ(log.reports().back().id, Event::Closed);
 }
 
 // The service's watch tells of a port that comes and goes, named as output_names() lists it,
@@ -284,7 +285,7 @@ TEST_F(JackMidiTest, TheWatchTellsOfAPortComingAndGoing) {
   ASSERT_TRUE(sink.ok());
   auto out = open_output_to(sink);
   ASSERT_NE(out, nullptr);
-  ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+  ASSERT_TRUE(log.wait_count(Event::Opened, 1));
   jack_client_close(client);
   ASSERT_TRUE(clock.run([&] { return heard.find(DeviceChange::Removed, name) >= 0; }, 30s));
   EXPECT_TRUE(out->close().ok());

@@ -1,4 +1,4 @@
-// A JACK server that dies in the middle of a down-load: the output must say so (MOM_CLOSE, then
+// A JACK server that dies in the middle of a down-load: the output must say so (closed(), then
 // DeviceLost), report no chunk done that did not go out, use no CPU afterwards, and close
 // at once. Each case starts a private server, as it kills it.
 #include <gtest/gtest.h>
@@ -18,6 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Bytes;
+using test::Event;
 using test::JackPeer;
 using test::ReportLog;
 using Clock = std::chrono::steady_clock;
@@ -43,10 +44,10 @@ TEST_P(JackServerLossTest, TheOutputFailsSafeAndClosesAtOnce) {
   const auto it = std::find(names.begin(), names.end(), "JACK: " + sink.port_name());
   ASSERT_NE(it, names.end());
   ReportLog log;
-  auto out = service.open_output(static_cast<int>(it - names.begin()), log.callback());
+  auto out = service.open_output(static_cast<int>(it - names.begin()), log);
   ASSERT_NE(out, nullptr);
 
-  // Chunks back to back, each after the last one's MOM_DONE; the server dies after ten.
+  // Chunks back to back, each after the last one's done report; the server dies after ten.
   Bytes chunk(200, 0x11);
   MidiHeader header{chunk.data(), 200, 0, 0};
   std::size_t accepted = 0;
@@ -59,14 +60,14 @@ TEST_P(JackServerLossTest, TheOutputFailsSafeAndClosesAtOnce) {
     refused = !out->long_msg(header);
     if (refused) break;
     ++accepted;
-    while (log.count(MOM_DONE) < accepted && log.count(MOM_CLOSE) == 0)
-      log.wait_count(MOM_DONE, accepted, 10ms);
-    if (log.count(MOM_CLOSE) > 0) break;
+    while (log.count(Event::Done) < accepted && log.count(Event::Closed) == 0)
+      log.wait_count(Event::Done, accepted, 10ms);
+    if (log.count(Event::Closed) > 0) break;
   }
-  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  ASSERT_TRUE(log.wait_count(Event::Closed, 1));
   EXPECT_EQ(out->long_msg(header).error(), device_error::lost());
   EXPECT_EQ(out->short_msg(0xFE).error(), device_error::lost());
-  const std::size_t done = log.count(MOM_DONE);
+  const std::size_t done = log.count(Event::Done);
   EXPECT_LE(done, accepted);
   EXPECT_GE(done, 10u);
 
@@ -82,8 +83,8 @@ TEST_P(JackServerLossTest, TheOutputFailsSafeAndClosesAtOnce) {
   EXPECT_TRUE(out->close().ok());
   const double close_ms =
       std::chrono::duration<double, std::milli>(Clock::now() - close_start).count();
-  EXPECT_EQ(log.count(MOM_CLOSE), 1u);
-  EXPECT_EQ(log.count(MOM_DONE), done);
+  EXPECT_EQ(log.count(Event::Closed), 1u);
+  EXPECT_EQ(log.count(Event::Done), done);
   EXPECT_TRUE(out->unprepare_header(header).ok());  // the chunk that did not go out left the queue
   std::printf(
       "[figures] server killed (signal %d): %zu chunks done, CPU afterwards %.2f%% of one "

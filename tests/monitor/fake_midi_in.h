@@ -36,7 +36,7 @@ struct InLog {
   std::map<std::string, int> fail_at;  // call name -> how many successes before it fails
   std::deque<MidiHeader*> queued;
   std::vector<int> opened;
-  DeviceCallback callback;
+  MidiInDeviceListener* listener = nullptr;
   std::uint64_t dropped = 0;  // what the open device says it dropped
   // A device calls back from its own thread only while it is open: once close() has returned
   // the test's device thread is told nothing more (guarded by `device`).
@@ -69,7 +69,7 @@ class FakeMidiIn : public MidiInDevice {
       MidiHeader* h = log_->queued.front();
       log_->queued.pop_front();
       h->bytes_recorded = 0;
-      log_->callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
+      log_->listener->sysex(*h, 0);
     }
     return {};
   }
@@ -89,20 +89,22 @@ class FakeInService : public MidiService {
  public:
   std::vector<std::string> input_names() override { return {"In A", "In B"}; }
   std::vector<std::string> output_names() override { return {}; }
-  std::unique_ptr<MidiInDevice> open_input(int device, DeviceCallback callback) override {
+  std::unique_ptr<MidiInDevice> open_input(int device, MidiInDeviceListener& listener) override {
     log->opened.push_back(device);
     if (fail_open) return nullptr;
     std::lock_guard lock(log->device);
-    log->callback = std::move(callback);
+    log->listener = &listener;
     log->closed = false;
     return std::make_unique<FakeMidiIn>(log);
   }
-  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int, MidiOutDeviceListener&) override {
+    return nullptr;
+  }
 
   // The device's thread. Nothing is delivered by a device that has been closed.
   void short_message(std::uint32_t packed) {
     std::lock_guard lock(log->device);
-    if (!log->closed) log->callback(MIM_DATA, packed, 0);
+    if (!log->closed) log->listener->data(packed, 0);
   }
   // Fills the oldest queued buffer with `bytes` and hands it back; false when none is queued.
   bool long_message(const std::vector<std::uint8_t>& bytes) {
@@ -112,7 +114,7 @@ class FakeInService : public MidiService {
     log->queued.pop_front();
     std::copy(bytes.begin(), bytes.end(), h->data);
     h->bytes_recorded = static_cast<std::uint32_t>(bytes.size());
-    log->callback(MIM_LONGDATA, reinterpret_cast<std::uintptr_t>(h), 0);
+    log->listener->sysex(*h, 0);
     return true;
   }
 

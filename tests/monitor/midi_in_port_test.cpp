@@ -199,8 +199,8 @@ TEST_F(InputPort, AFloodFromTheDevicesThreadWhileTheWindowHandlesIt) {
 }
 
 // A device that reports its loss is closed and the loss told; the port then tries the same entry
-// again on its clock, each wait twice the last up to 20 s, until it opens. A loss reported by a
-// device already closed changes nothing, and close() ends the attempts.
+// again on its clock, each wait twice the last up to 20 s, until it opens; close() ends the
+// attempts.
 TEST_F(InputPort, ALostDeviceIsToldAndReopenedAtAWideningPace) {
   ManualClock& time = clock.clock;
   port.keep_reopening(true);
@@ -211,7 +211,7 @@ TEST_F(InputPort, ALostDeviceIsToldAndReopenedAtAWideningPace) {
   ASSERT_EQ(monitor.told, (std::vector<InputStatus>{{false, 5}}));
   calls().clear();
 
-  service.log->callback(MIM_CLOSE, 0, 0);
+  service.log->listener->closed();
   drain();
   EXPECT_EQ(calls(), kCloseCalls);
   EXPECT_EQ(monitor.told.back(), (InputStatus{true, 5}));
@@ -229,7 +229,6 @@ TEST_F(InputPort, ALostDeviceIsToldAndReopenedAtAWideningPace) {
   EXPECT_EQ(service.log->opened, (std::vector<int>(7, 1)));
 
   service.fail_open = false;
-  const DeviceCallback gone = service.log->callback;
   calls().clear();
   service.log->dropped = 2;  // the new device counts from nothing
   time.advance(std::chrono::milliseconds(20000));
@@ -237,18 +236,30 @@ TEST_F(InputPort, ALostDeviceIsToldAndReopenedAtAWideningPace) {
   EXPECT_EQ(time.pending_calls(), 0u);
   EXPECT_EQ(monitor.told.back(), (InputStatus{false, 5}));
   service.short_message(0x07C5);
-  gone(MIM_CLOSE, 0, 0);
   drain();
   EXPECT_EQ(field(MonitorField::ProgChg), "c5 07 ");
   EXPECT_EQ(monitor.told.back(), (InputStatus{false, 7}));
   EXPECT_EQ(calls(), open_calls());
 
-  service.log->callback(MIM_CLOSE, 0, 0);
+  service.log->listener->closed();
   drain();
   EXPECT_TRUE(monitor.told.back().lost);
   port.close();
   EXPECT_EQ(time.pending_calls(), 0u);
   EXPECT_EQ(monitor.told.back(), (InputStatus{false, 7}));
+}
+
+// A loss the device posted is stale once the clock's thread has opened the input again before
+// taking it: the device now open stays open.
+TEST_F(InputPort, ALossPostedBeforeAReopenChangesNothing) {
+  ASSERT_TRUE(port.open(2));
+  service.log->listener->closed();
+  ASSERT_TRUE(port.open(2));
+  calls().clear();
+  drain();
+  EXPECT_TRUE(calls().empty());
+  EXPECT_TRUE(port.is_open());
+  EXPECT_FALSE(port.status().lost);
 }
 
 // What the device posted but the clock had not run yet when the port went away is dropped.

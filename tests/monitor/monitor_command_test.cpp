@@ -65,7 +65,7 @@ TEST_F(MonitorCommand, ALostInputEndsItWithStatusOneAndDropsAreCounted) {
     while (!open) std::this_thread::yield();
     service.log->dropped = 41;
     service.short_message(0xFE);
-    service.log->callback(MIM_CLOSE, 0, 0);
+    service.log->listener->closed();
   });
   auto interrupts = [&] {
     open = true;

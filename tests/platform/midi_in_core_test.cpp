@@ -13,6 +13,7 @@ namespace brisca {
 namespace {
 
 using test::bytes_of;
+using test::Event;
 using test::ReportLog;
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
@@ -34,7 +35,7 @@ class MidiInCoreTest : public ::testing::Test {
   void open(std::uint32_t buffer_size, int queued, std::chrono::milliseconds wait = 60s,
             std::size_t ring = MidiInCore::kRingBytes) {
     buffers = std::make_unique<Buffers>(buffer_size);
-    core = std::make_unique<MidiInCore>(log.callback(), ring, wait);
+    core = std::make_unique<MidiInCore>(log, ring, wait);
     core->begin();
     for (int i = 0; i < 4; ++i) ASSERT_TRUE(core->prepare(buffers->headers[i]).ok());
     for (int i = 0; i < queued; ++i) ASSERT_TRUE(core->add_buffer(buffers->headers[i]).ok());
@@ -45,7 +46,7 @@ class MidiInCoreTest : public ::testing::Test {
   const MidiHeader* reported(const test::Report& r) {
     return reinterpret_cast<const MidiHeader*>(r.param1);
   }
-  std::vector<test::Report> of(std::uint32_t id) {
+  std::vector<test::Report> of(Event id) {
     std::vector<test::Report> out;
     for (const auto& r : log.reports())
       if (r.id == id) out.push_back(r);
@@ -65,8 +66,8 @@ TEST_F(MidiInCoreTest, ALongSysexFillsTheBuffersInOrder) {
   push(Bytes(sysex.begin(), sysex.begin() + 5));  // pieces that do not line up with buffers
   push(Bytes(sysex.begin() + 5, sysex.begin() + 13));
   push(Bytes(sysex.begin() + 13, sysex.end()));
-  ASSERT_TRUE(log.wait_count(MIM_LONGDATA, 3));
-  const auto longs = of(MIM_LONGDATA);
+  ASSERT_TRUE(log.wait_count(Event::Sysex, 3));
+  const auto longs = of(Event::Sysex);
   ASSERT_EQ(longs.size(), 3u);
   Bytes joined;
   for (int i = 0; i < 3; ++i) {
@@ -86,19 +87,19 @@ TEST_F(MidiInCoreTest, ShortMessagesAndSysexKeepTheirOrder) {
   push({0x90, 0x3C, 0x00});
   push({0xF0, 0x01, 0xF8, 0x02, 0xF7});  // real time inside: reported first, not stored
   push({0xC5, 0x07});
-  ASSERT_TRUE(log.wait_count(MIM_DATA, 3));
+  ASSERT_TRUE(log.wait_count(Event::Data, 3));
   core->finish();
-  std::vector<std::pair<std::uint32_t, std::uintptr_t>> seen;
+  std::vector<std::pair<Event, std::uintptr_t>> seen;
   for (const auto& r : log.reports()) seen.emplace_back(r.id, r.param1);
   const auto sysex = reinterpret_cast<std::uintptr_t>(&header(0));
   const auto other = reinterpret_cast<std::uintptr_t>(&header(1));
-  EXPECT_EQ(seen, (std::vector<std::pair<std::uint32_t, std::uintptr_t>>{{MIM_OPEN, 0},
-                                                                         {MIM_DATA, 0x003C90},
-                                                                         {MIM_DATA, 0xF8},
-                                                                         {MIM_LONGDATA, sysex},
-                                                                         {MIM_DATA, 0x07C5},
-                                                                         {MIM_LONGDATA, other},
-                                                                         {MIM_CLOSE, 0}}));
+  EXPECT_EQ(seen, (std::vector<std::pair<Event, std::uintptr_t>>{{Event::Opened, 0},
+                                                                 {Event::Data, 0x003C90},
+                                                                 {Event::Data, 0xF8},
+                                                                 {Event::Sysex, sysex},
+                                                                 {Event::Data, 0x07C5},
+                                                                 {Event::Sysex, other},
+                                                                 {Event::Closed, 0}}));
   EXPECT_EQ(bytes_of(header(0)), (Bytes{0xF0, 0x01, 0x02, 0xF7}));
   EXPECT_EQ(header(1).bytes_recorded, 0u);  // returned empty at close
 }
@@ -109,10 +110,10 @@ TEST_F(MidiInCoreTest, SysexCutShortEndsItsBufferAndStrayDataIsDropped) {
   push({0x80, 0x3C, 0x00});  // no F7: the SysEx ends here
   push({0x11, 0x22});        // a continuation whose start was lost: not read as notes
   push({0xFE});
-  ASSERT_TRUE(log.wait_count(MIM_DATA, 2));
-  ASSERT_EQ(of(MIM_LONGDATA).size(), 1u);
+  ASSERT_TRUE(log.wait_count(Event::Data, 2));
+  ASSERT_EQ(of(Event::Sysex).size(), 1u);
   EXPECT_EQ(bytes_of(header(0)), (Bytes{0xF0, 0x01, 0x02}));
-  const auto shorts = of(MIM_DATA);
+  const auto shorts = of(Event::Data);
   EXPECT_EQ(shorts[0].param1, 0x003C80u);
   EXPECT_EQ(shorts[1].param1, 0xFEu);
   EXPECT_EQ(core->dropped_bytes(), 2u);
@@ -124,8 +125,8 @@ TEST_F(MidiInCoreTest, WithNoBufferASysexWaitsForOne) {
   push({0x90, 0x40, 0x7F});
   std::this_thread::sleep_for(50ms);  // most likely the worker waits by now; either way is right
   ASSERT_TRUE(core->add_buffer(header(0)).ok());
-  ASSERT_TRUE(log.wait_count(MIM_DATA, 1));
-  ASSERT_EQ(of(MIM_LONGDATA).size(), 1u);
+  ASSERT_TRUE(log.wait_count(Event::Data, 1));
+  ASSERT_EQ(of(Event::Sysex).size(), 1u);
   EXPECT_EQ(bytes_of(header(0)), (Bytes{0xF0, 0x05, 0x06, 0xF7}));
   EXPECT_EQ(core->dropped_sysex(), 0u);
 }
@@ -136,12 +137,12 @@ TEST_F(MidiInCoreTest, WithNoBufferInTimeSysexIsDroppedAndShortMessagesGoOn) {
   push({0x90, 0x40, 0x7F});
   push({0xF0, 0x07, 0xF7});  // no wait now: dropped at once
   push({0xB0, 0x07, 0x64});
-  ASSERT_TRUE(log.wait_count(MIM_DATA, 2));
+  ASSERT_TRUE(log.wait_count(Event::Data, 2));
   EXPECT_EQ(core->dropped_sysex(), 2u);
-  EXPECT_EQ(of(MIM_LONGDATA).size(), 0u);
+  EXPECT_EQ(of(Event::Sysex).size(), 0u);
   ASSERT_TRUE(core->add_buffer(header(0)).ok());  // a buffer again: SysEx is taken again
   push({0xF0, 0x08, 0xF7});
-  ASSERT_TRUE(log.wait_count(MIM_LONGDATA, 1));
+  ASSERT_TRUE(log.wait_count(Event::Sysex, 1));
   EXPECT_EQ(bytes_of(header(0)), (Bytes{0xF0, 0x08, 0xF7}));
 }
 
@@ -154,7 +155,7 @@ TEST_F(MidiInCoreTest, AFullRingDropsWholePiecesWithoutBlocking) {
   EXPECT_GT(core->dropped_pieces(), 0u);
   ASSERT_TRUE(core->add_buffer(header(0)).ok());
   for (int i = 0; i < 10000 && !push({0xF7}); ++i) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(log.wait_count(MIM_LONGDATA, 1));
+  ASSERT_TRUE(log.wait_count(Event::Sysex, 1));
   const Bytes got = bytes_of(header(0));
   ASSERT_GE(got.size(), 3u);
   EXPECT_EQ(got[0], 0xF0);
@@ -168,11 +169,11 @@ TEST_F(MidiInCoreTest, StopDiscardsTheSysexInProgressAndResetReturnsEveryBufferE
   push({0xF0, 0x01, 0x02});
   push({0x90, 0x3C, 0x40});  // ends the SysEx: buffer 0 delivered
   push({0xF0, 0x03, 0x04});  // left open in buffer 1
-  ASSERT_TRUE(log.wait_count(MIM_DATA, 1));
+  ASSERT_TRUE(log.wait_count(Event::Data, 1));
   ASSERT_TRUE(core->stop().ok());
   push({0x05, 0xF7, 0x90, 0x3C, 0x41});  // after stop: ignored
   ASSERT_TRUE(core->reset().ok());
-  const auto longs = of(MIM_LONGDATA);
+  const auto longs = of(Event::Sysex);
   ASSERT_EQ(longs.size(), 3u);
   EXPECT_EQ(reported(longs[1]), &header(1));
   EXPECT_EQ(reported(longs[2]), &header(2));
@@ -180,8 +181,8 @@ TEST_F(MidiInCoreTest, StopDiscardsTheSysexInProgressAndResetReturnsEveryBufferE
   EXPECT_EQ(header(2).bytes_recorded, 0u);
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(core->unprepare(header(i)).ok());
   core->finish();
-  EXPECT_EQ(of(MIM_DATA).size(), 1u);
-  EXPECT_EQ(log.reports().back().id, MIM_CLOSE);
+  EXPECT_EQ(of(Event::Data).size(), 1u);
+  EXPECT_EQ(log.reports().back().id, Event::Closed);
 }
 
 TEST_F(MidiInCoreTest, HeaderMisuseIsRefused) {

@@ -13,6 +13,7 @@
 namespace brisca {
 namespace {
 
+using test::Event;
 using test::ReportLog;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -46,9 +47,9 @@ struct FakeWriter {
 class MidiOutCoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    core = std::make_unique<MidiOutCore>(log.callback(), 1024);
+    core = std::make_unique<MidiOutCore>(log, 1024);
     core->start();
-    ASSERT_TRUE(log.wait_count(MOM_OPEN, 1));
+    ASSERT_TRUE(log.wait_count(Event::Opened, 1));
   }
   Status send(int i, const Bytes& bytes) {
     storage[i] = bytes;
@@ -59,7 +60,7 @@ class MidiOutCoreTest : public ::testing::Test {
   std::vector<std::uintptr_t> done() {
     std::vector<std::uintptr_t> out;
     for (const auto& r : log.reports())
-      if (r.id == MOM_DONE) out.push_back(r.param1);
+      if (r.id == Event::Done) out.push_back(r.param1);
     return out;
   }
   std::uintptr_t address(int i) { return reinterpret_cast<std::uintptr_t>(&headers[i]); }
@@ -84,10 +85,10 @@ TEST_F(MidiOutCoreTest, EveryChunkIsOneWriteOfExactlyItsBytesAndIsReportedDone) 
   EXPECT_EQ(writer.writes.front().second.front(), 0xF0);
   EXPECT_EQ(writer.writes.back().second.size(), 174u);
   EXPECT_EQ(writer.writes.back().second.back(), 0xF7);
-  ASSERT_TRUE(log.wait_count(MOM_DONE, 6));
+  ASSERT_TRUE(log.wait_count(Event::Done, 6));
   EXPECT_EQ(done(), (std::vector<std::uintptr_t>{address(0), address(1), address(2), address(3),
                                                  address(4), address(5)}));
-  EXPECT_EQ(log.reports().front().id, MOM_OPEN);
+  EXPECT_EQ(log.reports().front().id, Event::Opened);
   for (int i = 0; i < 6; ++i) {
     EXPECT_TRUE(load_flags(headers[i]) & HDR_DONE);
     EXPECT_FALSE(load_flags(headers[i]) & HDR_INQUEUE);
@@ -106,7 +107,7 @@ TEST_F(MidiOutCoreTest, AMessageThatFindsNoRoomWaitsWholeForTheNextCycle) {
   core->drain(std::ref(writer));
   ASSERT_EQ(writer.writes.size(), 1u);
   EXPECT_EQ(writer.writes[0].second, (Bytes{0x10, 0x11, 0x12}));
-  ASSERT_TRUE(log.wait_count(MOM_DONE, 1));
+  ASSERT_TRUE(log.wait_count(Event::Done, 1));
 }
 
 TEST_F(MidiOutCoreTest, LossReportsCloseOnceAndNoDoneForWhatDidNotGoOut) {
@@ -115,13 +116,13 @@ TEST_F(MidiOutCoreTest, LossReportsCloseOnceAndNoDoneForWhatDidNotGoOut) {
   ASSERT_TRUE(send(2, {0x04, 0xF7}).ok());
   writer.script = {WriteResult::Written, WriteResult::Lost};
   core->drain(std::ref(writer));
-  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  ASSERT_TRUE(log.wait_count(Event::Closed, 1));
   EXPECT_EQ(writer.writes.size(), 1u);
   EXPECT_EQ(send(3, {0x05}).error(), device_error::lost());
   EXPECT_EQ(core->submit_short(0x403C90).error(), device_error::lost());
   core->finish();
   EXPECT_EQ(done(), std::vector<std::uintptr_t>{address(0)});
-  EXPECT_EQ(log.count(MOM_CLOSE), 1u);
+  EXPECT_EQ(log.count(Event::Closed), 1u);
   for (int i = 1; i < 3; ++i) {
     EXPECT_FALSE(load_flags(headers[i]) & (HDR_INQUEUE | HDR_DONE)) << i;
     EXPECT_TRUE(core->unprepare(headers[i]).ok());
@@ -131,7 +132,7 @@ TEST_F(MidiOutCoreTest, LossReportsCloseOnceAndNoDoneForWhatDidNotGoOut) {
 TEST_F(MidiOutCoreTest, ServerLossWithTheConsumerGoneLeavesNothingQueued) {
   ASSERT_TRUE(send(0, {0xF0, 0x01}).ok());
   core->consumer_gone();  // as the server's shutdown notice does; no drain ever runs again
-  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  ASSERT_TRUE(log.wait_count(Event::Closed, 1));
   EXPECT_EQ(core->submit(headers[0]).error(), device_error::lost());
   EXPECT_EQ(send(1, {0x02}).error(), device_error::lost());
   for (int i = 0; i < 1000 && (load_flags(headers[0]) & HDR_INQUEUE); ++i)
@@ -140,12 +141,12 @@ TEST_F(MidiOutCoreTest, ServerLossWithTheConsumerGoneLeavesNothingQueued) {
   core->finish();
   EXPECT_TRUE(done().empty());
   EXPECT_EQ(core->submit(headers[0]).error(), device_error::closed());
-  EXPECT_EQ(log.reports().back().id, MOM_CLOSE);
+  EXPECT_EQ(log.reports().back().id, Event::Closed);
 }
 
 TEST_F(MidiOutCoreTest, AConsumerThatStopsWithoutNoticeCountsAsLoss) {
   ASSERT_TRUE(send(0, {0xF0, 0x01}).ok());  // nobody drains: a server that hangs or died silently
-  ASSERT_TRUE(log.wait_count(MOM_CLOSE, 1));
+  ASSERT_TRUE(log.wait_count(Event::Closed, 1));
   EXPECT_TRUE(core->lost());
   EXPECT_TRUE(done().empty());
 }

@@ -11,30 +11,31 @@
 
 namespace brisca::test {
 
+enum class Event { Opened, Done, Data, Sysex, Closed };
+
 struct Report {
-  std::uint32_t id;
-  std::uintptr_t param1;
-  std::uintptr_t param2;
+  Event id;
+  std::uintptr_t param1;  // the header's address, or the packed short message
 };
 
-class ReportLog {
+// Listens to any device: open a MIDI output, a MIDI input or a wave output with it.
+class ReportLog : public MidiOutDeviceListener,
+                  public MidiInDeviceListener,
+                  public WaveOutDeviceListener {
  public:
-  DeviceCallback callback() {
-    return [this](std::uint32_t id, std::uintptr_t p1, std::uintptr_t p2) {
-      {
-        std::lock_guard lock(mutex_);
-        reports_.push_back({id, p1, p2});
-      }
-      changed_.notify_all();
-    };
-  }
+  void opened() override { add(Event::Opened, 0); }
+  void closed() override { add(Event::Closed, 0); }
+  void done(MidiHeader& header) override { add(Event::Done, address(header)); }
+  void data(std::uint32_t packed, std::uint64_t) override { add(Event::Data, packed); }
+  void sysex(MidiHeader& header, std::uint64_t) override { add(Event::Sysex, address(header)); }
+  void block_done(WaveHeader& header) override { add(Event::Done, address(header)); }
 
   std::vector<Report> reports() const {
     std::lock_guard lock(mutex_);
     return reports_;
   }
 
-  std::size_t count(std::uint32_t id) const {
+  std::size_t count(Event id) const {
     std::lock_guard lock(mutex_);
     std::size_t n = 0;
     for (const Report& r : reports_) n += r.id == id;
@@ -42,7 +43,7 @@ class ReportLog {
   }
 
   // Waits until `n` reports of `id` have come. The limit only keeps a broken build from hanging.
-  bool wait_count(std::uint32_t id, std::size_t n,
+  bool wait_count(Event id, std::size_t n,
                   std::chrono::milliseconds limit = std::chrono::seconds(30)) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] {
@@ -53,6 +54,18 @@ class ReportLog {
   }
 
  private:
+  template <class Header>
+  static std::uintptr_t address(const Header& header) {
+    return reinterpret_cast<std::uintptr_t>(&header);
+  }
+  void add(Event id, std::uintptr_t param1) {
+    {
+      std::lock_guard lock(mutex_);
+      reports_.push_back({id, param1});
+    }
+    changed_.notify_all();
+  }
+
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::vector<Report> reports_;

@@ -14,14 +14,12 @@ namespace {
 
 using Clock = WaveQueue::Clock;
 
-struct Reports {
+struct Reports : WaveOutDeviceListener {
   std::mutex mutex;
-  std::vector<std::uintptr_t> done;
-  DeviceCallback callback() {
-    return [this](std::uint32_t message, std::uintptr_t header, std::uintptr_t) {
-      std::lock_guard lock(mutex);
-      if (message == WOM_DONE) done.push_back(header);
-    };
+  std::vector<const WaveHeader*> done;
+  void block_done(WaveHeader& header) override {
+    std::lock_guard lock(mutex);
+    done.push_back(&header);
   }
   std::size_t count() {
     std::lock_guard lock(mutex);
@@ -58,7 +56,7 @@ std::vector<std::int16_t> render_periods(WaveQueue& queue, int periods, std::siz
 // taken that one by then, so closing at the last report cuts nothing off.
 TEST(WaveQueue, PlaysBuffersInOrderAndReportsEachOnceAPeriodAfterItsLastSamples) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   Buffer a(700, 1), b(301, 1000);
   ASSERT_TRUE(queue.write(a.header).ok());
   ASSERT_TRUE(queue.write(b.header).ok());
@@ -78,14 +76,14 @@ TEST(WaveQueue, PlaysBuffersInOrderAndReportsEachOnceAPeriodAfterItsLastSamples)
   EXPECT_EQ(load_flags(a.header.flags), HDR_PREPARED | HDR_DONE);
   EXPECT_TRUE(b.done());
   ASSERT_EQ(reports.done.size(), 2u);
-  EXPECT_EQ(reports.done[0], reinterpret_cast<std::uintptr_t>(&a.header));
-  EXPECT_EQ(reports.done[1], reinterpret_cast<std::uintptr_t>(&b.header));
+  EXPECT_EQ(reports.done[0], &a.header);
+  EXPECT_EQ(reports.done[1], &b.header);
   EXPECT_TRUE(queue.idle());
 }
 
 TEST(WaveQueue, OddByteAndEmptyBuffers) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   Buffer odd(3, 7), empty(0);
   odd.header.buffer_length = 7;  // three whole samples and a stray byte
   ASSERT_TRUE(queue.write(odd.header).ok());
@@ -99,7 +97,8 @@ TEST(WaveQueue, OddByteAndEmptyBuffers) {
 }
 
 TEST(WaveQueue, RefusesWhatCannotBeQueued) {
-  WaveQueue queue(nullptr);
+  Reports reports;
+  WaveQueue queue(reports);
   Buffer unprepared(10);
   unprepared.header.flags = 0;
   EXPECT_EQ(queue.write(unprepared.header).error(), device_error::unprepared());
@@ -118,7 +117,7 @@ TEST(WaveQueue, RefusesWhatCannotBeQueued) {
 
 TEST(WaveQueue, ResetReturnsEveryQueuedBufferDoneAndPlaysNothingOfThem) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   Buffer a(1000), b(1000);
   ASSERT_TRUE(queue.write(a.header).ok());
   ASSERT_TRUE(queue.write(b.header).ok());
@@ -139,7 +138,7 @@ TEST(WaveQueue, ResetReturnsEveryQueuedBufferDoneAndPlaysNothingOfThem) {
 
 TEST(WaveQueue, NoReportAfterClose) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   Buffer a(10);
   ASSERT_TRUE(queue.write(a.header).ok());
   queue.close_reports();
@@ -152,7 +151,7 @@ TEST(WaveQueue, NoReportAfterClose) {
 
 TEST(WaveQueue, AStreamCallingBackWithoutPauseIsLost) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   Buffer a(100000), b(100);
   ASSERT_TRUE(queue.write(a.header).ok());
   ASSERT_TRUE(queue.write(b.header).ok());
@@ -174,7 +173,8 @@ TEST(WaveQueue, AStreamCallingBackWithoutPauseIsLost) {
 }
 
 TEST(WaveQueue, RealTimeWithAnInitialFillIsNotLost) {
-  WaveQueue queue(nullptr);
+  Reports reports;
+  WaveQueue queue(reports);
   std::vector<std::int16_t> period(512);
   auto now = Clock::now();
   for (int i = 0; i < 170; ++i) queue.render(period.data(), period.size(), now);  // ~2 s at once
@@ -186,7 +186,8 @@ TEST(WaveQueue, RealTimeWithAnInitialFillIsNotLost) {
 }
 
 TEST(WaveQueue, BackendFailingPeriodAfterPeriodIsLostButSingleFailuresAreNot) {
-  WaveQueue queue(nullptr);
+  Reports reports;
+  WaveQueue queue(reports);
   std::vector<std::int16_t> period(64);
   auto now = Clock::now();
   auto step = [&] {
@@ -207,7 +208,7 @@ TEST(WaveQueue, BackendFailingPeriodAfterPeriodIsLostButSingleFailuresAreNot) {
 
 TEST(WaveQueue, FailFromAnotherThreadReturnsQueuedBuffers) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   Buffer a(10);
   ASSERT_TRUE(queue.write(a.header).ok());
   std::thread([&] { queue.fail(); }).join();
@@ -220,7 +221,7 @@ TEST(WaveQueue, FailFromAnotherThreadReturnsQueuedBuffers) {
 // done exactly once, and what plays keeps the order the samples were written in.
 TEST(WaveQueue, WritesAndResetsAgainstARenderingThread) {
   Reports reports;
-  WaveQueue queue(reports.callback());
+  WaveQueue queue(reports);
   std::atomic<bool> stop{false};
   std::vector<std::int16_t> played;
   std::thread audio([&] {

@@ -18,14 +18,14 @@ struct WaveLog {
   int opened_device = -1;
   bool refuse_writes = false;        // a device that is gone
   bool reset_leaves_queued = false;  // a reset whose buffers never come back
-  DeviceCallback callback;
+  WaveOutDeviceListener* listener = nullptr;
 
   // The oldest queued buffer has played.
   void finish_one() {
     WaveHeader* h = queued.front();
     queued.pop_front();
     store_flags(h->flags, (load_flags(h->flags) & ~HDR_INQUEUE) | HDR_DONE);
-    if (callback) callback(WOM_DONE, reinterpret_cast<std::uintptr_t>(h), 0);
+    if (listener != nullptr) listener->block_done(*h);
   }
 };
 
@@ -72,10 +72,10 @@ class FakeAudioService : public AudioService {
   std::vector<AudioDeviceInfo> output_devices() override {
     return std::vector<AudioDeviceInfo>(static_cast<std::size_t>(devices_), {"Out", true});
   }
-  std::unique_ptr<WaveOutDevice> open_output(int device, DeviceCallback callback) override {
+  std::unique_ptr<WaveOutDevice> open_output(int device, WaveOutDeviceListener& listener) override {
     if (device < 0 || device >= devices_) return nullptr;
     log_.opened_device = device;
-    log_.callback = std::move(callback);
+    log_.listener = &listener;
     return std::make_unique<FakeWaveOut>(log_);
   }
 

@@ -64,7 +64,7 @@ TEST_F(ReceiveCommand, ALostInputIsToldAndEndsItOrIsWaitedFor) {
     std::thread device([&] {
       while (opened.load() < 1) std::this_thread::yield();
       ASSERT_TRUE(service.long_message(joined({tom[0], tom[1], tom[2]})));
-      service.log->callback(MIM_CLOSE, 0, 0);
+      service.log->listener->closed();
       if (!wait) return;
       while (opened.load() < 2) std::this_thread::yield();
       ASSERT_TRUE(service.long_message(joined(hat)));
