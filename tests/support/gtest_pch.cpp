@@ -1,0 +1,1 @@
+// The translation unit the shared precompiled GoogleTest header is built for; it has no code.
