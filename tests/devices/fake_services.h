@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,16 +13,9 @@
 
 namespace brisca::test {
 
-class NamedMidiService : public MidiService {
- public:
-  std::vector<std::string> inputs, outputs;
-  std::vector<std::string> input_names() override { return inputs; }
-  std::vector<std::string> output_names() override { return outputs; }
-  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
-  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
-
-  // A watch the test drives by hand: tell() reports a change to whoever watches.
-  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+// A watch the test drives by hand: tell() reports a change to whoever watches.
+struct HandWatch {
+  std::unique_ptr<DeviceWatch> watch(DeviceWatchListener& listener) {
     watcher = &listener;
     return std::make_unique<Watch>(watcher);
   }
@@ -38,12 +32,31 @@ class NamedMidiService : public MidiService {
   };
 };
 
+class NamedMidiService : public MidiService {
+ public:
+  std::vector<std::string> inputs, outputs;
+  std::vector<std::string> input_names() override { return inputs; }
+  std::vector<std::string> output_names() override { return outputs; }
+  std::unique_ptr<MidiInDevice> open_input(int, DeviceCallback) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+
+  HandWatch hand;
+  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+    return hand.watch(listener);
+  }
+  void tell(const DeviceEvent& event) { hand.tell(event); }
+};
+
 class NamedAudioService : public AudioService {
  public:
   std::vector<AudioDeviceInfo> inputs, outputs;
   std::vector<AudioDeviceInfo> input_devices() override { return inputs; }
   std::vector<AudioDeviceInfo> output_devices() override { return outputs; }
   std::unique_ptr<WaveOutDevice> open_output(int, DeviceCallback) override { return nullptr; }
+  HandWatch hand;
+  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+    return hand.watch(listener);
+  }
 };
 
 class MemoryStore : public SettingsStore {
