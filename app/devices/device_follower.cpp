@@ -37,6 +37,9 @@ void DeviceFollower::device_changed(const DeviceEvent& event) {
 
 void DeviceFollower::relist() {
   const GoneDevices before = choices_.gone();
+  // Asked before the audio output is relisted: an output that went is closed there, and what it
+  // played stops with it.
+  const std::string playing = audio_due_ && ports_.playing ? ports_.playing() : std::string();
   bool relisted = false;
   if (std::exchange(midi_due_, false)) {
     choices_.relist_midi();
@@ -51,15 +54,17 @@ void DeviceFollower::relist() {
   const DeviceIndices& current = choices_.current();
   tell("MIDI out", before.midi_out, now.midi_out, current.midi_out);
   tell("MIDI in", before.midi_in, now.midi_in, current.midi_in);
-  tell("Audio out", before.audio_out, now.audio_out, current.audio_out);
+  tell("Audio out", before.audio_out, now.audio_out, current.audio_out, playing);
   if (ports_.relisted) ports_.relisted();
 }
 
 void DeviceFollower::tell(const std::string& what, const std::string& gone_before,
-                          const std::string& gone_now, int current) {
+                          const std::string& gone_now, int current, const std::string& playing) {
   if (!ports_.status) return;
   if (!gone_now.empty() && gone_now != gone_before)
-    ports_.status(what + " \"" + device_name_of(gone_now) + "\" unplugged", true);
+    ports_.status(what + " \"" + device_name_of(gone_now) + "\" " +
+                      (playing.empty() ? "unplugged" : "was unplugged while playing " + playing),
+                  true);
   else if (!gone_before.empty() && gone_now.empty() && current > 0)
     ports_.status(what + " \"" + device_name_of(gone_before) + "\" reconnected", false);
 }

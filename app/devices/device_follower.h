@@ -1,7 +1,9 @@
 // Follows the devices coming and going while the window runs. On each change the services'
 // watches report, the device tables are listed again (once a burst of changes has settled): a
 // chosen MIDI output, MIDI input or audio output that went is closed and kept as the choice, and
-// the window's status line says so; when a device of its name comes back it is opened again.
+// the window's status line says so (naming the file a preview was playing on an audio output
+// that went, as that preview stops with it); when a device of its name comes back it is opened
+// again.
 // Everything runs on the clock's thread.
 #pragma once
 
@@ -23,6 +25,8 @@ class DeviceFollower : private DeviceWatchListener {
     std::function<void(const std::string& text, bool stays)> status;
     // The tables were listed again: current choices may have moved, gone or come back.
     std::function<void()> relisted;
+    // The file a preview plays on the audio output now; empty when none plays.
+    std::function<std::string()> playing;
   };
   // How long a burst of changes (a client's ports registered one by one) is let settle.
   static constexpr Clock::Duration kSettle{100};
@@ -38,7 +42,7 @@ class DeviceFollower : private DeviceWatchListener {
   void device_changed(const DeviceEvent& event) override;
   void relist();
   void tell(const std::string& what, const std::string& gone_before, const std::string& gone_now,
-            int current);
+            int current, const std::string& playing = {});
 
   DeviceChoices& choices_;
   Clock& clock_;

@@ -63,6 +63,7 @@ WindowHooks Program::attach(MainWindow& window) {
     window.show_status(text, stays);
   };
   follow.relisted = [this] { setup->relisted(); };
+  follow.playing = [this] { return preview->playing(); };
   window.follow_devices(
       std::make_unique<DeviceFollower>(*choices, *midi, *audio, window.clock(), std::move(follow)));
   receive = std::make_unique<DialogReceiveHooks>(

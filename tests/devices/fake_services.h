@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,18 +13,9 @@
 
 namespace brisca::test {
 
-class NamedMidiService : public MidiService {
- public:
-  std::vector<std::string> inputs, outputs;
-  std::vector<std::string> input_names() override { return inputs; }
-  std::vector<std::string> output_names() override { return outputs; }
-  std::unique_ptr<MidiInDevice> open_input(int, MidiInDeviceListener&) override { return nullptr; }
-  std::unique_ptr<MidiOutDevice> open_output(int, MidiOutDeviceListener&) override {
-    return nullptr;
-  }
-
-  // A watch the test drives by hand: tell() reports a change to whoever watches.
-  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+// A watch the test drives by hand: tell() reports a change to whoever watches.
+struct HandWatch {
+  std::unique_ptr<DeviceWatch> watch(DeviceWatchListener& listener) {
     watcher = &listener;
     return std::make_unique<Watch>(watcher);
   }
@@ -40,6 +32,23 @@ class NamedMidiService : public MidiService {
   };
 };
 
+class NamedMidiService : public MidiService {
+ public:
+  std::vector<std::string> inputs, outputs;
+  std::vector<std::string> input_names() override { return inputs; }
+  std::vector<std::string> output_names() override { return outputs; }
+  std::unique_ptr<MidiInDevice> open_input(int, MidiInDeviceListener&) override { return nullptr; }
+  std::unique_ptr<MidiOutDevice> open_output(int, MidiOutDeviceListener&) override {
+    return nullptr;
+  }
+
+  HandWatch hand;
+  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+    return hand.watch(listener);
+  }
+  void tell(const DeviceEvent& event) { hand.tell(event); }
+};
+
 class NamedAudioService : public AudioService {
  public:
   std::vector<AudioDeviceInfo> inputs, outputs;
@@ -47,6 +56,10 @@ class NamedAudioService : public AudioService {
   std::vector<AudioDeviceInfo> output_devices() override { return outputs; }
   std::unique_ptr<WaveOutDevice> open_output(int, WaveOutDeviceListener&) override {
     return nullptr;
+  }
+  HandWatch hand;
+  std::unique_ptr<DeviceWatch> watch(Clock&, DeviceWatchListener& listener) override {
+    return hand.watch(listener);
   }
 };
 

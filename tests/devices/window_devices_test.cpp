@@ -131,7 +131,7 @@ class WindowDevicesTest : public QObject {
     ports.relisted = [this] { setup->relisted(); };
     window->follow_devices(std::make_unique<DeviceFollower>(*choices, midi, audio_names,
                                                             window->clock(), std::move(ports)));
-    QVERIFY(midi.watcher != nullptr);
+    QVERIFY(midi.hand.watcher != nullptr);
     QCOMPARE(opened, (std::vector<std::string>{"open in 1", "open out 2"}));
 
     opened.clear();
@@ -172,7 +172,50 @@ class WindowDevicesTest : public QObject {
     QCOMPARE(window->status_text(), QStringLiteral("MIDI out \"JACK: synth:in\" reconnected"));
     QCOMPARE(store.values["MIDIout"], std::string("JACK: synth:in"));
     window->close();
-    QVERIFY(midi.watcher == nullptr);  // the window stopped watching as it closed
+    QVERIFY(midi.hand.watcher == nullptr);  // the window stopped watching as it closed
+  }
+
+  // The audio output goes while a preview plays: the preview stops with its device closed, the
+  // status line names the output and the file, and the window goes on: another row plays
+  // nothing and says which output is missing; once the output is back a row plays again.
+  void an_audio_output_gone_mid_preview_stops_it_and_names_the_file() {
+    auto take_devices = [this] {
+      window->set_current_devices({0, 0, 0, choices->current().audio_out});
+      window->set_unplugged({{}, device_name_of(choices->gone().audio_out)});
+    };
+    setup = std::make_unique<DialogSetupHooks>(*choices, take_devices);
+    window->set_hooks({preview.get(), nullptr, nullptr, setup.get()});
+    DeviceFollower::Ports ports;
+    ports.status = [this](const std::string& text, bool stays) {
+      window->show_status(text, stays);
+    };
+    ports.relisted = [this] { setup->relisted(); };
+    ports.playing = [this] { return preview->playing(); };
+    window->follow_devices(std::make_unique<DeviceFollower>(*choices, midi, audio_names,
+                                                            window->clock(), std::move(ports)));
+    QVERIFY(audio_names.hand.watcher != nullptr);
+    SoundListWidget& list = window->list_widget();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(0).center());
+    QCOMPARE(log.written.size(), std::size_t{2});
+    QVERIFY(player->busy());
+
+    audio_names.outputs = {{"Other", true}};
+    audio_names.hand.tell({DeviceChange::Removed, DeviceKind::AudioOut, "Out"});
+    QTRY_COMPARE(window->status_text(),
+                 QStringLiteral("Audio out \"Out\" was unplugged while playing a.mid"));
+    QCOMPARE(log.closes, 1);
+    QVERIFY(!player->busy());
+    QCOMPARE(window->current_devices().audio_out, 0);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(1).center());
+    QCOMPARE(window->status_text(), QStringLiteral("Audio out \"Out\" unplugged"));
+    QCOMPARE(log.written.size(), std::size_t{2});
+
+    audio_names.outputs = {{"Out", true}, {"Other", true}};
+    audio_names.hand.tell({DeviceChange::Added, DeviceKind::AudioOut, "Out"});
+    QTRY_COMPARE(window->status_text(), QStringLiteral("Audio out \"Out\" reconnected"));
+    QCOMPARE(window->current_devices().audio_out, 1);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.row_rect(0).center());
+    QCOMPARE(log.written.size(), std::size_t{4});
   }
 
  private:

@@ -3,19 +3,26 @@
 // stereo output;
 // another sound chosen mid-play cuts the first at once and plays from its own start; a server
 // that dies mid-play ends the preview without a hang or a spin, and the device works again once
-// the server is back.
+// the server is back. Clients with audio inputs coming and going are watched: they are reported
+// under the names the audio table lists, and one that goes while a preview plays on it stops the
+// preview, the status line naming the file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <optional>
 
+#include "app/devices/device_choices.h"
+#include "app/devices/device_follower.h"
+#include "app/devices/preview_hooks.h"
 #include "common/loop_clock.h"
+#include "platform/dummy/dummy_services.h"
 #include "platform/rtaudio/rtaudio_service.h"
 #include "preview/preview_player.h"
 #include "tests/e2e/audio_capture.h"
 #include "tests/e2e/audio_e2e.h"
 #include "tests/e2e/jack_server.h"
 #include "tests/e2e/server_loss.h"
+#include "tests/e2e/watch_log.h"
 
 namespace brisca {
 namespace {
@@ -92,6 +99,71 @@ TEST_F(JackAudioTest, AnotherSoundMidPlayCutsTheFirstAndStartsFromItsBeginning) 
   for (std::size_t i = start + heard; i < second_at; ++i) ASSERT_EQ(recorded[i], 0) << i;
   for (std::size_t i = second_at + second_rendered.size(); i < recorded.size(); ++i)
     ASSERT_EQ(recorded[i], 0) << i;
+}
+
+// A client with audio inputs that comes is reported added, once for its two ports, and when it
+// goes removed, under the name the audio table gives it.
+TEST_F(JackAudioTest, AnOutputThatComesAndGoesIsReportedUnderItsListedName) {
+  ASSERT_TRUE(test::use_jack_server(test::fixture_server_dir()));
+  rtaudio::RtAudioService service;
+  LoopClock clock;
+  test::WatchLog log;
+  const auto watch = service.watch(clock, log);
+  ASSERT_NE(watch, nullptr);
+  std::optional<JackCapture> capture;
+  capture.emplace("brisca_watched", 2);
+  ASSERT_TRUE(capture->ok());
+  const NameTable table = fill_audio_table(service);
+  const int entry = entry_of(table, "brisca_watched");
+  ASSERT_GT(entry, 0);
+  const std::string name = device_name_of(table.out[static_cast<std::size_t>(entry)]);
+  ASSERT_TRUE(clock.run([&] { return !log.audio_out(name).empty(); }, 30s));
+  capture.reset();
+  ASSERT_TRUE(clock.run([&] { return log.audio_out(name).size() >= 2; }, 30s));
+  clock.run([] { return false; }, 200ms);  // nothing more follows
+  EXPECT_EQ(log.audio_out(name),
+            (std::vector<DeviceEvent>{{DeviceChange::Added, DeviceKind::AudioOut, name},
+                                      {DeviceChange::Removed, DeviceKind::AudioOut, name}}));
+}
+
+// The output's client goes while a preview plays on it: the window's follower closes the output,
+// which stops the preview, and the status line names the output and the file.
+TEST_F(JackAudioTest, AnOutputGoneMidPreviewStopsItAndTheStatusNamesTheFile) {
+  ASSERT_TRUE(test::use_jack_server(test::fixture_server_dir()));
+  test::write_test_sound(dir_ + "/long.mid", 600, 51);
+  std::optional<JackCapture> capture;
+  capture.emplace("brisca_going");
+  ASSERT_TRUE(capture->ok());
+  rtaudio::RtAudioService service;
+  DummyMidiService midi;
+  DeviceChoices choices(midi, service, nullptr);
+  LoopClock clock;
+  PreviewPlayer player(service, clock);
+  PlayerPreviewHooks hooks(player);
+  choices.set_hooks(nullptr, nullptr, &hooks);
+  choices.start_audio();
+  const int choice = entry_of(choices.audio_table(), "brisca_going");
+  ASSERT_GT(choice, 0);
+  choices.apply_audio_setup(0, choice);
+  ASSERT_EQ(choices.current().audio_out, choice);
+  std::vector<std::string> said;
+  DeviceFollower::Ports ports;
+  ports.status = [&](const std::string& text, bool) { said.push_back(text); };
+  ports.playing = [&] { return hooks.playing(); };
+  DeviceFollower follower(choices, midi, service, clock, std::move(ports));
+  ASSERT_TRUE(follower.watching());
+
+  ASSERT_TRUE(hooks.start_preview(dir_ + "/", "long.mid"));
+  ASSERT_TRUE(clock.run([&] { return capture->frames() > 4410; }, 30s));  // it sounds
+  ASSERT_TRUE(player.busy());
+  capture.reset();
+  ASSERT_TRUE(clock.run([&] { return !said.empty(); }, 30s));
+  EXPECT_EQ(said, std::vector<std::string>{
+                      "Audio out \"JACK: brisca_going\" was unplugged while playing long.mid"});
+  EXPECT_EQ(choices.current().audio_out, 0);
+  EXPECT_EQ(hooks.playing(), "");
+  // The reports of the buffers handed back as it closed are still on their way.
+  EXPECT_TRUE(clock.run([&] { return !player.busy(); }, 30s));
 }
 
 // A private server, killed while a long sound plays; it comes back under the same name.

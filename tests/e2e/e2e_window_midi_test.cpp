@@ -64,6 +64,8 @@ class WindowMidiTest : public QObject {
   void midi_setup_ok_reopens_the_chosen_input();
   void a_cut_short_file_is_never_marked_sent();
   void a_port_that_comes_shows_in_an_open_midi_setup();
+  void a_replugged_output_takes_the_first_send_whole_data();
+  void a_replugged_output_takes_the_first_send_whole();
   // Closes the window: the last test.
   void closing_mid_message_asks_then_ends_the_message_at_the_far_end();
 
@@ -307,6 +309,65 @@ void WindowMidiTest::a_port_that_comes_shows_in_an_open_midi_setup() {
   qInfo("a new port showed in the open MIDI Setup %lld ms after its client started", shown_ms);
   QVERIFY2(shown_ms < 1000, qPrintable(QString::number(shown_ms)));
   late.reset();
+}
+
+// The chosen output's port goes and comes back under its name, once while the output is idle
+// and once in the middle of a file: the status line says so each time, and the first
+// Send File(s) after that reaches the far end whole, with no box, no lone F7 before it and no
+// Setup in between.
+void WindowMidiTest::a_replugged_output_takes_the_first_send_whole_data() {
+  QTest::addColumn<bool>("mid_send");
+  QTest::newRow("idle") << false;
+  QTest::newRow("mid-send") << true;
+}
+
+void WindowMidiTest::a_replugged_output_takes_the_first_send_whole() {
+  if (!window->follows_devices()) QSKIP("the MIDI service of this build cannot tell ports going");
+  QFETCH(bool, mid_send);
+  const QString name = QString::fromStdString(entry_of(kSink, "in"));
+  const Row& row = window->sound_list().row(0);
+  const auto cut = test::answer_modals([&] {
+    if (mid_send) {
+      click_button(kClearAllId);
+      for (int r : {0, 1}) {
+        list().setCurrentRow(r);
+        window->actions().select_one->trigger();
+      }
+      const std::size_t at = sink->events().size();
+      click_button(kSendId);
+      QTRY_VERIFY_WITH_TIMEOUT(sink->events().size() >= at + 2, kWaitMs);  // inside the header
+    }
+    QVERIFY(sink->unplug());
+    QTRY_COMPARE_WITH_TIMEOUT(window->status_text(), "MIDI out \"" + name + "\" unplugged",
+                              kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->download->is_sending(), kWaitMs);
+  });
+  for (const auto& box : cut) qInfo("told as the port went: %s", qPrintable(box.text));
+  QCOMPARE(program->choices->current().midi_out, 0);
+  QVERIFY(sink->plug());
+  QTRY_COMPARE_WITH_TIMEOUT(window->status_text(), "MIDI out \"" + name + "\" reconnected",
+                            kWaitMs);
+  QVERIFY(program->choices->current().midi_out > 0);
+
+  click_button(kClearAllId);
+  list().setCurrentRow(0);
+  window->actions().select_one->trigger();
+  QVERIFY(row.selected);
+  const std::size_t before = sink->events().size();
+  const auto boxes = test::answer_modals([&] {
+    click_button(kSendId);
+    QTRY_VERIFY_WITH_TIMEOUT(!program->download->is_sending() && !row.sending, kWaitMs);
+  });
+  for (const auto& box : boxes) qWarning("box: %s", qPrintable(box.text));
+  QVERIFY(boxes.empty());
+  QVERIFY(!row.selected && row.sent);
+  const std::size_t a_chunks = expected_chunks.size() / 2;  // a.mid and b.mid are alike in size
+  QVERIFY(sink->wait_events(before + a_chunks, std::chrono::seconds(30)));
+  const std::vector<Bytes> received = sink->events();
+  QCOMPARE(received.size(), before + a_chunks);
+  for (std::size_t i = 0; i < a_chunks; ++i)
+    QVERIFY2(received[before + i] == expected_chunks[i],
+             qPrintable(QStringLiteral("chunk %1").arg(i)));
 }
 
 }  // namespace brisca

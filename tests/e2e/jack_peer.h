@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -24,18 +25,34 @@ class JackPeer {
   JackPeer(const std::string& name, Role role) : role_(role) {
     client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
     if (client_ == nullptr) return;
-    port_ =
-        jack_port_register(client_, role == Role::Receive ? "in" : "out", JACK_DEFAULT_MIDI_TYPE,
-                           role == Role::Receive ? JackPortIsInput : JackPortIsOutput, 0);
+    port_.store(register_port());
     jack_set_process_callback(client_, on_process, this);
-    if (port_ == nullptr || jack_activate(client_) != 0) close();
+    if (port_.load() == nullptr || jack_activate(client_) != 0) close();
   }
   ~JackPeer() { close(); }
   JackPeer(const JackPeer&) = delete;
   JackPeer& operator=(const JackPeer&) = delete;
 
   bool ok() const { return client_ != nullptr; }
-  std::string port_name() const { return jack_port_name(port_); }
+  std::string port_name() const { return jack_port_name(port_.load()); }
+  // The port goes while the client stays, as a bridge's port goes when its interface is pulled
+  // out; plug() registers it again under its name. The port is unregistered once a cycle that
+  // began after it was taken from the cycle has ended.
+  bool unplug() {
+    jack_port_t* port = port_.exchange(nullptr);
+    if (port == nullptr) return false;
+    std::unique_lock lock(mutex_);
+    const std::uint64_t after = cycles_ + 2;
+    if (!changed_.wait_for(lock, std::chrono::seconds(30), [&] { return cycles_ >= after; }))
+      return false;
+    lock.unlock();
+    return jack_port_unregister(client_, port) == 0;
+  }
+  bool plug() {
+    if (port_.load() != nullptr) return false;
+    port_.store(register_port());
+    return port_.load() != nullptr;
+  }
   void close() {
     if (client_ != nullptr) jack_client_close(client_);
     client_ = nullptr;
@@ -72,11 +89,25 @@ class JackPeer {
     static_cast<JackPeer*>(self)->process(frames);
     return 0;
   }
+  jack_port_t* register_port() {
+    const bool in = role_ == Role::Receive;
+    return jack_port_register(client_, in ? "in" : "out", JACK_DEFAULT_MIDI_TYPE,
+                              in ? JackPortIsInput : JackPortIsOutput, 0);
+  }
   // Test code: the lock is held only for moments on the test's side, so the cycle may take it.
   void process(jack_nframes_t frames) {
-    void* buffer = jack_port_get_buffer(port_, frames);
-    const bool connected = jack_port_connected(port_) > 0;
+    jack_port_t* port = port_.load();
+    if (port == nullptr) {
+      std::unique_lock lock(mutex_);
+      ++cycles_;
+      lock.unlock();
+      changed_.notify_all();
+      return;
+    }
+    void* buffer = jack_port_get_buffer(port, frames);
+    const bool connected = jack_port_connected(port) > 0;
     std::unique_lock lock(mutex_);
+    ++cycles_;
     const bool seen = connected != connected_;
     connected_ = connected;
     if (role_ == Role::Send) {
@@ -103,12 +134,13 @@ class JackPeer {
 
   Role role_;
   jack_client_t* client_ = nullptr;
-  jack_port_t* port_ = nullptr;
+  std::atomic<jack_port_t*> port_{nullptr};  // null while unplugged
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Bytes> received_;
   std::deque<std::vector<Bytes>> to_send_;
   bool connected_ = false;  // as the last cycle saw the port
+  std::uint64_t cycles_ = 0;
 };
 
 }  // namespace brisca::test
