@@ -161,6 +161,7 @@ try {
     /^200-byte chunks every 70 ms: \d+ sent, 1 whole, 0 damaged, \d+ lost: the cable does not carry this pace.\n/.test(slower) &&
     /\n200-byte chunks every 100 ms: 10 sent, 10 whole, 0 damaged, 0 lost: the cable carries this pace.\nPace found: 200-byte chunks every 100 ms$/.test(slower) &&
     paceNow === '200/100', paceNow);
+  await (await page.$('#cable')).screenshot({ path: `${shots}/web_cable.png` });
   await page.$eval('#interval', (el) => { el.value = '70'; el.dispatchEvent(new Event('input')); });
   await page.evaluate(() => { window.__loop = false; window.__loopLeast = 0; });
 
