@@ -11,11 +11,6 @@ constexpr std::chrono::milliseconds kNothingBack{3000};
 
 }  // namespace
 
-std::string chunk_pace_text(const Pace& pace) {
-  return std::to_string(pace.chunk_bytes) + "-byte chunks every " +
-         std::to_string(pace.interval_ms) + " ms";
-}
-
 std::string pace_line(const CablePaceResult& r) {
   return chunk_pace_text(r.pace) + ": " + std::to_string(r.count.sent) + " sent, " +
          std::to_string(r.count.whole) + " whole, " + std::to_string(r.count.damaged) +
@@ -33,14 +28,7 @@ CableTest::~CableTest() {
 }
 
 std::vector<Pace> CableTest::ladder() {
-  std::vector<Pace> paces;
-  for (int chunk : {200, 100, 50})
-    for (int interval : {70, 100, 140}) paces.push_back(Pace{chunk, interval, 0});
-  // Fastest first; of two equally fast, the one with the longer interval (bigger chunks).
-  std::stable_sort(paces.begin(), paces.end(), [](const Pace& a, const Pace& b) {
-    return a.chunk_bytes * b.interval_ms > b.chunk_bytes * a.interval_ms;
-  });
-  return paces;
+  return cable_ladder();
 }
 
 Status CableTest::start(int out_choice, int in_choice, std::chrono::milliseconds at_least) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cable/cable_check.h"
+#include "cable/cable_ladder.h"
 #include "common/clock.h"
 #include "common/result.h"
 #include "download/midi_out_port.h"
@@ -49,8 +50,6 @@ struct CableOutcome {
   std::string text;  // one line for the user
 };
 
-// "200-byte chunks every 70 ms".
-std::string chunk_pace_text(const Pace& pace);
 // "200-byte chunks every 70 ms: 10 sent, 10 whole, 0 damaged, 0 lost, 2790 bytes/s".
 std::string pace_line(const CablePaceResult& result);
 

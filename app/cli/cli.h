@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "pace/pace.h"
 
 namespace brisca {
+class BlockSource;
 struct ImportSettings;
 struct ImportedSound;
 struct LevelChoice;
@@ -48,6 +50,14 @@ int cmd_receive(const Args& args, Streams io);
 int cmd_import(const Args& args, Streams io);
 int cmd_cable(const Args& args, Streams io);
 int cmd_web(const Args& args, Streams io);
+
+// Writes every sample `source` plays to `out_path` as a 44 100 Hz 16-bit mono WAV file: how many
+// samples, or nothing with the reason (the text after "OUT.wav: ") in `error`.
+using WavWriter = std::function<std::optional<std::size_t>(
+    BlockSource& source, const std::string& out_path, std::string& error)>;
+// `briscatool render SOUND -o OUT.wav`, the WAV file written by `write`: its options, the checks
+// of the sound and of the output, the line it prints. Exit status 0, 1 (failed) or 2 (usage).
+int render_command(const Args& args, Streams io, const WavWriter& write);
 
 // What `briscatool import` was asked to do, however its options were spelt.
 struct ImportCommandOptions {

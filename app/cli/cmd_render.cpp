@@ -1,9 +1,8 @@
 // briscatool render SOUND -o OUT.wav: writes every sample that preview would play of a sound
-// file as a 44 100 Hz 16-bit mono WAV file, and prints its duration.
+// file as a 44 100 Hz 16-bit mono WAV file (with libsndfile), and prints its duration.
 #include <sndfile.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -14,26 +13,12 @@
 #include "app/cli/cli.h"
 #include "preview/block_source.h"
 #include "preview/decoder.h"
-#include "preview/kernel.h"
 #include "soundfile/atomic_file.h"
-#include "soundfile/track_reader.h"
 
 namespace brisca::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool same_file(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec) && !ec;
-}
-
-std::string duration_line(const std::string& out_path, std::size_t samples) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f s, %zu samples",
-                static_cast<double>(samples) / kOutputRate, samples);
-  return out_path + ": " + text;
-}
 
 // A plain file is written to a temporary file beside it and renamed at the end, so a failure
 // half-way leaves no partial file; a device or pipe named as the output is written directly.
@@ -84,41 +69,7 @@ std::optional<std::size_t> write_wav(BlockSource& source, const std::string& out
 }  // namespace
 
 int cmd_render(const Args& args, Streams io) {
-  std::string sound, out_path;
-  auto app =
-      make_command("render",
-                   "Writes every sample that preview plays of a sound file as a 44 100 Hz 16-bit "
-                   "mono WAV file.");
-  app->add_option("SOUND", sound, "the sound file")->required()->type_name("");
-  app->add_option("-o,--output", out_path, "the WAV file to write")
-      ->required()
-      ->type_name("OUT.wav");
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
-
-  auto track = TrackReader::open(sound);
-  if (!track && track.code() == ErrorCode::BadFile) {
-    io.err << file_name_of(sound) << ": " << track.message() << '\n';
-    return kFailed;
-  }
-  if (!track) {
-    io.err << sound << ": cannot be opened (" << unopened_file_reason(sound) << ")" << '\n';
-    return kFailed;
-  }
-  if (same_file(sound, out_path)) {
-    io.err << out_path << ": is the sound file itself; choose another output file\n";
-    return kFailed;
-  }
-
-  build_kernel();
-  BlockSource source(std::move(*track));
-  std::string error;
-  const auto samples = write_wav(source, out_path, error);
-  if (!samples) {
-    io.err << out_path << ": " << error << '\n';
-    return kFailed;
-  }
-  io.out << duration_line(out_path, *samples) << '\n';
-  return kOk;
+  return render_command(args, io, write_wav);
 }
 
 }  // namespace brisca::cli

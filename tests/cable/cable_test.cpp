@@ -48,6 +48,27 @@ class CableRun : public ::testing::Test, public CableEvents {
   std::optional<CableOutcome> outcome;
 };
 
+// A test that starts at a pace of its own goes on to the ladder's slower paces only (one as fast
+// is no other chance), fastest first; from the default it is the ladder itself.
+TEST(CableLadder, FromAPaceComeTheSlowerOnesFastestFirst) {
+  EXPECT_EQ(cable_paces_from(Pace{}), CableTest::ladder());
+  ASSERT_EQ(CableTest::ladder().size(), 9u);
+  EXPECT_EQ(
+      cable_paces_from(Pace{100, 70, 500}),
+      (std::vector<Pace>{
+          {100, 70, 0}, {100, 100, 0}, {100, 140, 0}, {50, 70, 0}, {50, 100, 0}, {50, 140, 0}}));
+  EXPECT_EQ(cable_paces_from(Pace{150, 100, 0}), (std::vector<Pace>{{150, 100, 0},
+                                                                    {200, 140, 0},
+                                                                    {100, 70, 0},
+                                                                    {100, 100, 0},
+                                                                    {100, 140, 0},
+                                                                    {50, 70, 0},
+                                                                    {50, 100, 0},
+                                                                    {50, 140, 0}}));
+  EXPECT_EQ(cable_paces_from(Pace{10, 1000, 0}), (std::vector<Pace>{{10, 1000, 0}}));
+  EXPECT_EQ(chunk_pace_text(Pace{100, 140, 0}), "100-byte chunks every 140 ms");
+}
+
 TEST_F(CableRun, AHealthyLoopPassesAtTheDefaultPaceAmidRealTimeTraffic) {
   loop().wire = [](const Bytes& chunk) {
     Bytes out(chunk.begin(), chunk.begin() + chunk.size() / 2);

@@ -3,6 +3,7 @@
 #include <emscripten/val.h>
 
 #include "cable/cable_check.h"
+#include "cable/cable_ladder.h"
 #include "monitor/monitor_display.h"
 #include "web/core/page_api.h"
 #include "web/core/wav_out.h"
@@ -118,6 +119,19 @@ void cable_feed(CableCheck& check, const val& bytes) {
   check.feed(b.data(), b.size());
 }
 
+// The paces a cable test that starts at chunk/interval tries, with their names.
+val cable_paces(int chunk, int interval) {
+  val list = val::array();
+  for (const Pace& p : cable_paces_from(Pace{chunk, interval, 0})) {
+    val o = val::object();
+    o.set("chunk", p.chunk_bytes);
+    o.set("interval", p.interval_ms);
+    o.set("text", chunk_pace_text(p));
+    list.call<void>("push", o);
+  }
+  return list;
+}
+
 val cable_count(const CableCheck& check, int pace) {
   const CableCount c = check.count(pace);
   val o = val::object();
@@ -144,6 +158,7 @@ EMSCRIPTEN_BINDINGS(briscatool) {
   emscripten::function("monitorLabel", &monitor_label);
   emscripten::function("importSound", &import_sound);
   emscripten::function("cableMessage", &cable_bytes);
+  emscripten::function("cablePaces", &cable_paces);
   emscripten::class_<Receiver>("Receiver")
       .constructor<std::string>()
       .function("feed", &receiver_feed)

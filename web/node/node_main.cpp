@@ -1,13 +1,13 @@
 // The node command line of the WebAssembly build: `info`, `render` and `import` of the desktop
 // program's command line, over node's file system, from the same core and the same parsers.
-#include <cstdio>
-#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <vector>
 
 #include "app/cli/cli.h"
+#include "preview/block_source.h"
 #include "preview/decoder.h"
 #include "soundfile/atomic_file.h"
 #include "web/core/wav_out.h"
@@ -15,43 +15,16 @@
 namespace brisca::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-bool same_file(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec) && !ec;
-}
-
-int node_render(const Args& args, Streams io) {
-  std::string sound, out_path;
-  auto app =
-      make_command("render",
-                   "Writes every sample that preview plays of a sound file as a 44 100 Hz 16-bit "
-                   "mono WAV file.");
-  app->add_option("SOUND", sound, "the sound file")->required()->type_name("");
-  app->add_option("-o,--output", out_path, "the WAV file to write")
-      ->required()
-      ->type_name("OUT.wav");
-  if (const int status = parse_command(*app, args, io); status >= 0) return status;
+// The WAV file written whole at the end (this build has no libsndfile).
+std::optional<std::size_t> write_wav(BlockSource& source, const std::string& out_path,
+                                     std::string& error) {
   std::vector<std::int16_t> samples;
-  std::string error;
-  if (!render_samples(sound, samples, error)) {
-    io.err << error << '\n';
-    return kFailed;
-  }
-  if (same_file(sound, out_path)) {
-    io.err << out_path << ": is the sound file itself; choose another output file\n";
-    return kFailed;
-  }
-  if (!write_file_atomic(out_path, wav_bytes(samples, kOutputRate))) {
-    io.err << out_path << ": cannot be written\n";
-    return kFailed;
-  }
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f s, %zu samples",
-                static_cast<double>(samples.size()) / kOutputRate, samples.size());
-  io.out << out_path << ": " << text << '\n';
-  return kOk;
+  play_out(source, [&](const std::int16_t* data, std::size_t count) {
+    samples.insert(samples.end(), data, data + count);
+  });
+  if (write_file_atomic(out_path, wav_bytes(samples, kOutputRate))) return samples.size();
+  error = "cannot be written";
+  return std::nullopt;
 }
 
 // The import at the default pace: the node command line keeps no remembered MIDI output.
@@ -80,7 +53,7 @@ int main(int argc, char** argv) {
   if (word == "info") {
     status = cmd_info(args, io);
   } else if (word == "render") {
-    status = node_render(args, io);
+    status = render_command(args, io, write_wav);
   } else if (word == "import") {
     status = node_import(args, io);
   } else if (word == "--help" || word == "-h") {

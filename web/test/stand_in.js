@@ -1,6 +1,7 @@
 // Injected before the page's script: a WebMIDI stand-in with one output, which records every
 // message sent with its time (and echoes it into the input while window.__loop is set, as a
-// cable loop would), and one input, into which window.__play(messages) plays messages. It also
+// cable loop would, losing any message sent less than window.__loopLeast ms after the one
+// before since it was set, as an interface with a small buffer would), and one input, into which window.__play(messages) plays messages. It also
 // records the samples the page hands to WebAudio and the files it offers as downloads.
 (() => {
   const sent = [];
@@ -10,6 +11,8 @@
   window.__played = played;
   window.__blobs = blobs;
   window.__loop = false;
+  window.__loopLeast = 0;
+  let previous = -Infinity; // the last message sent while __loopLeast is set
   const port = (id, name, type) => ({
     id, name, type, manufacturer: 'test', version: '1', state: 'connected', connection: 'open',
     onstatechange: null, open() { return Promise.resolve(this); }, close() { return Promise.resolve(this); },
@@ -20,8 +23,11 @@
   const output = Object.assign(port('out-1', 'Test Out', 'output'), {
     send(data) {
       const bytes = Array.from(data);
-      sent.push({ t: performance.now(), bytes });
-      if (window.__loop) setTimeout(() => deliver(bytes), 5);
+      const t = performance.now();
+      const soon = t - previous < window.__loopLeast;
+      previous = window.__loopLeast > 0 ? t : -Infinity;
+      sent.push({ t, bytes });
+      if (window.__loop && !soon) setTimeout(() => deliver(bytes), 5);
     },
     clear() {},
   });

@@ -32,6 +32,12 @@ export interface CableCount {
   lost: number;
 }
 
+export interface CablePace {
+  chunk: number;
+  interval: number;
+  text: string;
+}
+
 export interface ImportOutcome {
   error: string;
   line?: string;
@@ -60,6 +66,7 @@ export interface CableCheck {
   close(): void;
   settled(pace: number): boolean;
   count(pace: number): CableCount;
+  delete(): void;
 }
 
 export interface Core {
@@ -80,6 +87,7 @@ export interface Core {
   monitorLabel(field: number): string;
   importSound(path: string, channels: Float32Array[] | null, rate: number, args: string[]): ImportOutcome;
   cableMessage(n: number): Bytes;
+  cablePaces(chunk: number, interval: number): CablePace[];
   Receiver: new (folder: string) => Receiver;
   CableCheck: new () => CableCheck;
 }
