@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/core/bounded_call.h"
 #include "platform/core/bounded_close.h"
 
 namespace brisca {
@@ -110,18 +111,24 @@ void JackMidiClient::on_shutdown(jack_status_t, const char*, void* gate) {
 
 std::vector<std::string> jack_midi_ports(bool for_output) {
   quiet_jack_messages();
-  std::vector<std::string> names;
-  jack_status_t status{};
-  jack_client_t* client = jack_client_open("BriscaTool list", JackNoStartServer, &status);
-  if (client == nullptr) return names;
-  // We send into the other clients' inputs and receive from their outputs.
-  const unsigned long flags = for_output ? JackPortIsInput : JackPortIsOutput;
-  if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
-    for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
-    jack_free(ports);
-  }
-  jack_client_close(client);
-  return names;
+  // A server that is stopped keeps a client waiting: past the limit no port is listed.
+  auto listed = run_bounded(
+      [for_output] {
+        std::vector<std::string> names;
+        jack_status_t status{};
+        jack_client_t* client = jack_client_open("BriscaTool list", JackNoStartServer, &status);
+        if (client == nullptr) return names;
+        // We send into the other clients' inputs and receive from their outputs.
+        const unsigned long flags = for_output ? JackPortIsInput : JackPortIsOutput;
+        if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
+          for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
+          jack_free(ports);
+        }
+        jack_client_close(client);
+        return names;
+      },
+      kCallLimit);
+  return listed ? std::move(*listed) : std::vector<std::string>{};
 }
 
 }  // namespace brisca

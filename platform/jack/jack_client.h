@@ -65,7 +65,7 @@ class JackMidiClient {
 void quiet_jack_messages();
 
 // Full names of the JACK MIDI ports we can send to (`for_output`) or receive from, in the
-// server's order. Empty when no server runs; makes one connection attempt.
+// server's order. Empty when no server runs (one connection attempt) or none answers in time.
 std::vector<std::string> jack_midi_ports(bool for_output);
 
 }  // namespace brisca

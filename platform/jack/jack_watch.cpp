@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/api/own_clients.h"
+#include "platform/core/bounded_call.h"
 #include "platform/core/bounded_close.h"
 #include "platform/core/event_poster.h"
 #include "platform/jack/jack_client.h"
@@ -98,63 +99,88 @@ void on_shutdown(jack_status_t, const char*, void* arg) {
   shared->running = false;
 }
 
+// Deactivates and closes a client of the watch. It holds the shared part alive, which the
+// client's callbacks use until the close has returned.
+struct CloseWatchClient {
+  std::shared_ptr<Shared> shared;
+  void operator()(jack_client_t* client) const {
+    jack_deactivate(client);
+    jack_client_close(client);
+  }
+};
+using WatchClient = std::unique_ptr<jack_client_t, CloseWatchClient>;
+
 class JackWatch final : public DeviceWatch {
  public:
-  explicit JackWatch(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
+  JackWatch(std::shared_ptr<Shared> shared, WatchClient client)
+      : shared_(std::move(shared)), client_(std::move(client)) {}
   ~JackWatch() override {
-    jack_client_t* client = nullptr;
     {
       std::lock_guard lock(shared_->mutex);
       shared_->running = false;
-      client = shared_->client;
     }
     shared_->poster.stop();
-    // The shared part stays alive with the close, for a client that is slow to leave.
-    close_bounded([client, shared = shared_] {
-      jack_deactivate(client);
-      jack_client_close(client);
-    });
+    close_bounded([client = std::make_shared<WatchClient>(std::move(client_))] { client->reset(); });
   }
 
  private:
   std::shared_ptr<Shared> shared_;
+  WatchClient client_;
 };
 
-}  // namespace
-
-std::unique_ptr<DeviceWatch> watch_jack(Clock& clock, DeviceWatchListener& listener,
-                                        JackWatchNames names) {
-  quiet_jack_messages();
+// Opens and activates the watch's client and takes in the ports already there; null when no
+// server answers.
+WatchClient open_watch_client(const std::shared_ptr<Shared>& shared) {
   jack_status_t status{};
-  jack_client_t* client = jack_client_open("BriscaTool watch", JackNoStartServer, &status);
-  if (client == nullptr) return nullptr;
-  auto shared = std::make_shared<Shared>(clock, listener, std::move(names));
-  shared->client = client;
-  jack_on_info_shutdown(client, on_shutdown, shared.get());
-  if (jack_set_port_registration_callback(client, on_registration, shared.get()) != 0 ||
-      jack_activate(client) != 0) {
-    jack_client_close(client);
+  jack_client_t* opened = jack_client_open("BriscaTool watch", JackNoStartServer, &status);
+  if (opened == nullptr) return nullptr;
+  shared->client = opened;
+  jack_on_info_shutdown(opened, on_shutdown, shared.get());
+  if (jack_set_port_registration_callback(opened, on_registration, shared.get()) != 0) {
+    jack_client_close(opened);
     return nullptr;
   }
+  WatchClient client(opened, CloseWatchClient{shared});
+  if (jack_activate(opened) != 0) return nullptr;
   // The ports already there are known, not reported. A port registered since the activation may
   // have been reported already: the table takes each port once.
   // The ports are asked of the server with the lock not held: the server waits for this client's
   // registration callback, which takes the lock, before it answers another request.
   std::vector<std::pair<jack_port_t*, Seen>> present;
-  if (const char** names_now = jack_get_ports(client, nullptr, nullptr, 0)) {
+  if (const char** names_now = jack_get_ports(opened, nullptr, nullptr, 0)) {
     for (const char** p = names_now; *p != nullptr; ++p) {
-      jack_port_t* port = jack_port_by_name(client, *p);
+      jack_port_t* port = jack_port_by_name(opened, *p);
       if (port == nullptr) continue;
       if (const std::optional<Seen> seen = shared->describe(port))
         present.emplace_back(port, *seen);
     }
     jack_free(names_now);
   }
-  {
-    std::lock_guard lock(shared->mutex);
-    for (const auto& [port, seen] : present) shared->add(port, seen);
+  std::lock_guard lock(shared->mutex);
+  for (const auto& [port, seen] : present) shared->add(port, seen);
+  return client;
+}
+
+}  // namespace
+
+std::unique_ptr<DeviceWatch> watch_jack(Clock& clock, DeviceWatchListener& listener,
+                                        JackWatchNames names) {
+  quiet_jack_messages();
+  auto shared = std::make_shared<Shared>(clock, listener, std::move(names));
+  // A server that is stopped or busy dying keeps an opening client waiting, and with it whoever
+  // asked (the window, as it starts). Past the limit there is no watch: the client reports
+  // nothing, and when it does open after all, the thread that opened it closes it, as its result
+  // is dropped there.
+  auto opened = run_bounded([shared] { return open_watch_client(shared); }, kCallLimit);
+  if (!opened || !*opened) {
+    {
+      std::lock_guard lock(shared->mutex);
+      shared->running = false;
+    }
+    shared->poster.stop();  // what it posted before is dropped too
+    return nullptr;
   }
-  return std::make_unique<JackWatch>(std::move(shared));
+  return std::make_unique<JackWatch>(std::move(shared), std::move(*opened));
 }
 
 }  // namespace brisca

@@ -8,7 +8,7 @@
 #include "platform/api/own_clients.h"
 #include "platform/core/watch_group.h"
 #include "platform/jack/jack_watch.h"
-#include "platform/rtaudio/bounded.h"
+#include "platform/core/bounded_call.h"
 #include "platform/rtaudio/device_names.h"
 #include "platform/rtaudio/jack_wave_out.h"
 #include "platform/rtaudio/output_poll.h"
@@ -22,10 +22,6 @@ struct Probed {
   unsigned id;
   RtAudio::DeviceInfo info;
 };
-
-// Listing or opening gives up after this long (a JACK server that is shutting down can keep a
-// client waiting); the API then counts as absent, the device as failing to open.
-constexpr std::chrono::milliseconds kCallLimit{3000};
 
 // A machine without sound cards makes ALSA print its configuration errors on every probe.
 void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
@@ -46,6 +42,7 @@ std::vector<Probed> probe_now(RtAudio::Api api) {
   return found;
 }
 
+// A listing that takes longer than kCallLimit is given up on: the API then counts as absent.
 std::vector<Probed> probe(RtAudio::Api api) {
   if (api == RtAudio::LINUX_PULSE && !pulse_server_running()) return {};
   return run_bounded([api] { return probe_now(api); }, kCallLimit).value_or(std::vector<Probed>{});

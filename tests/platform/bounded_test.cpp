@@ -1,12 +1,12 @@
 // A library call that hangs is given up on, and what it returns late is still destroyed.
-#include "platform/rtaudio/bounded.h"
+#include "platform/core/bounded_call.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
 
-namespace brisca::rtaudio {
+namespace brisca {
 namespace {
 
 using namespace std::chrono_literals;
@@ -41,4 +41,4 @@ TEST(RunBounded, GivesTheResultInTimeOrNothingAndCleansUpLateResults) {
 }
 
 }  // namespace
-}  // namespace brisca::rtaudio
+}  // namespace brisca

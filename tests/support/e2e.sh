@@ -149,6 +149,15 @@ e2e_running() {
 }
 e2e_ended() { ! e2e_running "$1"; }
 
+# Writes where each thread of a hung process $1 is to the kept work folder (stacks-PID.txt), when
+# gdb is there to ask.
+e2e_stacks() {
+  local out=${e2e_keep[2]:-/tmp}/stacks-$1.txt
+  command -v gdb >/dev/null || return 0
+  timeout 60 gdb -batch -p "$1" -ex 'thread apply all bt' >"$out" 2>&1 || true
+  echo "  where its threads were: $out" >&2
+}
+
 e2e_end_by_signal() {
   local pid=$1 sig=$2 what=$3 start
   e2e_track "$pid"
@@ -161,6 +170,7 @@ e2e_end_by_signal() {
   start=$(now_ms)
   kill -"$sig" "$pid"
   if ! e2e_wait_for "$what ending after SIG$sig" e2e_ended "$pid"; then
+    e2e_stacks "$pid"
     kill -KILL "$pid" 2>/dev/null || true
     return 1
   fi

@@ -1,5 +1,6 @@
 // Running a call into a sound library with a time limit. Servers that hang (stopped, or dying
 // half way) can keep a library call waiting for ever; the window's thread must not wait with it.
+// (Closing is bounded in bounded_close.h.)
 #pragma once
 
 #include <chrono>
@@ -8,7 +9,11 @@
 #include <thread>
 #include <utility>
 
-namespace brisca::rtaudio {
+namespace brisca {
+
+// How long a listing or an opening is waited for: a JACK server that is shutting down or stopped
+// can keep a client waiting.
+inline constexpr std::chrono::milliseconds kCallLimit{3000};
 
 // Runs `work` on a thread of its own and waits up to `limit` for its result. Past the limit the
 // thread is left to finish alone and nothing is returned; its result is destroyed when it does
@@ -26,4 +31,4 @@ auto run_bounded(Work work, std::chrono::milliseconds limit) -> std::optional<de
   return result.get();
 }
 
-}  // namespace brisca::rtaudio
+}  // namespace brisca
