@@ -1,6 +1,7 @@
 // `--wait[=SECONDS]` of the MIDI commands: before starting, wait for the named port to appear,
-// told by the service's device watch (or, where the service cannot tell, by listing the ports
-// again every two seconds).
+// told at once by the service's device watch, and by listing the ports again every two seconds
+// all the same: a listing that failed (a server busy or just started) may have missed a port
+// that was already there, which no watch reports again.
 #include <chrono>
 #include <ostream>
 #include <string>
@@ -63,7 +64,7 @@ bool wait_for_port(MidiService& service, PortSide side, const std::string& wante
     const int seen = arrivals.count;
     const auto left = std::chrono::duration_cast<Clock::Duration>(until - clock.now());
     clock.run([&] { return arrivals.count != seen || interrupted(); },
-              watch ? left : std::min(left, Clock::Duration(kListAgain)));
+              std::min(left, Clock::Duration(kListAgain)));
     if (interrupted()) return false;
     if (names_a_port(service, side, wanted)) return true;
   }

@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "app/cli/cli.h"
+#include "app/cli/midi_commands.h"
+#include "tests/devices/fake_services.h"
 #include "tests/support/sound_files.h"
 
 namespace brisca::cli {
@@ -65,6 +67,23 @@ TEST_F(NoServersTest, PlaySaysWhyItCannotPlay) {
   EXPECT_NE(err_.str().find("no audio output \"3\""), std::string::npos) << err_.str();
   EXPECT_EQ(run({sound, "--audio-out", "PulseAudio: Nothing"}, cmd_play), kUsage);
   EXPECT_EQ(run({sound, "--audio-out=0"}, cmd_play), kFailed);  // "none" plays nothing
+}
+
+// --wait: a first listing that misses a port already there (its server busy or just started) is
+// made up for by listing again, though the watch never reports that port. Without a limit given,
+// a wait that relied on the watch alone would never end.
+TEST(WaitForPort, ListsAgainWhenAListingMissedAPortTheWatchCannotReport) {
+  struct LateListing : test::NamedMidiService {
+    std::vector<std::string> input_names() override {
+      return ++listings == 1 ? std::vector<std::string>{} : inputs;
+    }
+    int listings = 0;
+  } service;
+  service.inputs = {"JACK: module:out"};
+  std::ostringstream err;
+  EXPECT_TRUE(wait_for_port(service, PortSide::In, "module:out", WaitOption(0.0), {}, err));
+  EXPECT_EQ(service.listings, 2);
+  EXPECT_EQ(err.str(), "briscatool: waiting for the MIDI input \"module:out\" to appear\n");
 }
 
 }  // namespace
