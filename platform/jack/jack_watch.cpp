@@ -120,7 +120,8 @@ class JackWatch final : public DeviceWatch {
       shared_->running = false;
     }
     shared_->poster.stop();
-    close_bounded([client = std::make_shared<WatchClient>(std::move(client_))] { client->reset(); });
+    close_bounded(
+        [client = std::make_shared<WatchClient>(std::move(client_))] { client->reset(); });
   }
 
  private:

@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 #include "platform/api/own_clients.h"
+#include "platform/core/bounded_call.h"
 #include "platform/core/watch_group.h"
 #include "platform/jack/jack_watch.h"
-#include "platform/core/bounded_call.h"
 #include "platform/rtaudio/device_names.h"
 #include "platform/rtaudio/jack_wave_out.h"
 #include "platform/rtaudio/output_poll.h"
