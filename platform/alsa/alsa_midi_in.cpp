@@ -8,7 +8,7 @@ namespace {
 void ignore_error(RtMidiError::Type, const std::string&, void*) {}
 }  // namespace
 
-AlsaMidiIn::AlsaMidiIn(MidiInDeviceListener& listener) : core_(listener) {}
+AlsaMidiIn::AlsaMidiIn(MidiInDeviceListener& listener) : CoreMidiIn(listener) {}
 
 std::unique_ptr<MidiInDevice> AlsaMidiIn::open(unsigned index, MidiInDeviceListener& listener) {
   std::unique_ptr<AlsaMidiIn> self(new AlsaMidiIn(listener));

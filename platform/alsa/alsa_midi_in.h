@@ -12,27 +12,19 @@ class RtMidiIn;
 
 namespace brisca {
 
-class AlsaMidiIn final : public MidiInDevice {
+class AlsaMidiIn final : public CoreMidiIn {
  public:
   // `index`: the port's index in RtMidi's ALSA input listing, looked up just before. Null on
   // failure.
   static std::unique_ptr<MidiInDevice> open(unsigned index, MidiInDeviceListener& listener);
   ~AlsaMidiIn() override;
 
-  Status prepare_header(MidiHeader& header) override { return core_.prepare(header); }
-  Status add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
-  Status start() override { return core_.start(); }
-  Status stop() override { return core_.stop(); }
-  Status reset() override { return core_.reset(); }
-  Status unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
   Status close() override;
-  std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:
   explicit AlsaMidiIn(MidiInDeviceListener& listener);
   static void on_message(double, std::vector<unsigned char>* message, void* self);
 
-  MidiInCore core_;
   std::unique_ptr<RtMidiIn> input_;
 };
 

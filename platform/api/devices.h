@@ -4,10 +4,9 @@
 //
 // The devices report events (buffer done, port opened, data arrived) from a thread of their own
 // to the listener they were opened with, which must outlive the device. Calls that can fail
-// return a Status:
-// DeviceLost once the device or its server is gone, NotReady when there is no room now and
-// nothing was queued, StillPlaying for a header still queued, InvalidArgument for a closed
-// device, an unprepared header or a bad message.
+// return a Status: DeviceLost once the device or its server is gone, NotReady when there is no
+// room now and nothing was queued, StillPlaying for a header still queued, InvalidArgument for
+// a closed device, an unprepared header or a bad message.
 #pragma once
 
 #include <atomic>
@@ -138,12 +137,11 @@ class MidiOutDevice {
 // bytes are dropped). Real-time bytes are reported where they arrive, also inside a SysEx,
 // which they do not end. A SysEx fills the buffers given with add_buffer in order, each
 // reported with sysex(header) and bytes_recorded when full or at the SysEx's end (0xF7
-// included). A SysEx cut short by another
-// status byte ends where it was cut. With no buffer queued a SysEx waits for one up to a
-// second, then the rest of it is dropped; until a buffer comes, later SysEx are dropped at
-// once. Short messages are never held back by a missing buffer beyond that second. Loss of the
-// device or its server: closed() is reported once and input ends; close() works as usual and
-// reports closed() only when no loss did.
+// included). A SysEx cut short by another status byte ends where it was cut. With no buffer
+// queued a SysEx waits for one up to a second, then the rest of it is dropped; until a buffer
+// comes, later SysEx are dropped at once. Short messages are never held back by a missing
+// buffer beyond that second. Loss of the device or its server: closed() is reported once and
+// input ends; close() works as usual and reports closed() only when no loss did.
 class MidiInDevice {
  public:
   virtual ~MidiInDevice() = default;

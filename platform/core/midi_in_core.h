@@ -105,4 +105,22 @@ class MidiInCore : private MidiStreamParser::Sink {
   std::thread worker_;
 };
 
+// A MIDI input whose buffers, start and stop the core does: each backend adds how it opens,
+// feeds the core and closes.
+class CoreMidiIn : public MidiInDevice {
+ public:
+  Status prepare_header(MidiHeader& header) override { return core_.prepare(header); }
+  Status add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
+  Status start() override { return core_.start(); }
+  Status stop() override { return core_.stop(); }
+  Status reset() override { return core_.reset(); }
+  Status unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
+  std::uint64_t dropped() const override { return core_.dropped_messages(); }
+
+ protected:
+  explicit CoreMidiIn(MidiInDeviceListener& listener) : core_(listener) {}
+
+  MidiInCore core_;
+};
+
 }  // namespace brisca

@@ -13,29 +13,21 @@
 
 namespace brisca {
 
-class JackMidiIn final : public MidiInDevice, private JackHandler {
+class JackMidiIn final : public CoreMidiIn, private JackHandler {
  public:
   // `peer`: the full name of the JACK port to receive from. Null on failure.
   static std::unique_ptr<MidiInDevice> open(const std::string& peer,
                                             MidiInDeviceListener& listener);
   ~JackMidiIn() override;
 
-  Status prepare_header(MidiHeader& header) override { return core_.prepare(header); }
-  Status add_buffer(MidiHeader& header) override { return core_.add_buffer(header); }
-  Status start() override { return core_.start(); }
-  Status stop() override { return core_.stop(); }
-  Status reset() override { return core_.reset(); }
-  Status unprepare_header(MidiHeader& header) override { return core_.unprepare(header); }
   Status close() override;
-  std::uint64_t dropped() const override { return core_.dropped_messages(); }
 
  private:
-  explicit JackMidiIn(MidiInDeviceListener& listener) : core_(listener) {}
+  explicit JackMidiIn(MidiInDeviceListener& listener) : CoreMidiIn(listener) {}
   void process(jack_nframes_t frames) override;
   // libjack calls this from the client's own thread, which runs no process cycle after it.
   void server_lost() override { core_.mark_lost(); }
 
-  MidiInCore core_;
   std::unique_ptr<JackMidiClient> client_;
   bool was_connected_ = false;  // the process thread only
 };
