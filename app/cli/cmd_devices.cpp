@@ -64,15 +64,14 @@ class ChangePrinter final : public DeviceWatchListener {
   bool json_;
 };
 
-int watch_devices(bool json, Streams io) {
+int print_device_changes(bool json, Streams io) {
   InterruptGuard signals;
   LoopClock clock;
   ChangePrinter printer(io.out, json);
   const auto midi = make_midi_service();
   const auto audio = make_audio_service();
-  const std::unique_ptr<DeviceWatch> midi_watch = midi->watch(clock, printer);
-  const std::unique_ptr<DeviceWatch> audio_watch = audio->watch(clock, printer);
-  if (!midi_watch && !audio_watch) {
+  const DeviceWatches watches = watch_devices(*midi, *audio, clock, printer);
+  if (!watches.midi && !watches.audio) {
     io.err << "briscatool devices: no sound server here tells of devices coming and going\n";
     return kFailed;
   }
@@ -93,7 +92,7 @@ int cmd_devices(const Args& args, Streams io) {
                 "print a line for each device that comes or goes (a JSON object a line with "
                 "--json), until Ctrl-C");
   if (const int status = parse_command(*app, args, io); status >= 0) return status;
-  if (watch) return watch_devices(json, io);
+  if (watch) return print_device_changes(json, io);
   const NameTable midi = fill_midi_table(*make_midi_service());
   const NameTable audio = fill_audio_table(*make_audio_service());
   const std::vector<Table> tables{{"midi_in", "MIDI In Devices", &midi.in},
