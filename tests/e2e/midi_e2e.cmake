@@ -7,6 +7,10 @@ endif()
 add_executable(jack_midi_tool ${CMAKE_CURRENT_LIST_DIR}/jack_midi_tool.cpp)
 set_target_properties(jack_midi_tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/e2e)
 target_link_libraries(jack_midi_tool PRIVATE brisca_soundfile PkgConfig::E2E_JACK brisca_options)
+# The scripts' view of a server's ports, kept by one client instead of a jack_lsp every 50 ms.
+add_executable(jack_port_lister ${CMAKE_CURRENT_LIST_DIR}/jack_port_lister.cpp)
+set_target_properties(jack_port_lister PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tests/e2e)
+target_link_libraries(jack_port_lister PRIVATE PkgConfig::E2E_JACK brisca_options)
 foreach(scenario send monitor server-loss send-faults signals stalled-server)
   add_test(NAME e2e_midi_${scenario}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/midi_e2e.sh ${scenario} ${PROJECT_BINARY_DIR}

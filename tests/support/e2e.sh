@@ -11,7 +11,8 @@
 #                                BUILD/e2e-failures/NAME-DATE-PID when the script fails
 #   e2e_track PID...             ends PID with the script (only while it is still its child)
 #   e2e_start_jack DIR           a private JACK server, stopped with the script; its variables set
-#   e2e_use_jack DIR             the variables of a running server's DIR/jack.env
+#   e2e_use_jack DIR             the variables of a running server's DIR/jack.env, and a client
+#                                that keeps its port list for jack_ports
 #   e2e_wait_for WHAT CMD...     runs CMD until it succeeds; fails naming WHAT after the limit
 #   wait_for_port NAME           until the JACK port NAME is listed
 #   wait_for_connection A B      until the JACK port A is connected to the port B
@@ -96,6 +97,27 @@ e2e_use_jack() {
   # shellcheck disable=SC1091
   . "$1/jack.env"
   set +a
+  e2e_start_lister "$1"
+}
+
+# One client that stays, listing the server's ports into DIR/ports.txt for jack_ports (see
+# tests/e2e/jack_port_lister.cpp for why the waits no longer start a jack_lsp each time).
+declare -A e2e_listers
+e2e_start_lister() {
+  local lister=${build:-}/tests/e2e/jack_port_lister
+  [ -x "$lister" ] || return 0
+  e2e_lister_running || {
+    rm -f "$1/ports.txt"
+    "$lister" "$1/ports.txt" &
+    e2e_listers[$JACK_DEFAULT_SERVER]="$! $1/ports.txt"
+    e2e_track "$!"
+  }
+  e2e_wait_for "the port list of $1" eval "[ -f '$1/ports.txt' ] || ! e2e_lister_running"
+}
+# True while the current server's lister runs; sets e2e_lister_file.
+e2e_lister_running() {
+  local entry=${e2e_listers[${JACK_DEFAULT_SERVER:-}]:-}
+  [ -n "$entry" ] && e2e_running "${entry%% *}" && e2e_lister_file=${entry#* }
 }
 
 e2e_start_jack() {
@@ -120,9 +142,21 @@ e2e_wait_for() {
 # The server's ports, one a line (nothing while no server answers). Read whole before matching:
 # `jack_lsp | grep -q` fails under pipefail when grep leaves early. Only a hang is cut short: a
 # client killed while the server adds or removes it leaves a synchronous server stalled for
-# seconds and its engine disordered (seen on a busy machine with a 10 s limit).
+# seconds and its engine disordered (seen on a busy machine with a 10 s limit). `jack_ports -c A`
+# lists A and each port connected to it, as jack_lsp does. The lister's copy is at most 20 ms
+# old, which a wait only takes as a little longer.
 # shellcheck disable=SC2120
-jack_ports() { timeout "$E2E_HANG_S" jack_lsp "$@" 2>/dev/null || true; }
+jack_ports() {
+  if e2e_lister_running && [ -f "$e2e_lister_file" ]; then
+    if [ "${1:-}" = -c ]; then
+      awk -v port="$2" '!/^   / { on = $0 == port } on' "$e2e_lister_file"
+    else
+      grep -v '^   ' "$e2e_lister_file" || true
+    fi
+  else
+    timeout "$E2E_HANG_S" jack_lsp "$@" 2>/dev/null || true
+  fi
+}
 # shellcheck disable=SC2119
 has_port() { grep -qx -- "$1" <<<"$(jack_ports)"; }
 # shellcheck disable=SC2119
