@@ -134,14 +134,8 @@ TEST_F(JackAudioTest, AnOutputGoneMidPreviewStopsItAndTheStatusNamesTheFile) {
   std::optional<JackCapture> capture;
   capture.emplace("brisca_going");
   ASSERT_TRUE(capture->ok());
-  rtaudio::RtAudioService service;
-  DummyMidiService midi;
-  DeviceChoices choices(midi, service, nullptr);
-  LoopClock clock;
-  PreviewPlayer player(service, clock);
-  PlayerPreviewHooks hooks(player);
-  choices.set_hooks(nullptr, nullptr, &hooks);
-  choices.start_audio();
+  test::PreviewRig rig;
+  auto& [service, midi, choices, clock, player, hooks] = rig;
   const int choice = entry_of(choices.audio_table(), "brisca_going");
   ASSERT_GT(choice, 0);
   choices.apply_audio_setup(0, choice);

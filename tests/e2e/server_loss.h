@@ -21,6 +21,22 @@
 
 namespace brisca::test {
 
+// A preview player on the sound servers' outputs, wired as the window wires it: the outputs
+// listed, none of them open yet.
+struct PreviewRig {
+  rtaudio::RtAudioService service;
+  DummyMidiService midi;
+  DeviceChoices choices{midi, service, nullptr};
+  LoopClock clock;
+  PreviewPlayer player{service, clock};
+  PlayerPreviewHooks hooks{player};
+
+  PreviewRig() {
+    choices.set_hooks(nullptr, nullptr, &hooks);
+    choices.start_audio();
+  }
+};
+
 struct AudioServerControl {
   std::function<bool()> kill;                   // with the test's signal
   std::function<bool()> start_again;            // the same server, clients' environment set
@@ -32,14 +48,8 @@ inline void preview_survives_server_loss(const std::string& dir, AudioServerCont
   write_test_sound(dir + "/long.mid", 300, 31);
   write_test_sound(dir + "/short.mid", 20, 32);
 
-  rtaudio::RtAudioService service;
-  DummyMidiService midi;
-  DeviceChoices choices(midi, service, nullptr);
-  LoopClock clock;
-  PreviewPlayer player(service, clock);
-  PlayerPreviewHooks hooks(player);
-  choices.set_hooks(nullptr, nullptr, &hooks);
-  choices.start_audio();
+  PreviewRig rig;
+  auto& [service, midi, choices, clock, player, hooks] = rig;
   const int choice = server.output(choices.audio_table());
   ASSERT_GT(choice, 0);
   choices.apply_audio_setup(0, choice);
