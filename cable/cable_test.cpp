@@ -27,10 +27,6 @@ CableTest::~CableTest() {
   close_devices();
 }
 
-std::vector<Pace> CableTest::ladder() {
-  return cable_ladder();
-}
-
 Status CableTest::start(int out_choice, int in_choice, std::chrono::milliseconds at_least) {
   if (running())
     return make_error(ErrorCode::InvalidArgument, "The cable test is already running.");

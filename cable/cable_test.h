@@ -78,9 +78,6 @@ class CableTest : private MidiInListener {
   CableTest(const CableTest&) = delete;
   CableTest& operator=(const CableTest&) = delete;
 
-  // The paces tried, fastest first: longer intervals, then smaller chunks.
-  static std::vector<Pace> ladder();
-
   // Opens the output and the input (entries of their name tables) and starts; the error says
   // why it could not start. `at_least` is the least time each pace sends for.
   Status start(int out_choice, int in_choice,
@@ -117,7 +114,7 @@ class CableTest : private MidiInListener {
   CableCheck check_;
   ScopedTimer tick_;
 
-  std::vector<Pace> paces_ = ladder();
+  std::vector<Pace> paces_ = cable_ladder();
   int pace_index_ = 0;
   State state_ = State::Idle;
   std::chrono::milliseconds at_least_{0};

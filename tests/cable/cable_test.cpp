@@ -51,8 +51,8 @@ class CableRun : public ::testing::Test, public CableEvents {
 // A test that starts at a pace of its own goes on to the ladder's slower paces only (one as fast
 // is no other chance), fastest first; from the default it is the ladder itself.
 TEST(CableLadder, FromAPaceComeTheSlowerOnesFastestFirst) {
-  EXPECT_EQ(cable_paces_from(Pace{}), CableTest::ladder());
-  ASSERT_EQ(CableTest::ladder().size(), 9u);
+  EXPECT_EQ(cable_paces_from(Pace{}), cable_ladder());
+  ASSERT_EQ(cable_ladder().size(), 9u);
   EXPECT_EQ(
       cable_paces_from(Pace{100, 70, 500}),
       (std::vector<Pace>{
